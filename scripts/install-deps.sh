@@ -1,0 +1,19 @@
+#!/bin/sh
+# Installs the Debian packages Velkor needs to build, test and run; does nothing when all are present.
+set -eu
+
+packages="build-essential cmake pkg-config qt6-base-dev libgtest-dev libgmock-dev \
+libbenchmark-dev nlohmann-json3-dev libfmt-dev xvfb xauth x11vnc xdotool"
+
+missing=""
+for package in $packages; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
+        || missing="$missing $package"
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing:$missing"
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+$sudo apt-get update
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends $missing

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "ui/UiStrings.h"
+
+namespace velkor::app {
+
+// The program's application object: picks the interface language, raises the interface
+// thread's priority and runs the main window until it ends.
+class CUpdaterApp {
+public:
+    CUpdaterApp(platform::Platform& platform, ui::UiStrings& strings);
+
+    // Runs the whole program; false, as there is nothing left to run after the main window.
+    bool InitInstance();
+
+private:
+    platform::Platform& platform_;
+    ui::UiStrings& strings_;
+};
+
+}  // namespace velkor::app

@@ -1,0 +1,38 @@
+#include "app/DeviceLocation.h"
+
+#include "sim/DeviceInit.h"
+
+#include <QCommandLineParser>
+#include <QStandardPaths>
+
+namespace velkor::app {
+
+std::optional<DeviceLocation> LocateDevice(const QStringList& arguments, std::string& error) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Velkor device image updater"));
+    const QCommandLineOption deviceOption(QStringLiteral("device"),
+                                          QStringLiteral("Run on the simulated device in <dir>."),
+                                          QStringLiteral("dir"));
+    parser.addOption(deviceOption);
+    if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
+        error = parser.errorText().isEmpty() ? "unexpected argument: " + parser.positionalArguments().first().toStdString()
+                                             : parser.errorText().toStdString();
+        return std::nullopt;
+    }
+    if (parser.isSet(deviceOption)) {
+        return DeviceLocation{parser.value(deviceOption).toStdString(), false};
+    }
+    if (const QString fromEnvironment = qEnvironmentVariable("VELKOR_DEVICE"); !fromEnvironment.isEmpty()) {
+        return DeviceLocation{fromEnvironment.toStdString(), false};
+    }
+    const QString dataDirectory = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    return DeviceLocation{std::filesystem::path(dataDirectory.toStdString()) / "device", true};
+}
+
+void PrepareDefaultDevice(const std::filesystem::path& directory) {
+    if (!std::filesystem::exists(directory / "device.json")) {
+        sim::InitDevice(directory, sim::DeviceOptions{});
+    }
+}
+
+}  // namespace velkor::app

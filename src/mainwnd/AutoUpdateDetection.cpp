@@ -1,0 +1,45 @@
+#include "mainwnd/AutoUpdateDetection.h"
+
+#include <array>
+
+namespace velkor::mainwnd {
+namespace {
+
+using update::ImageKind;
+
+struct AutoUpdateImage {
+    std::u16string_view testedName;
+    std::u16string_view storedName;  // the name kept in the row's path
+    ImageKind kind;
+    bool alsoEnablesReset;
+};
+
+constexpr std::array<AutoUpdateImage, 5> kAutoUpdateImages{{
+    {u"NK.bin", u"NK.bin", ImageKind::OS, false},
+    {u"Logo1.bmp", u"Logo1.bmp", ImageKind::Logo, false},
+    {u"logo2.bmp", u"LOGO2.BMP", ImageKind::Logo2, false},
+    {u"Eboot.nb0", u"Eboot.nb0", ImageKind::Boot, true},
+    {u"NAPP.bin", u"NAPP.bin", ImageKind::App, false},
+}};
+
+}  // namespace
+
+bool DetectAutoUpdate(platform::FileSystem& fileSystem, std::u16string_view folder,
+                      update::UpdateSettings& settings) {
+    bool found = false;
+    for (const AutoUpdateImage& image : kAutoUpdateImages) {
+        const std::u16string tested = std::u16string(folder) + std::u16string(image.testedName);
+        if (fileSystem.GetAttributes(tested) == platform::kInvalidFileAttributes) {
+            continue;
+        }
+        found = true;
+        settings.Enabled(image.kind) = 1;
+        *settings.Path(image.kind) = std::u16string(folder) + std::u16string(image.storedName);
+        if (image.alsoEnablesReset) {
+            settings.resetEnabled = 1;
+        }
+    }
+    return found;
+}
+
+}  // namespace velkor::mainwnd

@@ -1,0 +1,201 @@
+#include "mainwnd/CUpdateDialog.h"
+
+#include "mainwnd/AutoUpdateDetection.h"
+#include "mainwnd/CSettingsFile.h"
+#include "mainwnd/MainWindowTemplate.h"
+#include "mainwnd/SettingsEntries.h"
+#include "mainwnd/StorageCardSearch.h"
+#include "ui/HotKey.h"
+#include "ui/TimerSet.h"
+
+#include <QApplication>
+#include <QCheckBox>
+
+namespace velkor::mainwnd {
+namespace {
+
+constexpr int kAutoUpdateDelayMs = 500;
+constexpr int kHotKeyDelayMs = 3000;
+constexpr std::u16string_view kAutoUpdateFolder = u"\\AutoUpdate\\";
+
+QString ToQString(std::u16string_view text) { return QString::fromUtf16(text.data(), qsizetype(text.size())); }
+
+}  // namespace
+
+CUpdateDialog::CUpdateDialog(platform::Platform& platform, QWidget* parent)
+    : QDialog(parent),
+      platform_(platform),
+      timers_(new ui::TimerSet(this)),
+      hotKey_(new ui::HotKey(this)),
+      settingsPath(kSettingsPath),
+      appIcon(QStringLiteral(":/app.png")) {
+    // A popup without caption bar that stays above every other window.
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+}
+
+CUpdateDialog::~CUpdateDialog() = default;
+
+void CUpdateDialog::Create() {
+    controls_.Create(*this, MainWindowTemplate());
+    ConnectMessageMap();
+    OnInitDialog();
+}
+
+int CUpdateDialog::DoModal() {
+    Create();
+    return exec();
+}
+
+void CUpdateDialog::ConnectMessageMap() {
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* lostFocus, QWidget* gainedFocus) {
+        if (gainedFocus == this) {
+            OnSetFocus(lostFocus);
+        }
+    });
+    connect(controls_.ItemAs<QPushButton>(control::kExit), &QPushButton::clicked, this, &CUpdateDialog::OnExit);
+    connect(hotKey_, &ui::HotKey::hotKey, this, &CUpdateDialog::OnHotKey);
+    connect(controls_.ItemAs<QCheckBox>(control::kBootCheck), &QCheckBox::clicked, this,
+            &CUpdateDialog::OnBootCheck);
+    connect(controls_.ItemAs<QPushButton>(control::kRestart), &QPushButton::clicked, this,
+            &CUpdateDialog::OnRestart);
+}
+
+bool CUpdateDialog::UpdateData(bool saveAndValidate) {
+    DoDataExchange(ui::DataExchange(controls_, saveAndValidate));
+    return true;
+}
+
+void CUpdateDialog::DoDataExchange(const ui::DataExchange& exchange) {
+    exchange.Control(control::kRestart, restartButton);
+    exchange.Control(control::kExit, exitButton);
+    exchange.Control(control::kUpdate, updateButton);
+    exchange.Control(control::kFormat, formatButton);
+    exchange.Text(control::kOsPath, updateSettings.osPath);
+    exchange.Text(control::kBootPath, updateSettings.bootPath);
+    exchange.Text(control::kLogoPath, updateSettings.logoPath);
+    exchange.Text(control::kLogo2Path, updateSettings.logo2Path);
+    exchange.Text(control::kAppPath, updateSettings.appPath);
+    exchange.Check(control::kOsCheck, updateSettings.osEnabled);
+    exchange.Check(control::kLogoCheck, updateSettings.logoEnabled);
+    exchange.Check(control::kBootCheck, updateSettings.bootEnabled);
+    exchange.Check(control::kLogo2Check, updateSettings.logo2Enabled);
+    exchange.Check(control::kResetCheck, updateSettings.resetEnabled);
+    exchange.Check(control::kAppCheck, updateSettings.appEnabled);
+    exchange.Text(control::kOsStatus, osStatus);
+    exchange.Text(control::kLogoStatus, logoStatus);
+    exchange.Text(control::kLogo2Status, logo2Status);
+    exchange.Text(control::kBootStatus, bootStatus);
+    exchange.Text(control::kAppStatus, appStatus);
+    exchange.Text(control::kResetStatus, resetStatus);
+}
+
+bool CUpdateDialog::OnInitDialog() {
+    setWindowIcon(appIcon);
+    // The window has no caption bar, so it cannot be dragged.
+    hotKey_->Register(HOTKEY_ID, 0, kVirtualKeyF24);
+    MakeFullScreen(*this, platform_.system);
+
+    autoUpdate = 0;
+    const std::u16string root = FindStorageCard();
+    if (!root.empty()) {
+        storageCardPath = root;
+        DetectAutoUpdate(root + std::u16string(kAutoUpdateFolder));
+    }
+    if (!autoUpdate) {
+        LoadSettings();
+    }
+    UpdateData(false);
+
+    controls_.Item(control::kOsCheck)->setFocus();
+    auto* bootCheck = controls_.ItemAs<QCheckBox>(control::kBootCheck);
+    if (bootCheck->isChecked() && bootCheck->isEnabled()) {
+        controls_.ItemAs<QCheckBox>(control::kResetCheck)->setChecked(true);
+    }
+    if (autoUpdate) {
+        timers_->Set(TIMER_AUTO_UPDATE, kAutoUpdateDelayMs);
+    }
+    setWindowTitle(ToQString(kWindowText));
+    return false;
+}
+
+std::u16string CUpdateDialog::FindStorageCard() {
+    return mainwnd::FindStorageCard(platform_.registry, platform_.fileSystem);
+}
+
+void CUpdateDialog::DetectAutoUpdate(std::u16string_view folder) {
+    if (mainwnd::DetectAutoUpdate(platform_.fileSystem, folder, updateSettings)) {
+        autoUpdate = 1;
+    }
+}
+
+void CUpdateDialog::LoadSettings() {
+    platform::StringArray entries;
+    CSettingsFile file(platform_.fileSystem, settingsPath);
+    file.ReadEntries(entries);
+    ApplySettingsEntries(entries, updateSettings);
+}
+
+void CUpdateDialog::SaveSettings() {
+    UpdateData(true);
+    CSettingsFile file(platform_.fileSystem, settingsPath);
+    file.WriteEntries(MakeSettingsEntries(updateSettings));
+}
+
+bool CUpdateDialog::UpdateRunning() const { return updateButton && !updateButton->isEnabled(); }
+
+void CUpdateDialog::OnSetFocus(QWidget* lostFocus) {
+    if (lostFocus) {
+        lostFocus->setFocus();
+    }
+}
+
+std::intptr_t CUpdateDialog::OnHotKey(std::uintptr_t id, std::intptr_t keyAndModifiers) {
+    const auto virtualKey = static_cast<unsigned>((keyAndModifiers >> 16) & 0xFFFF);
+    if (id == HOTKEY_ID && virtualKey == kVirtualKeyF24) {
+        timers_->Kill(TIMER_HOTKEY);
+        timers_->Set(TIMER_HOTKEY, kHotKeyDelayMs);
+    }
+    return 0;
+}
+
+void CUpdateDialog::OnBootCheck() {
+    const bool bootChecked = controls_.ItemAs<QCheckBox>(control::kBootCheck)->isChecked();
+    controls_.ItemAs<QCheckBox>(control::kResetCheck)->setChecked(bootChecked);
+}
+
+void CUpdateDialog::OnExit() { OnOK(); }
+
+void CUpdateDialog::OnRestart() {
+    if (UpdateRunning()) {
+        return;
+    }
+    SaveSettings();
+    platform_.system.RequestRestart();
+}
+
+void CUpdateDialog::OnOK() {
+    if (UpdateRunning()) {
+        return;
+    }
+    SaveSettings();
+    QDialog::accept();
+}
+
+void CUpdateDialog::OnCancel() {
+    if (UpdateRunning()) {
+        return;
+    }
+    QDialog::reject();
+}
+
+void CUpdateDialog::accept() { OnOK(); }
+
+void CUpdateDialog::reject() { OnCancel(); }
+
+void MakeFullScreen(QWidget& window, const platform::System& system) {
+    const platform::ScreenSize screen = system.GetScreenSize();
+    window.setGeometry(0, 0, screen.width, screen.height);
+    window.repaint();
+}
+
+}  // namespace velkor::mainwnd

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "ui/DataExchange.h"
+#include "ui/DialogControls.h"
+#include "update/UpdateSettings.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QPushButton>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velkor::ui {
+class HotKey;
+class TimerSet;
+}  // namespace velkor::ui
+
+namespace velkor::mainwnd {
+
+inline constexpr int HOTKEY_ID = 1;
+inline constexpr unsigned kVirtualKeyF24 = 0x87;
+inline constexpr int TIMER_HOTKEY = 0x7001;
+inline constexpr int TIMER_AUTO_UPDATE = 0x7002;
+inline constexpr std::u16string_view kSettingsPath = u"\\StorageCard\\updater.cfg";
+inline constexpr std::u16string_view kWindowText = u"VelkorWnd";
+
+// The updater's main window: one row per image with its check box, path and status, and the
+// command buttons. It holds the operator's choice for the whole run.
+class CUpdateDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CUpdateDialog(platform::Platform& platform, QWidget* parent = nullptr);
+    ~CUpdateDialog() override;
+
+    // Creates the controls and initialises the window, without running it.
+    void Create();
+    // Creates the window and runs it until it ends.
+    int DoModal();
+
+    // Leaving through the framework's OK and Cancel goes through the guarded handlers.
+    void accept() override;
+    void reject() override;
+
+private:
+    bool UpdateData(bool saveAndValidate);
+    void DoDataExchange(const ui::DataExchange& exchange);
+    bool OnInitDialog();
+    void ConnectMessageMap();
+
+    std::u16string FindStorageCard();
+    void DetectAutoUpdate(std::u16string_view folder);
+    void LoadSettings();
+    void SaveSettings();
+    bool UpdateRunning() const;
+
+    void OnSetFocus(QWidget* lostFocus);
+    std::intptr_t OnHotKey(std::uintptr_t id, std::intptr_t keyAndModifiers);
+    void OnBootCheck();
+    void OnExit();
+    void OnRestart();
+    void OnOK();
+    void OnCancel();
+
+    platform::Platform& platform_;
+    ui::DialogControls controls_;
+    ui::TimerSet* timers_;
+    ui::HotKey* hotKey_;
+
+    QPushButton* restartButton = nullptr;
+    QPushButton* exitButton = nullptr;
+    QPushButton* updateButton = nullptr;
+    QPushButton* formatButton = nullptr;
+    update::UpdateSettings updateSettings;
+    std::u16string osStatus;
+    std::u16string logoStatus;
+    std::u16string logo2Status;
+    std::u16string bootStatus;
+    std::u16string appStatus;
+    std::u16string resetStatus;
+    std::u16string settingsPath;
+    QIcon appIcon;
+    std::int32_t autoUpdate = 0;
+    std::u16string storageCardPath;
+};
+
+// Moves the window to the top-left corner with the screen's full size.
+void MakeFullScreen(QWidget& window, const platform::System& system);
+
+}  // namespace velkor::mainwnd

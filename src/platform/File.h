@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+namespace velkor::platform {
+
+// An open file of the device's file system; destroying the object closes it.
+// Failures set the platform's last-error code.
+class File {
+public:
+    virtual ~File() = default;
+
+    // Reads up to `count` bytes; `bytesRead` is 0 at the end of the file.
+    virtual bool Read(void* buffer, std::uint32_t count, std::uint32_t& bytesRead) = 0;
+    // Writes all `count` bytes or fails.
+    virtual bool Write(const void* data, std::uint32_t count) = 0;
+    virtual std::uint64_t Length() const = 0;
+};
+
+}  // namespace velkor::platform

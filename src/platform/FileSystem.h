@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/File.h"
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace velkor::platform {
+
+inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
+inline constexpr std::uint32_t kFileAttributeReadOnly = 0x01;
+inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+inline constexpr std::uint32_t kFileAttributeArchive = 0x20;
+
+enum class FileMode {
+    Read,            // an existing file, read only
+    ReadWrite,       // an existing file, read and write
+    CreateTruncate,  // created, or emptied when it exists; write only
+};
+
+// The device's single-rooted file system. Paths are backslash paths ("\StorageCard\updater.cfg")
+// compared without regard to case. Failures set the platform's last-error code.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // kInvalidFileAttributes when the path does not exist.
+    virtual std::uint32_t GetAttributes(std::u16string_view path) = 0;
+    virtual bool DeleteFile(std::u16string_view path) = 0;
+    // Renames a file, replacing an existing file at `to`.
+    virtual bool MoveFile(std::u16string_view from, std::u16string_view to) = 0;
+    // Null when the file cannot be opened.
+    virtual std::unique_ptr<File> OpenFile(std::u16string_view path, FileMode mode) = 0;
+};
+
+}  // namespace velkor::platform

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
+#include "platform/System.h"
+
+namespace velkor::platform {
+
+// The platform services the program runs on, created once by main() and passed by reference.
+struct Platform {
+    Registry& registry;
+    FileSystem& fileSystem;
+    System& system;
+};
+
+}  // namespace velkor::platform

@@ -1,0 +1,146 @@
+#include "sim/DeviceInit.h"
+
+#include "sim/DeviceConfig.h"
+#include "sim/DeviceError.h"
+#include "sim/DeviceFiles.h"
+#include "sim/SampleBitmap.h"
+
+#include <fmt/format.h>
+#include <fmt/std.h>
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <fstream>
+#include <random>
+#include <string_view>
+
+namespace velkor::sim {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct StorageProfile {
+    std::string_view key;
+    std::string_view name;
+    std::string_view folder;
+    std::string_view startupLog;  // empty for the storage card, which holds the images instead
+};
+constexpr std::array<StorageProfile, 3> kProfiles{{
+    {"SDMemory", "SD Memory Card", "StorageCard", ""},
+    {"NandFLASH", "NAND Flash", "NandFlash", "NAND flash store mounted\r\n"},
+    {"BinFLASH", "Bin Flash", "VKRFlash", "Bin flash store mounted\r\n"},
+}};
+constexpr const StorageProfile& kStorageCard = kProfiles[0];
+
+constexpr std::string_view kProfilesKey = "HKEY_LOCAL_MACHINE\\System\\StorageManager\\Profiles";
+constexpr std::string_view kStoreFolder = "$MSD$";
+constexpr std::string_view kStartupLog = "startup.log";
+
+struct SampleImage {
+    std::string_view name;
+    std::size_t bytes;
+    std::uint32_t seed;
+};
+constexpr std::array<SampleImage, 3> kSampleImages{{
+    {"NK.bin", 256 * 1024, 1},
+    {"Eboot.nb0", 64 * 1024, 2},
+    {"NAPP.bin", 128 * 1024, 3},
+}};
+
+struct SampleLogo {
+    std::string_view name;
+    Rgb firstColour;
+    Rgb secondColour;
+};
+constexpr std::array<SampleLogo, 2> kSampleLogos{{
+    {"Logo1.bmp", {0x20, 0x60, 0xC0}, {0xF0, 0xC0, 0x30}},
+    {"logo2.bmp", {0x30, 0xA0, 0x40}, {0xE0, 0x40, 0x60}},
+}};
+
+void PrepareEmptyDirectory(const fs::path& dir) {
+    std::error_code failure;
+    if (fs::exists(dir, failure) && !(fs::is_directory(dir, failure) && fs::is_empty(dir, failure))) {
+        throw DeviceError(fmt::format("{} already exists and is not an empty directory", dir));
+    }
+    fs::create_directories(dir, failure);
+    if (failure) {
+        throw DeviceError(fmt::format("cannot create {}: {}", dir, failure.message()));
+    }
+}
+
+template <typename Writer>
+void WriteDeviceFile(const fs::path& path, Writer&& write) {
+    std::error_code failure;
+    fs::create_directories(path.parent_path(), failure);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (out) {
+        write(out);
+        out.close();
+    }
+    if (failure || !out) {
+        throw DeviceError(fmt::format("cannot write {}", path));
+    }
+}
+
+void WriteBytes(const fs::path& path, std::string_view bytes) {
+    WriteDeviceFile(path, [&](std::ostream& out) { out << bytes; });
+}
+
+std::string ConfigJson(const DeviceOptions& options) {
+    const nlohmann::ordered_json document{
+        {"screen", {{"width", options.screen.width}, {"height", options.screen.height}}},
+        {"languageId", LanguageIdText(options.languageId)},
+        {"faults", nlohmann::ordered_json::object()},
+    };
+    return document.dump(4) + "\n";
+}
+
+std::string RegistryText() {
+    std::string text =
+        "Windows Registry Editor Version 5.00\n\n"
+        "; The storage manager's profiles: where the updater looks for the storage card.\n";
+    for (const StorageProfile& profile : kProfiles) {
+        text += fmt::format("\n[{}\\{}]\n\"Name\"=\"{}\"\n\"Folder\"=\"{}\"\n", kProfilesKey, profile.key, profile.name,
+                            profile.folder);
+    }
+    return text;
+}
+
+// The same bytes on every run, so that tests and people can compare what was written to flash.
+std::string PseudoRandomBytes(std::size_t count, std::uint32_t seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(count, '\0');
+    for (char& byte : bytes) {
+        byte = static_cast<char>(generator() & 0xFF);
+    }
+    return bytes;
+}
+
+void WriteFileSystem(const fs::path& root, const DeviceOptions& options) {
+    const fs::path images = root / kStorageCard.folder / (options.autoUpdate ? "AutoUpdate" : "Images");
+    for (const SampleImage& image : kSampleImages) {
+        WriteBytes(images / image.name, PseudoRandomBytes(image.bytes, image.seed));
+    }
+    for (const SampleLogo& logo : kSampleLogos) {
+        WriteDeviceFile(images / logo.name, [&](std::ostream& out) {
+            WriteSampleBitmap(out, options.screen, logo.firstColour, logo.secondColour);
+        });
+    }
+    for (const StorageProfile& profile : kProfiles) {
+        if (!profile.startupLog.empty()) {
+            WriteBytes(root / profile.folder / kStoreFolder / kStartupLog, profile.startupLog);
+        }
+    }
+}
+
+}  // namespace
+
+void InitDevice(const fs::path& dir, const DeviceOptions& options) {
+    CheckScreenSize(options.screen);
+    PrepareEmptyDirectory(dir);
+    WriteBytes(dir / device_files::kConfig, ConfigJson(options));
+    WriteBytes(dir / device_files::kRegistry, RegistryText());
+    WriteFileSystem(dir / device_files::kRoot, options);
+}
+
+}  // namespace velkor::sim

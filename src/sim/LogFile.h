@@ -1,0 +1,30 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+namespace velkor::sim {
+
+// One of the device's log files, written a line at a time: "YYYY-MM-DD HH:MM:SS.mmm <text>" in
+// local time. The file is opened on the first line, so a device that is only looked at gets no
+// log, and every line is flushed at once, so that whoever watches the file sees it immediately.
+class LogFile {
+public:
+    explicit LogFile(std::filesystem::path path);
+
+    // `text` is written as it is; it should not hold line breaks.
+    void WriteLine(std::string_view text);
+
+private:
+    static std::string Timestamp(std::chrono::system_clock::time_point time);
+    bool EnsureOpen();
+
+    std::filesystem::path path_;
+    std::ofstream stream_;
+    bool openFailed_ = false;
+};
+
+}  // namespace velkor::sim

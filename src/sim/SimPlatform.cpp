@@ -1,0 +1,68 @@
+#include "sim/SimPlatform.h"
+
+#include "sim/DeviceError.h"
+#include "sim/DeviceFiles.h"
+#include "sim/RegFileParser.h"
+
+#include <fmt/format.h>
+#include <fmt/std.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace velkor::sim {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path& ExistingDirectory(const fs::path& directory) {
+    std::error_code failure;
+    if (!fs::is_directory(directory, failure)) {
+        throw DeviceError(fmt::format("{} is not a device: there is no such directory", directory));
+    }
+    return directory;
+}
+
+std::string ReadDeviceFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw DeviceError(fmt::format("cannot read {}: every device needs one", path));
+    }
+    std::string text(std::istreambuf_iterator<char>(in), {});
+    if (in.bad()) {
+        throw DeviceError(fmt::format("cannot read {}", path));
+    }
+    return text;
+}
+
+DeviceConfig ReadConfig(const fs::path& directory) {
+    const fs::path path = directory / device_files::kConfig;
+    return ParseDeviceConfig(ReadDeviceFile(path), path.string());
+}
+
+RegistryTree ReadRegistry(const fs::path& directory) {
+    const fs::path path = directory / device_files::kRegistry;
+    return RegFileParser::Parse(ReadDeviceFile(path), path.string());
+}
+
+fs::path RootOf(const fs::path& directory) {
+    const fs::path root = directory / device_files::kRoot;
+    std::error_code failure;
+    if (!fs::is_directory(root, failure)) {
+        throw DeviceError(fmt::format("{} is missing: it holds the device's file system", root));
+    }
+    return root;
+}
+
+}  // namespace
+
+SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restartHook)
+    : config_(ReadConfig(ExistingDirectory(deviceDir))),
+      debugLog_(deviceDir / device_files::kDebugLog),
+      events_(deviceDir / device_files::kEventsLog),
+      registry_(ReadRegistry(deviceDir), errors_),
+      fileSystem_(RootOf(deviceDir), config_.faults, errors_),
+      system_(config_, errors_, debugLog_, events_, std::move(restartHook)),
+      platform_{registry_, fileSystem_, system_} {}
+
+}  // namespace velkor::sim

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "sim/DeviceConfig.h"
+#include "sim/ErrorState.h"
+#include "sim/LogFile.h"
+#include "sim/SimFileSystem.h"
+#include "sim/SimRegistry.h"
+#include "sim/SimSystem.h"
+
+#include <filesystem>
+#include <functional>
+
+namespace velkor::sim {
+
+// A simulated device opened from its directory: the platform services the program runs on.
+// Opening reads the device and changes nothing; the logs appear with their first line.
+class SimPlatform {
+public:
+    // Throws DeviceError when `deviceDir` is not a usable device. `restartHook` runs when the
+    // program asks for a restart.
+    explicit SimPlatform(const std::filesystem::path& deviceDir, std::function<void()> restartHook = {});
+
+    SimPlatform(const SimPlatform&) = delete;
+    SimPlatform& operator=(const SimPlatform&) = delete;
+
+    platform::Platform& platform() { return platform_; }
+
+private:
+    DeviceConfig config_;
+    ErrorState errors_;
+    LogFile debugLog_;
+    LogFile events_;
+    SimRegistry registry_;
+    SimFileSystem fileSystem_;
+    SimSystem system_;
+    platform::Platform platform_;
+};
+
+}  // namespace velkor::sim

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/System.h"
+#include "sim/DeviceConfig.h"
+#include "sim/ErrorState.h"
+#include "sim/LogFile.h"
+
+#include <functional>
+
+namespace velkor::sim {
+
+// Screen and language come from device.json; what the program asks of the kernel is recorded in
+// events.log, and its debug output goes to debug.log and stderr.
+class SimSystem : public platform::System {
+public:
+    // `restartHook` runs when a restart is requested (main() quits the application with it).
+    SimSystem(const DeviceConfig& config, ErrorState& errors, LogFile& debugLog, LogFile& events,
+              std::function<void()> restartHook);
+
+    platform::ScreenSize GetScreenSize() const override;
+    std::uint16_t GetDefaultLanguageId() const override;
+    bool SetThreadPriority(int priority) override;
+    bool RequestRestart() override;
+    void DebugPrint(std::u16string_view text) override;
+    std::uint32_t GetLastError() const override;
+
+private:
+    const DeviceConfig& config_;
+    ErrorState& errors_;
+    LogFile& debugLog_;
+    LogFile& events_;
+    std::function<void()> restartHook_;
+};
+
+}  // namespace velkor::sim

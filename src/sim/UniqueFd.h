@@ -1,0 +1,24 @@
+#pragma once
+
+namespace velkor::sim {
+
+// Owns a POSIX file descriptor and closes it when the object goes.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd();
+
+    UniqueFd(UniqueFd&& other) noexcept;
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    bool IsValid() const { return fd_ >= 0; }
+    int Get() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
+}  // namespace velkor::sim

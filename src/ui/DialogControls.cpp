@@ -1,0 +1,57 @@
+#include "ui/DialogControls.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace velkor::ui {
+namespace {
+
+QWidget* CreateControl(const ControlTemplate& control, QWidget& parent) {
+    const QString text = QString::fromUtf16(control.text.data(), qsizetype(control.text.size()));
+    switch (control.kind) {
+        case ControlKind::PushButton:
+            return new QPushButton(text, &parent);
+        case ControlKind::CheckBox:
+            return new QCheckBox(text, &parent);
+        case ControlKind::Edit:
+            return new QLineEdit(text, &parent);
+        case ControlKind::Label: {
+            auto* label = new QLabel(text, &parent);
+            label->setAlignment(Qt::AlignCenter);
+            label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            label->setLineWidth(1);
+            return label;
+        }
+        case ControlKind::GroupBox: {
+            auto* group = new QGroupBox(text, &parent);
+            // A frame only: clicks inside it belong to the controls it surrounds.
+            group->setAttribute(Qt::WA_TransparentForMouseEvents);
+            return group;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void DialogControls::Create(QWidget& dialog, const DialogTemplate& dialogTemplate) {
+    dialog.resize(DialogUnitsToPixels(dialogTemplate.size));
+    for (const ControlTemplate& control : dialogTemplate.controls) {
+        QWidget* widget = CreateControl(control, dialog);
+        widget->setObjectName(QString::number(control.id));
+        widget->setGeometry(DialogUnitsToPixels(control.rect));
+        widget->setEnabled(control.enabled);
+        widget->setVisible(control.visible);
+        controls_[control.id] = widget;
+    }
+}
+
+QWidget* DialogControls::Item(int id) const {
+    const auto found = controls_.find(id);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+}  // namespace velkor::ui

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <string>
+
+namespace velkor::test {
+
+// A temporary simulated device and the real updater running on it, worked through the X
+// display like an operator at the device's keys.
+class UpdaterSession {
+public:
+    // Creates the device with `velkor-device init` and the given options.
+    explicit UpdaterSession(const QStringList& initOptions = {});
+    ~UpdaterSession();
+
+    std::filesystem::path Device() const;
+    std::filesystem::path Card() const { return Device() / "root" / "StorageCard"; }
+    // Adds to device.json's "faults" object.
+    void SetFaults(const std::string& faultsJson);
+
+    // Starts the updater on this device and waits until its window is up and has the keyboard.
+    bool Start();
+    // The same with other arguments and environment.
+    bool Start(const QStringList& arguments, const QProcessEnvironment& environment);
+    // Keys in xdotool's names ("Escape", "shift+Tab", "space").
+    bool PressKeys(const QStringList& keys);
+    // Waits for the updater to end; its exit code, or -1 when it had to be killed.
+    int WaitForExit(int timeoutMs = 15000);
+
+private:
+    QTemporaryDir directory_;
+    QProcess updater_;
+    QString windowId_;
+};
+
+// From the main window's initial focus on the OS check box, back along the tab order.
+inline const QStringList kClickExit{"shift+Tab", "shift+Tab", "space"};
+inline const QStringList kClickRestart{"shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab", "space"};
+
+}  // namespace velkor::test

@@ -1,0 +1,181 @@
+#include "support/ProgramRun.h"
+#include "support/SettingsBytes.h"
+
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+namespace velkor::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ContainsRegex;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class DeviceToolTest : public ::testing::Test {
+protected:
+    fs::path Dir() const { return fs::path(temporary_.path().toStdString()) / "device"; }
+    QString DirArgument() const { return QString::fromStdString(Dir().string()); }
+
+    static ProgramResult Run(const QStringList& arguments) { return RunProgram(VELKOR_DEVICE_BINARY, arguments); }
+    static std::string Output(const ProgramResult& result) { return result.standardOutput.toStdString(); }
+
+    void Init(const QStringList& options = {}) {
+        const ProgramResult result = Run(QStringList{"init", DirArgument()} + options);
+        ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    }
+    std::string Show() const {
+        const ProgramResult result = Run({"show", DirArgument()});
+        EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+        return Output(result);
+    }
+
+    // Every file below the device with its size and modification time.
+    std::map<fs::path, std::pair<std::uintmax_t, fs::file_time_type>> Snapshot() const {
+        std::map<fs::path, std::pair<std::uintmax_t, fs::file_time_type>> files;
+        for (const auto& entry : fs::recursive_directory_iterator(Dir())) {
+            files[entry.path()] = {entry.is_regular_file() ? entry.file_size() : 0, entry.last_write_time()};
+        }
+        return files;
+    }
+
+private:
+    QTemporaryDir temporary_;
+};
+
+TEST_F(DeviceToolTest, InitMakesADeviceThatShowDescribes) {
+    const ProgramResult init = Run({"init", DirArgument()});
+    ASSERT_EQ(init.exitCode, 0) << init.standardError.toStdString();
+    EXPECT_THAT(Output(init), HasSubstr("velkor --device " + fs::absolute(Dir()).string()));
+    EXPECT_THAT(Output(init), HasSubstr("root/StorageCard/Images/NK.bin"));
+
+    const std::string shown = Show();
+    EXPECT_THAT(shown, ContainsRegex("Screen: +800 x 480\n"));
+    EXPECT_THAT(shown, ContainsRegex("Language: +0x0409\n"));
+    EXPECT_THAT(shown, ContainsRegex("SDMemory +Name \"SD Memory Card\" +Folder \"StorageCard\"\n"));
+    EXPECT_THAT(shown, ContainsRegex("NandFLASH +Name \"NAND Flash\" +Folder \"NandFlash\" +\\(the device's own"));
+    EXPECT_THAT(shown, ContainsRegex("BinFLASH +Name \"Bin Flash\" +Folder \"VKRFlash\" +\\(the device's own"));
+    EXPECT_THAT(shown, ContainsRegex("Storage card: +\\\\StorageCard\n"));
+    EXPECT_THAT(shown, ContainsRegex("Auto update: +no images in \\\\StorageCard\\\\AutoUpdate\\\\\n"));
+    EXPECT_THAT(shown, ContainsRegex("Settings file: +\\\\StorageCard\\\\updater.cfg: no such file\n"));
+    EXPECT_THAT(shown, ContainsRegex("Flash regions: +none written yet\n"));
+    EXPECT_THAT(shown, ContainsRegex("Recent events: +none\n"));
+}
+
+TEST_F(DeviceToolTest, InitOptionsReachTheDevice) {
+    Init({"--auto", "--screen", "1024x600", "--language", "0x0804"});
+
+    const std::string shown = Show();
+    EXPECT_THAT(shown, ContainsRegex("Screen: +1024 x 600\n"));
+    EXPECT_THAT(shown, ContainsRegex("Language: +0x0804 Chinese \\(PRC\\)\n"));
+    EXPECT_THAT(shown, ContainsRegex("Auto update: +images in \\\\StorageCard\\\\AutoUpdate\\\\\n"));
+    EXPECT_THAT(shown, ContainsRegex("  OS +\\\\StorageCard\\\\AutoUpdate\\\\NK.bin\n"));
+    EXPECT_THAT(shown, ContainsRegex("  Logo2 +\\\\StorageCard\\\\AutoUpdate\\\\LOGO2.BMP\n"));
+}
+
+TEST_F(DeviceToolTest, ShowDecodesTheSettingsFileAndNamesIgnoredEntries) {
+    Init();
+    const std::vector<std::u16string> entries{u"1", u"\\StorageCard\\Images\\NK.bin",    u"0", u"",
+                                              u"1", u"\\StorageCard\\Images\\logo2.bmp", u"0", u"",
+                                              u"1", u"\\StorageCard\\Images\\NAPP.bin",  u"1", u"extra"};
+    WriteHostFile(Dir() / "root/StorageCard/updater.cfg", SettingsFileBytes(entries));
+
+    const std::string shown = Show();
+    EXPECT_THAT(shown, ContainsRegex("Settings file: +\\\\StorageCard\\\\updater.cfg\n"));
+    EXPECT_THAT(shown, ContainsRegex("  OS flag +\"1\"\n  OS path +\"\\\\StorageCard\\\\Images\\\\NK.bin\"\n"
+                                     "  Logo flag +\"0\"\n  Logo path +\"\"\n"));
+    EXPECT_THAT(shown, ContainsRegex("  App path +\"\\\\StorageCard\\\\Images\\\\NAPP.bin\"\n  Reset flag +\"1\"\n"));
+    EXPECT_THAT(shown, ContainsRegex("  entry 12 ignored +\"extra\"\n"));
+}
+
+TEST_F(DeviceToolTest, ShowSaysWhyTooShortASettingsFileIsIgnored) {
+    Init();
+    WriteHostFile(Dir() / "root/StorageCard/updater.cfg", SettingsFileBytes({u"1", u"\\x", u"0"}));
+
+    EXPECT_THAT(Show(), HasSubstr("only 3 entries; 11 are needed"));
+}
+
+TEST_F(DeviceToolTest, ShowListsFlashRegionsAndTheLastTenEvents) {
+    Init();
+    WriteHostFile(Dir() / "flash/os.bin", "abc");
+    std::string events;
+    for (int line = 1; line <= 12; ++line) {
+        events += "2024-01-02 03:04:05.006 event-" + std::to_string(line) + "\n";
+    }
+    WriteHostFile(Dir() / "events.log", events);
+
+    const std::string shown = Show();
+    EXPECT_THAT(
+        shown,
+        ContainsRegex("os.bin +3 bytes  sha256 ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\n"));
+    EXPECT_THAT(shown, HasSubstr("event-3\n"));
+    EXPECT_THAT(shown, HasSubstr("event-12\n"));
+    EXPECT_THAT(shown, Not(HasSubstr("event-2\n")));
+}
+
+TEST_F(DeviceToolTest, ShowChangesNothing) {
+    Init();
+    WriteHostFile(Dir() / "root/StorageCard/updater.cfg", SettingsFileBytes(std::vector<std::u16string>(11, u"1")));
+    const auto before = Snapshot();
+
+    Show();
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_FALSE(fs::exists(Dir() / "debug.log"));
+    EXPECT_FALSE(fs::exists(Dir() / "events.log"));
+}
+
+TEST_F(DeviceToolTest, InitIntoADirectoryThatIsNotEmptyFailsAndChangesNothing) {
+    WriteHostFile(Dir() / "notes.txt", "mine");
+    const auto before = Snapshot();
+
+    const ProgramResult result = Run({"init", DirArgument()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_THAT(result.standardError.toStdString(), HasSubstr("not an empty directory"));
+    EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(DeviceToolTest, ShowOfSomethingThatIsNoDeviceFails) {
+    const ProgramResult result = Run({"show", DirArgument()});
+
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_THAT(result.standardError.toStdString(), HasSubstr("no such directory"));
+}
+
+struct BadArgumentsCase {
+    const char* name;
+    QStringList arguments;
+};
+
+class BadArgumentsTest : public ::testing::TestWithParam<BadArgumentsCase> {};
+
+TEST_P(BadArgumentsTest, PrintUsageAndExitWith2) {
+    const ProgramResult result = RunProgram(VELKOR_DEVICE_BINARY, GetParam().arguments);
+
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_THAT(result.standardError.toStdString(), HasSubstr("usage: velkor-device init DIR"));
+    EXPECT_TRUE(result.standardOutput.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, BadArgumentsTest,
+                         ::testing::Values(BadArgumentsCase{"NoCommand", {}},
+                                           BadArgumentsCase{"UnknownCommand", {"create", "/tmp/x"}},
+                                           BadArgumentsCase{"InitWithoutDirectory", {"init"}},
+                                           BadArgumentsCase{"InitWithTwoDirectories", {"init", "a", "b"}},
+                                           BadArgumentsCase{"ScreenWithoutValue", {"init", "a", "--screen"}},
+                                           BadArgumentsCase{"ScreenWithoutHeight", {"init", "a", "--screen", "800"}},
+                                           BadArgumentsCase{"ScreenWithEmptyHeight", {"init", "a", "--screen", "800x"}},
+                                           BadArgumentsCase{"LanguageTooLarge", {"init", "a", "--language", "0x10000"}},
+                                           BadArgumentsCase{"UnknownOption", {"init", "a", "--colour"}},
+                                           BadArgumentsCase{"ShowWithoutDirectory", {"show"}},
+                                           BadArgumentsCase{"ShowWithTwoDirectories", {"show", "a", "b"}},
+                                           BadArgumentsCase{"ShowWithAnOption", {"show", "--auto"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace velkor::test

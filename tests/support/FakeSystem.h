@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/System.h"
+
+#include <string>
+#include <vector>
+
+namespace velkor::test {
+
+// A device with a settable screen and language that records what the program asked of it.
+class FakeSystem : public platform::System {
+public:
+    platform::ScreenSize screen{800, 480};
+    std::uint16_t languageId = 0x0409;
+    std::vector<int> priorities;
+    int restartRequests = 0;
+    std::vector<std::u16string> debugLines;
+
+    platform::ScreenSize GetScreenSize() const override { return screen; }
+    std::uint16_t GetDefaultLanguageId() const override { return languageId; }
+    bool SetThreadPriority(int priority) override;
+    bool RequestRestart() override;
+    void DebugPrint(std::u16string_view text) override { debugLines.emplace_back(text); }
+    std::uint32_t GetLastError() const override { return 0; }
+};
+
+}  // namespace velkor::test

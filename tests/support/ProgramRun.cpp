@@ -1,0 +1,41 @@
+#include "support/ProgramRun.h"
+
+#include <QProcess>
+
+#include <fstream>
+#include <iterator>
+
+namespace velkor::test {
+
+ProgramResult RunProgram(const QString& program, const QStringList& arguments,
+                         const QProcessEnvironment& environment, int timeoutMs) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    ProgramResult result;
+    if (!process.waitForStarted()) {
+        return result;
+    }
+    process.closeWriteChannel();
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    result.finished = process.exitStatus() == QProcess::NormalExit;
+    result.exitCode = process.exitCode();
+    result.standardOutput = process.readAllStandardOutput();
+    result.standardError = process.readAllStandardError();
+    return result;
+}
+
+std::string ReadHostFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteHostFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+}  // namespace velkor::test

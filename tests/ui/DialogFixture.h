@@ -1,0 +1,45 @@
+#pragma once
+
+#include "mainwnd/CUpdateDialog.h"
+#include "support/FakeFileSystem.h"
+#include "support/FakeRegistry.h"
+#include "support/FakeSystem.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace velkor::test {
+
+// A main window on an in-memory device with one storage-card profile.
+class DialogFixture : public testing::Test {
+protected:
+    DialogFixture() {
+        registry.AddKey(u"System\\StorageManager\\Profiles\\SDMemory", {{u"Folder", u"StorageCard"}});
+        fileSystem.AddDirectory(u"\\StorageCard");
+    }
+
+    mainwnd::CUpdateDialog& Open() {
+        dialog = std::make_unique<mainwnd::CUpdateDialog>(platform);
+        dialog->Create();
+        dialog->show();
+        return *dialog;
+    }
+
+    template <typename Control = QWidget>
+    Control* Item(int id) const {
+        return dialog->findChild<Control*>(QString::number(id));
+    }
+
+    FakeRegistry registry;
+    FakeFileSystem fileSystem;
+    FakeSystem system;
+    platform::Platform platform{registry, fileSystem, system};
+    std::unique_ptr<mainwnd::CUpdateDialog> dialog;
+};
+
+}  // namespace velkor::test

@@ -1,0 +1,111 @@
+#include "sim/DeviceConfig.h"
+#include "sim/DeviceError.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace velkor::sim {
+namespace {
+
+using ::testing::HasSubstr;
+
+TEST(DeviceConfigTest, ReadsEveryField) {
+    const DeviceConfig config = ParseDeviceConfig(
+        R"({"screen": {"width": 1024, "height": 600}, "languageId": "0x0804", "flash": {"later": true},
+            "faults": {"writeProtected": ["\\StorageCard", "\\NandFlash"], "fileSizeLimit": 4096}})",
+        "device.json");
+
+    EXPECT_EQ(config.screen.width, 1024);
+    EXPECT_EQ(config.screen.height, 600);
+    EXPECT_EQ(config.languageId, 0x0804);
+    EXPECT_EQ(config.faults.writeProtected, (std::vector<std::u16string>{u"\\StorageCard", u"\\NandFlash"}));
+    EXPECT_EQ(config.faults.fileSizeLimit, 4096U);
+}
+
+TEST(DeviceConfigTest, FaultsAreOptionalAndTheLanguageMayBeANumber) {
+    const DeviceConfig config =
+        ParseDeviceConfig(R"({"screen": {"width": 1, "height": 8192}, "languageId": 2052})", "device.json");
+
+    EXPECT_EQ(config.languageId, 0x0804);
+    EXPECT_TRUE(config.faults.writeProtected.empty());
+    EXPECT_FALSE(config.faults.fileSizeLimit);
+}
+
+struct BadConfigCase {
+    const char* name;
+    std::string json;
+    const char* complaint;
+};
+
+constexpr std::string_view kScreen = R"("screen": {"width": 800, "height": 480})";
+constexpr std::string_view kLanguage = R"("languageId": "0x0409")";
+
+std::string Object(std::initializer_list<std::string_view> members) {
+    std::string json;
+    for (const std::string_view member : members) {
+        json += (json.empty() ? "{" : ", ") + std::string(member);
+    }
+    return json + "}";
+}
+
+class BadDeviceConfigTest : public ::testing::TestWithParam<BadConfigCase> {};
+
+TEST_P(BadDeviceConfigTest, NamesTheFileAndTheField) {
+    const BadConfigCase& c = GetParam();
+    try {
+        ParseDeviceConfig(c.json, "/dev1/device.json");
+        FAIL() << "accepted";
+    } catch (const DeviceError& failure) {
+        EXPECT_THAT(failure.what(), HasSubstr("/dev1/device.json: "));
+        EXPECT_THAT(failure.what(), HasSubstr(c.complaint));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadFiles, BadDeviceConfigTest,
+    ::testing::Values(
+        BadConfigCase{"NotJson", "{screen", "not valid JSON"}, BadConfigCase{"Empty", "", "not valid JSON"},
+        BadConfigCase{"NotAnObject", "[1]", "JSON object"},
+        BadConfigCase{"NoScreen", Object({kLanguage}), "\"screen\" is missing"},
+        BadConfigCase{"ScreenNotObject", Object({R"("screen": 800)", kLanguage}), "\"screen\" must be"},
+        BadConfigCase{"NoHeight", Object({R"("screen": {"width": 800})", kLanguage}), "\"screen.height\" is missing"},
+        BadConfigCase{"ZeroWidth", Object({R"("screen": {"width": 0, "height": 480})", kLanguage}), "\"screen.width\""},
+        BadConfigCase{"HugeWidth", Object({R"("screen": {"width": 8193, "height": 480})", kLanguage}),
+                      "\"screen.width\""},
+        BadConfigCase{"NegativeHeight", Object({R"("screen": {"width": 800, "height": -1})", kLanguage}),
+                      "\"screen.height\""},
+        BadConfigCase{"FractionalHeight", Object({R"("screen": {"width": 800, "height": 480.5})", kLanguage}),
+                      "\"screen.height\""},
+        BadConfigCase{"WidthAsText", Object({R"("screen": {"width": "800", "height": 480})", kLanguage}),
+                      "\"screen.width\""},
+        BadConfigCase{"NoLanguage", Object({kScreen}), "\"languageId\" is missing"},
+        BadConfigCase{"LanguageTooLarge", Object({kScreen, R"("languageId": "0x10000")"}), "\"languageId\""},
+        BadConfigCase{"LanguageNotANumber", Object({kScreen, R"("languageId": "english")"}), "\"languageId\""},
+        BadConfigCase{"LanguageNegative", Object({kScreen, R"("languageId": -1)"}), "\"languageId\""},
+        BadConfigCase{"FaultsNotObject", Object({kScreen, kLanguage, R"("faults": [])"}), "\"faults\""},
+        BadConfigCase{"ProtectedNotAList", Object({kScreen, kLanguage, R"("faults": {"writeProtected": "\\x"})"}),
+                      "\"faults.writeProtected\""},
+        BadConfigCase{"ProtectedNotStrings", Object({kScreen, kLanguage, R"("faults": {"writeProtected": [1]})"}),
+                      "\"faults.writeProtected\""},
+        BadConfigCase{"NegativeSizeLimit", Object({kScreen, kLanguage, R"("faults": {"fileSizeLimit": -1})"}),
+                      "\"faults.fileSizeLimit\""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct LanguageCase {
+    const char* text;
+    std::optional<std::uint16_t> id;
+};
+
+class LanguageIdTest : public ::testing::TestWithParam<LanguageCase> {};
+
+TEST_P(LanguageIdTest, ReadsHexOrDecimal) { EXPECT_EQ(ParseLanguageId(GetParam().text), GetParam().id); }
+
+INSTANTIATE_TEST_SUITE_P(Texts, LanguageIdTest,
+                         ::testing::Values(LanguageCase{"0x0804", 0x0804}, LanguageCase{"0X0409", 0x0409},
+                                           LanguageCase{"2052", 0x0804}, LanguageCase{"65535", 0xFFFF},
+                                           LanguageCase{"65536", std::nullopt}, LanguageCase{"0x", std::nullopt},
+                                           LanguageCase{"", std::nullopt}, LanguageCase{"0x0x12", std::nullopt},
+                                           LanguageCase{"12ab", std::nullopt}, LanguageCase{"-1", std::nullopt}));
+
+}  // namespace
+}  // namespace velkor::sim

@@ -1,0 +1,215 @@
+#include "velkor-device/DeviceReport.h"
+
+#include "mainwnd/AutoUpdateDetection.h"
+#include "mainwnd/CSettingsFile.h"
+#include "mainwnd/SettingsEntries.h"
+#include "mainwnd/StorageCardSearch.h"
+#include "platform/DeviceText.h"
+#include "platform/RegistryKey.h"
+#include "sim/DeviceConfig.h"
+#include "sim/DeviceFiles.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <array>
+#include <deque>
+#include <fstream>
+#include <vector>
+
+namespace velkor::device_tool {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::ToUtf8;
+
+constexpr std::u16string_view kSettingsFile = u"\\StorageCard\\updater.cfg";
+constexpr std::u16string_view kAutoUpdateFolder = u"\\AutoUpdate\\";
+constexpr std::size_t kRegistryNameChars = 260;
+constexpr std::size_t kRegistryValueBytes = 520;
+constexpr std::size_t kRecentEventCount = 10;
+constexpr std::string_view kFlashImageExtension = ".bin";
+
+struct LanguageName {
+    std::uint16_t id;
+    std::string_view name;
+};
+constexpr std::array<LanguageName, 1> kLanguageNames{{{0x0804, "Chinese (PRC)"}}};
+
+// "Label:" in a column of its own, then the value; a label alone heads the detail lines below it.
+void Line(std::ostream& out, std::string_view label, std::string_view value) {
+    const std::string heading = fmt::format("{}:", label);
+    out << (value.empty() ? heading : fmt::format("{:<18}{}", heading, value)) << '\n';
+}
+
+void Detail(std::ostream& out, std::string_view text) { out << "  " << text << '\n'; }
+
+std::string Quoted(const std::optional<std::u16string>& text) {
+    return text ? fmt::format("\"{}\"", ToUtf8(*text)) : "(none)";
+}
+
+// The labels of the settings file's entries: each row's flag, then its path when it has one.
+std::vector<std::string> SettingsEntryLabels() {
+    std::vector<std::string> labels;
+    const update::UpdateSettings rows;
+    for (const update::ImageKind kind : mainwnd::kSettingsFileOrder) {
+        labels.push_back(fmt::format("{} flag", update::ImageKindName(kind)));
+        if (rows.Path(kind)) {
+            labels.push_back(fmt::format("{} path", update::ImageKindName(kind)));
+        }
+    }
+    return labels;
+}
+
+std::string Sha256Of(const fs::path& file) {
+    QFile input(QFile::decodeName(file.c_str()));
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!input.open(QIODevice::ReadOnly) || !hash.addData(&input)) {
+        return "(unreadable)";
+    }
+    return hash.result().toHex().toStdString();
+}
+
+std::vector<fs::path> FlashImages(const fs::path& folder) {
+    std::vector<fs::path> images;
+    std::error_code failure;
+    for (fs::directory_iterator entries(folder, failure), end; !failure && entries != end; entries.increment(failure)) {
+        if (entries->is_regular_file() && entries->path().extension() == kFlashImageExtension) {
+            images.push_back(entries->path());
+        }
+    }
+    std::sort(images.begin(), images.end());
+    return images;
+}
+
+std::deque<std::string> LastLines(const fs::path& file, std::size_t count) {
+    std::deque<std::string> lines;
+    std::ifstream in(file, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(std::move(line));
+        if (lines.size() > count) {
+            lines.pop_front();
+        }
+    }
+    return lines;
+}
+
+}  // namespace
+
+DeviceReport::DeviceReport(fs::path directory)
+    : directory_(std::move(directory)),
+      device_(directory_),
+      platform_(device_.platform()),
+      storageCard_(mainwnd::FindStorageCard(platform_.registry, platform_.fileSystem)) {}
+
+void DeviceReport::Print(std::ostream& out) {
+    constexpr std::array kParts{
+        &DeviceReport::PrintDirectory,       &DeviceReport::PrintScreen,       &DeviceReport::PrintLanguage,
+        &DeviceReport::PrintStorageProfiles, &DeviceReport::PrintStorageCard,  &DeviceReport::PrintAutoUpdate,
+        &DeviceReport::PrintSettingsFile,    &DeviceReport::PrintFlashRegions, &DeviceReport::PrintRecentEvents,
+    };
+    for (const auto part : kParts) {
+        (this->*part)(out);
+    }
+}
+
+void DeviceReport::PrintDirectory(std::ostream& out) { Line(out, "Device", fs::absolute(directory_).string()); }
+
+void DeviceReport::PrintScreen(std::ostream& out) {
+    const platform::ScreenSize screen = platform_.system.GetScreenSize();
+    Line(out, "Screen", fmt::format("{} x {}", screen.width, screen.height));
+}
+
+void DeviceReport::PrintLanguage(std::ostream& out) {
+    const std::uint16_t id = platform_.system.GetDefaultLanguageId();
+    const auto known = std::find_if(kLanguageNames.begin(), kLanguageNames.end(),
+                                    [&](const LanguageName& language) { return language.id == id; });
+    const std::string name = known != kLanguageNames.end() ? fmt::format(" {}", known->name) : "";
+    Line(out, "Language", sim::LanguageIdText(id) + name);
+}
+
+void DeviceReport::PrintStorageProfiles(std::ostream& out) {
+    const platform::RegistryKey profiles(platform_.registry, mainwnd::kProfilesKey);
+    std::vector<std::u16string> names;
+    for (std::uint32_t index = 0; const auto name = profiles.SubkeyName(index, kRegistryNameChars); ++index) {
+        names.push_back(*name);
+    }
+    Line(out, "Storage profiles", names.empty() ? "none" : "");
+    for (const std::u16string& name : names) {
+        const platform::RegistryKey profile(platform_.registry, std::u16string(mainwnd::kProfilesKey) + name);
+        const bool ownFlash = mainwnd::IsFlashProfile(name);
+        Detail(out, fmt::format("{:<12} Name {:<18} Folder {}{}", ToUtf8(name),
+                                Quoted(profile.StringValue(u"Name", kRegistryValueBytes)),
+                                Quoted(profile.StringValue(u"Folder", kRegistryValueBytes)),
+                                ownFlash ? "  (the device's own flash store)" : ""));
+    }
+}
+
+void DeviceReport::PrintStorageCard(std::ostream& out) {
+    Line(out, "Storage card", storageCard_.empty() ? "none" : ToUtf8(storageCard_));
+}
+
+void DeviceReport::PrintAutoUpdate(std::ostream& out) {
+    if (storageCard_.empty()) {
+        Line(out, "Auto update", "no storage card");
+        return;
+    }
+    const std::u16string folder = storageCard_ + std::u16string(kAutoUpdateFolder);
+    update::UpdateSettings found;
+    if (!mainwnd::DetectAutoUpdate(platform_.fileSystem, folder, found)) {
+        Line(out, "Auto update", fmt::format("no images in {}", ToUtf8(folder)));
+        return;
+    }
+    Line(out, "Auto update", fmt::format("images in {}", ToUtf8(folder)));
+    for (const update::ImageKind kind : mainwnd::kSettingsFileOrder) {
+        const std::u16string* path = found.Path(kind);
+        if (found.Enabled(kind)) {
+            Detail(out, fmt::format("{:<6} {}", update::ImageKindName(kind), path ? ToUtf8(*path) : "(enabled)"));
+        }
+    }
+}
+
+void DeviceReport::PrintSettingsFile(std::ostream& out) {
+    const std::string path = ToUtf8(kSettingsFile);
+    if (platform_.fileSystem.GetAttributes(kSettingsFile) == platform::kInvalidFileAttributes) {
+        Line(out, "Settings file", fmt::format("{}: no such file", path));
+        return;
+    }
+    platform::StringArray entries;
+    mainwnd::CSettingsFile(platform_.fileSystem, std::u16string(kSettingsFile)).ReadEntries(entries);
+    if (entries.Count() < mainwnd::kSettingsEntryCount) {
+        Line(out, "Settings file",
+             fmt::format("{}: ignored, only {} entries; {} are needed", path, entries.Count(),
+                         mainwnd::kSettingsEntryCount));
+        return;
+    }
+    Line(out, "Settings file", path);
+    const std::vector<std::string> labels = SettingsEntryLabels();
+    for (std::size_t index = 0; index < entries.Count(); ++index) {
+        const std::string label = index < labels.size() ? labels[index] : fmt::format("entry {} ignored", index + 1);
+        Detail(out, fmt::format("{:<18}\"{}\"", label, ToUtf8(entries.At(index))));
+    }
+}
+
+void DeviceReport::PrintFlashRegions(std::ostream& out) {
+    const std::vector<fs::path> images = FlashImages(directory_ / sim::device_files::kFlash);
+    Line(out, "Flash regions", images.empty() ? "none written yet" : "");
+    for (const fs::path& image : images) {
+        std::error_code failure;
+        Detail(out, fmt::format("{:<10} {:>10} bytes  sha256 {}", image.filename().string(),
+                                fs::file_size(image, failure), Sha256Of(image)));
+    }
+}
+
+void DeviceReport::PrintRecentEvents(std::ostream& out) {
+    const std::deque<std::string> lines = LastLines(directory_ / sim::device_files::kEventsLog, kRecentEventCount);
+    Line(out, "Recent events", lines.empty() ? "none" : "");
+    for (const std::string& line : lines) {
+        Detail(out, line);
+    }
+}
+
+}  // namespace velkor::device_tool

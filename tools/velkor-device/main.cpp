@@ -1,0 +1,38 @@
+#include "sim/DeviceError.h"
+#include "velkor-device/CommandLine.h"
+#include "velkor-device/DeviceReport.h"
+#include "velkor-device/InitCommand.h"
+#include "velkor-device/UsageError.h"
+
+#include <exception>
+#include <iostream>
+
+namespace {
+
+using namespace velkor::device_tool;
+
+constexpr int kSuccessExit = 0;
+constexpr int kFailureExit = 1;
+constexpr int kUsageExit = 2;
+
+struct RequestRunner {
+    void operator()(const InitRequest& request) const { RunInit(request, std::cout); }
+    void operator()(const ShowRequest& request) const { DeviceReport(request.directory).Print(std::cout); }
+    void operator()(const HelpRequest&) const { std::cout << UsageText(); }
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    try {
+        std::visit(RequestRunner{}, ParseCommandLine(arguments));
+        return kSuccessExit;
+    } catch (const UsageError& error) {
+        std::cerr << "velkor-device: " << error.what() << "\n\n" << UsageText();
+        return kUsageExit;
+    } catch (const std::exception& error) {
+        std::cerr << "velkor-device: " << error.what() << '\n';
+        return kFailureExit;
+    }
+}
