@@ -14,9 +14,12 @@ std::optional<DeviceLocation> LocateDevice(const QStringList& arguments, std::st
                                           QStringLiteral("Run on the simulated device in <dir>."),
                                           QStringLiteral("dir"));
     parser.addOption(deviceOption);
-    if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
-        error = parser.errorText().isEmpty() ? "unexpected argument: " + parser.positionalArguments().first().toStdString()
-                                             : parser.errorText().toStdString();
+    if (!parser.parse(arguments)) {
+        error = parser.errorText().toStdString();
+        return std::nullopt;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        error = "unexpected argument: " + parser.positionalArguments().first().toStdString();
         return std::nullopt;
     }
     if (parser.isSet(deviceOption)) {

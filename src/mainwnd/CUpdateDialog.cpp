@@ -18,8 +18,6 @@ constexpr int kAutoUpdateDelayMs = 500;
 constexpr int kHotKeyDelayMs = 3000;
 constexpr std::u16string_view kAutoUpdateFolder = u"\\AutoUpdate\\";
 
-QString ToQString(std::u16string_view text) { return QString::fromUtf16(text.data(), qsizetype(text.size())); }
-
 }  // namespace
 
 CUpdateDialog::CUpdateDialog(platform::Platform& platform, QWidget* parent)
@@ -60,10 +58,7 @@ void CUpdateDialog::ConnectMessageMap() {
             &CUpdateDialog::OnRestart);
 }
 
-bool CUpdateDialog::UpdateData(bool saveAndValidate) {
-    DoDataExchange(ui::DataExchange(controls_, saveAndValidate));
-    return true;
-}
+void CUpdateDialog::UpdateData(bool saveAndValidate) { DoDataExchange(ui::DataExchange(controls_, saveAndValidate)); }
 
 void CUpdateDialog::DoDataExchange(const ui::DataExchange& exchange) {
     exchange.Control(control::kRestart, restartButton);
@@ -90,8 +85,8 @@ void CUpdateDialog::DoDataExchange(const ui::DataExchange& exchange) {
 }
 
 bool CUpdateDialog::OnInitDialog() {
+    // Top-most and without a caption bar (so it cannot be dragged) since construction.
     setWindowIcon(appIcon);
-    // The window has no caption bar, so it cannot be dragged.
     hotKey_->Register(HOTKEY_ID, 0, kVirtualKeyF24);
     MakeFullScreen(*this, platform_.system);
 
@@ -114,7 +109,7 @@ bool CUpdateDialog::OnInitDialog() {
     if (autoUpdate) {
         timers_->Set(TIMER_AUTO_UPDATE, kAutoUpdateDelayMs);
     }
-    setWindowTitle(ToQString(kWindowText));
+    setWindowTitle(QString::fromUtf16(kWindowText.data(), kWindowText.size()));
     return false;
 }
 

@@ -46,7 +46,7 @@ public:
     void reject() override;
 
 private:
-    bool UpdateData(bool saveAndValidate);
+    void UpdateData(bool saveAndValidate);
     void DoDataExchange(const ui::DataExchange& exchange);
     bool OnInitDialog();
     void ConnectMessageMap();
