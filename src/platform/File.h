@@ -14,6 +14,8 @@ public:
     virtual bool Read(void* buffer, std::uint32_t count, std::uint32_t& bytesRead) = 0;
     // Writes all `count` bytes or fails.
     virtual bool Write(const void* data, std::uint32_t count) = 0;
+    // Moves the file position to `offset` bytes from the beginning.
+    virtual bool Seek(std::uint64_t offset) = 0;
     virtual std::uint64_t Length() const = 0;
 };
 

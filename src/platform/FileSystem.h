@@ -17,6 +17,7 @@ enum class FileMode {
     Read,            // an existing file, read only
     ReadWrite,       // an existing file, read and write
     CreateTruncate,  // created, or emptied when it exists; write only
+    CreateNew,       // created; fails with kAlreadyExists when the name is taken; write only
 };
 
 // The device's single-rooted file system. Paths are backslash paths ("\StorageCard\updater.cfg")
@@ -27,6 +28,10 @@ public:
 
     // kInvalidFileAttributes when the path does not exist.
     virtual std::uint32_t GetAttributes(std::u16string_view path) = 0;
+    // Creates one folder; the folder above it must exist.
+    virtual bool CreateDirectory(std::u16string_view path) = 0;
+    // Copies a file, replacing an existing file at `to`.
+    virtual bool CopyFile(std::u16string_view from, std::u16string_view to) = 0;
     virtual bool DeleteFile(std::u16string_view path) = 0;
     // Renames a file, replacing an existing file at `to`.
     virtual bool MoveFile(std::u16string_view from, std::u16string_view to) = 0;

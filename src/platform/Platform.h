@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/BitmapLoader.h"
+#include "platform/DeviceIo.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/System.h"
@@ -11,6 +13,8 @@ struct Platform {
     Registry& registry;
     FileSystem& fileSystem;
     System& system;
+    DeviceIo& deviceIo;
+    BitmapLoader& bitmapLoader;
 };
 
 }  // namespace velkor::platform

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 
 namespace velkor::sim {
 
@@ -38,6 +39,16 @@ bool SimFile::Write(const void* data, std::uint32_t count) {
             return errors_.Fail(DeviceErrorFromErrno(errno));
         }
         written += static_cast<std::uint32_t>(std::max<ssize_t>(result, 0));
+    }
+    return true;
+}
+
+bool SimFile::Seek(std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+        return errors_.Fail(platform::error::kInvalidParameter);
+    }
+    if (::lseek(fd_.Get(), static_cast<off_t>(offset), SEEK_SET) < 0) {
+        return errors_.Fail(DeviceErrorFromErrno(errno));
     }
     return true;
 }

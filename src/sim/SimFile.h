@@ -16,6 +16,7 @@ public:
 
     bool Read(void* buffer, std::uint32_t count, std::uint32_t& bytesRead) override;
     bool Write(const void* data, std::uint32_t count) override;
+    bool Seek(std::uint64_t offset) override;
     std::uint64_t Length() const override;
 
 private:

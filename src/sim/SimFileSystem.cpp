@@ -29,6 +29,8 @@ int OpenFlags(platform::FileMode mode) {
             return O_RDWR;
         case platform::FileMode::CreateTruncate:
             return O_WRONLY | O_CREAT | O_TRUNC;
+        case platform::FileMode::CreateNew:
+            return O_WRONLY | O_CREAT | O_EXCL;
     }
     return O_RDONLY;
 }
@@ -79,6 +81,10 @@ std::uint32_t SimFileSystem::GetAttributes(std::u16string_view path) {
     }
     return platform::kFileAttributeArchive | (IsWriteProtected(*resolved) ? platform::kFileAttributeReadOnly : 0);
 }
+
+bool SimFileSystem::CreateDirectory(std::u16string_view) { return errors_.Fail(error::kNotSupported); }
+
+bool SimFileSystem::CopyFile(std::u16string_view, std::u16string_view) { return errors_.Fail(error::kNotSupported); }
 
 bool SimFileSystem::DeleteFile(std::u16string_view path) {
     const std::optional<ResolvedPath> resolved = Resolve(path);

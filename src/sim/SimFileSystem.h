@@ -19,6 +19,8 @@ public:
     SimFileSystem(const std::filesystem::path& root, const FaultSwitches& faults, ErrorState& errors);
 
     std::uint32_t GetAttributes(std::u16string_view path) override;
+    bool CreateDirectory(std::u16string_view path) override;
+    bool CopyFile(std::u16string_view from, std::u16string_view to) override;
     bool DeleteFile(std::u16string_view path) override;
     bool MoveFile(std::u16string_view from, std::u16string_view to) override;
     std::unique_ptr<platform::File> OpenFile(std::u16string_view path, platform::FileMode mode) override;

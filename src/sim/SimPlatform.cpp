@@ -63,6 +63,8 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
       registry_(ReadRegistry(deviceDir), errors_),
       fileSystem_(RootOf(deviceDir), config_.faults, errors_),
       system_(config_, errors_, debugLog_, events_, std::move(restartHook)),
-      platform_{registry_, fileSystem_, system_} {}
+      deviceIo_(errors_),
+      bitmapLoader_(errors_),
+      platform_{registry_, fileSystem_, system_, deviceIo_, bitmapLoader_} {}
 
 }  // namespace velkor::sim

@@ -4,6 +4,8 @@
 #include "sim/DeviceConfig.h"
 #include "sim/ErrorState.h"
 #include "sim/LogFile.h"
+#include "sim/SimBitmapLoader.h"
+#include "sim/SimDeviceIo.h"
 #include "sim/SimFileSystem.h"
 #include "sim/SimRegistry.h"
 #include "sim/SimSystem.h"
@@ -34,6 +36,8 @@ private:
     SimRegistry registry_;
     SimFileSystem fileSystem_;
     SimSystem system_;
+    SimDeviceIo deviceIo_;
+    SimBitmapLoader bitmapLoader_;
     platform::Platform platform_;
 };
 

@@ -2,6 +2,8 @@
 
 #include "platform/DeviceText.h"
 
+#include <algorithm>
+
 namespace velkor::test {
 
 class FakeFileSystem::OpenedFile : public platform::File {
@@ -21,7 +23,15 @@ public:
         if (!owner_.TakeWrite()) {
             return false;
         }
-        owner_.files_.at(key_).append(static_cast<const char*>(data), count);
+        std::string& content = owner_.files_.at(key_);
+        content.resize(std::max(content.size(), position_ + count));
+        content.replace(position_, count, static_cast<const char*>(data), count);
+        position_ += count;
+        return true;
+    }
+
+    bool Seek(std::uint64_t offset) override {
+        position_ = static_cast<std::size_t>(offset);
         return true;
     }
 
@@ -95,6 +105,24 @@ std::uint32_t FakeFileSystem::GetAttributes(std::u16string_view path) {
     return files_.count(Key(path)) ? platform::kFileAttributeArchive : platform::kInvalidFileAttributes;
 }
 
+bool FakeFileSystem::CreateDirectory(std::u16string_view path) {
+    const std::u16string key = Key(path);
+    if (Exists(key) || !ParentExists(key)) {
+        return false;
+    }
+    directories_.insert(key);
+    return true;
+}
+
+bool FakeFileSystem::CopyFile(std::u16string_view from, std::u16string_view to) {
+    const auto source = files_.find(Key(from));
+    if (source == files_.end() || !ParentExists(Key(to)) || directories_.count(Key(to))) {
+        return false;
+    }
+    files_[Key(to)] = source->second;
+    return true;
+}
+
 bool FakeFileSystem::DeleteFile(std::u16string_view path) { return files_.erase(Key(path)) > 0; }
 
 bool FakeFileSystem::MoveFile(std::u16string_view from, std::u16string_view to) {
@@ -113,7 +141,10 @@ std::unique_ptr<platform::File> FakeFileSystem::OpenFile(std::u16string_view pat
     if (failingOpens_.count(key) || directories_.count(key)) {
         return nullptr;
     }
-    if (mode == platform::FileMode::CreateTruncate) {
+    if (mode == platform::FileMode::CreateNew && files_.count(key)) {
+        return nullptr;
+    }
+    if (mode == platform::FileMode::CreateTruncate || mode == platform::FileMode::CreateNew) {
         if (!ParentExists(key)) {
             return nullptr;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mainwnd/CUpdateDialog.h"
+#include "support/FakeDevices.h"
 #include "support/FakeFileSystem.h"
 #include "support/FakeRegistry.h"
 #include "support/FakeSystem.h"
@@ -38,7 +39,9 @@ protected:
     FakeRegistry registry;
     FakeFileSystem fileSystem;
     FakeSystem system;
-    platform::Platform platform{registry, fileSystem, system};
+    FakeDeviceIo deviceIo;
+    FakeBitmapLoader bitmapLoader;
+    platform::Platform platform{registry, fileSystem, system, deviceIo, bitmapLoader};
     std::unique_ptr<mainwnd::CUpdateDialog> dialog;
 };
 

@@ -1,4 +1,5 @@
 #include "app/CUpdaterApp.h"
+#include "support/FakeDevices.h"
 #include "support/FakeFileSystem.h"
 #include "support/FakeRegistry.h"
 #include "support/FakeSystem.h"
@@ -26,7 +27,9 @@ TEST(UpdaterApp, RunsTheMainWindowAtRaisedPriorityAndReturnsFalse) {
     test::FakeFileSystem fileSystem;
     test::FakeSystem system;
     system.languageId = 0x0804;
-    platform::Platform platform{registry, fileSystem, system};
+    test::FakeDeviceIo deviceIo;
+    test::FakeBitmapLoader bitmapLoader;
+    platform::Platform platform{registry, fileSystem, system, deviceIo, bitmapLoader};
     ui::UiStrings strings;
 
     CloseMainWindowOnceRunning();

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace velkor::platform {
+
+// Access rights a device is opened with.
+inline constexpr std::uint32_t kGenericRead = 0x80000000;
+inline constexpr std::uint32_t kGenericWrite = 0x40000000;
+// A share mode of 0 asks for the device to oneself.
+inline constexpr std::uint32_t kShareExclusive = 0;
+
+// An open device; destroying the object closes it.
+class DeviceHandle {
+public:
+    virtual ~DeviceHandle() = default;
+
+    // Sends one control code. `input` and `inputSize` are passed to the driver as given (a driver
+    // may read past a declared size of 0, up to a terminator its convention names); `output`
+    // receives at most `outputSize` bytes and `bytesReturned`, when not null, their count.
+    // Returns the driver's answer: nonzero when it carried out the request, 0 with the last
+    // error set when it did not.
+    virtual int Control(std::uint32_t code, const void* input, std::uint32_t inputSize, void* output,
+                        std::uint32_t outputSize, std::uint32_t* bytesReturned) = 0;
+};
+
+// The device's drivers, reached by device path ("\VKRFlash\Vol:"). Failures set the platform's
+// last-error code.
+class DeviceIo {
+public:
+    virtual ~DeviceIo() = default;
+
+    // Null when the device does not open (2 when there is no such device, 32 when it is taken).
+    virtual std::unique_ptr<DeviceHandle> OpenDevice(std::u16string_view path, std::uint32_t access,
+                                                     std::uint32_t shareMode) = 0;
+};
+
+}  // namespace velkor::platform
