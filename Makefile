@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 DEVICE ?=
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test bench clean
 
 all: build
 
@@ -22,6 +22,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# Times the OS step on a 256 MiB image against cp + sync on the same disk (docs/benchmarks.md).
+bench: build
+	cd $(BUILD_DIR) && ./bench/velkor_flash_bench
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -1,5 +1,7 @@
 #include "mainwnd/CSettingsFile.h"
 
+#include "platform/DeviceText.h"
+
 #include <array>
 #include <new>
 #include <string>
@@ -10,6 +12,8 @@ namespace {
 constexpr std::uint32_t kReadChunkBytes = 64 * 1024;
 constexpr std::u16string_view kLineEnd = u"\r\n";
 constexpr std::u16string_view kTemporarySuffix = u".tmp";
+// "updater.cfg.tmp", then "updater.cfg.1.tmp" and so on, up to this many names.
+constexpr int kTemporaryNames = 100;
 
 std::string ToUtf16LeBytes(std::u16string_view text) {
     std::string bytes;
@@ -89,19 +93,34 @@ int CSettingsFile::WriteEntries(const platform::StringArray& list) {
     if (list.Count() == 0 || path_.empty()) {
         return 0;
     }
-    const std::u16string temporaryPath = path_ + std::u16string(kTemporarySuffix);
-    file_ = fileSystem_.OpenFile(temporaryPath, platform::FileMode::CreateTruncate);
-    if (!file_) {
+    const std::optional<std::u16string> temporaryPath = CreateTemporaryFile();
+    if (!temporaryPath) {
         return 0;
     }
     std::size_t lastLineLength = 0;
     const bool written = WriteLines(list, lastLineLength);
     file_.reset();
-    if (!written || !fileSystem_.MoveFile(temporaryPath, path_)) {
-        fileSystem_.DeleteFile(temporaryPath);
+    if (!written || !fileSystem_.MoveFile(*temporaryPath, path_)) {
+        fileSystem_.DeleteFile(*temporaryPath);
         return 0;
     }
     return static_cast<int>(lastLineLength);
+}
+
+std::optional<std::u16string> CSettingsFile::CreateTemporaryFile() {
+    for (int attempt = 0; attempt < kTemporaryNames; ++attempt) {
+        const std::u16string name =
+            path_ + (attempt == 0 ? std::u16string() : platform::Format(u".%d", attempt)) + std::u16string(kTemporarySuffix);
+        file_ = fileSystem_.OpenFile(name, platform::FileMode::CreateNew);
+        if (file_) {
+            return name;
+        }
+        // A name that is free and still cannot be created will not be helped by another name.
+        if (fileSystem_.GetAttributes(name) == platform::kInvalidFileAttributes) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
 }
 
 bool CSettingsFile::WriteLines(const platform::StringArray& list, std::size_t& lastLineLength) {

@@ -5,6 +5,7 @@
 #include "platform/StringArray.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,9 @@ public:
 
 private:
     std::u16string ReadText();
+    // Creates the temporary file under a name nothing holds yet, so that neither an operator's
+    // own file nor a folder of that name is touched; its path, or nothing.
+    std::optional<std::u16string> CreateTemporaryFile();
     bool WriteLines(const platform::StringArray& list, std::size_t& lastLineLength);
 
     platform::FileSystem& fileSystem_;

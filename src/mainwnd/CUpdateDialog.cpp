@@ -7,6 +7,8 @@
 #include "mainwnd/StorageCardSearch.h"
 #include "ui/HotKey.h"
 #include "ui/TimerSet.h"
+#include "update/ImageSteps.h"
+#include "update/SecondLogoStep.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -137,6 +139,22 @@ void CUpdateDialog::SaveSettings() {
 }
 
 bool CUpdateDialog::UpdateRunning() const { return updateButton && !updateButton->isEnabled(); }
+
+int CUpdateDialog::UpdateOs() { return WriteImage(update::ImageKind::OS); }
+
+int CUpdateDialog::UpdateLogo() { return WriteImage(update::ImageKind::Logo); }
+
+int CUpdateDialog::UpdateBoot() { return WriteImage(update::ImageKind::Boot); }
+
+int CUpdateDialog::UpdateAppPackage() { return WriteImage(update::ImageKind::App); }
+
+int CUpdateDialog::UpdateReset() { return update::ResetFlash(platform_); }
+
+int CUpdateDialog::UpdateLogo2() { return update::UpdateSecondLogo(platform_, updateSettings.logo2Path); }
+
+int CUpdateDialog::WriteImage(update::ImageKind kind) {
+    return update::WriteImage(platform_, kind, *updateSettings.Path(kind));
+}
 
 void CUpdateDialog::OnSetFocus(QWidget* lostFocus) {
     if (lostFocus) {

@@ -45,6 +45,15 @@ public:
     void accept() override;
     void reject() override;
 
+    // The image steps of an update, each on the path the window holds for its row: 1 when the
+    // image was written, otherwise 0 (or the flash driver's own answer).
+    int UpdateOs();
+    int UpdateLogo();
+    int UpdateBoot();
+    int UpdateAppPackage();
+    int UpdateReset();
+    int UpdateLogo2();
+
 private:
     void UpdateData(bool saveAndValidate);
     void DoDataExchange(const ui::DataExchange& exchange);
@@ -56,6 +65,7 @@ private:
     void LoadSettings();
     void SaveSettings();
     bool UpdateRunning() const;
+    int WriteImage(update::ImageKind kind);
 
     void OnSetFocus(QWidget* lostFocus);
     std::intptr_t OnHotKey(std::uintptr_t id, std::intptr_t keyAndModifiers);

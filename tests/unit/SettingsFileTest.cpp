@@ -148,6 +148,47 @@ TEST(WriteEntries, RefusesAnEmptyListOrPathWithoutTouchingTheFile) {
     EXPECT_EQ(fileSystem.Content(kPath), "old");
 }
 
+struct TakenNameCase {
+    const char* name;
+    std::vector<std::u16string> folders;
+    std::vector<std::u16string> files;
+};
+
+class TakenTemporaryNameTest : public testing::TestWithParam<TakenNameCase> {};
+
+TEST_P(TakenTemporaryNameTest, SavesWithoutTouchingWhatHoldsTheName) {
+    FakeFileSystem fileSystem;
+    fileSystem.AddDirectory(u"\StorageCard");
+    for (const std::u16string& folder : GetParam().folders) {
+        fileSystem.AddDirectory(folder);
+    }
+    for (const std::u16string& file : GetParam().files) {
+        fileSystem.AddFile(file, "operator's own");
+    }
+    auto expectedFiles = fileSystem.FilePaths();
+    expectedFiles.insert(u"storagecard\\updater.cfg");
+
+    EXPECT_GT(CSettingsFile(fileSystem, std::u16string(kPath)).WriteEntries(ArrayOf(kWorkedExample)), 0);
+
+    EXPECT_EQ(fileSystem.Content(kPath), SettingsFileBytes(kWorkedExample));
+    EXPECT_EQ(fileSystem.FilePaths(), expectedFiles);
+    for (const std::u16string& file : GetParam().files) {
+        EXPECT_EQ(fileSystem.Content(file), "operator's own");
+    }
+    for (const std::u16string& folder : GetParam().folders) {
+        EXPECT_EQ(fileSystem.GetAttributes(folder), platform::kFileAttributeDirectory);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, TakenTemporaryNameTest,
+    testing::Values(TakenNameCase{"Folder", {u"\\StorageCard\\updater.cfg.tmp"}, {}},
+                    TakenNameCase{"OperatorsFile", {}, {u"\\StorageCard\\updater.cfg.tmp"}},
+                    TakenNameCase{"SeveralNames",
+                                  {u"\\StorageCard\\updater.cfg.tmp"},
+                                  {u"\\StorageCard\\updater.cfg.1.tmp", u"\\StorageCard\\updater.cfg.2.tmp"}}),
+    [](const testing::TestParamInfo<TakenNameCase>& info) { return info.param.name; });
+
 enum class Fault { CannotCreate, WriteFailsPartWay, ReplaceFails, NoStorageCard };
 
 struct FailedSaveCase {

@@ -1,0 +1,41 @@
+#include "update/ImageSteps.h"
+
+#include "platform/FlashControlCodes.h"
+#include "update/CFlashPartitionWriter.h"
+
+#include <algorithm>
+#include <array>
+
+namespace velkor::update {
+namespace {
+
+struct WriterStep {
+    ImageKind kind;
+    std::uint32_t controlCode;
+};
+
+// The images the driver programs from a file; each row's path is UpdateSettings::Path(kind).
+constexpr std::array<WriterStep, 4> kWriterSteps{{
+    {ImageKind::OS, platform::IOCTL_FLASH_WRITE_OS},
+    {ImageKind::Logo, platform::IOCTL_FLASH_WRITE_LOGO},
+    {ImageKind::Boot, platform::IOCTL_FLASH_WRITE_BOOT},
+    {ImageKind::App, platform::IOCTL_FLASH_WRITE_APP},
+}};
+
+}  // namespace
+
+int WriteImage(platform::Platform& platform, ImageKind kind, const std::u16string& path) {
+    const auto step = std::find_if(kWriterSteps.begin(), kWriterSteps.end(),
+                                   [&](const WriterStep& candidate) { return candidate.kind == kind; });
+    if (step == kWriterSteps.end() || path.empty() ||
+        platform.fileSystem.GetAttributes(path) == platform::kInvalidFileAttributes) {
+        return 0;
+    }
+    return CFlashPartitionWriter(platform).WritePartition(step->controlCode, path.c_str());
+}
+
+int ResetFlash(platform::Platform& platform) {
+    return CFlashPartitionWriter(platform).WritePartition(platform::IOCTL_FLASH_RESET, nullptr);
+}
+
+}  // namespace velkor::update

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "update/UpdateSettings.h"
+
+#include <string>
+
+namespace velkor::update {
+
+// The step of an image the flash driver programs from a file (OS, Logo, Boot or App): checks that
+// the file exists and hands its path to the driver. 1 when the driver wrote it; 0 when the path
+// is empty or names no file (the driver then receives nothing), or the driver's failure.
+int WriteImage(platform::Platform& platform, ImageKind kind, const std::u16string& path);
+
+// Sends the flash driver its reset request; the driver's answer.
+int ResetFlash(platform::Platform& platform);
+
+}  // namespace velkor::update

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/File.h"
+#include "platform/Platform.h"
+
+#include <string_view>
+
+namespace velkor::update {
+
+inline constexpr std::u16string_view kSecondLogoFolder = u"\\VKRFlash\\$MSD$\\Logo\\";
+inline constexpr std::u16string_view kSecondLogoCopy = u"\\VKRFlash\\$MSD$\\Logo\\Logo.bmp";
+
+// Copies the second logo into the flash file system, then lifts the copy's near-black pixels.
+// The logo must be a loadable bitmap of exactly the screen's size. Only the last folder level
+// is created. Returns 1 once the copy is made, whatever becomes of the lifting; otherwise 0.
+int UpdateSecondLogo(platform::Platform& platform, std::u16string_view logoPath);
+
+// Rewrites the pixel rows of the bitmap file open in `file` with LogoDarkPixelFix. A file it
+// cannot read whole, or whose layout it cannot rewrite faithfully, is left as it is. True when
+// the rows were written back.
+bool LiftDarkPixels(platform::File& file);
+
+}  // namespace velkor::update
