@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 namespace velkor::sim {
 namespace {
@@ -191,7 +193,12 @@ INSTANTIATE_TEST_SUITE_P(
                       [](Device& d) { return d.Files().MoveFile(u"\\StorageCard\\Images\\NK.bin", u"\\x.bin"); }},
         ProtectedCase{
             "MoveIn",
-            [](Device& d) { return d.Files().MoveFile(u"\\StorageCard2\\other.bin", u"\\StorageCard\\new.bin"); }}),
+            [](Device& d) { return d.Files().MoveFile(u"\\StorageCard2\\other.bin", u"\\StorageCard\\new.bin"); }},
+        ProtectedCase{"CreateThroughALink",
+                      [](Device& d) {
+                          fs::create_directory_symlink("StorageCard", d.Temp().Root() / "Alias");
+                          return d.Write(u"\\alias\\new.bin", FileMode::CreateTruncate, "");
+                      }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimFileSystemTest, WriteProtectLeavesReadingAndOtherFoldersAlone) {
@@ -231,6 +238,32 @@ TEST(SimFileSystemTest, NothingIsWrittenThroughALinkOutOfTheRoot) {
     EXPECT_FALSE(device.Write(u"\\card\\x.bin", FileMode::CreateTruncate, "x"));
     EXPECT_EQ(device.LastError(), error::kAccessDenied);
     EXPECT_TRUE(fs::is_empty(outside));
+}
+
+TEST(SimFileSystemTest, ALinkSwappedDuringTheWalkNeverLeadsOut) {
+    Device device;
+    const fs::path root = device.Temp().Root();
+    const fs::path outside = device.Temp().Dir() / "outside";
+    fs::create_directory(outside);
+    fs::create_directory(root / "Inside");
+    fs::create_directory_symlink(root / "Inside", root / "Swing");
+    std::atomic<bool> stop = false;
+    std::jthread swinger([&] {
+        for (bool out = true; !stop; out = !out) {
+            fs::remove(root / "Swing.next");
+            fs::create_directory_symlink(out ? outside : root / "Inside", root / "Swing.next");
+            fs::rename(root / "Swing.next", root / "Swing");
+        }
+    });
+
+    for (int write = 0; write < 3000; ++write) {
+        device.Write(u"\\Swing\\x.bin", FileMode::CreateTruncate, "x");
+    }
+    stop = true;
+    swinger.join();
+
+    EXPECT_TRUE(fs::is_empty(outside));
+    EXPECT_TRUE(fs::exists(root / "Inside/x.bin")) << "writes went through the link while it pointed inside";
 }
 
 }  // namespace
