@@ -18,6 +18,9 @@ namespace error = platform::error;
 namespace fs = std::filesystem;
 
 constexpr mode_t kNewFilePermissions = 0644;
+constexpr mode_t kNewFolderPermissions = 0755;
+// Copies stream through a buffer of this size, however large the file.
+constexpr std::uint32_t kCopyChunkSize = 64 * 1024;
 
 int OpenFlags(platform::FileMode mode) {
     switch (mode) {
@@ -37,6 +40,14 @@ bool IsInsideFolder(const std::vector<std::u16string>& path, const std::vector<s
     return folder.size() <= path.size() &&
            std::equal(folder.begin(), folder.end(), path.begin(),
                       [](const auto& left, const auto& right) { return platform::EqualsIgnoreCase(left, right); });
+}
+
+// True also when either file cannot be examined: better to refuse a copy than to empty its source.
+bool MayBeSameFile(const UniqueFd& first, const UniqueFd& second) {
+    struct stat firstInfo {};
+    struct stat secondInfo {};
+    return ::fstat(first.Get(), &firstInfo) != 0 || ::fstat(second.Get(), &secondInfo) != 0 ||
+           (firstInfo.st_dev == secondInfo.st_dev && firstInfo.st_ino == secondInfo.st_ino);
 }
 
 }  // namespace
@@ -64,9 +75,35 @@ std::uint32_t SimFileSystem::GetAttributes(std::u16string_view path) {
     return platform::kFileAttributeArchive | (IsWriteProtected(*resolved) ? platform::kFileAttributeReadOnly : 0);
 }
 
-bool SimFileSystem::CreateDirectory(std::u16string_view) { return errors_.Fail(error::kNotSupported); }
+bool SimFileSystem::CreateDirectory(std::u16string_view path) {
+    const std::optional<ResolvedPath> resolved = ResolveForChange(path, FinalLink::Keep);
+    if (!resolved) {
+        return false;
+    }
+    if (::mkdirat(resolved->folder.Get(), resolved->name.c_str(), kNewFolderPermissions) != 0) {
+        return errors_.Fail(DeviceErrorFromErrno(errno));
+    }
+    return true;
+}
 
-bool SimFileSystem::CopyFile(std::u16string_view, std::u16string_view) { return errors_.Fail(error::kNotSupported); }
+bool SimFileSystem::CopyFile(std::u16string_view from, std::u16string_view to) {
+    const std::optional<ResolvedPath> source = Resolve(from, FinalLink::Follow);
+    UniqueFd sourceFd = source ? OpenRegularFile(*source, O_RDONLY) : UniqueFd();
+    if (!sourceFd.IsValid()) {
+        return false;
+    }
+    const std::optional<ResolvedPath> target = ResolveForChange(to, FinalLink::Follow);
+    UniqueFd targetFd = target ? OpenCopyTarget(*target, sourceFd) : UniqueFd();
+    if (!targetFd.IsValid()) {
+        return false;
+    }
+    if (!CopyContents(std::move(sourceFd), std::move(targetFd))) {
+        // No half file is left behind; the error of the failed write stays the one reported.
+        ::unlinkat(target->folder.Get(), target->name.c_str(), 0);
+        return false;
+    }
+    return true;
+}
 
 bool SimFileSystem::DeleteFile(std::u16string_view path) {
     const std::optional<ResolvedPath> resolved = ResolveForChange(path, FinalLink::Keep);
@@ -150,6 +187,39 @@ UniqueFd SimFileSystem::OpenRegularFile(const ResolvedPath& path, int flags) {
         ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
     }
     return fd;
+}
+
+UniqueFd SimFileSystem::OpenCopyTarget(const ResolvedPath& target, const UniqueFd& source) {
+    // Opened without O_TRUNC: only once it is known not to be the source may it be emptied.
+    UniqueFd fd = OpenRegularFile(target, O_WRONLY | O_CREAT);
+    if (!fd.IsValid()) {
+        return fd;
+    }
+    if (MayBeSameFile(source, fd)) {
+        errors_.Fail(error::kSharingViolation);
+        return UniqueFd();
+    }
+    if (::ftruncate(fd.Get(), 0) != 0) {
+        errors_.Fail(DeviceErrorFromErrno(errno));
+        return UniqueFd();
+    }
+    return fd;
+}
+
+bool SimFileSystem::CopyContents(UniqueFd source, UniqueFd target) {
+    SimFile reader(std::move(source), errors_, std::nullopt);
+    SimFile writer(std::move(target), errors_, fileSizeLimit_);
+    std::vector<char> chunk(kCopyChunkSize);
+    std::uint32_t bytesRead = 0;
+    while (reader.Read(chunk.data(), kCopyChunkSize, bytesRead)) {
+        if (bytesRead == 0) {
+            return true;
+        }
+        if (!writer.Write(chunk.data(), bytesRead)) {
+            return false;
+        }
+    }
+    return false;
 }
 
 }  // namespace velkor::sim

@@ -35,6 +35,9 @@ private:
     bool IsWriteProtected(const ResolvedPath& path) const;
     // An invalid descriptor, with the last error set, unless the entry is a regular file.
     UniqueFd OpenRegularFile(const ResolvedPath& path, int flags);
+    // The copy's target opened and emptied, unless it is the source itself.
+    UniqueFd OpenCopyTarget(const ResolvedPath& target, const UniqueFd& source);
+    bool CopyContents(UniqueFd source, UniqueFd target);
 
     PathResolver resolver_;
     std::vector<std::vector<std::u16string>> writeProtected_;
