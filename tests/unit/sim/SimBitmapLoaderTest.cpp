@@ -50,7 +50,7 @@ std::string PngFile() {
     return png.data().toStdString();
 }
 
-// A device with the file \Images\logo.bmp, when there are bytes for it.
+// A device with the folder \Images, holding logo.bmp when there are bytes for it.
 class BitmapDevice {
 public:
     explicit BitmapDevice(const std::optional<std::string>& bytes) {

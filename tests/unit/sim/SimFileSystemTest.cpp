@@ -139,6 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFailureCase{"MissingFile", u"\\StorageCard\\none", FileMode::Read, error::kFileNotFound},
         OpenFailureCase{"MissingFileForUpdate", u"\\StorageCard\\none", FileMode::ReadWrite, error::kFileNotFound},
         OpenFailureCase{"MissingFolder", u"\\Nowhere\\new", FileMode::CreateTruncate, error::kPathNotFound},
+        OpenFailureCase{"NewNameTaken", u"\\StorageCard\\Images\\nk.BIN", FileMode::CreateNew, error::kAlreadyExists},
         OpenFailureCase{"Wildcard", u"\\StorageCard\\*", FileMode::CreateTruncate, error::kInvalidName}),
     [](const auto& info) { return std::string(info.param.name); });
 
