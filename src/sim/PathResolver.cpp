@@ -1,9 +1,12 @@
 #include "sim/PathResolver.h"
 
-#include "platform/DeviceText.h"
+#include "sim/PathWalk.h"
+
+#include <fcntl.h>
 
 #include <algorithm>
-#include <optional>
+#include <cerrno>
+#include <system_error>
 
 namespace velkor::sim {
 namespace {
@@ -16,14 +19,24 @@ constexpr std::u16string_view kForbiddenCharacters = u":*?\"<>|";
 
 constexpr std::u16string_view kSeparators = u"\\/";
 
-bool IsInside(const fs::path& path, const fs::path& root) {
-    const auto [rootEnd, pathEnd] = std::mismatch(root.begin(), root.end(), path.begin(), path.end());
-    return rootEnd == root.end();
+UniqueFd OpenRoot(const fs::path& root) {
+    UniqueFd fd(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.IsValid()) {
+        throw fs::filesystem_error("cannot open the device's root", root,
+                                   std::error_code(errno, std::generic_category()));
+    }
+    return fd;
+}
+
+fs::path AbsoluteSpelling(const fs::path& root) {
+    const fs::path normal = fs::absolute(root).lexically_normal();
+    return normal.has_filename() ? normal : normal.parent_path();
 }
 
 }  // namespace
 
-PathResolver::PathResolver(const fs::path& root) : root_(fs::canonical(root)) {}
+PathResolver::PathResolver(const fs::path& root)
+    : root_(OpenRoot(root)), rootSpellings_{AbsoluteSpelling(root), fs::canonical(root)} {}
 
 std::vector<std::u16string> PathResolver::SplitComponents(std::u16string_view devicePath) {
     std::vector<std::u16string> components;
@@ -39,25 +52,14 @@ std::vector<std::u16string> PathResolver::SplitComponents(std::u16string_view de
     return components;
 }
 
-ResolvedPath PathResolver::Resolve(std::u16string_view devicePath) const {
-    ResolvedPath result;
+ResolvedPath PathResolver::Resolve(std::u16string_view devicePath, FinalLink finalLink) const {
     const std::vector<std::u16string> components = SplitComponents(devicePath);
     if (!std::all_of(components.begin(), components.end(), IsAcceptableName)) {
-        result.error = error::kInvalidName;
-        return result;
+        ResolvedPath refused;
+        refused.error = error::kInvalidName;
+        return refused;
     }
-    result.host = root_;
-    for (const std::u16string& component : components) {
-        const fs::path name = MatchEntry(result.host, component);
-        result.host /= name;
-        result.components.push_back(platform::FromUtf8(name.string()));
-        // Checked before the next component looks into it, so nothing outside is ever listed.
-        if (!IsLinkInsideRoot(result.host)) {
-            result.error = error::kAccessDenied;
-            return result;
-        }
-    }
-    return result;
+    return PathWalk(root_, rootSpellings_).Resolve(components, finalLink);
 }
 
 bool PathResolver::IsAcceptableName(std::u16string_view component) {
@@ -65,35 +67,6 @@ bool PathResolver::IsAcceptableName(std::u16string_view component) {
         return c < u' ' || kForbiddenCharacters.find(c) != std::u16string_view::npos;
     };
     return component != u".." && std::none_of(component.begin(), component.end(), forbidden);
-}
-
-fs::path PathResolver::MatchEntry(const fs::path& directory, std::u16string_view component) {
-    std::error_code failure;
-    std::optional<fs::path> caseInsensitiveMatch;
-    for (fs::directory_iterator entries(directory, failure), end; !failure && entries != end;
-         entries.increment(failure)) {
-        fs::path name = entries->path().filename();
-        const std::u16string deviceName = platform::FromUtf8(name.string());
-        if (deviceName == component) {
-            return name;
-        }
-        // Directory order is arbitrary on the host; the smallest name makes the choice repeatable.
-        if (platform::EqualsIgnoreCase(deviceName, component) &&
-            (!caseInsensitiveMatch || name < *caseInsensitiveMatch)) {
-            caseInsensitiveMatch = std::move(name);
-        }
-    }
-    return caseInsensitiveMatch.value_or(fs::path(platform::ToUtf8(component)));
-}
-
-bool PathResolver::IsLinkInsideRoot(const fs::path& host) const {
-    std::error_code failure;
-    if (!fs::is_symlink(fs::symlink_status(host, failure))) {
-        return true;
-    }
-    // A dangling or looping link has no canonical path and is refused too.
-    const fs::path target = fs::canonical(host, failure);
-    return !failure && IsInside(target, root_);
 }
 
 }  // namespace velkor::sim

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "platform/ErrorCodes.h"
+#include "sim/ResolvedPath.h"
+#include "sim/UniqueFd.h"
 
-#include <cstdint>
+#include <array>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -10,35 +11,28 @@
 
 namespace velkor::sim {
 
-struct ResolvedPath {
-    // kSuccess, or why the path is refused (kInvalidName, kAccessDenied).
-    std::uint32_t error = platform::error::kSuccess;
-    std::filesystem::path host;
-    // The path's components as the device spells them: existing entries as found on disk.
-    std::vector<std::u16string> components;
-};
-
-// Turns device paths ("\StorageCard\LOGO2.bmp") into host paths inside the device's root folder,
-// matching each component without regard to case as the device's file system does. No result
-// ever lies outside the root: "..", names with a drive colon or wildcards, and symbolic links that
-// lead out of the root are refused.
+// Resolves device paths ("\StorageCard\LOGO2.bmp") inside the device's root folder, matching each
+// component without regard to case as the device's file system does. Nothing outside the root is
+// ever reached: "..", names with a drive colon or wildcards, and symbolic links that lead out of
+// the root are refused, and the result is an open folder rather than a path to walk again.
 class PathResolver {
 public:
-    // `root` must exist.
+    // `root` must be an existing folder; it stays open while the resolver lives. Throws
+    // std::filesystem::filesystem_error otherwise.
     explicit PathResolver(const std::filesystem::path& root);
 
-    ResolvedPath Resolve(std::u16string_view devicePath) const;
+    ResolvedPath Resolve(std::u16string_view devicePath, FinalLink finalLink) const;
 
     // The components of a device path: '\' and '/' separate, empty and "." components are dropped.
     static std::vector<std::u16string> SplitComponents(std::u16string_view devicePath);
 
 private:
     static bool IsAcceptableName(std::u16string_view component);
-    // The entry of `directory` that `component` names, or the component as given when none does.
-    static std::filesystem::path MatchEntry(const std::filesystem::path& directory, std::u16string_view component);
-    bool IsLinkInsideRoot(const std::filesystem::path& host) const;
 
-    std::filesystem::path root_;
+    UniqueFd root_;
+    // The root's host path as given and with its links resolved: absolute link targets may use
+    // either.
+    std::array<std::filesystem::path, 2> rootSpellings_;
 };
 
 }  // namespace velkor::sim

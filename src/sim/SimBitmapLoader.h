@@ -1,21 +1,34 @@
 #pragma once
 
 #include "platform/BitmapLoader.h"
+#include "platform/FileSystem.h"
 #include "sim/ErrorState.h"
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <optional>
 
 namespace velkor::sim {
 
-// (Scaffold: loads nothing yet.)
+// Loads Windows bitmap files with Qt's BMP reader. Files are read through the device's file
+// system, so its confinement and case rules apply; a file that does not decode as a Windows
+// bitmap fails with kInvalidData, whatever other image it might be.
 class SimBitmapLoader : public platform::BitmapLoader {
 public:
-    explicit SimBitmapLoader(ErrorState& errors) : errors_(errors) {}
+    // Larger files are refused unread with kInvalidData: the whole file is held in memory while it
+    // decodes, and no screen of the device needs a bitmap near this size.
+    static constexpr std::uint64_t kMaxFileSize = 256 * 1024 * 1024;
 
-    std::unique_ptr<platform::Bitmap> LoadDIBitmap(std::u16string_view) override {
-        errors_.Fail(platform::error::kNotSupported);
-        return nullptr;
-    }
+    SimBitmapLoader(platform::FileSystem& files, ErrorState& errors);
+
+    std::unique_ptr<platform::Bitmap> LoadDIBitmap(std::u16string_view path) override;
 
 private:
+    // Nothing, with the last error set, when the file cannot be read or is too large.
+    std::optional<QByteArray> ReadFile(std::u16string_view path);
+
+    platform::FileSystem& files_;
     ErrorState& errors_;
 };
 

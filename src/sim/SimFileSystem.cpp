@@ -3,7 +3,6 @@
 #include "platform/DeviceText.h"
 #include "sim/HostErrors.h"
 #include "sim/SimFile.h"
-#include "sim/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 
 namespace velkor::sim {
 namespace {
@@ -20,6 +18,9 @@ namespace error = platform::error;
 namespace fs = std::filesystem;
 
 constexpr mode_t kNewFilePermissions = 0644;
+constexpr mode_t kNewFolderPermissions = 0755;
+// Copies stream through a buffer of this size, however large the file.
+constexpr std::uint32_t kCopyChunkSize = 64 * 1024;
 
 int OpenFlags(platform::FileMode mode) {
     switch (mode) {
@@ -41,20 +42,12 @@ bool IsInsideFolder(const std::vector<std::u16string>& path, const std::vector<s
                       [](const auto& left, const auto& right) { return platform::EqualsIgnoreCase(left, right); });
 }
 
-// Opens a regular file only: O_NONBLOCK keeps a fifo placed in the root from hanging the open,
-// and is cleared again once the file is known to be regular.
-UniqueFd OpenRegularFile(const fs::path& host, platform::FileMode mode, int& hostError) {
-    UniqueFd fd(::open(host.c_str(), OpenFlags(mode) | O_CLOEXEC | O_NONBLOCK, kNewFilePermissions));
-    struct stat info {};
-    if (!fd.IsValid()) {
-        hostError = errno;
-    } else if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        hostError = EISDIR;
-        fd = UniqueFd();
-    } else {
-        ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
-    }
-    return fd;
+// True also when either file cannot be examined: better to refuse a copy than to empty its source.
+bool MayBeSameFile(const UniqueFd& first, const UniqueFd& second) {
+    struct stat firstInfo {};
+    struct stat secondInfo {};
+    return ::fstat(first.Get(), &firstInfo) != 0 || ::fstat(second.Get(), &secondInfo) != 0 ||
+           (firstInfo.st_dev == secondInfo.st_dev && firstInfo.st_ino == secondInfo.st_ino);
 }
 
 }  // namespace
@@ -67,13 +60,13 @@ SimFileSystem::SimFileSystem(const fs::path& root, const FaultSwitches& faults, 
 }
 
 std::uint32_t SimFileSystem::GetAttributes(std::u16string_view path) {
-    const std::optional<ResolvedPath> resolved = Resolve(path);
+    const std::optional<ResolvedPath> resolved = Resolve(path, FinalLink::Follow);
     if (!resolved) {
         return platform::kInvalidFileAttributes;
     }
     struct stat info {};
-    if (::stat(resolved->host.c_str(), &info) != 0) {
-        errors_.Fail(HostError(errno, *resolved));
+    if (::fstatat(resolved->folder.Get(), resolved->name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        errors_.Fail(DeviceErrorFromErrno(errno));
         return platform::kInvalidFileAttributes;
     }
     if (S_ISDIR(info.st_mode)) {
@@ -82,67 +75,92 @@ std::uint32_t SimFileSystem::GetAttributes(std::u16string_view path) {
     return platform::kFileAttributeArchive | (IsWriteProtected(*resolved) ? platform::kFileAttributeReadOnly : 0);
 }
 
-bool SimFileSystem::CreateDirectory(std::u16string_view) { return errors_.Fail(error::kNotSupported); }
-
-bool SimFileSystem::CopyFile(std::u16string_view, std::u16string_view) { return errors_.Fail(error::kNotSupported); }
-
-bool SimFileSystem::DeleteFile(std::u16string_view path) {
-    const std::optional<ResolvedPath> resolved = Resolve(path);
+bool SimFileSystem::CreateDirectory(std::u16string_view path) {
+    const std::optional<ResolvedPath> resolved = ResolveForChange(path, FinalLink::Keep);
     if (!resolved) {
         return false;
     }
-    if (IsWriteProtected(*resolved)) {
-        return errors_.Fail(error::kWriteProtect);
+    if (::mkdirat(resolved->folder.Get(), resolved->name.c_str(), kNewFolderPermissions) != 0) {
+        return errors_.Fail(DeviceErrorFromErrno(errno));
     }
-    // unlink() refuses directories itself (EISDIR), which the device reports as access denied.
-    if (::unlink(resolved->host.c_str()) != 0) {
-        return errors_.Fail(HostError(errno, *resolved));
+    return true;
+}
+
+bool SimFileSystem::CopyFile(std::u16string_view from, std::u16string_view to) {
+    const std::optional<ResolvedPath> source = Resolve(from, FinalLink::Follow);
+    UniqueFd sourceFd = source ? OpenRegularFile(*source, O_RDONLY) : UniqueFd();
+    if (!sourceFd.IsValid()) {
+        return false;
+    }
+    const std::optional<ResolvedPath> target = ResolveForChange(to, FinalLink::Follow);
+    UniqueFd targetFd = target ? OpenCopyTarget(*target, sourceFd) : UniqueFd();
+    if (!targetFd.IsValid()) {
+        return false;
+    }
+    if (!CopyContents(std::move(sourceFd), std::move(targetFd))) {
+        // No half file is left behind; the error of the failed write stays the one reported.
+        ::unlinkat(target->folder.Get(), target->name.c_str(), 0);
+        return false;
+    }
+    return true;
+}
+
+bool SimFileSystem::DeleteFile(std::u16string_view path) {
+    const std::optional<ResolvedPath> resolved = ResolveForChange(path, FinalLink::Keep);
+    if (!resolved) {
+        return false;
+    }
+    // unlinkat() without AT_REMOVEDIR refuses folders itself (EISDIR): access denied on the device.
+    if (::unlinkat(resolved->folder.Get(), resolved->name.c_str(), 0) != 0) {
+        return errors_.Fail(DeviceErrorFromErrno(errno));
     }
     return true;
 }
 
 bool SimFileSystem::MoveFile(std::u16string_view from, std::u16string_view to) {
-    const std::optional<ResolvedPath> source = Resolve(from);
-    const std::optional<ResolvedPath> target = source ? Resolve(to) : std::nullopt;
+    const std::optional<ResolvedPath> source = ResolveForChange(from, FinalLink::Keep);
+    if (!source) {
+        return false;
+    }
+    // Checked before the target so that a missing source is told apart from a missing target folder.
+    struct stat info {};
+    if (::fstatat(source->folder.Get(), source->name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errors_.Fail(DeviceErrorFromErrno(errno));
+    }
+    const std::optional<ResolvedPath> target = ResolveForChange(to, FinalLink::Keep);
     if (!target) {
         return false;
     }
-    if (IsWriteProtected(*source) || IsWriteProtected(*target)) {
-        return errors_.Fail(error::kWriteProtect);
-    }
-    // Checked first so that a missing source is told apart from a missing target folder.
-    struct stat info {};
-    if (::lstat(source->host.c_str(), &info) != 0) {
-        return errors_.Fail(HostError(errno, *source));
-    }
-    if (std::rename(source->host.c_str(), target->host.c_str()) != 0) {
-        return errors_.Fail(HostError(errno, *target));
+    if (::renameat(source->folder.Get(), source->name.c_str(), target->folder.Get(), target->name.c_str()) != 0) {
+        return errors_.Fail(DeviceErrorFromErrno(errno));
     }
     return true;
 }
 
 std::unique_ptr<platform::File> SimFileSystem::OpenFile(std::u16string_view path, platform::FileMode mode) {
-    const std::optional<ResolvedPath> resolved = Resolve(path);
-    if (!resolved) {
-        return nullptr;
-    }
-    if (mode != platform::FileMode::Read && IsWriteProtected(*resolved)) {
-        errors_.Fail(error::kWriteProtect);
-        return nullptr;
-    }
-    int hostError = 0;
-    UniqueFd fd = OpenRegularFile(resolved->host, mode, hostError);
+    const std::optional<ResolvedPath> resolved = mode == platform::FileMode::Read
+                                                     ? Resolve(path, FinalLink::Follow)
+                                                     : ResolveForChange(path, FinalLink::Follow);
+    UniqueFd fd = resolved ? OpenRegularFile(*resolved, OpenFlags(mode)) : UniqueFd();
     if (!fd.IsValid()) {
-        errors_.Fail(HostError(hostError, *resolved));
         return nullptr;
     }
     return std::make_unique<SimFile>(std::move(fd), errors_, fileSizeLimit_);
 }
 
-std::optional<ResolvedPath> SimFileSystem::Resolve(std::u16string_view path) {
-    ResolvedPath resolved = resolver_.Resolve(path);
+std::optional<ResolvedPath> SimFileSystem::Resolve(std::u16string_view path, FinalLink finalLink) {
+    ResolvedPath resolved = resolver_.Resolve(path, finalLink);
     if (resolved.error != error::kSuccess) {
         errors_.Fail(resolved.error);
+        return std::nullopt;
+    }
+    return resolved;
+}
+
+std::optional<ResolvedPath> SimFileSystem::ResolveForChange(std::u16string_view path, FinalLink finalLink) {
+    std::optional<ResolvedPath> resolved = Resolve(path, finalLink);
+    if (resolved && IsWriteProtected(*resolved)) {
+        errors_.Fail(error::kWriteProtect);
         return std::nullopt;
     }
     return resolved;
@@ -153,12 +171,55 @@ bool SimFileSystem::IsWriteProtected(const ResolvedPath& path) const {
                        [&](const auto& folder) { return IsInsideFolder(path.components, folder); });
 }
 
-std::uint32_t SimFileSystem::HostError(int hostError, const ResolvedPath& path) {
-    if (hostError != ENOENT) {
-        return DeviceErrorFromErrno(hostError);
+UniqueFd SimFileSystem::OpenRegularFile(const ResolvedPath& path, int flags) {
+    // O_NOFOLLOW makes a link swapped in since the walk fail instead of leading elsewhere;
+    // O_NONBLOCK keeps a fifo placed in the root from hanging the open, and is cleared again
+    // once the file is known to be regular.
+    UniqueFd fd(::openat(path.folder.Get(), path.name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
+                         kNewFilePermissions));
+    struct stat info {};
+    if (!fd.IsValid()) {
+        errors_.Fail(DeviceErrorFromErrno(errno));
+    } else if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        errors_.Fail(error::kAccessDenied);
+        fd = UniqueFd();
+    } else {
+        ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
     }
-    std::error_code failure;
-    return fs::is_directory(path.host.parent_path(), failure) ? error::kFileNotFound : error::kPathNotFound;
+    return fd;
+}
+
+UniqueFd SimFileSystem::OpenCopyTarget(const ResolvedPath& target, const UniqueFd& source) {
+    // Opened without O_TRUNC: only once it is known not to be the source may it be emptied.
+    UniqueFd fd = OpenRegularFile(target, O_WRONLY | O_CREAT);
+    if (!fd.IsValid()) {
+        return fd;
+    }
+    if (MayBeSameFile(source, fd)) {
+        errors_.Fail(error::kSharingViolation);
+        return UniqueFd();
+    }
+    if (::ftruncate(fd.Get(), 0) != 0) {
+        errors_.Fail(DeviceErrorFromErrno(errno));
+        return UniqueFd();
+    }
+    return fd;
+}
+
+bool SimFileSystem::CopyContents(UniqueFd source, UniqueFd target) {
+    SimFile reader(std::move(source), errors_, std::nullopt);
+    SimFile writer(std::move(target), errors_, fileSizeLimit_);
+    std::vector<char> chunk(kCopyChunkSize);
+    std::uint32_t bytesRead = 0;
+    while (reader.Read(chunk.data(), kCopyChunkSize, bytesRead)) {
+        if (bytesRead == 0) {
+            return true;
+        }
+        if (!writer.Write(chunk.data(), bytesRead)) {
+            return false;
+        }
+    }
+    return false;
 }
 
 }  // namespace velkor::sim

@@ -4,6 +4,7 @@
 #include "sim/DeviceConfig.h"
 #include "sim/ErrorState.h"
 #include "sim/PathResolver.h"
+#include "sim/UniqueFd.h"
 
 #include <filesystem>
 #include <optional>
@@ -13,7 +14,8 @@
 namespace velkor::sim {
 
 // The device's file system on the host folder DIR/root, with the write-protect and file-size
-// fault switches of device.json.
+// fault switches of device.json. Every operation acts inside the folder its path resolved to,
+// through that folder's descriptor.
 class SimFileSystem : public platform::FileSystem {
 public:
     SimFileSystem(const std::filesystem::path& root, const FaultSwitches& faults, ErrorState& errors);
@@ -27,10 +29,15 @@ public:
 
 private:
     // Nothing, with the last error set, when the path is refused.
-    std::optional<ResolvedPath> Resolve(std::u16string_view path);
+    std::optional<ResolvedPath> Resolve(std::u16string_view path, FinalLink finalLink);
+    // As Resolve, and refused with kWriteProtect where the path leads into a protected folder.
+    std::optional<ResolvedPath> ResolveForChange(std::u16string_view path, FinalLink finalLink);
     bool IsWriteProtected(const ResolvedPath& path) const;
-    // The device's error for a failed host call on `path`.
-    static std::uint32_t HostError(int hostError, const ResolvedPath& path);
+    // An invalid descriptor, with the last error set, unless the entry is a regular file.
+    UniqueFd OpenRegularFile(const ResolvedPath& path, int flags);
+    // The copy's target opened and emptied, unless it is the source itself.
+    UniqueFd OpenCopyTarget(const ResolvedPath& target, const UniqueFd& source);
+    bool CopyContents(UniqueFd source, UniqueFd target);
 
     PathResolver resolver_;
     std::vector<std::vector<std::u16string>> writeProtected_;

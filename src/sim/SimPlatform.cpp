@@ -64,7 +64,7 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
       fileSystem_(RootOf(deviceDir), config_.faults, errors_),
       system_(config_, errors_, debugLog_, events_, std::move(restartHook)),
       deviceIo_(errors_),
-      bitmapLoader_(errors_),
+      bitmapLoader_(fileSystem_, errors_),
       platform_{registry_, fileSystem_, system_, deviceIo_, bitmapLoader_} {}
 
 }  // namespace velkor::sim

@@ -19,4 +19,6 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     return *this;
 }
 
+int UniqueFd::Release() { return std::exchange(fd_, -1); }
+
 }  // namespace velkor::sim

@@ -16,6 +16,8 @@ public:
 
     bool IsValid() const { return fd_ >= 0; }
     int Get() const { return fd_; }
+    // Gives the descriptor up to a new owner, such as fdopendir().
+    [[nodiscard]] int Release();
 
 private:
     int fd_ = -1;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace velkor::sim {
@@ -19,21 +21,36 @@ struct ResolveCase {
     const char* name;
     std::u16string devicePath;
     std::uint32_t error;
-    const char* hostPath;  // relative to the root, when resolved
+    const char* location;  // where the entry is, relative to the root, when resolved
+    FinalLink finalLink = FinalLink::Follow;
 };
+
+bool IsFolder(const UniqueFd& fd, const fs::path& host) {
+    struct stat opened {};
+    struct stat expected {};
+    return ::fstat(fd.Get(), &opened) == 0 && ::stat(host.c_str(), &expected) == 0 &&
+           opened.st_dev == expected.st_dev && opened.st_ino == expected.st_ino;
+}
 
 class PathResolverTest : public ::testing::TestWithParam<ResolveCase> {
 protected:
     static void SetUpTestSuite() {
         sandbox_ = new QTemporaryDir();
-        const fs::path base = sandbox_->path().toStdString();
+        const fs::path base = fs::canonical(sandbox_->path().toStdString());
         root_ = base / "root";
-        for (const char* file : {"StorageCard/Images/LOGO2.BMP", "Folder/a.txt", "Folder/A.TXT"}) {
+        for (const char* file : {"StorageCard/Images/LOGO2.BMP", "Folder/a.txt", "Folder/A.TXT", "etc/passwd"}) {
             velkor::test::WriteHostFile(root_ / file, "x");
         }
         velkor::test::WriteHostFile(base / "outside/secret.txt", "secret");
+        // The resolver is given the root through a link, so that both of its spellings are in use.
+        fs::create_directory_symlink(root_, base / "root-alias");
+        rootAsGiven_ = base / "root-alias";
         fs::create_directory_symlink(base / "outside", root_ / "StorageCard/out");
+        fs::create_directory_symlink("../../outside", root_ / "StorageCard/escape");
         fs::create_directory_symlink(root_ / "Folder", root_ / "StorageCard/inside");
+        fs::create_directory_symlink(rootAsGiven_ / "Folder", root_ / "StorageCard/aliased");
+        fs::create_directory_symlink("../Folder", root_ / "StorageCard/up");
+        fs::create_directory_symlink("..", root_ / "StorageCard/top");
         fs::create_symlink(root_ / "nothing", root_ / "dangling");
         fs::create_symlink(root_ / "loop", root_ / "loop");
     }
@@ -41,14 +58,16 @@ protected:
 
     static QTemporaryDir* sandbox_;
     static fs::path root_;
+    static fs::path rootAsGiven_;
 };
 
 QTemporaryDir* PathResolverTest::sandbox_ = nullptr;
 fs::path PathResolverTest::root_;
+fs::path PathResolverTest::rootAsGiven_;
 
 TEST_P(PathResolverTest, ResolvesInsideTheRootOrRefuses) {
     const ResolveCase& c = GetParam();
-    const ResolvedPath resolved = PathResolver(root_).Resolve(c.devicePath);
+    const ResolvedPath resolved = PathResolver(rootAsGiven_).Resolve(c.devicePath, c.finalLink);
 
     ASSERT_EQ(resolved.error, c.error);
     if (c.error == error::kSuccess) {
@@ -56,8 +75,10 @@ TEST_P(PathResolverTest, ResolvesInsideTheRootOrRefuses) {
         for (const std::u16string& component : resolved.components) {
             components += (components.empty() ? "" : "/") + platform::ToUtf8(component);
         }
-        EXPECT_EQ(components, c.hostPath) << "components spell the entries found";
-        EXPECT_EQ(resolved.host, components.empty() ? fs::canonical(root_) : fs::canonical(root_) / components);
+        const fs::path location(c.location);
+        EXPECT_EQ(components, c.location) << "components spell the entries found";
+        EXPECT_EQ(resolved.name, location.empty() ? "." : location.filename().string());
+        EXPECT_TRUE(IsFolder(resolved.folder, location.empty() ? root_ : (root_ / location).parent_path()));
     }
 }
 
@@ -72,12 +93,18 @@ INSTANTIATE_TEST_SUITE_P(
         ResolveCase{"SlashesEmptyAndDot", u"/StorageCard//./Images/Logo2.bmp", error::kSuccess,
                     "StorageCard/Images/LOGO2.BMP"},
         ResolveCase{"Root", u"\\", error::kSuccess, ""},
-        ResolveCase{"NewNameKeepsSpelling", u"\\storagecard\\New Folder\\New.TXT", error::kSuccess,
-                    "StorageCard/New Folder/New.TXT"},
+        ResolveCase{"NewNameKeepsSpelling", u"\\storagecard\\New.TXT", error::kSuccess, "StorageCard/New.TXT"},
+        ResolveCase{"MissingFolder", u"\\storagecard\\New Folder\\New.TXT", error::kPathNotFound, ""},
+        ResolveCase{"BelowAFile", u"\\Folder\\a.txt\\x", error::kPathNotFound, ""},
         ResolveCase{"ExactNamePreferred", u"\\Folder\\a.txt", error::kSuccess, "Folder/a.txt"},
         ResolveCase{"FirstNameOtherwise", u"\\Folder\\a.TXT", error::kSuccess, "Folder/A.TXT"},
         ResolveCase{"HostAbsolutePathStaysInside", u"/etc/passwd", error::kSuccess, "etc/passwd"},
-        ResolveCase{"LinkInside", u"\\StorageCard\\inside\\A.txt", error::kSuccess, "StorageCard/inside/A.TXT"},
+        ResolveCase{"LinkInside", u"\\StorageCard\\inside\\A.txt", error::kSuccess, "Folder/A.TXT"},
+        ResolveCase{"LinkThroughTheRootAsGiven", u"\\StorageCard\\aliased\\a.txt", error::kSuccess, "Folder/a.txt"},
+        ResolveCase{"RelativeLink", u"\\StorageCard\\UP\\a.txt", error::kSuccess, "Folder/a.txt"},
+        ResolveCase{"LinkToAFolderLast", u"\\StorageCard\\inside", error::kSuccess, "Folder"},
+        ResolveCase{"LinkUpToTheRoot", u"\\StorageCard\\top", error::kSuccess, ""},
+        ResolveCase{"LinkKeptLast", u"\\storagecard\\OUT", error::kSuccess, "StorageCard/out", FinalLink::Keep},
         ResolveCase{"DotDot", u"\\StorageCard\\..\\..\\outside\\secret.txt", error::kInvalidName, ""},
         ResolveCase{"DotDotAlone", u"..", error::kInvalidName, ""},
         ResolveCase{"DriveLetter", u"C:\\x", error::kInvalidName, ""},
@@ -88,6 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
         ResolveCase{"ControlCharacter", std::u16string(u"\\a\0b", 4), error::kInvalidName, ""},
         ResolveCase{"LinkOutside", u"\\StorageCard\\out\\secret.txt", error::kAccessDenied, ""},
         ResolveCase{"LinkOutsideItself", u"\\storagecard\\OUT", error::kAccessDenied, ""},
+        ResolveCase{"RelativeLinkOutside", u"\\StorageCard\\escape\\secret.txt", error::kAccessDenied, ""},
         ResolveCase{"DanglingLink", u"\\dangling", error::kAccessDenied, ""},
         ResolveCase{"LinkLoop", u"\\loop\\x", error::kAccessDenied, ""}),
     [](const auto& info) { return std::string(info.param.name); });

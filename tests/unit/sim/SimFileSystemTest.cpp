@@ -2,9 +2,14 @@
 #include "sim/SimPlatform.h"
 #include "unit/sim/TempDevice.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <optional>
+#include <set>
+#include <thread>
 
 namespace velkor::sim {
 namespace {
@@ -30,6 +35,14 @@ public:
     std::string Host(const char* relative) const { return temp_.Read(fs::path("root") / relative); }
     bool HostExists(const char* relative) const { return fs::exists(temp_.Root() / relative); }
     const TempDevice& Temp() const { return temp_; }
+    // Every entry below the root, folders ending in '/'.
+    std::set<std::string> Entries() const {
+        std::set<std::string> entries;
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(temp_.Root())) {
+            entries.insert(fs::relative(entry.path(), temp_.Root()).string() + (entry.is_directory() ? "/" : ""));
+        }
+        return entries;
+    }
 
     bool Write(std::u16string_view path, FileMode mode, std::string_view bytes) {
         const std::unique_ptr<platform::File> file = Files().OpenFile(path, mode);
@@ -126,7 +139,109 @@ INSTANTIATE_TEST_SUITE_P(
         OpenFailureCase{"MissingFile", u"\\StorageCard\\none", FileMode::Read, error::kFileNotFound},
         OpenFailureCase{"MissingFileForUpdate", u"\\StorageCard\\none", FileMode::ReadWrite, error::kFileNotFound},
         OpenFailureCase{"MissingFolder", u"\\Nowhere\\new", FileMode::CreateTruncate, error::kPathNotFound},
+        OpenFailureCase{"NewNameTaken", u"\\StorageCard\\Images\\nk.BIN", FileMode::CreateNew, error::kAlreadyExists},
         OpenFailureCase{"Wildcard", u"\\StorageCard\\*", FileMode::CreateTruncate, error::kInvalidName}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct CreateDirectoryCase {
+    const char* name;
+    std::u16string path;
+    std::uint32_t error;
+    const char* made;  // the host folder made, relative to the root
+};
+
+class CreateDirectoryTest : public ::testing::TestWithParam<CreateDirectoryCase> {};
+
+TEST_P(CreateDirectoryTest, MakesOneFolderOrNothing) {
+    const CreateDirectoryCase& c = GetParam();
+    Device device(R"({"writeProtected": ["\\StorageCard2"]})");
+    const std::set<std::string> before = device.Entries();
+
+    EXPECT_EQ(device.Files().CreateDirectory(c.path), c.error == error::kSuccess);
+    EXPECT_EQ(device.LastError(), c.error);
+    std::set<std::string> expected = before;
+    if (c.error == error::kSuccess) {
+        expected.insert(std::string(c.made) + "/");
+    }
+    EXPECT_EQ(device.Entries(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, CreateDirectoryTest,
+    ::testing::Values(
+        CreateDirectoryCase{"New", u"\\StorageCard\\New Folder", error::kSuccess, "StorageCard/New Folder"},
+        CreateDirectoryCase{"BelowAFolderOfOtherCase", u"\\STORAGECARD\\images\\Logos", error::kSuccess,
+                            "StorageCard/Images/Logos"},
+        CreateDirectoryCase{"ExistingFolder", u"\\storagecard\\IMAGES", error::kAlreadyExists, ""},
+        CreateDirectoryCase{"ExistingFile", u"\\StorageCard\\Images\\nk.bin", error::kAlreadyExists, ""},
+        CreateDirectoryCase{"MissingParent", u"\\Nowhere\\New", error::kPathNotFound, ""},
+        CreateDirectoryCase{"Protected", u"\\storagecard2\\New", error::kWriteProtect, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Bytes that differ from their neighbours, so that a chunk copied twice or out of place shows.
+std::string Pattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>(i % 251);
+    }
+    return bytes;
+}
+
+constexpr std::size_t kSizeLimit = 150000;
+
+struct CopyCase {
+    const char* name;
+    std::u16string from;
+    std::u16string to;
+    std::uint32_t error;
+    const char* checked;  // a host file, relative to the root, and its content afterwards
+    std::optional<std::string> content;
+};
+
+class CopyTest : public ::testing::TestWithParam<CopyCase> {};
+
+TEST_P(CopyTest, CopiesOrLeavesNoPartialFile) {
+    const CopyCase& c = GetParam();
+    Device device(fmt::format(R"({{"writeProtected": ["\\StorageCard\\Images"], "fileSizeLimit": {}}})", kSizeLimit));
+    device.Temp().Write("root/Medium.bin", Pattern(kSizeLimit - 50000));
+    device.Temp().Write("root/Big.bin", Pattern(kSizeLimit + 50000));
+    fs::create_directory_symlink("StorageCard2", device.Temp().Root() / "Alias");
+
+    EXPECT_EQ(device.Files().CopyFile(c.from, c.to), c.error == error::kSuccess);
+    EXPECT_EQ(device.LastError(), c.error);
+    EXPECT_EQ(device.HostExists(c.checked), c.content.has_value());
+    if (c.content) {
+        EXPECT_EQ(device.Host(c.checked), *c.content);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Copies, CopyTest,
+    ::testing::Values(
+        CopyCase{"New", u"\\StorageCard\\Images\\NK.bin", u"\\StorageCard\\Copy.bin", error::kSuccess,
+                 "StorageCard/Copy.bin", "image"},
+        CopyCase{"ReplacesTarget", u"\\storagecard\\images\\nk.BIN", u"\\STORAGECARD2\\Other.bin",
+                 error::kSuccess, "StorageCard2/other.bin", "image"},
+        CopyCase{"SeveralChunks", u"\\medium.bin", u"\\StorageCard\\Medium.bin", error::kSuccess,
+                 "StorageCard/Medium.bin", Pattern(kSizeLimit - 50000)},
+        CopyCase{"MissingSource", u"\\StorageCard\\none.bin", u"\\StorageCard\\Copy.bin", error::kFileNotFound,
+                 "StorageCard/Copy.bin", std::nullopt},
+        CopyCase{"MissingSourceFolder", u"\\Nowhere\\NK.bin", u"\\StorageCard\\Copy.bin", error::kPathNotFound,
+                 "StorageCard/Copy.bin", std::nullopt},
+        CopyCase{"MissingTargetFolder", u"\\StorageCard2\\other.bin", u"\\Nowhere\\Copy.bin",
+                 error::kPathNotFound, "Nowhere", std::nullopt},
+        CopyCase{"ProtectedTarget", u"\\StorageCard2\\other.bin", u"\\StorageCard\\Images\\Copy.bin",
+                 error::kWriteProtect, "StorageCard/Images/Copy.bin", std::nullopt},
+        CopyCase{"BeyondTheSizeLimit", u"\\Big.bin", u"\\StorageCard\\Big.bin", error::kDiskFull,
+                 "StorageCard/Big.bin", std::nullopt},
+        CopyCase{"OntoItselfInOtherCase", u"\\StorageCard2\\other.bin", u"\\storagecard2\\OTHER.BIN",
+                 error::kSharingViolation, "StorageCard2/other.bin", "other"},
+        CopyCase{"OntoItselfThroughALink", u"\\StorageCard2\\other.bin", u"\\Alias\\other.bin",
+                 error::kSharingViolation, "StorageCard2/other.bin", "other"},
+        CopyCase{"FolderSource", u"\\StorageCard\\Images", u"\\StorageCard\\Copy.bin", error::kAccessDenied,
+                 "StorageCard/Copy.bin", std::nullopt},
+        CopyCase{"FolderTarget", u"\\StorageCard2\\other.bin", u"\\StorageCard", error::kAccessDenied,
+                 "StorageCard2/other.bin", "other"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimFileSystemTest, DeletesFilesButNotFolders) {
@@ -191,7 +306,12 @@ INSTANTIATE_TEST_SUITE_P(
                       [](Device& d) { return d.Files().MoveFile(u"\\StorageCard\\Images\\NK.bin", u"\\x.bin"); }},
         ProtectedCase{
             "MoveIn",
-            [](Device& d) { return d.Files().MoveFile(u"\\StorageCard2\\other.bin", u"\\StorageCard\\new.bin"); }}),
+            [](Device& d) { return d.Files().MoveFile(u"\\StorageCard2\\other.bin", u"\\StorageCard\\new.bin"); }},
+        ProtectedCase{"CreateThroughALink",
+                      [](Device& d) {
+                          fs::create_directory_symlink("StorageCard", d.Temp().Root() / "Alias");
+                          return d.Write(u"\\alias\\new.bin", FileMode::CreateTruncate, "");
+                      }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimFileSystemTest, WriteProtectLeavesReadingAndOtherFoldersAlone) {
@@ -231,6 +351,32 @@ TEST(SimFileSystemTest, NothingIsWrittenThroughALinkOutOfTheRoot) {
     EXPECT_FALSE(device.Write(u"\\card\\x.bin", FileMode::CreateTruncate, "x"));
     EXPECT_EQ(device.LastError(), error::kAccessDenied);
     EXPECT_TRUE(fs::is_empty(outside));
+}
+
+TEST(SimFileSystemTest, ALinkSwappedDuringTheWalkNeverLeadsOut) {
+    Device device;
+    const fs::path root = device.Temp().Root();
+    const fs::path outside = device.Temp().Dir() / "outside";
+    fs::create_directory(outside);
+    fs::create_directory(root / "Inside");
+    fs::create_directory_symlink(root / "Inside", root / "Swing");
+    std::atomic<bool> stop = false;
+    std::jthread swinger([&] {
+        for (bool out = true; !stop; out = !out) {
+            fs::remove(root / "Swing.next");
+            fs::create_directory_symlink(out ? outside : root / "Inside", root / "Swing.next");
+            fs::rename(root / "Swing.next", root / "Swing");
+        }
+    });
+
+    for (int write = 0; write < 3000; ++write) {
+        device.Write(u"\\Swing\\x.bin", FileMode::CreateTruncate, "x");
+    }
+    stop = true;
+    swinger.join();
+
+    EXPECT_TRUE(fs::is_empty(outside));
+    EXPECT_TRUE(fs::exists(root / "Inside/x.bin")) << "writes went through the link while it pointed inside";
 }
 
 }  // namespace
