@@ -56,8 +56,8 @@ TEST_F(ImageStepsDialogTest, ResetIsABareRequestAndTheSecondLogoACopyWithBlacksL
     EXPECT_EQ(dialog_->UpdateReset(), 1);
     EXPECT_EQ(dialog_->UpdateLogo2(), 1);
 
-    EXPECT_EQ(test::LogTexts(ReadHostFile(device_ / "events.log")).back(),
-              "device-control \\VKRFlash\\Vol: 0x800020E0 null 0 -> 1");
+    EXPECT_EQ(test::LogTexts(ReadHostFile(device_ / "events.log")),
+              std::vector<std::string>{"device-control \\VKRFlash\\Vol: 0x800020E0 null 0 -> 1"});
     EXPECT_FALSE(fs::exists(device_ / "flash"));
     // The sample logo's rows have no fill, and its only zero bytes are its black pixels.
     std::string lifted = Image("logo2.bmp");
