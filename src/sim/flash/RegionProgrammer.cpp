@@ -107,8 +107,25 @@ bool RegionProgrammer::WriteImage(platform::File& image, int region, std::uint64
         if (!WriteAt(region, imageChunk_.data(), count, length)) {
             return HostFailure(errno);
         }
+        if (!WriteBack(region, length, count)) {
+            return false;
+        }
         length += count;
     }
+}
+
+bool RegionProgrammer::WriteBack(int region, std::uint64_t offset, std::uint32_t count) {
+    constexpr unsigned kWaitForAll = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+    if (::sync_file_range(region, static_cast<off_t>(offset), count, SYNC_FILE_RANGE_WRITE) != 0) {
+        return HostFailure(errno);
+    }
+    if (offset == 0) {
+        return true;  // a length of 0 would mean the whole file
+    }
+    if (::sync_file_range(region, 0, static_cast<off_t>(offset), kWaitForAll) != 0) {
+        return HostFailure(errno);
+    }
+    return DropCachedPages(region, offset);
 }
 
 bool RegionProgrammer::Flush(int region, std::uint64_t length) {
@@ -116,7 +133,11 @@ bool RegionProgrammer::Flush(int region, std::uint64_t length) {
         return HostFailure(errno);
     }
     // Without the cached pages the read-back has to come from the disk.
-    const int adviceError = ::posix_fadvise(region, 0, 0, POSIX_FADV_DONTNEED);
+    return DropCachedPages(region, length);
+}
+
+bool RegionProgrammer::DropCachedPages(int region, std::uint64_t length) {
+    const int adviceError = ::posix_fadvise(region, 0, static_cast<off_t>(length), POSIX_FADV_DONTNEED);
     return adviceError == 0 || HostFailure(adviceError);
 }
 

@@ -29,7 +29,13 @@ private:
     UniqueFd OpenRegion();
     // `length` is how much of the image has been written.
     bool WriteImage(platform::File& image, int region, std::uint64_t& length);
+    // Sends the chunk just written at `offset` to the disk while the next one is read, and waits
+    // for and drops everything before it: the page cache holds a chunk or two of the region
+    // however large the image, and the flush at the end has little left to do.
+    bool WriteBack(int region, std::uint64_t offset, std::uint32_t count);
     bool Flush(int region, std::uint64_t length);
+    // Drops the cached pages of the region's first `length` bytes, all of them for 0.
+    bool DropCachedPages(int region, std::uint64_t length);
     bool Verify(platform::File& image, int region, std::uint64_t length);
     // Reads `count` bytes of the region at `offset` into the read-back chunk; fewer at its end.
     std::int64_t ReadBack(int region, std::uint32_t count, std::uint64_t offset);
