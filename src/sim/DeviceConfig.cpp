@@ -4,12 +4,14 @@
 #include "sim/DeviceError.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <limits>
+#include <type_traits>
 
 namespace velkor::sim {
 namespace {
@@ -27,7 +29,40 @@ constexpr std::array<ScreenSide, 2> kScreenSides{{
     {"height", &platform::ScreenSize::height},
 }};
 
+struct AbsenceName {
+    std::string_view name;
+    FlashDeviceAbsence absence;
+};
+constexpr std::array<AbsenceName, 2> kAbsenceNames{{
+    {"primary", FlashDeviceAbsence::Primary},
+    {"both", FlashDeviceAbsence::Both},
+}};
+
 bool IsScreenSide(std::int64_t pixels) { return pixels >= 1 && pixels <= kMaxScreenSide; }
+
+// A number written as hex ("0x0804") or decimal ("2052"); nothing unless it fits `Unsigned`.
+template <typename Unsigned>
+std::optional<Unsigned> ParseHexOrDecimal(std::string_view text) {
+    const bool hex = std::any_of(std::begin(kHexPrefixes), std::end(kHexPrefixes),
+                                 [&](std::string_view prefix) { return text.starts_with(prefix); });
+    if (hex) {
+        text.remove_prefix(kHexPrefixes[0].size());
+    }
+    const int base = hex ? 16 : 10;
+    Unsigned number = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, failure] = std::from_chars(text.data(), end, number, base);
+    if (text.empty() || failure != std::errc() || stop != end) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// The field's value; null when the object does not have it.
+const json* Optional(const json& object, std::string_view field) {
+    const auto found = object.find(field);
+    return found != object.end() ? &*found : nullptr;
+}
 
 // Reads the fields of one device.json and names the file and field in every complaint.
 class ConfigReader {
@@ -105,40 +140,127 @@ std::uint16_t ReadLanguageId(const ConfigReader& reader, const json& document) {
         reader.Unsigned(value, "languageId", std::numeric_limits<std::uint16_t>::max(), kExpected));
 }
 
-std::vector<std::u16string> ReadWriteProtected(const ConfigReader& reader, const json& faults) {
-    std::vector<std::u16string> folders;
-    const auto found = faults.find("writeProtected");
-    if (found == faults.end()) {
-        return folders;
+// Each item of the list `faults.<field>` as `readItem` makes it; `readItem` answers nothing for an
+// item it cannot take.
+template <typename ReadItem>
+auto ReadList(const ConfigReader& reader, const json& faults, std::string_view field, std::string_view expected,
+              ReadItem readItem) {
+    std::vector<typename std::invoke_result_t<ReadItem, const json&>::value_type> items;
+    const json* list = Optional(faults, field);
+    if (!list) {
+        return items;
     }
-    if (!found->is_array()) {
-        reader.Fail("faults.writeProtected", "a list of device folders");
+    const std::string fieldPath = fmt::format("faults.{}", field);
+    if (!list->is_array()) {
+        reader.Fail(fieldPath, expected);
     }
-    for (const json& folder : *found) {
-        if (!folder.is_string()) {
-            reader.Fail("faults.writeProtected", "a list of device folders (strings)");
+    for (const json& item : *list) {
+        const auto value = readItem(item);
+        if (!value) {
+            reader.Fail(fieldPath, expected);
         }
-        folders.push_back(platform::FromUtf8(folder.get<std::string>()));
+        items.push_back(*value);
     }
-    return folders;
+    return items;
+}
+
+std::optional<std::u16string> ReadFolder(const json& item) {
+    return item.is_string() ? std::optional(platform::FromUtf8(item.get<std::string>())) : std::nullopt;
+}
+
+std::optional<std::uint32_t> ReadControlCode(const json& item) {
+    if (item.is_string()) {
+        return ParseHexOrDecimal<std::uint32_t>(item.get<std::string>());
+    }
+    if (item.is_number_unsigned() && item.get<std::uint64_t>() <= std::numeric_limits<std::uint32_t>::max()) {
+        return item.get<std::uint32_t>();
+    }
+    return std::nullopt;
+}
+
+std::optional<FlashRegion> ReadRegionName(const json& item) {
+    const FlashRegionInfo* info = item.is_string() ? FindRegionByName(item.get<std::string>()) : nullptr;
+    return info ? std::optional(info->region) : std::nullopt;
+}
+
+// "\"boot\", \"logo\", ...".
+std::string RegionNames() {
+    std::vector<std::string_view> names;
+    for (const FlashRegionInfo& info : kFlashRegions) {
+        names.push_back(info.name);
+    }
+    return fmt::format("\"{}\"", fmt::join(names, "\", \""));
+}
+
+FlashDeviceAbsence ReadFlashDeviceAbsent(const ConfigReader& reader, const json& faults) {
+    const json* value = Optional(faults, "flashDeviceAbsent");
+    if (!value) {
+        return FlashDeviceAbsence::None;
+    }
+    const auto absence = std::find_if(kAbsenceNames.begin(), kAbsenceNames.end(), [&](const AbsenceName& known) {
+        return value->is_string() && value->get<std::string>() == known.name;
+    });
+    if (absence == kAbsenceNames.end()) {
+        reader.Fail("faults.flashDeviceAbsent", "\"primary\" or \"both\"");
+    }
+    return absence->absence;
+}
+
+void ReadFlashFaults(const ConfigReader& reader, const json& faults, FaultSwitches& switches) {
+    switches.flashDeviceAbsent = ReadFlashDeviceAbsent(reader, faults);
+    switches.flashRefusedCodes =
+        ReadList(reader, faults, "flashRefusedCodes",
+                 "a list of control codes: numbers or strings such as \"0x800020DC\"", ReadControlCode);
+    switches.flashRegionTooSmall =
+        ReadList(reader, faults, "flashRegionTooSmall", "a list of region names: " + RegionNames(), ReadRegionName);
+    if (const json* differs = Optional(faults, "flashReadBackDiffers")) {
+        if (!differs->is_boolean()) {
+            reader.Fail("faults.flashReadBackDiffers", "true or false");
+        }
+        switches.flashReadBackDiffers = differs->get<bool>();
+    }
 }
 
 FaultSwitches ReadFaults(const ConfigReader& reader, const json& document) {
     FaultSwitches switches;
-    const auto faults = document.find("faults");
-    if (faults == document.end()) {
+    const json* faults = Optional(document, "faults");
+    if (!faults) {
         return switches;
     }
     if (!faults->is_object()) {
         reader.Fail("faults", "an object");
     }
-    switches.writeProtected = ReadWriteProtected(reader, *faults);
-    const auto limit = faults->find("fileSizeLimit");
-    if (limit != faults->end()) {
+    switches.writeProtected =
+        ReadList(reader, *faults, "writeProtected", "a list of device folders (strings)", ReadFolder);
+    if (const json* limit = Optional(*faults, "fileSizeLimit")) {
         switches.fileSizeLimit = reader.Unsigned(*limit, "faults.fileSizeLimit",
                                                  std::numeric_limits<std::uint64_t>::max(), "a number of bytes");
     }
+    ReadFlashFaults(reader, *faults, switches);
     return switches;
+}
+
+FlashRegionSizes ReadFlashRegions(const ConfigReader& reader, const json& document) {
+    FlashRegionSizes sizes;
+    const json* regions = Optional(document, "flashRegions");
+    if (!regions) {
+        return sizes;
+    }
+    if (!regions->is_object()) {
+        reader.Fail("flashRegions", "an object of region sizes in bytes");
+    }
+    for (const FlashRegionInfo& info : kFlashRegions) {
+        if (const json* bytes = Optional(*regions, info.name)) {
+            const std::string fieldPath = fmt::format("flashRegions.{}", info.name);
+            constexpr std::string_view kExpected = "a number of bytes from 1";
+            sizes[info.region] =
+                reader.Unsigned(*bytes, fieldPath, std::numeric_limits<std::uint64_t>::max(), kExpected);
+            if (sizes[info.region] == 0) {
+                reader.Fail(fieldPath, kExpected);
+            }
+        }
+    }
+    return sizes;
 }
 
 }  // namespace
@@ -149,6 +271,7 @@ DeviceConfig ParseDeviceConfig(std::string_view jsonText, std::string_view sourc
     DeviceConfig config;
     config.screen = ReadScreen(reader, document);
     config.languageId = ReadLanguageId(reader, document);
+    config.flashRegions = ReadFlashRegions(reader, document);
     config.faults = ReadFaults(reader, document);
     return config;
 }
@@ -163,21 +286,7 @@ void CheckScreenSize(platform::ScreenSize screen) {
     }
 }
 
-std::optional<std::uint16_t> ParseLanguageId(std::string_view text) {
-    const bool hex = std::any_of(std::begin(kHexPrefixes), std::end(kHexPrefixes),
-                                 [&](std::string_view prefix) { return text.starts_with(prefix); });
-    if (hex) {
-        text.remove_prefix(kHexPrefixes[0].size());
-    }
-    const int base = hex ? 16 : 10;
-    std::uint16_t id = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, failure] = std::from_chars(text.data(), end, id, base);
-    if (text.empty() || failure != std::errc() || stop != end) {
-        return std::nullopt;
-    }
-    return id;
-}
+std::optional<std::uint16_t> ParseLanguageId(std::string_view text) { return ParseHexOrDecimal<std::uint16_t>(text); }
 
 std::string LanguageIdText(std::uint16_t languageId) { return fmt::format("0x{:04X}", languageId); }
 

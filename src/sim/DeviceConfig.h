@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/System.h"
+#include "sim/flash/FlashRegion.h"
+#include "sim/flash/FlashRegionSizes.h"
 
 #include <cstdint>
 #include <optional>
@@ -12,18 +14,33 @@ namespace velkor::sim {
 
 inline constexpr int kMaxScreenSide = 8192;
 
+enum class FlashDeviceAbsence {
+    None,
+    Primary,  // the BinFLASH profile's device; the fallback name still opens
+    Both,
+};
+
 // Switches in device.json that make platform failures reproducible.
 struct FaultSwitches {
     // Device folders ("\StorageCard") in which nothing can be created, changed, deleted or moved.
     std::vector<std::u16string> writeProtected;
     // Writes that would make a file longer than this many bytes fail as on a full disk.
     std::optional<std::uint64_t> fileSizeLimit;
+    // Which of the flash device's two names do not open.
+    FlashDeviceAbsence flashDeviceAbsent = FlashDeviceAbsence::None;
+    // Control codes the flash driver refuses as unsupported.
+    std::vector<std::uint32_t> flashRefusedCodes;
+    // Regions too small for any image.
+    std::vector<FlashRegion> flashRegionTooSmall;
+    // The flash driver's read-back differs from what it wrote.
+    bool flashReadBackDiffers = false;
 };
 
 // What device.json says about the device.
 struct DeviceConfig {
     platform::ScreenSize screen{800, 480};
     std::uint16_t languageId = 0x0409;
+    FlashRegionSizes flashRegions;
     FaultSwitches faults;
 };
 

@@ -9,6 +9,7 @@
 #include <fmt/std.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <random>
@@ -86,10 +87,23 @@ void WriteBytes(const fs::path& path, std::string_view bytes) {
     WriteDeviceFile(path, [&](std::ostream& out) { out << bytes; });
 }
 
+// The default regions, with a logo region that holds the screen-sized sample logos.
+nlohmann::ordered_json FlashRegionsJson(platform::ScreenSize screen) {
+    FlashRegionSizes sizes;
+    const std::uint64_t logoMebibytes = (SampleBitmapBytes(screen) + kMebibyte - 1) / kMebibyte;
+    sizes[FlashRegion::Logo] = std::max(sizes[FlashRegion::Logo], logoMebibytes * kMebibyte);
+    nlohmann::ordered_json regions;
+    for (const FlashRegionInfo& info : kFlashRegions) {
+        regions[std::string(info.name)] = sizes[info.region];
+    }
+    return regions;
+}
+
 std::string ConfigJson(const DeviceOptions& options) {
     const nlohmann::ordered_json document{
         {"screen", {{"width", options.screen.width}, {"height", options.screen.height}}},
         {"languageId", LanguageIdText(options.languageId)},
+        {"flashRegions", FlashRegionsJson(options.screen)},
         {"faults", nlohmann::ordered_json::object()},
     };
     return document.dump(4) + "\n";

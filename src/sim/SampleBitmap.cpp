@@ -25,8 +25,12 @@ void PutLittleEndian(std::string& bytes, std::uint32_t value, int byteCount) {
 // Rows are padded to whole 32-bit words.
 std::uint32_t RowBytes(int width) { return (static_cast<std::uint32_t>(width) * kBytesPerPixel + 3) & ~3U; }
 
+std::uint32_t PixelBytes(platform::ScreenSize size) {
+    return RowBytes(size.width) * static_cast<std::uint32_t>(size.height);
+}
+
 std::string Headers(platform::ScreenSize size) {
-    const std::uint32_t imageBytes = RowBytes(size.width) * static_cast<std::uint32_t>(size.height);
+    const std::uint32_t imageBytes = PixelBytes(size);
     std::string bytes = "BM";
     PutLittleEndian(bytes, kHeaderBytes + imageBytes, 4);
     PutLittleEndian(bytes, 0, 4);  // two reserved words
@@ -46,6 +50,8 @@ std::string Headers(platform::ScreenSize size) {
 }
 
 }  // namespace
+
+std::uint64_t SampleBitmapBytes(platform::ScreenSize size) { return kHeaderBytes + PixelBytes(size); }
 
 void WriteSampleBitmap(std::ostream& out, platform::ScreenSize size, Rgb firstColour, Rgb secondColour) {
     const std::array<Rgb, 4> stripes{kBlack, kNearBlack, firstColour, secondColour};

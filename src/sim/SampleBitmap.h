@@ -18,6 +18,9 @@ struct Rgb {
 inline constexpr Rgb kBlack{0, 0, 0};
 inline constexpr Rgb kNearBlack{0x08, 0x08, 0x08};
 
+// The size of the bitmap that WriteSampleBitmap writes for `size`.
+std::uint64_t SampleBitmapBytes(platform::ScreenSize size);
+
 // Writes a 24-bit uncompressed bitmap of `size`: diagonal stripes of pure black, near black and
 // the two colours, the kinds of pixel a logo conversion has to tell apart. Rows are produced one
 // at a time, so even the largest screen needs no whole image in memory.

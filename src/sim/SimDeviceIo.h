@@ -1,22 +1,41 @@
 #pragma once
 
 #include "platform/DeviceIo.h"
+#include "platform/FileSystem.h"
+#include "sim/DeviceConfig.h"
 #include "sim/ErrorState.h"
+#include "sim/LogFile.h"
+#include "sim/RegistryTree.h"
+#include "sim/flash/FlashDriver.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace velkor::sim {
 
-// The device's drivers. (Scaffold: no device opens yet.)
+// The device's drivers: the flash driver, reached as the volume of the BinFLASH storage profile's
+// folder ("\VKRFlash\Vol:") or by its fixed name "\pelmarflash\Vol:", one handle at a time.
 class SimDeviceIo : public platform::DeviceIo {
 public:
-    explicit SimDeviceIo(ErrorState& errors) : errors_(errors) {}
+    // The registry is read at each open, so the profile's folder is the one of that moment.
+    SimDeviceIo(const RegistryTree& registry, platform::FileSystem& fileSystem, const DeviceConfig& config,
+                std::filesystem::path flashDir, ErrorState& errors, LogFile& events);
 
-    std::unique_ptr<platform::DeviceHandle> OpenDevice(std::u16string_view, std::uint32_t, std::uint32_t) override {
-        errors_.Fail(platform::error::kFileNotFound);
-        return nullptr;
-    }
+    // The flash device is exclusive whatever the access and share mode asked for.
+    std::unique_ptr<platform::DeviceHandle> OpenDevice(std::u16string_view path, std::uint32_t access,
+                                                       std::uint32_t shareMode) override;
 
 private:
+    // The names the flash device answers to, as the registry and the fault switches stand.
+    std::vector<std::u16string> FlashDeviceNames() const;
+
+    const RegistryTree& registry_;
+    FlashDeviceAbsence absence_;
+    FlashDriver driver_;
     ErrorState& errors_;
+    LogFile& events_;
+    bool flashClaimed_ = false;
 };
 
 }  // namespace velkor::sim

@@ -63,7 +63,7 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
       registry_(ReadRegistry(deviceDir), errors_),
       fileSystem_(RootOf(deviceDir), config_.faults, errors_),
       system_(config_, errors_, debugLog_, events_, std::move(restartHook)),
-      deviceIo_(errors_),
+      deviceIo_(registry_.Tree(), fileSystem_, config_, deviceDir / device_files::kFlash, errors_, events_),
       bitmapLoader_(fileSystem_, errors_),
       platform_{registry_, fileSystem_, system_, deviceIo_, bitmapLoader_} {}
 

@@ -27,6 +27,7 @@ public:
     SimPlatform& operator=(const SimPlatform&) = delete;
 
     platform::Platform& platform() { return platform_; }
+    const DeviceConfig& config() const { return config_; }
 
 private:
     DeviceConfig config_;

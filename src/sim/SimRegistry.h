@@ -21,6 +21,9 @@ public:
                               std::u16string& value) override;
     void CloseKey(Handle key) override;
 
+    // The keys as they stand, for the device's own drivers; reading them sets no error.
+    const RegistryTree& Tree() const { return tree_; }
+
 private:
     std::optional<RegistryTree::KeyId> KeyOf(Handle key) const;
 

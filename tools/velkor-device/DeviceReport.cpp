@@ -8,11 +8,13 @@
 #include "platform/RegistryKey.h"
 #include "sim/DeviceConfig.h"
 #include "sim/DeviceFiles.h"
+#include "sim/flash/FlashRegion.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include <algorithm>
 #include <array>
@@ -109,7 +111,8 @@ void DeviceReport::Print(std::ostream& out) {
     constexpr std::array kParts{
         &DeviceReport::PrintDirectory,       &DeviceReport::PrintScreen,       &DeviceReport::PrintLanguage,
         &DeviceReport::PrintStorageProfiles, &DeviceReport::PrintStorageCard,  &DeviceReport::PrintAutoUpdate,
-        &DeviceReport::PrintSettingsFile,    &DeviceReport::PrintFlashRegions, &DeviceReport::PrintRecentEvents,
+        &DeviceReport::PrintSettingsFile,    &DeviceReport::PrintFlashRegions, &DeviceReport::PrintRegionSizes,
+        &DeviceReport::PrintRecentEvents,
     };
     for (const auto part : kParts) {
         (this->*part)(out);
@@ -202,6 +205,15 @@ void DeviceReport::PrintFlashRegions(std::ostream& out) {
         Detail(out, fmt::format("{:<10} {:>10} bytes  sha256 {}", image.filename().string(),
                                 fs::file_size(image, failure), Sha256Of(image)));
     }
+}
+
+void DeviceReport::PrintRegionSizes(std::ostream& out) {
+    std::vector<std::string> sizes;
+    for (const sim::FlashRegionInfo& region : sim::kFlashRegions) {
+        sizes.push_back(
+            fmt::format("{} {}", sim::RegionFileName(region), device_.config().flashRegions[region.region]));
+    }
+    Line(out, "Region sizes", fmt::format("{} bytes", fmt::join(sizes, ", ")));
 }
 
 void DeviceReport::PrintRecentEvents(std::ostream& out) {

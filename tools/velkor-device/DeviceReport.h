@@ -27,6 +27,7 @@ private:
     void PrintAutoUpdate(std::ostream& out);
     void PrintSettingsFile(std::ostream& out);
     void PrintFlashRegions(std::ostream& out);
+    void PrintRegionSizes(std::ostream& out);
     void PrintRecentEvents(std::ostream& out);
 
     std::filesystem::path directory_;

@@ -1,6 +1,10 @@
+#include "platform/FlashControlCodes.h"
+#include "sim/SimPlatform.h"
 #include "support/ProgramRun.h"
 #include "support/SettingsBytes.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gmock/gmock.h>
@@ -116,6 +120,29 @@ TEST_F(DeviceToolTest, ShowListsFlashRegionsAndTheLastTenEvents) {
     EXPECT_THAT(shown, HasSubstr("event-3\n"));
     EXPECT_THAT(shown, HasSubstr("event-12\n"));
     EXPECT_THAT(shown, Not(HasSubstr("event-2\n")));
+}
+
+TEST_F(DeviceToolTest, ShowListsARegionJustProgrammedByTheFlashDriver) {
+    Init();
+    {
+        sim::SimPlatform device(Dir());
+        const auto flash = device.platform().deviceIo.OpenDevice(u"\\VKRFlash\\Vol:", platform::kGenericWrite,
+                                                                 platform::kShareExclusive);
+        ASSERT_TRUE(flash);
+        ASSERT_EQ(
+            flash->Control(platform::IOCTL_FLASH_WRITE_OS, u"\\StorageCard\\Images\\NK.bin", 0, nullptr, 0, nullptr),
+            1);
+    }
+    QFile image(QString::fromStdString((Dir() / "root/StorageCard/Images/NK.bin").string()));
+    ASSERT_TRUE(image.open(QIODevice::ReadOnly));
+    const std::string sha256 =
+        QCryptographicHash::hash(image.readAll(), QCryptographicHash::Sha256).toHex().toStdString();
+
+    const std::string shown = Show();
+    EXPECT_THAT(shown, ContainsRegex("\n  os.bin +262144 bytes  sha256 " + sha256 + "\n"));
+    EXPECT_THAT(shown, ContainsRegex("Region sizes: +boot.bin 1048576, logo.bin 16777216, os.bin 67108864, "
+                                     "app.bin 67108864 bytes\n"));
+    EXPECT_THAT(shown, HasSubstr(R"(device-control \VKRFlash\Vol: 0x800020DC "\StorageCard\Images\NK.bin" 0 -> 1)"));
 }
 
 TEST_F(DeviceToolTest, ShowChangesNothing) {

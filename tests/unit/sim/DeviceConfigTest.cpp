@@ -48,6 +48,23 @@ std::string Object(std::initializer_list<std::string_view> members) {
     return json + "}";
 }
 
+TEST(DeviceConfigTest, ReadsTheFlashRegionsAndFlashFaults) {
+    constexpr std::string_view kFlashFaults =
+        R"("faults": {"flashDeviceAbsent": "both", "flashRefusedCodes": ["0x800020DC", 2147492064, "0X800020d4"],
+                      "flashRegionTooSmall": ["logo", "app"], "flashReadBackDiffers": true})";
+    const DeviceConfig config = ParseDeviceConfig(
+        Object({kScreen, kLanguage, R"("flashRegions": {"os": 4096, "boot": 1})", kFlashFaults}), "device.json");
+    FlashRegionSizes sizes;
+    sizes[FlashRegion::Os] = 4096;
+    sizes[FlashRegion::Boot] = 1;
+
+    EXPECT_EQ(config.flashRegions, sizes);
+    EXPECT_EQ(config.faults.flashDeviceAbsent, FlashDeviceAbsence::Both);
+    EXPECT_EQ(config.faults.flashRefusedCodes, (std::vector<std::uint32_t>{0x800020DC, 0x800020E0, 0x800020D4}));
+    EXPECT_EQ(config.faults.flashRegionTooSmall, (std::vector<FlashRegion>{FlashRegion::Logo, FlashRegion::App}));
+    EXPECT_TRUE(config.faults.flashReadBackDiffers);
+}
+
 class BadDeviceConfigTest : public ::testing::TestWithParam<BadConfigCase> {};
 
 TEST_P(BadDeviceConfigTest, NamesTheFileAndTheField) {
@@ -88,7 +105,28 @@ INSTANTIATE_TEST_SUITE_P(
         BadConfigCase{"ProtectedNotStrings", Object({kScreen, kLanguage, R"("faults": {"writeProtected": [1]})"}),
                       "\"faults.writeProtected\""},
         BadConfigCase{"NegativeSizeLimit", Object({kScreen, kLanguage, R"("faults": {"fileSizeLimit": -1})"}),
-                      "\"faults.fileSizeLimit\""}),
+                      "\"faults.fileSizeLimit\""},
+        BadConfigCase{"RegionsNotObject", Object({kScreen, kLanguage, R"("flashRegions": 4096)"}), "\"flashRegions\""},
+        BadConfigCase{"EmptyRegion", Object({kScreen, kLanguage, R"("flashRegions": {"os": 0})"}),
+                      "\"flashRegions.os\""},
+        BadConfigCase{"RegionSizeAsText", Object({kScreen, kLanguage, R"("flashRegions": {"boot": "1 MiB"})"}),
+                      "\"flashRegions.boot\""},
+        BadConfigCase{"UnknownAbsence", Object({kScreen, kLanguage, R"("faults": {"flashDeviceAbsent": "fallback"})"}),
+                      "\"faults.flashDeviceAbsent\" must be \"primary\" or \"both\""},
+        BadConfigCase{"RefusedCodesNotAList",
+                      Object({kScreen, kLanguage, R"("faults": {"flashRefusedCodes": "0x800020DC"})"}),
+                      "\"faults.flashRefusedCodes\""},
+        BadConfigCase{"RefusedCodeBeyond32Bits",
+                      Object({kScreen, kLanguage, R"("faults": {"flashRefusedCodes": [4294967296]})"}),
+                      "\"faults.flashRefusedCodes\""},
+        BadConfigCase{"RefusedCodeNotHex", Object({kScreen, kLanguage, R"("faults": {"flashRefusedCodes": ["0xG0"]})"}),
+                      "\"faults.flashRefusedCodes\""},
+        BadConfigCase{"UnknownRegionTooSmall",
+                      Object({kScreen, kLanguage, R"("faults": {"flashRegionTooSmall": ["os", "kernel"]})"}),
+                      "region names: \"boot\", \"logo\", \"os\", \"app\""},
+        BadConfigCase{"ReadBackDiffersNotBoolean",
+                      Object({kScreen, kLanguage, R"("faults": {"flashReadBackDiffers": 1})"}),
+                      "\"faults.flashReadBackDiffers\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct LanguageCase {

@@ -1,4 +1,5 @@
 #include "platform/RegistryKey.h"
+#include "sim/DeviceConfig.h"
 #include "sim/DeviceError.h"
 #include "sim/DeviceInit.h"
 #include "sim/SampleBitmap.h"
@@ -148,6 +149,31 @@ TEST_P(SampleLogoTest, LogosAreUncompressed24BitBitmapsOfTheScreenSize) {
 INSTANTIATE_TEST_SUITE_P(Screens, SampleLogoTest,
                          ::testing::Values(platform::ScreenSize{800, 480}, platform::ScreenSize{3, 2},
                                            platform::ScreenSize{1023, 7}));
+
+struct RegionSizesCase {
+    const char* name;
+    platform::ScreenSize screen;
+    std::uint64_t logoBytes;
+};
+
+class RegionSizesTest : public DeviceInitTest, public ::testing::WithParamInterface<RegionSizesCase> {};
+
+TEST_P(RegionSizesTest, WritesTheRegionSizesWithALogoRegionThatHoldsTheLogos) {
+    InitDevice(Dir(), DeviceOptions{false, GetParam().screen, 0x0409});
+    const FlashRegionSizes sizes = ParseDeviceConfig(Read("device.json"), "device.json").flashRegions;
+
+    EXPECT_EQ(sizes[FlashRegion::Boot], 1 * kMebibyte);
+    EXPECT_EQ(sizes[FlashRegion::Logo], GetParam().logoBytes);
+    EXPECT_EQ(sizes[FlashRegion::Os], 64 * kMebibyte);
+    EXPECT_EQ(sizes[FlashRegion::App], 64 * kMebibyte);
+    EXPECT_GE(sizes[FlashRegion::Logo], fs::file_size(Dir() / "root/StorageCard/Images/Logo1.bmp"));
+}
+
+// 8192 x 683 makes logos just larger than the default logo region.
+INSTANTIATE_TEST_SUITE_P(Screens, RegionSizesTest,
+                         ::testing::Values(RegionSizesCase{"Default", {800, 480}, 16 * kMebibyte},
+                                           RegionSizesCase{"LogoBeyondTheDefault", {8192, 683}, 17 * kMebibyte}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DeviceInitTest, RefusesADirectoryThatIsNotEmptyAndChangesNothing) {
     velkor::test::WriteHostFile(Dir() / "notes.txt", "mine");
