@@ -158,7 +158,7 @@ class TakenTemporaryNameTest : public testing::TestWithParam<TakenNameCase> {};
 
 TEST_P(TakenTemporaryNameTest, SavesWithoutTouchingWhatHoldsTheName) {
     FakeFileSystem fileSystem;
-    fileSystem.AddDirectory(u"\StorageCard");
+    fileSystem.AddDirectory(u"\\StorageCard");
     for (const std::u16string& folder : GetParam().folders) {
         fileSystem.AddDirectory(folder);
     }
