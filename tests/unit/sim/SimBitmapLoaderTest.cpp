@@ -1,5 +1,6 @@
 #include "platform/ErrorCodes.h"
 #include "sim/SimBitmapLoader.h"
+#include "support/BitmapBytes.h"
 #include "sim/SimPlatform.h"
 #include "unit/sim/TempDevice.h"
 
@@ -20,27 +21,18 @@ namespace error = platform::error;
 namespace fs = std::filesystem;
 using test::TempDevice;
 
-void Put(std::string& bytes, std::uint32_t value, int byteCount) {
-    for (int i = 0; i < byteCount; ++i) {
-        bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-}
-
 // An uncompressed Windows bitmap of black pixels; 8-bit ones get a grey palette.
 std::string BitmapFile(int width, int height, int bitsPerPixel) {
-    const std::uint32_t paletteBytes = bitsPerPixel == 8 ? 256 * 4 : 0;
-    const std::uint32_t pixelOffset = 14 + 40 + paletteBytes;
-    const auto pixelBytes = static_cast<std::uint32_t>((width * bitsPerPixel / 8 + 3) / 4 * 4 * height);
-    std::string bytes = "BM";
-    for (const auto& [value, byteCount] : {std::pair{pixelOffset + pixelBytes, 4}, {0U, 4}, {pixelOffset, 4}, {40U, 4},
-                                          {std::uint32_t(width), 4}, {std::uint32_t(height), 4}, {1U, 2},
-                                          {std::uint32_t(bitsPerPixel), 2}, {0U, 4}, {pixelBytes, 4}, {0U, 16}}) {
-        Put(bytes, value, byteCount);
+    velkor::test::BitmapSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.bitsPerPixel = static_cast<std::uint16_t>(bitsPerPixel);
+    for (std::uint32_t grey = 0; bitsPerPixel == 8 && grey < 256; ++grey) {
+        spec.afterHeaders += std::string(3, static_cast<char>(grey)) + '\0';  // blue, green, red, unused
     }
-    for (std::uint32_t grey = 0; grey < paletteBytes / 4; ++grey) {
-        Put(bytes, grey * 0x010101, 4);
-    }
-    return bytes + std::string(pixelBytes, '\0');
+    const int rowBytes = (width * bitsPerPixel / 8 + 3) / 4 * 4;
+    spec.pixels = std::string(static_cast<std::size_t>(rowBytes * height), '\0');
+    return velkor::test::BitmapFile(spec);
 }
 
 std::string PngFile() {

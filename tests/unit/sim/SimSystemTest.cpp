@@ -1,14 +1,13 @@
 #include "platform/ErrorCodes.h"
 #include "sim/DeviceError.h"
 #include "sim/SimPlatform.h"
+#include "support/LogTexts.h"
 #include "unit/sim/TempDevice.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <regex>
-#include <sstream>
 
 namespace velkor::sim {
 namespace {
@@ -17,18 +16,7 @@ namespace fs = std::filesystem;
 namespace error = platform::error;
 using test::TempDevice;
 using ::testing::HasSubstr;
-
-// The texts of a log's lines without their time stamps; a line without one is marked.
-std::vector<std::string> LogTexts(const std::string& log) {
-    const std::regex stamped(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} (.*))");
-    std::vector<std::string> texts;
-    std::istringstream lines(log);
-    for (std::string line; std::getline(lines, line);) {
-        std::smatch match;
-        texts.push_back(std::regex_match(line, match, stamped) ? match[1].str() : "no time stamp: " + line);
-    }
-    return texts;
-}
+using velkor::test::LogTexts;
 
 struct DebugCase {
     const char* name;
