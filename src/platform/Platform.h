@@ -3,7 +3,9 @@
 #include "platform/BitmapLoader.h"
 #include "platform/DeviceIo.h"
 #include "platform/FileSystem.h"
+#include "platform/FormatLibrary.h"
 #include "platform/Registry.h"
+#include "platform/StorageManager.h"
 #include "platform/System.h"
 
 namespace velkor::platform {
@@ -15,6 +17,8 @@ struct Platform {
     System& system;
     DeviceIo& deviceIo;
     BitmapLoader& bitmapLoader;
+    StorageManager& storageManager;
+    FormatLibrary& formatLibrary;
 };
 
 }  // namespace velkor::platform

@@ -65,6 +65,8 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
       system_(config_, errors_, debugLog_, events_, std::move(restartHook)),
       deviceIo_(registry_.Tree(), fileSystem_, config_, deviceDir / device_files::kFlash, errors_, events_),
       bitmapLoader_(fileSystem_, errors_),
-      platform_{registry_, fileSystem_, system_, deviceIo_, bitmapLoader_} {}
+      storageManager_(errors_),
+      formatLibrary_(errors_),
+      platform_{registry_, fileSystem_, system_, deviceIo_, bitmapLoader_, storageManager_, formatLibrary_} {}
 
 }  // namespace velkor::sim

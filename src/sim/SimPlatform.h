@@ -7,7 +7,9 @@
 #include "sim/SimBitmapLoader.h"
 #include "sim/SimDeviceIo.h"
 #include "sim/SimFileSystem.h"
+#include "sim/SimFormatLibrary.h"
 #include "sim/SimRegistry.h"
+#include "sim/SimStorageManager.h"
 #include "sim/SimSystem.h"
 
 #include <filesystem>
@@ -39,6 +41,8 @@ private:
     SimSystem system_;
     SimDeviceIo deviceIo_;
     SimBitmapLoader bitmapLoader_;
+    SimStorageManager storageManager_;
+    SimFormatLibrary formatLibrary_;
     platform::Platform platform_;
 };
 

@@ -41,7 +41,9 @@ protected:
     FakeSystem system;
     FakeDeviceIo deviceIo;
     FakeBitmapLoader bitmapLoader;
-    platform::Platform platform{registry, fileSystem, system, deviceIo, bitmapLoader};
+    FakeStorageManager storageManager;
+    FakeFormatLibrary formatLibrary;
+    platform::Platform platform{registry, fileSystem, system, deviceIo, bitmapLoader, storageManager, formatLibrary};
     std::unique_ptr<mainwnd::CUpdateDialog> dialog;
 };
 

@@ -29,7 +29,9 @@ TEST(UpdaterApp, RunsTheMainWindowAtRaisedPriorityAndReturnsFalse) {
     system.languageId = 0x0804;
     test::FakeDeviceIo deviceIo;
     test::FakeBitmapLoader bitmapLoader;
-    platform::Platform platform{registry, fileSystem, system, deviceIo, bitmapLoader};
+    test::FakeStorageManager storageManager;
+    test::FakeFormatLibrary formatLibrary;
+    platform::Platform platform{registry, fileSystem, system, deviceIo, bitmapLoader, storageManager, formatLibrary};
     ui::UiStrings strings;
 
     CloseMainWindowOnceRunning();
