@@ -5,6 +5,7 @@
 #include "mainwnd/MainWindowTemplate.h"
 #include "mainwnd/SettingsEntries.h"
 #include "mainwnd/StorageCardSearch.h"
+#include "storage/DataVolumeFormat.h"
 #include "ui/HotKey.h"
 #include "ui/TimerSet.h"
 #include "update/ImageSteps.h"
@@ -58,6 +59,7 @@ void CUpdateDialog::ConnectMessageMap() {
             &CUpdateDialog::OnBootCheck);
     connect(controls_.ItemAs<QPushButton>(control::kRestart), &QPushButton::clicked, this,
             &CUpdateDialog::OnRestart);
+    connect(controls_.ItemAs<QPushButton>(control::kFormat), &QPushButton::clicked, this, &CUpdateDialog::OnFormat);
 }
 
 void CUpdateDialog::UpdateData(bool saveAndValidate) { DoDataExchange(ui::DataExchange(controls_, saveAndValidate)); }
@@ -152,6 +154,8 @@ int CUpdateDialog::UpdateReset() { return update::ResetFlash(platform_); }
 
 int CUpdateDialog::UpdateLogo2() { return update::UpdateSecondLogo(platform_, updateSettings.logo2Path); }
 
+void CUpdateDialog::FormatDataVolume() { storage::FormatDataVolume(platform_); }
+
 int CUpdateDialog::WriteImage(update::ImageKind kind) {
     return update::WriteImage(platform_, kind, *updateSettings.Path(kind));
 }
@@ -175,6 +179,9 @@ void CUpdateDialog::OnBootCheck() {
     const bool bootChecked = controls_.ItemAs<QCheckBox>(control::kBootCheck)->isChecked();
     controls_.ItemAs<QCheckBox>(control::kResetCheck)->setChecked(bootChecked);
 }
+
+// At once and without a word to the operator: the button is for people who know what it does.
+void CUpdateDialog::OnFormat() { FormatDataVolume(); }
 
 void CUpdateDialog::OnExit() { OnOK(); }
 

@@ -53,6 +53,8 @@ public:
     int UpdateAppPackage();
     int UpdateReset();
     int UpdateLogo2();
+    // Formats the flash data volume again; the outcome shows in the debug output only.
+    void FormatDataVolume();
 
 private:
     void UpdateData(bool saveAndValidate);
@@ -70,6 +72,7 @@ private:
     void OnSetFocus(QWidget* lostFocus);
     std::intptr_t OnHotKey(std::uintptr_t id, std::intptr_t keyAndModifiers);
     void OnBootCheck();
+    void OnFormat();
     void OnExit();
     void OnRestart();
     void OnOK();

@@ -18,6 +18,8 @@ public:
 
     // Opens the key, creating it first when it is absent; full access.
     virtual std::uint32_t CreateKey(std::u16string_view subKey, Handle& key) = 0;
+    // Opens an existing key; kFileNotFound when it is absent.
+    virtual std::uint32_t OpenKey(std::u16string_view subKey, Handle& key) = 0;
     // The name of the subkey at `index`, in enumeration order; kNoMoreItems past the last one,
     // kMoreData when the name and its terminator do not fit into `maxChars` characters.
     virtual std::uint32_t EnumKey(Handle key, std::uint32_t index, std::size_t maxChars,

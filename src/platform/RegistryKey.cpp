@@ -4,8 +4,10 @@
 
 namespace velkor::platform {
 
-RegistryKey::RegistryKey(Registry& registry, std::u16string_view subKey)
-    : registry_(registry), open_(registry.CreateKey(subKey, handle_) == error::kSuccess) {}
+RegistryKey::RegistryKey(Registry& registry, std::u16string_view subKey, KeyOpening opening)
+    : registry_(registry),
+      open_((opening == KeyOpening::CreateIfAbsent ? registry.CreateKey(subKey, handle_)
+                                                   : registry.OpenKey(subKey, handle_)) == error::kSuccess) {}
 
 RegistryKey::~RegistryKey() {
     if (open_) {

@@ -9,11 +9,14 @@
 
 namespace velkor::platform {
 
+enum class KeyOpening { CreateIfAbsent, ExistingOnly };
+
 // An open registry key, closed when the object goes.
 class RegistryKey {
 public:
-    // Opens (creating when absent) HKEY_LOCAL_MACHINE\subKey; IsOpen() tells whether it worked.
-    RegistryKey(Registry& registry, std::u16string_view subKey);
+    // Opens HKEY_LOCAL_MACHINE\subKey, by default creating it when absent; IsOpen() tells whether
+    // it worked.
+    RegistryKey(Registry& registry, std::u16string_view subKey, KeyOpening opening = KeyOpening::CreateIfAbsent);
     ~RegistryKey();
 
     RegistryKey(const RegistryKey&) = delete;

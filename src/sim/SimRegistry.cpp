@@ -14,13 +14,16 @@ constexpr std::size_t kBytesPerCharacter = sizeof(char16_t);
 SimRegistry::SimRegistry(RegistryTree tree, ErrorState& errors) : tree_(std::move(tree)), errors_(errors) {}
 
 std::uint32_t SimRegistry::CreateKey(std::u16string_view subKey, Handle& key) {
-    const RegistryTree::KeyId id = tree_.Create(subKey);
-    auto freeSlot = std::find(handles_.begin(), handles_.end(), std::nullopt);
-    if (freeSlot == handles_.end()) {
-        freeSlot = handles_.insert(handles_.end(), std::nullopt);
+    key = NewHandle(tree_.Create(subKey));
+    return error::kSuccess;
+}
+
+std::uint32_t SimRegistry::OpenKey(std::u16string_view subKey, Handle& key) {
+    const std::optional<RegistryTree::KeyId> id = tree_.Find(subKey);
+    if (!id) {
+        return errors_.Report(error::kFileNotFound);
     }
-    *freeSlot = id;
-    key = static_cast<Handle>(freeSlot - handles_.begin() + 1);
+    key = NewHandle(*id);
     return error::kSuccess;
 }
 
@@ -67,6 +70,15 @@ void SimRegistry::CloseKey(Handle key) {
         return;
     }
     handles_[key - 1].reset();
+}
+
+SimRegistry::Handle SimRegistry::NewHandle(RegistryTree::KeyId id) {
+    auto freeSlot = std::find(handles_.begin(), handles_.end(), std::nullopt);
+    if (freeSlot == handles_.end()) {
+        freeSlot = handles_.insert(handles_.end(), std::nullopt);
+    }
+    *freeSlot = id;
+    return static_cast<Handle>(freeSlot - handles_.begin() + 1);
 }
 
 std::optional<RegistryTree::KeyId> SimRegistry::KeyOf(Handle key) const {

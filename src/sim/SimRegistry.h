@@ -16,6 +16,7 @@ public:
     SimRegistry(RegistryTree tree, ErrorState& errors);
 
     std::uint32_t CreateKey(std::u16string_view subKey, Handle& key) override;
+    std::uint32_t OpenKey(std::u16string_view subKey, Handle& key) override;
     std::uint32_t EnumKey(Handle key, std::uint32_t index, std::size_t maxChars, std::u16string& name) override;
     std::uint32_t QueryString(Handle key, std::u16string_view valueName, std::size_t maxBytes,
                               std::u16string& value) override;
@@ -25,6 +26,7 @@ public:
     const RegistryTree& Tree() const { return tree_; }
 
 private:
+    Handle NewHandle(RegistryTree::KeyId id);
     std::optional<RegistryTree::KeyId> KeyOf(Handle key) const;
 
     RegistryTree tree_;

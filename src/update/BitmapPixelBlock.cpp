@@ -1,11 +1,16 @@
 #include "update/BitmapPixelBlock.h"
 
+#include "platform/LittleEndian.h"
+
 #include <algorithm>
 #include <array>
 #include <limits>
 
 namespace velkor::update {
 namespace {
+
+using platform::Read16;
+using platform::Read32;
 
 constexpr std::uint16_t kBitmapSignature = 0x4D42;  // "BM"
 constexpr std::size_t kFileHeaderBytes = 14;
@@ -25,15 +30,6 @@ enum Field : std::size_t {
     kCompression = 30,
     kFirstMask = 54,  // after a 40-byte information header, or inside a larger one
 };
-
-std::uint32_t Read32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
-           static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-}
-
-std::uint16_t Read16(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
 
 bool HasMasks555(std::span<const std::uint8_t> headers) {
     if (headers.size() < kFirstMask + 4 * kMasks555.size()) {

@@ -44,6 +44,13 @@ std::uint32_t FakeRegistry::CreateKey(std::u16string_view subKey, Handle& key) {
     return error::kSuccess;
 }
 
+std::uint32_t FakeRegistry::OpenKey(std::u16string_view subKey, Handle& key) {
+    if (!keys_.count(platform::ToLowerCase(Trimmed(subKey)))) {
+        return error::kFileNotFound;
+    }
+    return CreateKey(subKey, key);
+}
+
 std::uint32_t FakeRegistry::EnumKey(Handle key, std::uint32_t index, std::size_t maxChars, std::u16string& name) {
     const auto handle = handles_.find(key);
     if (handle == handles_.end()) {

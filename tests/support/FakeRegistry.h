@@ -21,6 +21,7 @@ public:
     int OpenHandles() const { return static_cast<int>(handles_.size()); }
 
     std::uint32_t CreateKey(std::u16string_view subKey, Handle& key) override;
+    std::uint32_t OpenKey(std::u16string_view subKey, Handle& key) override;
     std::uint32_t EnumKey(Handle key, std::uint32_t index, std::size_t maxChars, std::u16string& name) override;
     std::uint32_t QueryString(Handle key, std::u16string_view valueName, std::size_t maxBytes,
                               std::u16string& value) override;
