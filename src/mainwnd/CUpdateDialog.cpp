@@ -9,10 +9,16 @@
 #include "ui/HotKey.h"
 #include "ui/TimerSet.h"
 #include "update/ImageSteps.h"
+#include "update/ProgramStopper.h"
 #include "update/SecondLogoStep.h"
+#include "update/UpdateSequence.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
+#include <QMessageBox>
+
+#include <array>
 
 namespace velkor::mainwnd {
 namespace {
@@ -22,6 +28,34 @@ constexpr int kHotKeyDelayMs = 3000;
 constexpr std::u16string_view kAutoUpdateFolder = u"\\AutoUpdate\\";
 
 }  // namespace
+
+// The controls and members of one image row, and its step.
+struct CUpdateDialog::Row {
+    update::ImageKind kind;
+    int checkBox;
+    int statusLabel;
+    std::u16string CUpdateDialog::*status;
+    int (CUpdateDialog::*step)();
+};
+
+const CUpdateDialog::Row& CUpdateDialog::RowOf(update::ImageKind kind) {
+    using update::ImageKind;
+    // Indexed by ImageKind.
+    static const std::array<Row, 6> kRows{{
+        {ImageKind::OS, control::kOsCheck, control::kOsStatus, &CUpdateDialog::osStatus, &CUpdateDialog::UpdateOs},
+        {ImageKind::Logo, control::kLogoCheck, control::kLogoStatus, &CUpdateDialog::logoStatus,
+         &CUpdateDialog::UpdateLogo},
+        {ImageKind::Logo2, control::kLogo2Check, control::kLogo2Status, &CUpdateDialog::logo2Status,
+         &CUpdateDialog::UpdateLogo2},
+        {ImageKind::Boot, control::kBootCheck, control::kBootStatus, &CUpdateDialog::bootStatus,
+         &CUpdateDialog::UpdateBoot},
+        {ImageKind::App, control::kAppCheck, control::kAppStatus, &CUpdateDialog::appStatus,
+         &CUpdateDialog::UpdateAppPackage},
+        {ImageKind::Reset, control::kResetCheck, control::kResetStatus, &CUpdateDialog::resetStatus,
+         &CUpdateDialog::UpdateReset},
+    }};
+    return kRows.at(static_cast<std::size_t>(kind));
+}
 
 CUpdateDialog::CUpdateDialog(platform::Platform& platform, QWidget* parent)
     : QDialog(parent),
@@ -60,6 +94,8 @@ void CUpdateDialog::ConnectMessageMap() {
     connect(controls_.ItemAs<QPushButton>(control::kRestart), &QPushButton::clicked, this,
             &CUpdateDialog::OnRestart);
     connect(controls_.ItemAs<QPushButton>(control::kFormat), &QPushButton::clicked, this, &CUpdateDialog::OnFormat);
+    connect(controls_.ItemAs<QPushButton>(control::kUpdate), &QPushButton::clicked, this, &CUpdateDialog::OnUpdate);
+    connect(timers_, &ui::TimerSet::timeout, this, &CUpdateDialog::OnTimer);
 }
 
 void CUpdateDialog::UpdateData(bool saveAndValidate) { DoDataExchange(ui::DataExchange(controls_, saveAndValidate)); }
@@ -156,6 +192,10 @@ int CUpdateDialog::UpdateLogo2() { return update::UpdateSecondLogo(platform_, up
 
 void CUpdateDialog::FormatDataVolume() { storage::FormatDataVolume(platform_); }
 
+void CUpdateDialog::StopRunningPrograms() {
+    update::StopRunningPrograms(platform_.windows, platform_.windows.MainWindow());
+}
+
 int CUpdateDialog::WriteImage(update::ImageKind kind) {
     return update::WriteImage(platform_, kind, *updateSettings.Path(kind));
 }
@@ -182,6 +222,76 @@ void CUpdateDialog::OnBootCheck() {
 
 // At once and without a word to the operator: the button is for people who know what it does.
 void CUpdateDialog::OnFormat() { FormatDataVolume(); }
+
+void CUpdateDialog::OnUpdate() { update::UpdateSequence(*this, platform_.system, platform_.fileSystem).Run(); }
+
+void CUpdateDialog::OnTimer(int id) {
+    if (id == TIMER_HOTKEY) {
+        timers_->Kill(id);
+        platform_.system.CallCoreService();
+    } else if (id == TIMER_AUTO_UPDATE) {
+        timers_->Kill(id);
+        OnUpdate();
+    }
+}
+
+void CUpdateDialog::ClearStatusLabel(update::ImageKind kind) {
+    autoUpdate = 0;
+    if (auto* label = controls_.ItemAs<QLabel>(RowOf(kind).statusLabel)) {
+        label->clear();
+        label->repaint();
+    }
+}
+
+int CUpdateDialog::RunStep(update::ImageKind kind) { return (this->*RowOf(kind).step)(); }
+
+bool CUpdateDialog::IsChecked(update::ImageKind kind) {
+    return controls_.ItemAs<QCheckBox>(RowOf(kind).checkBox)->checkState() == Qt::Checked;
+}
+
+bool CUpdateDialog::IsCheckBoxEnabled(update::ImageKind kind) {
+    return controls_.Item(RowOf(kind).checkBox)->isEnabled();
+}
+
+update::UpdateSettings& CUpdateDialog::Settings() { return updateSettings; }
+
+std::u16string& CUpdateDialog::Status(update::ImageKind kind) { return this->*RowOf(kind).status; }
+
+void CUpdateDialog::PaintStatus(update::ImageKind kind) {
+    auto* label = controls_.ItemAs<QLabel>(RowOf(kind).statusLabel);
+    label->setText(QString::fromStdU16String(Status(kind)));
+    label->repaint();
+}
+
+QPushButton* CUpdateDialog::Button(update::CommandButton button) const {
+    switch (button) {
+        case update::CommandButton::Format:
+            return formatButton;
+        case update::CommandButton::Update:
+            return updateButton;
+        case update::CommandButton::Exit:
+            return exitButton;
+    }
+    return nullptr;
+}
+
+void CUpdateDialog::EnableButton(update::CommandButton button, bool enabled) { Button(button)->setEnabled(enabled); }
+
+void CUpdateDialog::FocusButton(update::CommandButton button) { Button(button)->setFocus(); }
+
+void CUpdateDialog::SetWaitCursor(bool shown) {
+    if (shown) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void CUpdateDialog::ShowMessage(std::u16string_view text) {
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(),
+                    QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok, this);
+    box.exec();
+}
 
 void CUpdateDialog::OnExit() { OnOK(); }
 

@@ -4,6 +4,7 @@
 #include "ui/DataExchange.h"
 #include "ui/DialogControls.h"
 #include "update/UpdateSettings.h"
+#include "update/UpdateWindow.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -29,7 +30,7 @@ inline constexpr std::u16string_view kWindowText = u"VelkorWnd";
 
 // The updater's main window: one row per image with its check box, path and status, and the
 // command buttons. It holds the operator's choice for the whole run.
-class CUpdateDialog : public QDialog {
+class CUpdateDialog : public QDialog, private update::UpdateWindow {
     Q_OBJECT
 
 public:
@@ -54,10 +55,15 @@ public:
     int UpdateReset();
     int UpdateLogo2();
     // Formats the flash data volume again; the outcome shows in the debug output only.
-    void FormatDataVolume();
+    void FormatDataVolume() override;
+    // Asks the sibling programs that may hold the flash to close, and ends them.
+    void StopRunningPrograms() override;
 
 private:
-    void UpdateData(bool saveAndValidate);
+    struct Row;
+    static const Row& RowOf(update::ImageKind kind);
+
+    void UpdateData(bool saveAndValidate) override;
     void DoDataExchange(const ui::DataExchange& exchange);
     bool OnInitDialog();
     void ConnectMessageMap();
@@ -73,6 +79,22 @@ private:
     std::intptr_t OnHotKey(std::uintptr_t id, std::intptr_t keyAndModifiers);
     void OnBootCheck();
     void OnFormat();
+    void OnUpdate();
+    void OnTimer(int id);
+    void ClearStatusLabel(update::ImageKind kind) override;
+
+    // The rest of what an update run needs of the window.
+    int RunStep(update::ImageKind kind) override;
+    bool IsChecked(update::ImageKind kind) override;
+    bool IsCheckBoxEnabled(update::ImageKind kind) override;
+    update::UpdateSettings& Settings() override;
+    std::u16string& Status(update::ImageKind kind) override;
+    void PaintStatus(update::ImageKind kind) override;
+    void EnableButton(update::CommandButton button, bool enabled) override;
+    void FocusButton(update::CommandButton button) override;
+    void SetWaitCursor(bool shown) override;
+    void ShowMessage(std::u16string_view text) override;
+    QPushButton* Button(update::CommandButton button) const;
     void OnExit();
     void OnRestart();
     void OnOK();

@@ -7,6 +7,7 @@
 #include "platform/Registry.h"
 #include "platform/StorageManager.h"
 #include "platform/System.h"
+#include "platform/Windows.h"
 
 namespace velkor::platform {
 
@@ -19,6 +20,7 @@ struct Platform {
     BitmapLoader& bitmapLoader;
     StorageManager& storageManager;
     FormatLibrary& formatLibrary;
+    Windows& windows;
 };
 
 }  // namespace velkor::platform

@@ -11,6 +11,7 @@
 #include "sim/SimRegistry.h"
 #include "sim/SimStorageManager.h"
 #include "sim/SimSystem.h"
+#include "sim/SimWindows.h"
 
 #include <filesystem>
 #include <functional>
@@ -43,6 +44,7 @@ private:
     SimBitmapLoader bitmapLoader_;
     SimStorageManager storageManager_;
     SimFormatLibrary formatLibrary_;
+    SimWindows windows_;
     platform::Platform platform_;
 };
 

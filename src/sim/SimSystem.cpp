@@ -4,10 +4,16 @@
 
 #include <fmt/format.h>
 
+#include <chrono>
+#include <ctime>
 #include <iostream>
+#include <thread>
 
 namespace velkor::sim {
 namespace {
+
+// The export of the core system library that the hot key's delayed action calls.
+constexpr int kCoreServiceNumber = 877;
 
 // One debug print as one log line: the print's own line feed ends the line, any other line
 // break is kept visible as \r or \n.
@@ -50,6 +56,14 @@ bool SimSystem::RequestRestart() {
     }
     return true;
 }
+
+void SimSystem::Sleep(std::uint32_t milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+std::int64_t SimSystem::CurrentTime() const { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+void SimSystem::CallCoreService() { events_.WriteLine(fmt::format("core-service {}", kCoreServiceNumber)); }
 
 void SimSystem::DebugPrint(std::u16string_view text) {
     const std::string line = DebugLine(text);

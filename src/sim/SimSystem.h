@@ -21,6 +21,9 @@ public:
     std::uint16_t GetDefaultLanguageId() const override;
     bool SetThreadPriority(int priority) override;
     bool RequestRestart() override;
+    void Sleep(std::uint32_t milliseconds) override;
+    std::int64_t CurrentTime() const override;
+    void CallCoreService() override;
     void DebugPrint(std::u16string_view text) override;
     std::uint32_t GetLastError() const override;
 

@@ -3,6 +3,7 @@
 #include "platform/System.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velkor::test {
@@ -15,11 +16,19 @@ public:
     std::vector<int> priorities;
     int restartRequests = 0;
     std::vector<std::u16string> debugLines;
+    std::vector<std::uint32_t> sleeps;
+    // The calendar clock; each reading moves it on by `secondsPerReading`.
+    mutable std::int64_t now = 1'000'000;
+    std::int64_t secondsPerReading = 0;
+    int coreServiceCalls = 0;
 
     platform::ScreenSize GetScreenSize() const override { return screen; }
     std::uint16_t GetDefaultLanguageId() const override { return languageId; }
     bool SetThreadPriority(int priority) override;
     bool RequestRestart() override;
+    void Sleep(std::uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
+    std::int64_t CurrentTime() const override { return std::exchange(now, now + secondsPerReading); }
+    void CallCoreService() override { ++coreServiceCalls; }
     void DebugPrint(std::u16string_view text) override { debugLines.emplace_back(text); }
     std::uint32_t GetLastError() const override { return 0; }
 };

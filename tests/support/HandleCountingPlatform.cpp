@@ -149,8 +149,8 @@ HandleCountingPlatform::HandleCountingPlatform(platform::Platform& inner)
     : deviceIo_(std::make_unique<CountingDeviceIo>(*this, inner.deviceIo)),
       storageManager_(std::make_unique<CountingStorageManager>(*this, inner.storageManager)),
       formatLibrary_(std::make_unique<CountingFormatLibrary>(*this, inner.formatLibrary)),
-      platform_{inner.registry,  inner.fileSystem,     inner.system,  *deviceIo_,
-                inner.bitmapLoader, *storageManager_, *formatLibrary_} {}
+      platform_{inner.registry,     inner.fileSystem,  inner.system,    *deviceIo_,
+                inner.bitmapLoader, *storageManager_, *formatLibrary_, inner.windows} {}
 
 HandleCountingPlatform::~HandleCountingPlatform() = default;
 

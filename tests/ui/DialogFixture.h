@@ -5,6 +5,7 @@
 #include "support/FakeFileSystem.h"
 #include "support/FakeRegistry.h"
 #include "support/FakeSystem.h"
+#include "support/FakeWindows.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -43,7 +44,9 @@ protected:
     FakeBitmapLoader bitmapLoader;
     FakeStorageManager storageManager;
     FakeFormatLibrary formatLibrary;
-    platform::Platform platform{registry, fileSystem, system, deviceIo, bitmapLoader, storageManager, formatLibrary};
+    FakeWindows windows;
+    platform::Platform platform{registry, fileSystem, system, deviceIo, bitmapLoader, storageManager, formatLibrary,
+                                windows};
     std::unique_ptr<mainwnd::CUpdateDialog> dialog;
 };
 

@@ -3,6 +3,7 @@
 #include "support/FakeFileSystem.h"
 #include "support/FakeRegistry.h"
 #include "support/FakeSystem.h"
+#include "support/FakeWindows.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -31,7 +32,9 @@ TEST(UpdaterApp, RunsTheMainWindowAtRaisedPriorityAndReturnsFalse) {
     test::FakeBitmapLoader bitmapLoader;
     test::FakeStorageManager storageManager;
     test::FakeFormatLibrary formatLibrary;
-    platform::Platform platform{registry, fileSystem, system, deviceIo, bitmapLoader, storageManager, formatLibrary};
+    test::FakeWindows windows;
+    platform::Platform platform{registry, fileSystem, system, deviceIo, bitmapLoader, storageManager, formatLibrary,
+                                windows};
     ui::UiStrings strings;
 
     CloseMainWindowOnceRunning();

@@ -1,0 +1,122 @@
+#include "update/UpdateSequence.h"
+
+#include "platform/DeviceText.h"
+
+#include <array>
+
+namespace velkor::update {
+
+// One row of the run, in the order the rows run.
+struct UpdateSequence::Step {
+    ImageKind kind;
+    // The members follow the controls from the OS row on: its check box is read first.
+    bool readsControls;
+    // Its label shows "Waiting..." at once, before the members reach the controls.
+    bool paintsAtOnce;
+    // The flash stores' start-up logs go before this step.
+    bool deletesStartupLogs;
+    // Once this step succeeded the operator must restart, not leave.
+    bool keepsExitDisabled;
+};
+
+namespace {
+
+// Emptied at the start of a run, in this order; the other two change at the first data exchange.
+constexpr std::array<ImageKind, 4> kLabelsClearedFirst{ImageKind::OS, ImageKind::Boot, ImageKind::Logo,
+                                                       ImageKind::Reset};
+constexpr std::array<std::u16string_view, 2> kStartupLogs{u"\\NandFlash\\$MSD$\\startup.log",
+                                                         u"\\VKRFlash\\$MSD$\\startup.log"};
+constexpr std::uint32_t kPauseBeforeFormatMs = 300;
+
+}  // namespace
+
+const std::array<UpdateSequence::Step, 6>& UpdateSequence::Steps() {
+    static constexpr std::array<Step, 6> kSteps{{
+        {ImageKind::Logo, false, false, false, false},
+        {ImageKind::Logo2, false, false, false, false},
+        {ImageKind::Boot, false, false, false, false},
+        {ImageKind::Reset, false, true, false, false},
+        {ImageKind::OS, true, true, false, true},
+        {ImageKind::App, false, false, true, true},
+    }};
+    return kSteps;
+}
+
+UpdateSequence::UpdateSequence(UpdateWindow& window, platform::System& system, platform::FileSystem& fileSystem)
+    : window_(window), system_(system), fileSystem_(fileSystem) {}
+
+void UpdateSequence::Run() {
+    Prepare();
+    bool exitStaysDisabled = false;
+    for (const Step& step : Steps()) {
+        if (RunRow(step) && step.keepsExitDisabled) {
+            exitStaysDisabled = true;
+        }
+        window_.UpdateData(false);
+    }
+    Finish(exitStaysDisabled);
+}
+
+void UpdateSequence::Prepare() {
+    window_.StopRunningPrograms();
+    for (const ImageKind kind : kLabelsClearedFirst) {
+        window_.ClearStatusLabel(kind);
+    }
+    window_.SetWaitCursor(true);
+    system_.Sleep(kPauseBeforeFormatMs);
+    for (const CommandButton button : {CommandButton::Format, CommandButton::Update, CommandButton::Exit}) {
+        window_.EnableButton(button, false);
+    }
+    window_.FormatDataVolume();
+}
+
+bool UpdateSequence::RunRow(const Step& step) {
+    std::u16string& status = window_.Status(step.kind);
+    if (!IsChosen(step)) {
+        status.clear();
+        return false;
+    }
+    if (step.deletesStartupLogs) {
+        for (const std::u16string_view log : kStartupLogs) {
+            fileSystem_.DeleteFile(log);
+        }
+    }
+    status = kWaitingText;
+    if (step.paintsAtOnce) {
+        window_.PaintStatus(step.kind);
+    }
+    window_.UpdateData(false);
+    std::int64_t seconds = 0;
+    const bool succeeded = TimedStep(step, seconds) == 1;
+    status = succeeded ? platform::Format(kSucceedPattern, kSucceedText, static_cast<int>(seconds))
+                       : std::u16string(kFailedText);
+    return succeeded;
+}
+
+bool UpdateSequence::IsChosen(const Step& step) {
+    const bool checked = window_.IsChecked(step.kind);
+    if (step.readsControls) {
+        window_.UpdateData(true);
+    }
+    return window_.Settings().Enabled(step.kind) != 0 && checked && window_.IsCheckBoxEnabled(step.kind);
+}
+
+int UpdateSequence::TimedStep(const Step& step, std::int64_t& seconds) {
+    const std::int64_t start = system_.CurrentTime();
+    const int result = window_.RunStep(step.kind);
+    seconds = system_.CurrentTime() - start;
+    return result;
+}
+
+void UpdateSequence::Finish(bool exitStaysDisabled) {
+    window_.EnableButton(CommandButton::Format, true);
+    window_.EnableButton(CommandButton::Update, true);
+    if (!exitStaysDisabled) {
+        window_.EnableButton(CommandButton::Exit, true);
+    }
+    window_.FocusButton(CommandButton::Update);
+    window_.SetWaitCursor(false);
+    window_.ShowMessage(kFinalMessage);
+}
+
+}  // namespace velkor::update

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "update/UpdateSettings.h"
+
+#include <string>
+#include <string_view>
+
+namespace velkor::update {
+
+enum class CommandButton { Format, Update, Exit };
+
+// What an update run needs of the main window: its rows' check boxes and status labels, the data
+// exchange between controls and members, its command buttons, and the work it delegates.
+class UpdateWindow {
+public:
+    virtual ~UpdateWindow() = default;
+
+    virtual void StopRunningPrograms() = 0;
+    virtual void FormatDataVolume() = 0;
+    // Runs the row's image step; exactly 1 is success.
+    virtual int RunStep(ImageKind kind) = 0;
+
+    // True only when the row's check box reports itself checked.
+    virtual bool IsChecked(ImageKind kind) = 0;
+    virtual bool IsCheckBoxEnabled(ImageKind kind) = 0;
+    // true: controls into members; false: members into controls.
+    virtual void UpdateData(bool saveAndValidate) = 0;
+    virtual UpdateSettings& Settings() = 0;
+    virtual std::u16string& Status(ImageKind kind) = 0;
+
+    // Empties the row's label (not its member) and paints it before returning.
+    virtual void ClearStatusLabel(ImageKind kind) = 0;
+    // Shows the row's status member in its label and paints it before returning.
+    virtual void PaintStatus(ImageKind kind) = 0;
+    virtual void EnableButton(CommandButton button, bool enabled) = 0;
+    virtual void FocusButton(CommandButton button) = 0;
+    virtual void SetWaitCursor(bool shown) = 0;
+    // Returns once the operator has closed it.
+    virtual void ShowMessage(std::u16string_view text) = 0;
+};
+
+}  // namespace velkor::update

@@ -1,0 +1,191 @@
+#include "update/UpdateSequence.h"
+
+#include "support/FakeFileSystem.h"
+#include "support/FakeSystem.h"
+
+#include <fmt/format.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace velkor::update {
+namespace {
+
+constexpr std::array kKinds{ImageKind::OS,  ImageKind::Logo, ImageKind::Logo2,
+                            ImageKind::Boot, ImageKind::App,  ImageKind::Reset};
+constexpr std::u16string_view kNandLog = u"\\NandFlash\\$MSD$\\startup.log";
+constexpr std::u16string_view kDataLog = u"\\VKRFlash\\$MSD$\\startup.log";
+
+std::string Name(ImageKind kind) { return std::string(ImageKindName(kind)); }
+std::string Text(std::u16string_view text) { return std::string(text.begin(), text.end()); }
+
+// A main window whose rows are plain values. Reading the controls into the members sets every
+// flag from its check box, as the real data exchange does.
+class FakeUpdateWindow : public UpdateWindow {
+public:
+    struct Row {
+        bool checked = false;
+        bool boxEnabled = true;
+        int result = 1;
+    };
+
+    explicit FakeUpdateWindow(test::FakeFileSystem& files) : files_(files) {}
+
+    std::map<ImageKind, Row> rows;
+    UpdateSettings settings;
+    std::map<ImageKind, std::u16string> statuses;
+    std::vector<std::string> log;
+    bool exitEnabled = true;
+    bool logsGoneWhenAppRan = false;
+
+    void StopRunningPrograms() override { log.push_back("stop"); }
+    void FormatDataVolume() override { log.push_back("format"); }
+    int RunStep(ImageKind kind) override {
+        log.push_back("run " + Name(kind));
+        if (kind == ImageKind::App) {
+            logsGoneWhenAppRan = !files_.Exists(kNandLog) && !files_.Exists(kDataLog);
+        }
+        return rows[kind].result;
+    }
+    bool IsChecked(ImageKind kind) override { return rows[kind].checked; }
+    bool IsCheckBoxEnabled(ImageKind kind) override { return rows[kind].boxEnabled; }
+    void UpdateData(bool saveAndValidate) override {
+        if (saveAndValidate) {
+            for (const ImageKind kind : kKinds) {
+                settings.Enabled(kind) = rows[kind].checked ? 1 : 0;
+            }
+        }
+    }
+    UpdateSettings& Settings() override { return settings; }
+    std::u16string& Status(ImageKind kind) override { return statuses[kind]; }
+    void ClearStatusLabel(ImageKind kind) override { log.push_back("clear " + Name(kind)); }
+    void PaintStatus(ImageKind kind) override { log.push_back("paint " + Name(kind) + " " + Text(statuses[kind])); }
+    void EnableButton(CommandButton button, bool enabled) override {
+        log.push_back(fmt::format("{} {}", enabled ? "enable" : "disable", static_cast<int>(button)));
+        if (button == CommandButton::Exit) {
+            exitEnabled = enabled;
+        }
+    }
+    void FocusButton(CommandButton button) override { log.push_back(fmt::format("focus {}", static_cast<int>(button))); }
+    void SetWaitCursor(bool shown) override { log.push_back(shown ? "wait" : "arrow"); }
+    void ShowMessage(std::u16string_view) override { log.push_back("message"); }
+
+private:
+    test::FakeFileSystem& files_;
+};
+
+struct Fixture {
+    Fixture() {
+        files.AddFile(kNandLog, "nand");
+        files.AddFile(kDataLog, "data");
+    }
+    void Run() { UpdateSequence(window, system, files).Run(); }
+
+    test::FakeFileSystem files;
+    test::FakeSystem system;
+    FakeUpdateWindow window{files};
+};
+
+// Every row chosen: flag set, box checked and enabled.
+void ChooseAll(FakeUpdateWindow& window) {
+    for (const ImageKind kind : kKinds) {
+        window.rows[kind].checked = true;
+        window.settings.Enabled(kind) = 1;
+    }
+}
+
+struct RunCase {
+    const char* name;
+    std::function<void(Fixture&)> arrange;
+    std::vector<std::string> stepsRun;
+    // Indexed like kKinds: OS, Logo, Logo2, Boot, App, Reset.
+    std::array<std::u16string, 6> statuses;
+    bool exitEnabled;
+};
+
+const std::vector<std::string> kAllSteps{"Logo", "Logo2", "Boot", "Reset", "OS", "App"};
+const std::u16string kSucceed = u"Succeed [0 s]";
+
+class UpdateSequenceTest : public testing::TestWithParam<RunCase> {};
+
+TEST_P(UpdateSequenceTest, RunsTheChosenStepsInOrderAndShowsTheirResults) {
+    Fixture fixture;
+    fixture.window.statuses = {{ImageKind::OS, u"old"}, {ImageKind::App, u"old"}};
+    GetParam().arrange(fixture);
+
+    fixture.Run();
+
+    std::vector<std::string> stepsRun;
+    for (const std::string& entry : fixture.window.log) {
+        if (entry.starts_with("run ")) {
+            stepsRun.push_back(entry.substr(4));
+        }
+    }
+    EXPECT_EQ(stepsRun, GetParam().stepsRun);
+    for (std::size_t index = 0; index < kKinds.size(); ++index) {
+        EXPECT_EQ(fixture.window.statuses[kKinds[index]], GetParam().statuses[index]) << Name(kKinds[index]);
+    }
+    EXPECT_EQ(fixture.window.exitEnabled, GetParam().exitEnabled);
+    const bool appRan = !stepsRun.empty() && stepsRun.back() == "App";
+    EXPECT_EQ(fixture.files.Exists(kNandLog) || fixture.files.Exists(kDataLog), !appRan);
+    EXPECT_EQ(fixture.window.logsGoneWhenAppRan, appRan);
+    EXPECT_EQ(fixture.window.log.back(), "message") << "the final message ends every run";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, UpdateSequenceTest,
+    testing::Values(
+        RunCase{"NothingChosen", [](Fixture&) {}, {}, {}, true},
+        RunCase{"AllChosen", [](Fixture& f) { ChooseAll(f.window); }, kAllSteps,
+                {kSucceed, kSucceed, kSucceed, kSucceed, kSucceed, kSucceed}, false},
+        RunCase{"FailureDoesNotStopTheRest", [](Fixture& f) { ChooseAll(f.window), f.window.rows[ImageKind::Boot].result = 0; },
+                kAllSteps, {kSucceed, kSucceed, kSucceed, u"Failed", kSucceed, kSucceed}, false},
+        RunCase{"OnlyOneIsSuccess",
+                [](Fixture& f) {
+                    f.window.rows[ImageKind::OS] = {true, true, 2};
+                    f.window.rows[ImageKind::Logo] = {true, true, -1};
+                    f.window.settings.logoEnabled = 1;
+                },
+                {"Logo", "OS"}, {u"Failed", u"Failed", u"", u"", u"", u""}, true},
+        RunCase{"WholeSecondsOfTheCalendarClock",
+                [](Fixture& f) { f.window.rows[ImageKind::Boot].checked = true, f.window.settings.bootEnabled = 1,
+                                 f.system.secondsPerReading = 12; },
+                {"Boot"}, {u"", u"", u"", u"Succeed [12 s]", u"", u""}, true},
+        RunCase{"FlagWithoutCheckBox", [](Fixture& f) { f.window.settings.logoEnabled = 1; }, {}, {}, true},
+        RunCase{"CheckBoxWithoutFlag", [](Fixture& f) { f.window.rows[ImageKind::Reset].checked = true; }, {}, {},
+                true},
+        RunCase{"OsAndAppFlagsFollowTheirBoxes",
+                [](Fixture& f) { f.window.rows[ImageKind::OS].checked = f.window.rows[ImageKind::App].checked = true; },
+                {"OS", "App"}, {kSucceed, u"", u"", u"", kSucceed, u""}, false},
+        RunCase{"DisabledCheckBox",
+                [](Fixture& f) { f.window.rows[ImageKind::Logo2] = {true, false, 1}, f.window.settings.logo2Enabled = 1; },
+                {}, {}, true},
+        RunCase{"OsSucceedsAppFails",
+                [](Fixture& f) { f.window.rows[ImageKind::OS].checked = true, f.window.rows[ImageKind::App] = {true, true, 0}; },
+                {"OS", "App"}, {kSucceed, u"", u"", u"", u"Failed", u""}, false},
+        RunCase{"OsFailsAppNotChosen", [](Fixture& f) { f.window.rows[ImageKind::OS] = {true, true, 0}; }, {"OS"},
+                {u"Failed", u"", u"", u"", u"", u""}, true}),
+    [](const testing::TestParamInfo<RunCase>& info) { return info.param.name; });
+
+TEST(UpdateSequenceRun, StopsFormatsAndHoldsTheButtonsAroundTheSteps) {
+    Fixture fixture;
+    fixture.window.rows[ImageKind::Reset].checked = true;
+    fixture.window.settings.resetEnabled = 1;
+
+    fixture.Run();
+
+    EXPECT_EQ(fixture.window.log,
+              (std::vector<std::string>{"stop", "clear OS", "clear Boot", "clear Logo", "clear Reset", "wait",
+                                        "disable 0", "disable 1", "disable 2", "format", "paint Reset Waiting...",
+                                        "run Reset", "enable 0", "enable 1", "enable 2", "focus 1", "arrow",
+                                        "message"}));
+    EXPECT_EQ(fixture.system.sleeps, std::vector<std::uint32_t>{300});
+}
+
+}  // namespace
+}  // namespace velkor::update
