@@ -62,6 +62,14 @@ bool UpdaterSession::Start(const QStringList& arguments, const QProcessEnvironme
     return Xdotool({"windowfocus", "--sync", windowId_}).exitCode == 0;
 }
 
+bool UpdaterSession::WaitForWindow(const QString& titlePattern, int timeoutSeconds) {
+    const ProgramResult search =
+        RunProgram(QStringLiteral("xdotool"), {"search", "--sync", "--onlyvisible", "--name", titlePattern},
+                   QProcessEnvironment::systemEnvironment(), timeoutSeconds * 1000);
+    const QString window = QString::fromUtf8(search.standardOutput).split('\n').value(0).trimmed();
+    return !window.isEmpty() && Xdotool({"windowfocus", "--sync", window}).exitCode == 0;
+}
+
 bool UpdaterSession::PressKeys(const QStringList& keys) {
     return Xdotool(QStringList{"key", "--delay", "50"} + keys).exitCode == 0;
 }

@@ -28,6 +28,8 @@ public:
     bool Start(const QStringList& arguments, const QProcessEnvironment& environment);
     // Keys in xdotool's names ("Escape", "shift+Tab", "space").
     bool PressKeys(const QStringList& keys);
+    // Waits until a window whose title matches `titlePattern` shows, and gives it the keyboard.
+    bool WaitForWindow(const QString& titlePattern, int timeoutSeconds);
     // Waits for the updater to end; its exit code, or -1 when it had to be killed.
     int WaitForExit(int timeoutMs = 15000);
 
@@ -40,5 +42,8 @@ private:
 // From the main window's initial focus on the OS check box, back along the tab order.
 inline const QStringList kClickExit{"shift+Tab", "shift+Tab", "space"};
 inline const QStringList kClickRestart{"shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab", "space"};
+inline const QStringList kClickUpdate{"shift+Tab", "shift+Tab", "shift+Tab", "space"};
+// The final message of an update run.
+inline const QString kMessageBoxTitle = QStringLiteral("^velkor$");
 
 }  // namespace velkor::test

@@ -184,6 +184,20 @@ TEST_F(UpdateDialogTest, EveryHotKeyPressStartsTheThreeSecondDelayAgain) {
     EXPECT_GT(Timer(*dialog, mainwnd::TIMER_HOTKEY)->remainingTime(), beforeSecondPress);
 }
 
+TEST_F(UpdateDialogTest, HotKeyPressesEndInOneCoreServiceCallThreeSecondsAfterTheLast) {
+    Open();
+    for (int press = 0; press < 3; ++press) {
+        QTest::keyClick(Item(control::kOsCheck), Qt::Key_F24);
+        QTest::qWait(400);
+    }
+    QTest::qWait(2400);  // 2.8 s after the last press
+    EXPECT_EQ(system.coreServiceCalls, 0);
+    QTest::qWait(600);
+    EXPECT_EQ(system.coreServiceCalls, 1);
+    EXPECT_FALSE(TimerActive(*dialog, mainwnd::TIMER_HOTKEY)) << "the call ends the delay";
+    EXPECT_TRUE(system.sleeps.empty()) << "the hot key never starts an update";
+}
+
 TEST_F(UpdateDialogTest, OtherKeysAreNotTheHotKey) {
     Open();
     QTest::keyClick(Item(control::kOsCheck), Qt::Key_F23);
