@@ -3,6 +3,7 @@
 #include "platform/DeviceText.h"
 #include "sim/ConfigReader.h"
 #include "sim/DeviceError.h"
+#include "sim/windows/ProgramsReader.h"
 
 #include <fmt/format.h>
 #include <fmt/ranges.h>
@@ -144,6 +145,14 @@ void ReadFlashFaults(const ConfigReader& reader, const json& faults, FaultSwitch
     }
 }
 
+void ReadSystemFaults(const ConfigReader& reader, const json& faults, FaultSwitches& switches) {
+    if (const json* fails = ConfigReader::Optional(faults, "restartFails")) {
+        switches.restartFails = reader.Boolean(*fails, "faults.restartFails");
+    }
+    switches.terminateFails = reader.List(faults, "faults.terminateFails", "terminateFails",
+                                          "a list of process ids and executables", ReadProgramSelector);
+}
+
 FaultSwitches ReadFaults(const ConfigReader& reader, const json& document) {
     FaultSwitches switches;
     const json* faults = ConfigReader::Optional(document, "faults");
@@ -158,6 +167,7 @@ FaultSwitches ReadFaults(const ConfigReader& reader, const json& document) {
                                                  std::numeric_limits<std::uint64_t>::max(), "a number of bytes");
     }
     ReadFlashFaults(reader, *faults, switches);
+    ReadSystemFaults(reader, *faults, switches);
     return switches;
 }
 
@@ -191,6 +201,7 @@ DeviceConfig ParseDeviceConfig(std::string_view jsonText, std::string_view sourc
     config.screen = ReadScreen(reader, document);
     config.languageId = ReadLanguageId(reader, document);
     config.flashRegions = ReadFlashRegions(reader, document);
+    config.programs = ReadPrograms(reader, document);
     config.faults = ReadFaults(reader, document);
     return config;
 }
