@@ -15,7 +15,8 @@ Desktop::Desktop(const std::vector<ProgramConfig>& programs)
 void Desktop::Start(const ProgramConfig& program) {
     running_.push_back(&program);
     for (const WindowConfig& window : program.windows) {
-        zOrder_.push_back({nextHandle_++, &program, window});
+        // Numbered from 1 in z-order; as windows only go away, no number is ever given twice.
+        zOrder_.push_back({zOrder_.size() + 1, &program, window});
     }
 }
 

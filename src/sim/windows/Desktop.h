@@ -47,7 +47,6 @@ private:
     std::vector<const ProgramConfig*> running_;
     // Topmost first.
     std::vector<Window> zOrder_;
-    platform::WindowHandle nextHandle_ = 1;
 };
 
 }  // namespace velkor::sim

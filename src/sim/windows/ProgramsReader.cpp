@@ -42,7 +42,8 @@ std::uint32_t ReadProcessId(const ConfigReader& reader, const json& program, con
     const std::string path = FieldPath(programPath, "processId");
     const std::string expected =
         fmt::format("a nonzero 32-bit number other than {}, the updater's own", kUpdaterProcessId);
-    const std::uint64_t id = reader.Unsigned(reader.Required(program, "processId", path), path, kMaxProcessId, expected);
+    const std::uint64_t id =
+        reader.Unsigned(reader.Required(program, "processId", path), path, kMaxProcessId, expected);
     if (id == 0 || id == kUpdaterProcessId) {
         reader.Fail(path, expected);
     }

@@ -65,7 +65,9 @@ public:
         return Answer([&] { return windows_.GetWindowProcessId(window); });
     }
     std::string Module(std::uint32_t processId, std::size_t maxChars = 260) {
-        return Answer([&] { return fmt::format("\"{}\"", platform::ToUtf8(windows_.GetModuleFileName(processId, maxChars))); });
+        return Answer([&] {
+            return fmt::format("\"{}\"", platform::ToUtf8(windows_.GetModuleFileName(processId, maxChars)));
+        });
     }
     std::string Command(WindowHandle window, std::uintptr_t wParam) {
         return Answer([&] { return windows_.SendCommand(window, wParam, 0); });
@@ -96,7 +98,8 @@ private:
     std::string Answer(Call call) {
         errors_ = ErrorState();
         const std::string answer = fmt::format("{}", call());
-        return errors_.Last() == platform::error::kSuccess ? answer : fmt::format("{} error {}", answer, errors_.Last());
+        const std::uint32_t error = errors_.Last();
+        return error == platform::error::kSuccess ? answer : fmt::format("{} error {}", answer, error);
     }
 
     QTemporaryDir temporary_;
