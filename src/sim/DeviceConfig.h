@@ -3,6 +3,7 @@
 #include "platform/System.h"
 #include "sim/flash/FlashRegion.h"
 #include "sim/flash/FlashRegionSizes.h"
+#include "sim/windows/ProgramConfig.h"
 
 #include <cstdint>
 #include <optional>
@@ -34,6 +35,10 @@ struct FaultSwitches {
     std::vector<FlashRegion> flashRegionTooSmall;
     // The flash driver's read-back differs from what it wrote.
     bool flashReadBackDiffers = false;
+    // A restart request is logged but fails, so the updater stays open.
+    bool restartFails = false;
+    // Programs whose termination fails; they keep running.
+    std::vector<ProgramSelector> terminateFails;
 };
 
 // What device.json says about the device.
@@ -41,6 +46,8 @@ struct DeviceConfig {
     platform::ScreenSize screen{800, 480};
     std::uint16_t languageId = 0x0409;
     FlashRegionSizes flashRegions;
+    // The programs running beside the updater.
+    std::vector<ProgramConfig> programs;
     FaultSwitches faults;
 };
 

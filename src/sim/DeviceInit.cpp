@@ -58,6 +58,16 @@ constexpr std::array<SampleLogo, 2> kSampleLogos{{
     {"logo2.bmp", {0x30, 0xA0, 0x40}, {0xE0, 0x40, 0x60}},
 }};
 
+// The programs that run beside the updater and that it stops before it writes the flash.
+struct SiblingProgram {
+    std::uint32_t processId;
+    std::string_view executable;
+};
+constexpr std::array<SiblingProgram, 2> kSiblingPrograms{{
+    {101, "\\Windows\\Tirnow.exe"},
+    {102, "\\Windows\\Pavlor.exe"},
+}};
+
 void PrepareEmptyDirectory(const fs::path& dir) {
     std::error_code failure;
     if (fs::exists(dir, failure) && !(fs::is_directory(dir, failure) && fs::is_empty(dir, failure))) {
@@ -99,11 +109,25 @@ nlohmann::ordered_json FlashRegionsJson(platform::ScreenSize screen) {
     return regions;
 }
 
+// Each with one visible window of its own that ignores commands.
+nlohmann::ordered_json ProgramsJson() {
+    nlohmann::ordered_json programs = nlohmann::ordered_json::array();
+    const nlohmann::ordered_json window{{"visible", true}, {"owned", false}};
+    for (const SiblingProgram& program : kSiblingPrograms) {
+        programs.push_back({{"processId", program.processId},
+                            {"executable", program.executable},
+                            {"windows", nlohmann::ordered_json::array({window})},
+                            {"onCommand", CommandEffectText(CommandEffect::Ignore)}});
+    }
+    return programs;
+}
+
 std::string ConfigJson(const DeviceOptions& options) {
     const nlohmann::ordered_json document{
         {"screen", {{"width", options.screen.width}, {"height", options.screen.height}}},
         {"languageId", LanguageIdText(options.languageId)},
         {"flashRegions", FlashRegionsJson(options.screen)},
+        {"programs", ProgramsJson()},
         {"faults", nlohmann::ordered_json::object()},
     };
     return document.dump(4) + "\n";

@@ -67,7 +67,7 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
       bitmapLoader_(fileSystem_, errors_),
       storageManager_(errors_),
       formatLibrary_(errors_),
-      windows_(errors_),
+      windows_(config_, errors_, events_),
       platform_{registry_, fileSystem_, system_, deviceIo_, bitmapLoader_, storageManager_, formatLibrary_, windows_} {}
 
 }  // namespace velkor::sim

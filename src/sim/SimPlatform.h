@@ -11,7 +11,7 @@
 #include "sim/SimRegistry.h"
 #include "sim/SimStorageManager.h"
 #include "sim/SimSystem.h"
-#include "sim/SimWindows.h"
+#include "sim/windows/SimWindows.h"
 
 #include <filesystem>
 #include <functional>

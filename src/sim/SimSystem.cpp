@@ -51,6 +51,9 @@ bool SimSystem::SetThreadPriority(int priority) {
 
 bool SimSystem::RequestRestart() {
     events_.WriteLine("restart IOCTL_HAL_REBOOT");
+    if (config_.faults.restartFails) {
+        return errors_.Fail(platform::error::kNotSupported);
+    }
     if (restartHook_) {
         restartHook_();
     }

@@ -13,7 +13,8 @@ namespace velkor::sim {
 // events.log, and its debug output goes to debug.log and stderr.
 class SimSystem : public platform::System {
 public:
-    // `restartHook` runs when a restart is requested (main() quits the application with it).
+    // `restartHook` runs when a restart is requested (main() quits the application with it),
+    // unless the restartFails switch makes the request fail with 50 (not supported).
     SimSystem(const DeviceConfig& config, ErrorState& errors, LogFile& debugLog, LogFile& events,
               std::function<void()> restartHook);
 

@@ -112,7 +112,7 @@ void DeviceReport::Print(std::ostream& out) {
         &DeviceReport::PrintDirectory,       &DeviceReport::PrintScreen,       &DeviceReport::PrintLanguage,
         &DeviceReport::PrintStorageProfiles, &DeviceReport::PrintStorageCard,  &DeviceReport::PrintAutoUpdate,
         &DeviceReport::PrintSettingsFile,    &DeviceReport::PrintFlashRegions, &DeviceReport::PrintRegionSizes,
-        &DeviceReport::PrintRecentEvents,
+        &DeviceReport::PrintPrograms,        &DeviceReport::PrintRecentEvents,
     };
     for (const auto part : kParts) {
         (this->*part)(out);
@@ -214,6 +214,19 @@ void DeviceReport::PrintRegionSizes(std::ostream& out) {
             fmt::format("{} {}", sim::RegionFileName(region), device_.config().flashRegions[region.region]));
     }
     Line(out, "Region sizes", fmt::format("{} bytes", fmt::join(sizes, ", ")));
+}
+
+void DeviceReport::PrintPrograms(std::ostream& out) {
+    const std::vector<sim::ProgramConfig>& programs = device_.config().programs;
+    Line(out, "Programs", programs.empty() ? "none" : "");
+    for (const sim::ProgramConfig& program : programs) {
+        Detail(out, fmt::format("{:<10} {:<28} on a command: {}", program.processId, ToUtf8(program.executable),
+                                sim::CommandEffectText(program.onCommand)));
+        for (const sim::WindowConfig& window : program.windows) {
+            Detail(out, fmt::format("  window {}, {}", window.visible ? "visible" : "hidden",
+                                    window.owned ? "owned" : "not owned"));
+        }
+    }
 }
 
 void DeviceReport::PrintRecentEvents(std::ostream& out) {

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <nlohmann/json.hpp>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -144,6 +146,49 @@ TEST_F(DeviceToolTest, ShowListsARegionJustProgrammedByTheFlashDriver) {
                                      "app.bin 67108864 bytes\n"));
     EXPECT_THAT(shown, HasSubstr(R"(device-control \VKRFlash\Vol: 0x800020DC "\StorageCard\Images\NK.bin" 0 -> 1)"));
 }
+
+struct ShowProgramsCase {
+    const char* name;
+    // Replaces init's "programs" unless null; "none" removes the field.
+    const char* programs;
+    const char* shown;
+};
+
+class ShowProgramsTest : public DeviceToolTest, public ::testing::WithParamInterface<ShowProgramsCase> {};
+
+TEST_P(ShowProgramsTest, ListsEachProgramAndItsWindows) {
+    Init();
+    if (const char* programs = GetParam().programs) {
+        nlohmann::json config = nlohmann::json::parse(ReadHostFile(Dir() / "device.json"));
+        config.erase("programs");
+        if (std::string_view(programs) != "none") {
+            config["programs"] = nlohmann::json::parse(programs);
+        }
+        WriteHostFile(Dir() / "device.json", config.dump());
+    }
+
+    EXPECT_THAT(Show(), ContainsRegex(GetParam().shown));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, ShowProgramsTest,
+    ::testing::Values(
+        ShowProgramsCase{"MadeByInit", nullptr,
+                         "\nPrograms:\n"
+                         "  101 +\\\\Windows\\\\Tirnow.exe +on a command: ignore\n    window visible, not owned\n"
+                         "  102 +\\\\Windows\\\\Pavlor.exe +on a command: ignore\n    window visible, not owned\n"
+                         "Recent events:"},
+        ShowProgramsCase{"HiddenOwnedClosingAndWindowless",
+                         R"([{"processId": 7, "executable": "\\Windows\\Quelt.exe", "onCommand": "close",
+                             "windows": [{"visible": false, "owned": true}, {}]},
+                            {"processId": 4294967295, "executable": "\\x.exe"}])",
+                         "\nPrograms:\n"
+                         "  7 +\\\\Windows\\\\Quelt.exe +on a command: close\n"
+                         "    window hidden, owned\n    window visible, not owned\n"
+                         "  4294967295 \\\\x.exe +on a command: ignore\n"
+                         "Recent events:"},
+        ShowProgramsCase{"None", "none", "\nPrograms: +none\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DeviceToolTest, ShowChangesNothing) {
     Init();

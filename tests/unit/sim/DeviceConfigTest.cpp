@@ -29,6 +29,9 @@ TEST(DeviceConfigTest, FaultsAreOptionalAndTheLanguageMayBeANumber) {
     EXPECT_EQ(config.languageId, 0x0804);
     EXPECT_TRUE(config.faults.writeProtected.empty());
     EXPECT_FALSE(config.faults.fileSizeLimit);
+    EXPECT_TRUE(config.programs.empty());
+    EXPECT_FALSE(config.faults.restartFails);
+    EXPECT_TRUE(config.faults.terminateFails.empty());
 }
 
 struct BadConfigCase {
@@ -48,6 +51,11 @@ std::string Object(std::initializer_list<std::string_view> members) {
     return json + "}";
 }
 
+// A device with the programs list given.
+std::string Programs(std::string_view list) {
+    return Object({kScreen, kLanguage, "\"programs\": " + std::string(list)});
+}
+
 TEST(DeviceConfigTest, ReadsTheFlashRegionsAndFlashFaults) {
     constexpr std::string_view kFlashFaults =
         R"("faults": {"flashDeviceAbsent": "both", "flashRefusedCodes": ["0x800020DC", 2147492064, "0X800020d4"],
@@ -63,6 +71,33 @@ TEST(DeviceConfigTest, ReadsTheFlashRegionsAndFlashFaults) {
     EXPECT_EQ(config.faults.flashRefusedCodes, (std::vector<std::uint32_t>{0x800020DC, 0x800020E0, 0x800020D4}));
     EXPECT_EQ(config.faults.flashRegionTooSmall, (std::vector<FlashRegion>{FlashRegion::Logo, FlashRegion::App}));
     EXPECT_TRUE(config.faults.flashReadBackDiffers);
+}
+
+TEST(DeviceConfigTest, ReadsTheProgramsWithTheirDefaultsAndTheirFaults) {
+    constexpr std::string_view kPrograms = R"("programs": [
+        {"processId": 4294967295, "executable": "\\Windows\\Tirnow.exe", "onCommand": "close",
+         "windows": [{"visible": false, "owned": true}, {}]},
+        {"processId": 102, "executable": "\\Windows\\Pavlor.exe"}])";
+    constexpr std::string_view kFaults =
+        R"("faults": {"restartFails": true, "terminateFails": ["\\Windows\\Pavlor.exe", 4294967295]})";
+    const DeviceConfig config = ParseDeviceConfig(Object({kScreen, kLanguage, kPrograms, kFaults}), "device.json");
+
+    ASSERT_EQ(config.programs.size(), 2U);
+    const ProgramConfig& tirnow = config.programs[0];
+    EXPECT_EQ(tirnow.processId, 0xFFFFFFFFU);
+    EXPECT_EQ(tirnow.executable, u"\\Windows\\Tirnow.exe");
+    EXPECT_EQ(tirnow.onCommand, CommandEffect::Close);
+    ASSERT_EQ(tirnow.windows.size(), 2U);
+    EXPECT_FALSE(tirnow.windows[0].visible);
+    EXPECT_TRUE(tirnow.windows[0].owned);
+    EXPECT_TRUE(tirnow.windows[1].visible);
+    EXPECT_FALSE(tirnow.windows[1].owned);
+    const ProgramConfig& pavlor = config.programs[1];
+    EXPECT_EQ(pavlor.onCommand, CommandEffect::Ignore);
+    EXPECT_TRUE(pavlor.windows.empty());
+    EXPECT_TRUE(config.faults.restartFails);
+    EXPECT_EQ(config.faults.terminateFails,
+              (std::vector<ProgramSelector>{u"\\Windows\\Pavlor.exe", std::uint32_t{0xFFFFFFFF}}));
 }
 
 class BadDeviceConfigTest : public ::testing::TestWithParam<BadConfigCase> {};
@@ -126,7 +161,47 @@ INSTANTIATE_TEST_SUITE_P(
                       "region names: \"boot\", \"logo\", \"os\", \"app\""},
         BadConfigCase{"ReadBackDiffersNotBoolean",
                       Object({kScreen, kLanguage, R"("faults": {"flashReadBackDiffers": 1})"}),
-                      "\"faults.flashReadBackDiffers\""}),
+                      "\"faults.flashReadBackDiffers\""},
+        BadConfigCase{"ProgramsNotAList", Programs("{}"), "\"programs\" must be a list of programs"},
+        BadConfigCase{"ProgramNotAnObject", Programs("[1]"), "\"programs[0]\" must be an object"},
+        BadConfigCase{"NoProcessId", Programs(R"([{"executable": "\\x.exe"}])"),
+                      "\"programs[0].processId\" is missing"},
+        BadConfigCase{"ProcessIdZero", Programs(R"([{"processId": 0, "executable": "\\x.exe"}])"),
+                      "\"programs[0].processId\" must be a nonzero 32-bit number"},
+        BadConfigCase{"ProcessIdBeyond32Bits", Programs(R"([{"processId": 4294967296, "executable": "\\x.exe"}])"),
+                      "\"programs[0].processId\" must be a nonzero 32-bit number"},
+        BadConfigCase{"ProcessIdOfTheUpdater", Programs(R"([{"processId": 100, "executable": "\\x.exe"}])"),
+                      "other than 100, the updater's own"},
+        BadConfigCase{"ProcessIdTwice",
+                      Programs(R"([{"processId": 7, "executable": "\\x.exe"},
+                                   {"processId": 101, "executable": "\\y.exe"},
+                                   {"processId": 101, "executable": "\\z.exe"}])"),
+                      "\"programs[2].processId\" must be unique, but programs[1] has 101 too"},
+        BadConfigCase{"NoExecutable", Programs(R"([{"processId": 101}])"), "\"programs[0].executable\" is missing"},
+        BadConfigCase{"EmptyExecutable", Programs(R"([{"processId": 101, "executable": ""}])"),
+                      "\"programs[0].executable\" must be a device path"},
+        BadConfigCase{"ExecutableWithALineBreak", Programs(R"([{"processId": 101, "executable": "\\x\n.exe"}])"),
+                      "\"programs[0].executable\" must be a device path"},
+        BadConfigCase{"WindowsNotAList", Programs(R"([{"processId": 101, "executable": "\\x.exe", "windows": {}}])"),
+                      "\"programs[0].windows\" must be a list of windows"},
+        BadConfigCase{"WindowNotAnObject",
+                      Programs(R"([{"processId": 101, "executable": "\\x.exe", "windows": [true]}])"),
+                      "\"programs[0].windows[0]\" must be an object"},
+        BadConfigCase{"VisibleNotBoolean",
+                      Programs(R"([{"processId": 1, "executable": "\\x.exe"},
+                                   {"processId": 2, "executable": "\\y.exe", "windows": [{}, {"visible": 1}]}])"),
+                      "\"programs[1].windows[1].visible\" must be true or false"},
+        BadConfigCase{"UnknownCommandEffect",
+                      Programs(R"([{"processId": 1, "executable": "\\x.exe", "onCommand": "quit"}])"),
+                      "\"programs[0].onCommand\" must be \"ignore\" or \"close\""},
+        BadConfigCase{"RestartFailsNotBoolean", Object({kScreen, kLanguage, R"("faults": {"restartFails": "yes"})"}),
+                      "\"faults.restartFails\" must be true or false"},
+        BadConfigCase{"TerminateFailsNotAList",
+                      Object({kScreen, kLanguage, R"("faults": {"terminateFails": "\\Windows\\Tirnow.exe"})"}),
+                      "\"faults.terminateFails\" must be a list of process ids and executables"},
+        BadConfigCase{"TerminateFailsProcessIdZero",
+                      Object({kScreen, kLanguage, R"("faults": {"terminateFails": [0]})"}),
+                      "\"faults.terminateFails\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct LanguageCase {

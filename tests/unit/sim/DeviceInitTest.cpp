@@ -58,6 +58,26 @@ TEST_F(DeviceInitTest, MakesADeviceThatOpensWithTheOptionsAndStorageProfiles) {
     EXPECT_FALSE(profiles.SubkeyName(3, 260));
 }
 
+TEST_F(DeviceInitTest, WritesTwoProgramsEachWithOneVisibleUnownedWindowThatIgnoresCommands) {
+    InitDevice(Dir(), DeviceOptions{});
+    const std::vector<ProgramConfig> programs = ParseDeviceConfig(Read("device.json"), "device.json").programs;
+    const std::array<std::pair<std::uint32_t, std::u16string>, 2> expected{{
+        {101, u"\\Windows\\Tirnow.exe"},
+        {102, u"\\Windows\\Pavlor.exe"},
+    }};
+
+    ASSERT_EQ(programs.size(), expected.size());
+    for (std::size_t index = 0; index < expected.size(); ++index) {
+        const ProgramConfig& program = programs[index];
+        EXPECT_EQ(program.processId, expected[index].first);
+        EXPECT_EQ(program.executable, expected[index].second);
+        EXPECT_EQ(program.onCommand, CommandEffect::Ignore);
+        ASSERT_EQ(program.windows.size(), 1U);
+        EXPECT_TRUE(program.windows[0].visible);
+        EXPECT_FALSE(program.windows[0].owned);
+    }
+}
+
 class SampleFolderTest : public DeviceInitTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(SampleFolderTest, PutsTheSamplesIntoImagesOrAutoUpdate) {

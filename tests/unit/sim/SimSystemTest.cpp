@@ -60,6 +60,17 @@ TEST(SimSystemTest, RecordsEventsAndRunsTheRestartHook) {
               (std::vector<std::string>{"thread-priority 251", "restart IOCTL_HAL_REBOOT"}));
 }
 
+TEST(SimSystemTest, AFailingRestartIsLoggedAndLeavesTheProgramRunning) {
+    TempDevice temp("", R"({"restartFails": true})");
+    int restarts = 0;
+    SimPlatform device(temp.Dir(), [&] { ++restarts; });
+
+    EXPECT_FALSE(device.platform().system.RequestRestart());
+    EXPECT_EQ(device.platform().system.GetLastError(), error::kNotSupported);
+    EXPECT_EQ(restarts, 0);
+    EXPECT_EQ(LogTexts(temp.Read("events.log")), std::vector<std::string>{"restart IOCTL_HAL_REBOOT"});
+}
+
 TEST(SimSystemTest, LogsAreAppendedAcrossRuns) {
     TempDevice temp;
     SimPlatform(temp.Dir()).platform().system.SetThreadPriority(1);

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/Windows.h"
+#include "sim/ErrorState.h"
+#include "sim/LogFile.h"
+#include "sim/windows/Desktop.h"
+
+namespace velkor::sim {
+
+// An open program. Each termination asked through it is one events.log line; closing it writes
+// nothing. It must not outlive the desktop it was opened on.
+class SimProcess : public platform::ProcessHandle {
+public:
+    // `refusesTermination` makes every termination fail while the program runs on.
+    SimProcess(const ProgramConfig& program, bool refusesTermination, Desktop& desktop, ErrorState& errors,
+               LogFile& events);
+
+    // Fails with 5 (access denied) when the program has already ended or refuses to.
+    bool Terminate(std::uint32_t exitCode) override;
+
+private:
+    const ProgramConfig& program_;
+    bool refusesTermination_;
+    Desktop& desktop_;
+    ErrorState& errors_;
+    LogFile& events_;
+};
+
+}  // namespace velkor::sim
