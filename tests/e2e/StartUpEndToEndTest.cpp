@@ -11,12 +11,14 @@ namespace {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-TEST(StartUpEndToEnd, AutoUpdateImagesAreChosenAndSavedOnExit) {
+TEST(StartUpEndToEnd, AutoUpdateImagesAreChosenAndSavedOnRestart) {
     UpdaterSession session({"--auto"});
     WriteHostFile(session.Card() / "updater.cfg", SettingsFileBytes({u"0", u"", u"0", u"", u"0", u"", u"0", u"", u"0",
                                                                      u"", u"0"}));
     ASSERT_TRUE(session.Start());
-    ASSERT_TRUE(session.PressKeys(kClickExit));
+    // The update runs by itself; after a written OS image only Restart leaves, from Update back.
+    ASSERT_TRUE(session.WaitForWindow(kMessageBoxTitle, 60));
+    ASSERT_TRUE(session.PressKeys({"Return", "shift+Tab", "space"}));
     ASSERT_EQ(session.WaitForExit(), 0);
     EXPECT_EQ(ReadHostFile(session.Card() / "updater.cfg"),
               SettingsFileBytes({u"1", u"\\StorageCard\\AutoUpdate\\NK.bin", u"1", u"\\StorageCard\\AutoUpdate\\Logo1.bmp",
