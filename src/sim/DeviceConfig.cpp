@@ -1,6 +1,7 @@
 #include "sim/DeviceConfig.h"
 
 #include "platform/DeviceText.h"
+#include "sim/ConfigReader.h"
 #include "sim/DeviceError.h"
 
 #include <fmt/format.h>
@@ -11,7 +12,6 @@
 #include <array>
 #include <charconv>
 #include <limits>
-#include <type_traits>
 
 namespace velkor::sim {
 namespace {
@@ -58,60 +58,9 @@ std::optional<Unsigned> ParseHexOrDecimal(std::string_view text) {
     return number;
 }
 
-// The field's value; null when the object does not have it.
-const json* Optional(const json& object, std::string_view field) {
-    const auto found = object.find(field);
-    return found != object.end() ? &*found : nullptr;
-}
-
-// Reads the fields of one device.json and names the file and field in every complaint.
-class ConfigReader {
-public:
-    explicit ConfigReader(std::string_view sourceName) : sourceName_(sourceName) {}
-
-    json Document(std::string_view text) const {
-        json document;
-        try {
-            document = json::parse(text);
-        } catch (const json::parse_error& failure) {
-            throw DeviceError(fmt::format("{}: not valid JSON (at byte {})", sourceName_, failure.byte));
-        }
-        if (!document.is_object()) {
-            throw DeviceError(fmt::format("{}: the document must be a JSON object", sourceName_));
-        }
-        return document;
-    }
-
-    const json& Required(const json& object, const char* field, std::string_view fieldPath) const {
-        const auto found = object.find(field);
-        if (found == object.end()) {
-            throw DeviceError(fmt::format("{}: \"{}\" is missing", sourceName_, fieldPath));
-        }
-        return *found;
-    }
-
-    // A non-negative integer no larger than `max`.
-    std::uint64_t Unsigned(const json& value, std::string_view fieldPath, std::uint64_t max,
-                           std::string_view expected) const {
-        if (!value.is_number_unsigned() || value.get<std::uint64_t>() > max) {
-            Fail(fieldPath, expected);
-        }
-        return value.get<std::uint64_t>();
-    }
-
-    [[noreturn]] void Fail(std::string_view fieldPath, std::string_view expected) const {
-        throw DeviceError(fmt::format("{}: \"{}\" must be {}", sourceName_, fieldPath, expected));
-    }
-
-private:
-    std::string_view sourceName_;
-};
-
 platform::ScreenSize ReadScreen(const ConfigReader& reader, const json& document) {
-    const json& screen = reader.Required(document, "screen", "screen");
-    if (!screen.is_object()) {
-        reader.Fail("screen", "an object with \"width\" and \"height\"");
-    }
+    const json& screen = reader.Container(reader.Required(document, "screen", "screen"), "screen", false,
+                                          "an object with \"width\" and \"height\"");
     platform::ScreenSize size;
     for (const ScreenSide& side : kScreenSides) {
         const std::string fieldPath = fmt::format("screen.{}", side.field);
@@ -138,30 +87,6 @@ std::uint16_t ReadLanguageId(const ConfigReader& reader, const json& document) {
     }
     return static_cast<std::uint16_t>(
         reader.Unsigned(value, "languageId", std::numeric_limits<std::uint16_t>::max(), kExpected));
-}
-
-// Each item of the list `faults.<field>` as `readItem` makes it; `readItem` answers nothing for an
-// item it cannot take.
-template <typename ReadItem>
-auto ReadList(const ConfigReader& reader, const json& faults, std::string_view field, std::string_view expected,
-              ReadItem readItem) {
-    std::vector<typename std::invoke_result_t<ReadItem, const json&>::value_type> items;
-    const json* list = Optional(faults, field);
-    if (!list) {
-        return items;
-    }
-    const std::string fieldPath = fmt::format("faults.{}", field);
-    if (!list->is_array()) {
-        reader.Fail(fieldPath, expected);
-    }
-    for (const json& item : *list) {
-        const auto value = readItem(item);
-        if (!value) {
-            reader.Fail(fieldPath, expected);
-        }
-        items.push_back(*value);
-    }
-    return items;
 }
 
 std::optional<std::u16string> ReadFolder(const json& item) {
@@ -193,7 +118,7 @@ std::string RegionNames() {
 }
 
 FlashDeviceAbsence ReadFlashDeviceAbsent(const ConfigReader& reader, const json& faults) {
-    const json* value = Optional(faults, "flashDeviceAbsent");
+    const json* value = ConfigReader::Optional(faults, "flashDeviceAbsent");
     if (!value) {
         return FlashDeviceAbsence::None;
     }
@@ -209,30 +134,26 @@ FlashDeviceAbsence ReadFlashDeviceAbsent(const ConfigReader& reader, const json&
 void ReadFlashFaults(const ConfigReader& reader, const json& faults, FaultSwitches& switches) {
     switches.flashDeviceAbsent = ReadFlashDeviceAbsent(reader, faults);
     switches.flashRefusedCodes =
-        ReadList(reader, faults, "flashRefusedCodes",
-                 "a list of control codes: numbers or strings such as \"0x800020DC\"", ReadControlCode);
+        reader.List(faults, "faults.flashRefusedCodes", "flashRefusedCodes",
+                    "a list of control codes: numbers or strings such as \"0x800020DC\"", ReadControlCode);
     switches.flashRegionTooSmall =
-        ReadList(reader, faults, "flashRegionTooSmall", "a list of region names: " + RegionNames(), ReadRegionName);
-    if (const json* differs = Optional(faults, "flashReadBackDiffers")) {
-        if (!differs->is_boolean()) {
-            reader.Fail("faults.flashReadBackDiffers", "true or false");
-        }
-        switches.flashReadBackDiffers = differs->get<bool>();
+        reader.List(faults, "faults.flashRegionTooSmall", "flashRegionTooSmall",
+                    "a list of region names: " + RegionNames(), ReadRegionName);
+    if (const json* differs = ConfigReader::Optional(faults, "flashReadBackDiffers")) {
+        switches.flashReadBackDiffers = reader.Boolean(*differs, "faults.flashReadBackDiffers");
     }
 }
 
 FaultSwitches ReadFaults(const ConfigReader& reader, const json& document) {
     FaultSwitches switches;
-    const json* faults = Optional(document, "faults");
+    const json* faults = ConfigReader::Optional(document, "faults");
     if (!faults) {
         return switches;
     }
-    if (!faults->is_object()) {
-        reader.Fail("faults", "an object");
-    }
-    switches.writeProtected =
-        ReadList(reader, *faults, "writeProtected", "a list of device folders (strings)", ReadFolder);
-    if (const json* limit = Optional(*faults, "fileSizeLimit")) {
+    reader.Container(*faults, "faults", false, "an object");
+    switches.writeProtected = reader.List(*faults, "faults.writeProtected", "writeProtected",
+                                          "a list of device folders (strings)", ReadFolder);
+    if (const json* limit = ConfigReader::Optional(*faults, "fileSizeLimit")) {
         switches.fileSizeLimit = reader.Unsigned(*limit, "faults.fileSizeLimit",
                                                  std::numeric_limits<std::uint64_t>::max(), "a number of bytes");
     }
@@ -242,15 +163,13 @@ FaultSwitches ReadFaults(const ConfigReader& reader, const json& document) {
 
 FlashRegionSizes ReadFlashRegions(const ConfigReader& reader, const json& document) {
     FlashRegionSizes sizes;
-    const json* regions = Optional(document, "flashRegions");
+    const json* regions = ConfigReader::Optional(document, "flashRegions");
     if (!regions) {
         return sizes;
     }
-    if (!regions->is_object()) {
-        reader.Fail("flashRegions", "an object of region sizes in bytes");
-    }
+    reader.Container(*regions, "flashRegions", false, "an object of region sizes in bytes");
     for (const FlashRegionInfo& info : kFlashRegions) {
-        if (const json* bytes = Optional(*regions, info.name)) {
+        if (const json* bytes = ConfigReader::Optional(*regions, info.name)) {
             const std::string fieldPath = fmt::format("flashRegions.{}", info.name);
             constexpr std::string_view kExpected = "a number of bytes from 1";
             sizes[info.region] =

@@ -1,0 +1,72 @@
+#include "sim/ConfigReader.h"
+
+#include "platform/DeviceText.h"
+#include "sim/DeviceError.h"
+
+#include <fmt/format.h>
+
+namespace velkor::sim {
+
+using nlohmann::json;
+
+json ConfigReader::Document(std::string_view text) const {
+    json document;
+    try {
+        document = json::parse(text);
+    } catch (const json::parse_error& failure) {
+        throw DeviceError(fmt::format("{}: not valid JSON (at byte {})", sourceName_, failure.byte));
+    }
+    if (!document.is_object()) {
+        throw DeviceError(fmt::format("{}: the document must be a JSON object", sourceName_));
+    }
+    return document;
+}
+
+const json& ConfigReader::Required(const json& object, const char* field, std::string_view fieldPath) const {
+    const auto found = object.find(field);
+    if (found == object.end()) {
+        throw DeviceError(fmt::format("{}: \"{}\" is missing", sourceName_, fieldPath));
+    }
+    return *found;
+}
+
+const json* ConfigReader::Optional(const json& object, std::string_view field) {
+    const auto found = object.find(field);
+    return found != object.end() ? &*found : nullptr;
+}
+
+std::uint64_t ConfigReader::Unsigned(const json& value, std::string_view fieldPath, std::uint64_t max,
+                                     std::string_view expected) const {
+    if (!value.is_number_unsigned() || value.get<std::uint64_t>() > max) {
+        Fail(fieldPath, expected);
+    }
+    return value.get<std::uint64_t>();
+}
+
+bool ConfigReader::Boolean(const json& value, std::string_view fieldPath) const {
+    if (!value.is_boolean()) {
+        Fail(fieldPath, "true or false");
+    }
+    return value.get<bool>();
+}
+
+std::u16string ConfigReader::String(const json& value, std::string_view fieldPath) const {
+    if (!value.is_string() || value.get<std::string>().empty()) {
+        Fail(fieldPath, "a non-empty string");
+    }
+    return platform::FromUtf8(value.get<std::string>());
+}
+
+const json& ConfigReader::Container(const json& value, std::string_view fieldPath, bool isArray,
+                                    std::string_view expected) const {
+    if (isArray ? !value.is_array() : !value.is_object()) {
+        Fail(fieldPath, expected);
+    }
+    return value;
+}
+
+void ConfigReader::Fail(std::string_view fieldPath, std::string_view expected) const {
+    throw DeviceError(fmt::format("{}: \"{}\" must be {}", sourceName_, fieldPath, expected));
+}
+
+}  // namespace velkor::sim
