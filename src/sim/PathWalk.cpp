@@ -1,9 +1,9 @@
 #include "sim/PathWalk.h"
 
 #include "platform/DeviceText.h"
+#include "sim/FolderEntries.h"
 #include "sim/HostErrors.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +12,6 @@
 #include <array>
 #include <cerrno>
 #include <climits>
-#include <memory>
 
 namespace velkor::sim {
 namespace {
@@ -22,43 +21,6 @@ namespace fs = std::filesystem;
 
 // As many links as the host follows in one path before it calls it a loop.
 constexpr int kMaxLinks = 40;
-
-struct CloseDirectory {
-    void operator()(DIR* directory) const { ::closedir(directory); }
-};
-using DirectoryListing = std::unique_ptr<DIR, CloseDirectory>;
-
-DirectoryListing OpenListing(int folderFd) {
-    UniqueFd readable(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    DirectoryListing listing(readable.IsValid() ? ::fdopendir(readable.Get()) : nullptr);
-    if (listing) {
-        // The listing closes the descriptor from now on.
-        (void)readable.Release();
-    }
-    return listing;
-}
-
-// The entry of the folder that `component` names, or the component as given when none does.
-std::string MatchEntry(int folderFd, const std::string& component) {
-    const DirectoryListing listing = OpenListing(folderFd);
-    if (!listing) {
-        return component;
-    }
-    const std::u16string wanted = platform::FromUtf8(component);
-    std::optional<std::string> caseInsensitiveMatch;
-    while (const dirent* entry = ::readdir(listing.get())) {
-        const std::string_view name = entry->d_name;
-        if (name == component) {
-            return component;
-        }
-        // Directory order is arbitrary on the host; the smallest name makes the choice repeatable.
-        if ((!caseInsensitiveMatch || name < *caseInsensitiveMatch) &&
-            platform::EqualsIgnoreCase(platform::FromUtf8(name), wanted)) {
-            caseInsensitiveMatch = name;
-        }
-    }
-    return caseInsensitiveMatch.value_or(component);
-}
 
 }  // namespace
 

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velkor::sim {
+
+// The host names in the folder open as `folderFd` (O_PATH is enough), without "." and "..";
+// nothing when the folder cannot be listed.
+std::optional<std::vector<std::string>> ListFolder(int folderFd);
+
+// The entry of the folder that the device name `component` names: the entry spelled exactly so if
+// there is one, otherwise the smallest that matches it without regard to case, otherwise
+// `component` as given.
+std::string MatchEntry(int folderFd, const std::string& component);
+
+}  // namespace velkor::sim
