@@ -3,6 +3,8 @@
 #include "platform/System.h"
 #include "sim/flash/FlashRegion.h"
 #include "sim/flash/FlashRegionSizes.h"
+#include "sim/storage/StorageFaults.h"
+#include "sim/storage/StoreConfig.h"
 
 #include <cstdint>
 #include <optional>
@@ -34,6 +36,7 @@ struct FaultSwitches {
     std::vector<FlashRegion> flashRegionTooSmall;
     // The flash driver's read-back differs from what it wrote.
     bool flashReadBackDiffers = false;
+    StorageFaults storage;
 };
 
 // What device.json says about the device.
@@ -41,6 +44,7 @@ struct DeviceConfig {
     platform::ScreenSize screen{800, 480};
     std::uint16_t languageId = 0x0409;
     FlashRegionSizes flashRegions;
+    std::vector<StoreConfig> stores;
     FaultSwitches faults;
 };
 

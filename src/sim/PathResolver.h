@@ -25,9 +25,10 @@ public:
 
     // The components of a device path: '\' and '/' separate, empty and "." components are dropped.
     static std::vector<std::u16string> SplitComponents(std::u16string_view devicePath);
+    // False for "..", and for names holding a drive colon, a wildcard or a control character.
+    static bool IsAcceptableName(std::u16string_view component);
 
 private:
-    static bool IsAcceptableName(std::u16string_view component);
 
     UniqueFd root_;
     // The root's host path as given and with its links resolved: absolute link targets may use
