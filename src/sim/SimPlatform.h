@@ -11,6 +11,7 @@
 #include "sim/SimRegistry.h"
 #include "sim/SimStorageManager.h"
 #include "sim/SimSystem.h"
+#include "sim/storage/StorageState.h"
 
 #include <filesystem>
 #include <functional>
@@ -37,6 +38,8 @@ private:
     LogFile debugLog_;
     LogFile events_;
     SimRegistry registry_;
+    std::filesystem::path root_;
+    StorageState storage_;
     SimFileSystem fileSystem_;
     SimSystem system_;
     SimDeviceIo deviceIo_;
