@@ -18,6 +18,7 @@ inline constexpr std::uint32_t kSharingViolation = 32;
 inline constexpr std::uint32_t kNotSupported = 50;
 inline constexpr std::uint32_t kInvalidParameter = 87;
 inline constexpr std::uint32_t kDiskFull = 112;
+inline constexpr std::uint32_t kInsufficientBuffer = 122;
 inline constexpr std::uint32_t kInvalidName = 123;
 inline constexpr std::uint32_t kModuleNotFound = 126;
 inline constexpr std::uint32_t kProcedureNotFound = 127;

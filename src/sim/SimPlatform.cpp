@@ -63,12 +63,14 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
       registry_(ReadRegistry(deviceDir), errors_),
       root_(RootOf(deviceDir)),
       storage_(config_.stores),
+      storageContext_{storage_, config_.faults.storage, root_, errors_, events_},
       fileSystem_(root_, storage_.Dismounted(), config_.faults, errors_),
       system_(config_, errors_, debugLog_, events_, std::move(restartHook)),
-      deviceIo_(registry_.Tree(), fileSystem_, config_, deviceDir / device_files::kFlash, errors_, events_),
+      deviceIo_(registry_.Tree(), fileSystem_, config_, deviceDir / device_files::kFlash, storageContext_, errors_,
+                events_),
       bitmapLoader_(fileSystem_, errors_),
-      storageManager_(errors_),
-      formatLibrary_(errors_),
+      storageManager_(storageContext_),
+      formatLibrary_(storageContext_),
       platform_{registry_, fileSystem_, system_, deviceIo_, bitmapLoader_, storageManager_, formatLibrary_} {}
 
 }  // namespace velkor::sim

@@ -7,10 +7,11 @@
 #include "sim/SimBitmapLoader.h"
 #include "sim/SimDeviceIo.h"
 #include "sim/SimFileSystem.h"
-#include "sim/SimFormatLibrary.h"
 #include "sim/SimRegistry.h"
-#include "sim/SimStorageManager.h"
 #include "sim/SimSystem.h"
+#include "sim/storage/SimFormatLibrary.h"
+#include "sim/storage/SimStorageManager.h"
+#include "sim/storage/StorageContext.h"
 #include "sim/storage/StorageState.h"
 
 #include <filesystem>
@@ -40,6 +41,7 @@ private:
     SimRegistry registry_;
     std::filesystem::path root_;
     StorageState storage_;
+    StorageContext storageContext_;
     SimFileSystem fileSystem_;
     SimSystem system_;
     SimDeviceIo deviceIo_;

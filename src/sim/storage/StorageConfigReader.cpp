@@ -145,8 +145,8 @@ std::vector<StoreConfig> ReadStores(const ConfigReader& reader, const json& docu
 StorageFaults ReadStorageFaults(const ConfigReader& reader, const json& faults) {
     StorageFaults switches;
     for (const NameListFault& fault : kNameListFaults) {
-        switches.*fault.member =
-            reader.List(faults, fmt::format("faults.{}", fault.key), fault.key, fault.expected, ConfigReader::StringItem);
+        switches.*fault.member = reader.List(faults, fmt::format("faults.{}", fault.key), fault.key, fault.expected,
+                                             ConfigReader::StringItem);
     }
     for (const SwitchFault& fault : kSwitchFaults) {
         if (const json* value = ConfigReader::Optional(faults, fault.key)) {

@@ -1,5 +1,6 @@
 #include "sim/DeviceConfig.h"
 #include "sim/DeviceError.h"
+#include "unit/sim/StorageDevice.h"
 
 #include <fmt/format.h>
 #include <gmock/gmock.h>
@@ -66,10 +67,8 @@ TEST(DeviceConfigTest, ReadsTheFlashRegionsAndFlashFaults) {
     EXPECT_TRUE(config.faults.flashReadBackDiffers);
 }
 
-constexpr std::string_view kFat =
-    R"({"bytesPerSector": 512, "sectorsPerCluster": 4, "reservedSectors": 1, "fats": 2, "rootEntries": 512,
-        "totalSectors": 70000, "media": 248, "sectorsPerFat": 12, "sectorsPerTrack": 32, "heads": 2,
-        "hiddenSectors": 4294967295})";
+const std::string kFat =
+    test::FatWith(test::FatWith(test::kFat12, "totalSectors", "70000"), "hiddenSectors", "4294967295");
 
 std::string Partition(std::string_view name, std::string_view volume, std::string_view folder,
                       std::string_view fat = kFat) {
@@ -122,21 +121,12 @@ TEST(DeviceConfigTest, WithoutStoresTheDeviceHasNone) {
     EXPECT_FALSE(config.faults.storage.formatFails);
 }
 
-// The FAT object with one field's value replaced.
-std::string FatWith(std::string_view field, std::string_view value) {
-    const std::string fat(kFat);
-    const std::size_t key = fat.find(fmt::format("\"{}\"", field));
-    const std::size_t start = fat.find(':', key) + 2;
-    const std::size_t end = fat.find_first_of(",}", start);
-    return fat.substr(0, start) + std::string(value) + fat.substr(end);
-}
-
 std::string BadPartition(std::string_view partition) {
     return Object({kScreen, kLanguage, Stores({partition})});
 }
 
 std::string BadFat(std::string_view field, std::string_view value) {
-    return BadPartition(Partition("Part00", "\\\\V", "V", FatWith(field, value)));
+    return BadPartition(Partition("Part00", "\\\\V", "V", test::FatWith(kFat, field, value)));
 }
 
 class BadDeviceConfigTest : public ::testing::TestWithParam<BadConfigCase> {};
@@ -206,12 +196,14 @@ INSTANTIATE_TEST_SUITE_P(
                       Object({kScreen, kLanguage, R"("stores": [{"deviceName": "DSK1:", "partitions": []}])"}),
                       "\"stores[0].profile\" is missing"},
         BadConfigCase{"EmptyDeviceName",
-                      Object({kScreen, kLanguage, R"("stores": [{"deviceName": "", "profile": "P", "partitions": []}])"}),
+                      Object({kScreen, kLanguage,
+                              R"("stores": [{"deviceName": "", "profile": "P", "partitions": []}])"}),
                       "\"stores[0].deviceName\" must be a non-empty string"},
         BadConfigCase{"DeviceNameTwice", Object({kScreen, kLanguage, Stores({}, "dsk1:")}),
                       "\"stores[1].deviceName\" must be a device name that no other store has"},
         BadConfigCase{"PartitionsNotAList",
-                      Object({kScreen, kLanguage, R"("stores": [{"deviceName": "D", "profile": "P", "partitions": 1}])"}),
+                      Object({kScreen, kLanguage,
+                              R"("stores": [{"deviceName": "D", "profile": "P", "partitions": 1}])"}),
                       "\"stores[0].partitions\" must be a list"},
         BadConfigCase{"PartitionNameTwice",
                       BadPartition(Partition("Part00", "\\\\A", "A") + ", " + Partition("PART00", "\\\\B", "B")),
