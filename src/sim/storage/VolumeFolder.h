@@ -14,7 +14,7 @@ namespace velkor::sim {
 // The host folder that holds a partition's volume, DIR/root/<folder>, found without regard to
 // case as the device finds folders. It is walked through descriptors and links are never
 // followed, so that nothing outside it is counted or removed; a volume folder that is itself a
-// link is refused with kAccessDenied. A missing folder is an empty volume.
+// link, or a file, is refused with kPathNotFound. A missing folder is an empty volume.
 class VolumeFolder {
 public:
     VolumeFolder(const std::filesystem::path& root, std::u16string_view folder, ErrorState& errors);

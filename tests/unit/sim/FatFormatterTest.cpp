@@ -166,6 +166,21 @@ INSTANTIATE_TEST_SUITE_P(
             "OtherDiskInfo", {2048, 512, 12, 2, 3}, error::kInvalidParameter, kUnchanged, "16000", "{}", true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(FatFormatterTest, RefusesAVolumeFolderThatIsALinkAndLeavesWhereItLeadsAlone) {
+    StorageDevice device;
+    device.Temp().Write("root/StorageCard/keep.bin", "keep");
+    fs::create_directory_symlink("StorageCard", device.Temp().Root() / "Big");
+    const auto opened = device.OpenPartition(u"DSK2:", u"Part01");
+    platform::DiskInfo disk{};
+    opened.partition->Control(platform::DISK_IOCTL_GETINFO, disk.data(), 24, disk.data(), 24, nullptr);
+    ASSERT_TRUE(opened.partition->Dismount());
+    const auto library = device.Platform().formatLibrary.LoadLibrary(u"FATUTIL.dll");
+
+    EXPECT_EQ(library->FindFormatVolume(u"FormatVolume")(*opened.partition, disk, {2048, 512, 12, 2, 3}),
+              error::kPathNotFound);
+    EXPECT_EQ(device.Temp().Read("root/StorageCard/keep.bin"), "keep");
+}
+
 class ForeignPartition : public platform::Partition {
 public:
     int Control(std::uint32_t, const void*, std::uint32_t, void*, std::uint32_t, std::uint32_t*) override { return 0; }
