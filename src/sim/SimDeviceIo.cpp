@@ -29,9 +29,11 @@ SimDeviceIo::SimDeviceIo(const RegistryTree& registry, platform::FileSystem& fil
 
 std::unique_ptr<platform::DeviceHandle> SimDeviceIo::OpenDevice(std::u16string_view path, std::uint32_t,
                                                                 std::uint32_t) {
-    const bool flash = IsFlashDevice(path);
+    const std::optional<FlashName> flash = FindFlashName(path);
     PartitionState* volume = FindVolumeDevice(path);
-    if (!flash && !volume) {
+    const bool absent = (flash && flash->absent) ||
+                        (volume && ListsName(storage_.faults.volumeDeviceAbsent, volume->config.volume));
+    if ((!flash && !volume) || absent) {
         errors_.Fail(error::kFileNotFound);
         return nullptr;
     }
@@ -51,32 +53,32 @@ std::unique_ptr<platform::DeviceHandle> SimDeviceIo::OpenDevice(std::u16string_v
         std::make_unique<FlashHandle>(name, driver_, errors_, events_, flashClaimed_), std::move(volumeHandle));
 }
 
-bool SimDeviceIo::IsFlashDevice(std::u16string_view path) const {
-    return ListsName(FlashDeviceNames(), path);
+std::optional<SimDeviceIo::FlashName> SimDeviceIo::FindFlashName(std::u16string_view path) const {
+    for (FlashName& name : FlashDeviceNames()) {
+        if (platform::EqualsIgnoreCase(name.name, path)) {
+            return std::move(name);
+        }
+    }
+    return std::nullopt;
 }
 
 PartitionState* SimDeviceIo::FindVolumeDevice(std::u16string_view path) {
     for (PartitionState& partition : storage_.state.Partitions()) {
-        const std::u16string& volume = partition.config.volume;
-        if (platform::EqualsIgnoreCase(volume + std::u16string(kVolumeDeviceSuffix), path) &&
-            !ListsName(storage_.faults.volumeDeviceAbsent, volume)) {
+        if (platform::EqualsIgnoreCase(partition.config.volume + std::u16string(kVolumeDeviceSuffix), path)) {
             return &partition;
         }
     }
     return nullptr;
 }
 
-std::vector<std::u16string> SimDeviceIo::FlashDeviceNames() const {
-    std::vector<std::u16string> names;
-    if (absence_ == FlashDeviceAbsence::Both) {
-        return names;
-    }
-    names.emplace_back(kFallbackName);
+std::vector<SimDeviceIo::FlashName> SimDeviceIo::FlashDeviceNames() const {
+    std::vector<FlashName> names{{std::u16string(kFallbackName), absence_ == FlashDeviceAbsence::Both}};
     const std::optional<RegistryTree::KeyId> profile = registry_.Find(kFlashProfileKey);
     const RegistryValue* folder = profile ? registry_.FindValue(*profile, kFolderValue) : nullptr;
     const auto* folderName = folder ? std::get_if<std::u16string>(folder) : nullptr;
-    if (folderName && absence_ == FlashDeviceAbsence::None) {
-        names.push_back(u"\\" + *folderName + std::u16string(kVolumeDeviceSuffix));
+    if (folderName) {
+        names.push_back({u"\\" + *folderName + std::u16string(kVolumeDeviceSuffix),
+                         absence_ != FlashDeviceAbsence::None});
     }
     return names;
 }

@@ -127,17 +127,10 @@ std::vector<StoreConfig> ReadStores(const ConfigReader& reader, const json& docu
         return stores;
     }
     UniqueNames deviceNames(reader, "a device name that no other store has");
-    UniqueNames volumes(reader, "a volume name that no other partition has");
-    UniqueNames folders(reader, "a folder that no other partition has");
     for (const json& item : reader.Container(*list, "stores", true, "a list of stores")) {
         const std::string path = fmt::format("stores[{}]", stores.size());
         stores.push_back(ReadStore(reader, item, path));
         deviceNames.Add(stores.back().deviceName, path + ".deviceName");
-        for (std::size_t index = 0; const PartitionConfig& partition : stores.back().partitions) {
-            const std::string partitionPath = fmt::format("{}.partitions[{}]", path, index++);
-            volumes.Add(partition.volume, partitionPath + ".volume");
-            folders.Add(partition.folder, partitionPath + ".folder");
-        }
     }
     return stores;
 }

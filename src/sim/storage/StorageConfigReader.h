@@ -10,8 +10,8 @@
 
 namespace velkor::sim {
 
-// Reads device.json's "stores": none when the field is absent. Device names, partition names
-// within a store, volume names and folders must each be unique, without regard to case.
+// Reads device.json's "stores": none when the field is absent. Device names, and partition names
+// within a store, must be unique without regard to case. Partitions may share a volume and folder.
 std::vector<StoreConfig> ReadStores(const ConfigReader& reader, const nlohmann::json& document);
 
 // Reads the storage manager's switches of the "faults" object.

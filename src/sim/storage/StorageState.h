@@ -11,7 +11,8 @@
 namespace velkor::sim {
 
 // The stores of device.json and the run-time state of their partitions. A partition is mounted
-// while its folder is not among the dismounted folders the file system consults.
+// while its folder is not among the dismounted folders the file system consults, so partitions
+// that share a folder share that state.
 class StorageState {
 public:
     // `stores` must outlive the state.
