@@ -3,6 +3,7 @@
 #include "platform/DiskControlCodes.h"
 #include "sim/EventText.h"
 #include "sim/storage/FatRecords.h"
+#include "sim/storage/VolumeFolder.h"
 
 #include <fmt/format.h>
 
@@ -10,6 +11,8 @@ namespace velkor::sim {
 namespace {
 
 namespace error = platform::error;
+
+constexpr const char* kStoreFolder = "$MSD$";
 
 }  // namespace
 
@@ -47,6 +50,10 @@ bool SimPartition::ChangeMount(std::string_view event, bool mounted) {
     const bool done = mounted || !context_.faults.dismountFails || context_.errors.Fail(error::kSharingViolation);
     if (done) {
         context_.state.SetMounted(partition_, mounted);
+    }
+    if (done && mounted) {
+        // The storage manager keeps its own folder on every volume it mounts; a fresh format has none.
+        VolumeFolder(context_.root, partition_.config.folder, context_.errors).MakeFolder(kStoreFolder);
     }
     context_.events.WriteLine(
         fmt::format("{} {} -> {}", event, partition_.Label(), AnswerText(done, context_.errors.Last())));

@@ -15,6 +15,8 @@
 namespace velkor::sim {
 namespace {
 
+constexpr mode_t kNewFolderPermissions = 0755;
+
 // Every folder but a volume's root holds entries for itself and its parent.
 constexpr std::uint64_t kDotEntries = 2;
 
@@ -43,6 +45,14 @@ std::optional<std::uint64_t> VolumeFolder::UsedClusters(std::uint32_t clusterByt
 bool VolumeFolder::Empty() {
     const std::optional<UniqueFd> folder = Open();
     return folder && (!folder->IsValid() || RemoveContents(folder->Get()));
+}
+
+bool VolumeFolder::MakeFolder(const std::string& name) {
+    const std::optional<UniqueFd> folder = Open();
+    if (!folder || !folder->IsValid()) {
+        return false;
+    }
+    return ::mkdirat(folder->Get(), name.c_str(), kNewFolderPermissions) == 0 || errno == EEXIST || Fail();
 }
 
 std::optional<UniqueFd> VolumeFolder::Open() {

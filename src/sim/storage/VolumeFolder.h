@@ -27,6 +27,9 @@ public:
     // Removes everything inside the folder, which stays. False, with the last error set, when
     // something could not be removed; what was removed until then stays removed.
     bool Empty();
+    // Makes a folder inside, unless one of that name is there. False, with the last error set, when
+    // it cannot be made or the volume folder is missing.
+    bool MakeFolder(const std::string& name);
 
 private:
     // An invalid descriptor when the folder does not exist; nothing, with the last error set, when

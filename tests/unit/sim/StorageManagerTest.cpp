@@ -211,6 +211,21 @@ TEST(StorageManagerTest, AFailingDismountLeavesTheVolumeMounted) {
               (std::vector<std::string>{"dismount DSK2: Part00 -> 0 error 32", "mount DSK2: Part00 -> 1"}));
 }
 
+TEST_F(DismountTest, AFormattedVolumeGetsItsStoreFolderBackWhenMounted) {
+    const auto opened = device_.OpenPartition(u"DSK2:", u"Part00");
+    platform::DiskInfo disk{};
+    opened.partition->Control(platform::DISK_IOCTL_GETINFO, disk.data(), 24, disk.data(), 24, nullptr);
+    ASSERT_TRUE(opened.partition->Dismount());
+    ASSERT_EQ(device_.Platform().formatLibrary.LoadLibrary(u"FATUTIL.dll")->FindFormatVolume(u"FormatVolume")(
+                  *opened.partition, disk, {2048, 512, 12, 2, 3}),
+              0U);
+    EXPECT_TRUE(std::filesystem::is_empty(device_.Temp().Root() / "VKRFlash"));
+
+    ASSERT_TRUE(opened.partition->Mount());
+    EXPECT_EQ(device_.Platform().fileSystem.GetAttributes(u"\\VKRFlash\\$MSD$"), platform::kFileAttributeDirectory);
+    EXPECT_TRUE(std::filesystem::is_empty(device_.Temp().Root() / "VKRFlash/$MSD$"));
+}
+
 TEST(StorageManagerTest, EachRequestDismountMountAndFormatIsOneEventLine) {
     StorageDevice device;
     const auto formatVolume =
