@@ -22,7 +22,7 @@ json ConfigReader::Document(std::string_view text) const {
     return document;
 }
 
-const json& ConfigReader::Required(const json& object, const char* field, std::string_view fieldPath) const {
+const json& ConfigReader::Required(const json& object, std::string_view field, std::string_view fieldPath) const {
     const auto found = object.find(field);
     if (found == object.end()) {
         throw DeviceError(fmt::format("{}: \"{}\" is missing", sourceName_, fieldPath));
@@ -63,6 +63,10 @@ const json& ConfigReader::Container(const json& value, std::string_view fieldPat
         Fail(fieldPath, expected);
     }
     return value;
+}
+
+std::optional<std::u16string> ConfigReader::StringItem(const json& item) {
+    return item.is_string() ? std::optional(platform::FromUtf8(item.get<std::string>())) : std::nullopt;
 }
 
 void ConfigReader::Fail(std::string_view fieldPath, std::string_view expected) const {

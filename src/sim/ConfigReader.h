@@ -20,7 +20,8 @@ public:
     // The document, which must be a JSON object.
     nlohmann::json Document(std::string_view text) const;
 
-    const nlohmann::json& Required(const nlohmann::json& object, const char* field, std::string_view fieldPath) const;
+    const nlohmann::json& Required(const nlohmann::json& object, std::string_view field,
+                                   std::string_view fieldPath) const;
     // The field's value; null when the object does not have it.
     static const nlohmann::json* Optional(const nlohmann::json& object, std::string_view field);
 
@@ -52,6 +53,9 @@ public:
         }
         return items;
     }
+
+    // A list item that is a string; nothing for any other item.
+    static std::optional<std::u16string> StringItem(const nlohmann::json& item);
 
     [[noreturn]] void Fail(std::string_view fieldPath, std::string_view expected) const;
 

@@ -1,8 +1,8 @@
 #include "sim/DeviceConfig.h"
 
-#include "platform/DeviceText.h"
 #include "sim/ConfigReader.h"
 #include "sim/DeviceError.h"
+#include "sim/storage/StorageConfigReader.h"
 #include "sim/windows/ProgramsReader.h"
 
 #include <fmt/format.h>
@@ -90,10 +90,6 @@ std::uint16_t ReadLanguageId(const ConfigReader& reader, const json& document) {
         reader.Unsigned(value, "languageId", std::numeric_limits<std::uint16_t>::max(), kExpected));
 }
 
-std::optional<std::u16string> ReadFolder(const json& item) {
-    return item.is_string() ? std::optional(platform::FromUtf8(item.get<std::string>())) : std::nullopt;
-}
-
 std::optional<std::uint32_t> ReadControlCode(const json& item) {
     if (item.is_string()) {
         return ParseHexOrDecimal<std::uint32_t>(item.get<std::string>());
@@ -161,13 +157,14 @@ FaultSwitches ReadFaults(const ConfigReader& reader, const json& document) {
     }
     reader.Container(*faults, "faults", false, "an object");
     switches.writeProtected = reader.List(*faults, "faults.writeProtected", "writeProtected",
-                                          "a list of device folders (strings)", ReadFolder);
+                                          "a list of device folders (strings)", ConfigReader::StringItem);
     if (const json* limit = ConfigReader::Optional(*faults, "fileSizeLimit")) {
         switches.fileSizeLimit = reader.Unsigned(*limit, "faults.fileSizeLimit",
                                                  std::numeric_limits<std::uint64_t>::max(), "a number of bytes");
     }
     ReadFlashFaults(reader, *faults, switches);
     ReadSystemFaults(reader, *faults, switches);
+    switches.storage = ReadStorageFaults(reader, *faults);
     return switches;
 }
 
@@ -202,6 +199,7 @@ DeviceConfig ParseDeviceConfig(std::string_view jsonText, std::string_view sourc
     config.languageId = ReadLanguageId(reader, document);
     config.flashRegions = ReadFlashRegions(reader, document);
     config.programs = ReadPrograms(reader, document);
+    config.stores = ReadStores(reader, document);
     config.faults = ReadFaults(reader, document);
     return config;
 }

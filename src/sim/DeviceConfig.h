@@ -4,6 +4,8 @@
 #include "sim/flash/FlashRegion.h"
 #include "sim/flash/FlashRegionSizes.h"
 #include "sim/windows/ProgramConfig.h"
+#include "sim/storage/StorageFaults.h"
+#include "sim/storage/StoreConfig.h"
 
 #include <cstdint>
 #include <optional>
@@ -39,6 +41,7 @@ struct FaultSwitches {
     bool restartFails = false;
     // Programs whose termination fails; they keep running.
     std::vector<ProgramSelector> terminateFails;
+    StorageFaults storage;
 };
 
 // What device.json says about the device.
@@ -48,6 +51,7 @@ struct DeviceConfig {
     FlashRegionSizes flashRegions;
     // The programs running beside the updater.
     std::vector<ProgramConfig> programs;
+    std::vector<StoreConfig> stores;
     FaultSwitches faults;
 };
 

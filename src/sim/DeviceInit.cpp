@@ -4,6 +4,7 @@
 #include "sim/DeviceError.h"
 #include "sim/DeviceFiles.h"
 #include "sim/SampleBitmap.h"
+#include "sim/storage/FatLayout.h"
 
 #include <fmt/format.h>
 #include <fmt/std.h>
@@ -20,17 +21,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The storage card is no store of the device's own: it has neither a startup log nor a device name.
 struct StorageProfile {
     std::string_view key;
     std::string_view name;
     std::string_view folder;
-    std::string_view startupLog;  // empty for the storage card, which holds the images instead
+    std::string_view startupLog;
+    std::string_view deviceName;
 };
 constexpr std::array<StorageProfile, 3> kProfiles{{
-    {"SDMemory", "SD Memory Card", "StorageCard", ""},
-    {"NandFLASH", "NAND Flash", "NandFlash", "NAND flash store mounted\r\n"},
-    {"BinFLASH", "Bin Flash", "VKRFlash", "Bin flash store mounted\r\n"},
+    {"SDMemory", "SD Memory Card", "StorageCard", "", ""},
+    {"NandFLASH", "NAND Flash", "NandFlash", "NAND flash store mounted\r\n", "DSK1:"},
+    {"BinFLASH", "Bin Flash", "VKRFlash", "Bin flash store mounted\r\n", "DSK2:"},
 }};
+constexpr std::string_view kPartitionName = "Part00";
 constexpr const StorageProfile& kStorageCard = kProfiles[0];
 
 constexpr std::string_view kProfilesKey = "HKEY_LOCAL_MACHINE\\System\\StorageManager\\Profiles";
@@ -122,12 +126,37 @@ nlohmann::ordered_json ProgramsJson() {
     return programs;
 }
 
+nlohmann::ordered_json FatJson(const FatParameters& fat) {
+    nlohmann::ordered_json parameters;
+    for (const FatField& field : kFatFields) {
+        parameters[std::string(field.key)] = fat.*field.member;
+    }
+    return parameters;
+}
+
+// Each flash store with one partition, mounted at its profile's folder.
+nlohmann::ordered_json StoresJson() {
+    nlohmann::ordered_json stores = nlohmann::ordered_json::array();
+    for (const StorageProfile& profile : kProfiles) {
+        if (!profile.deviceName.empty()) {
+            const nlohmann::ordered_json partition{{"name", kPartitionName},
+                                                   {"volume", fmt::format("\\{}", profile.folder)},
+                                                   {"folder", profile.folder},
+                                                   {"fat", FatJson(NewFlashVolume())}};
+            stores.push_back(
+                {{"deviceName", profile.deviceName}, {"profile", profile.key}, {"partitions", {partition}}});
+        }
+    }
+    return stores;
+}
+
 std::string ConfigJson(const DeviceOptions& options) {
     const nlohmann::ordered_json document{
         {"screen", {{"width", options.screen.width}, {"height", options.screen.height}}},
         {"languageId", LanguageIdText(options.languageId)},
         {"flashRegions", FlashRegionsJson(options.screen)},
         {"programs", ProgramsJson()},
+        {"stores", StoresJson()},
         {"faults", nlohmann::ordered_json::object()},
     };
     return document.dump(4) + "\n";
@@ -172,6 +201,22 @@ void WriteFileSystem(const fs::path& root, const DeviceOptions& options) {
 }
 
 }  // namespace
+
+FatParameters NewFlashVolume() {
+    FatParameters fat{.bytesPerSector = 512,
+                      .sectorsPerCluster = 4,
+                      .reservedSectors = 1,
+                      .fats = 2,
+                      .rootEntries = 512,
+                      .totalSectors = 16000,
+                      .media = 0xF8,
+                      .sectorsPerFat = 0,
+                      .sectorsPerTrack = 32,
+                      .heads = 2,
+                      .hiddenSectors = 0};
+    fat.sectorsPerFat = static_cast<std::uint32_t>(FormatterSectorsPerFat(fat, kNewVolumeFatBits));
+    return fat;
+}
 
 void InitDevice(const fs::path& dir, const DeviceOptions& options) {
     CheckScreenSize(options.screen);

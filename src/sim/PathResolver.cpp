@@ -35,8 +35,8 @@ fs::path AbsoluteSpelling(const fs::path& root) {
 
 }  // namespace
 
-PathResolver::PathResolver(const fs::path& root)
-    : root_(OpenRoot(root)), rootSpellings_{AbsoluteSpelling(root), fs::canonical(root)} {}
+PathResolver::PathResolver(const fs::path& root, const DismountedFolders& dismounted)
+    : root_(OpenRoot(root)), rootSpellings_{AbsoluteSpelling(root), fs::canonical(root)}, dismounted_(dismounted) {}
 
 std::vector<std::u16string> PathResolver::SplitComponents(std::u16string_view devicePath) {
     std::vector<std::u16string> components;
@@ -59,7 +59,7 @@ ResolvedPath PathResolver::Resolve(std::u16string_view devicePath, FinalLink fin
         refused.error = error::kInvalidName;
         return refused;
     }
-    return PathWalk(root_, rootSpellings_).Resolve(components, finalLink);
+    return PathWalk(root_, rootSpellings_, dismounted_).Resolve(components, finalLink);
 }
 
 bool PathResolver::IsAcceptableName(std::u16string_view component) {

@@ -2,6 +2,7 @@
 
 #include "sim/ResolvedPath.h"
 #include "sim/UniqueFd.h"
+#include "sim/storage/DismountedFolders.h"
 
 #include <array>
 #include <filesystem>
@@ -18,21 +19,24 @@ namespace velkor::sim {
 class PathResolver {
 public:
     // `root` must be an existing folder; it stays open while the resolver lives. Throws
-    // std::filesystem::filesystem_error otherwise.
-    explicit PathResolver(const std::filesystem::path& root);
+    // std::filesystem::filesystem_error otherwise. Paths into the `dismounted` folders of the root
+    // answer kPathNotFound for as long as they are listed there.
+    PathResolver(const std::filesystem::path& root, const DismountedFolders& dismounted);
 
     ResolvedPath Resolve(std::u16string_view devicePath, FinalLink finalLink) const;
 
     // The components of a device path: '\' and '/' separate, empty and "." components are dropped.
     static std::vector<std::u16string> SplitComponents(std::u16string_view devicePath);
+    // False for "..", and for names holding a drive colon, a wildcard or a control character.
+    static bool IsAcceptableName(std::u16string_view component);
 
 private:
-    static bool IsAcceptableName(std::u16string_view component);
 
     UniqueFd root_;
     // The root's host path as given and with its links resolved: absolute link targets may use
     // either.
     std::array<std::filesystem::path, 2> rootSpellings_;
+    const DismountedFolders& dismounted_;
 };
 
 }  // namespace velkor::sim

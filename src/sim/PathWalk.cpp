@@ -24,7 +24,8 @@ constexpr int kMaxLinks = 40;
 
 }  // namespace
 
-PathWalk::PathWalk(const UniqueFd& root, std::span<const fs::path> rootSpellings) : rootSpellings_(rootSpellings) {
+PathWalk::PathWalk(const UniqueFd& root, std::span<const fs::path> rootSpellings, const DismountedFolders& dismounted)
+    : rootSpellings_(rootSpellings), dismounted_(dismounted) {
     // A copy of its own, so that a result in the root can own its folder like any other.
     folders_.push_back({UniqueFd(::fcntl(root.Get(), F_DUPFD_CLOEXEC, 0)), ""});
 }
@@ -48,6 +49,11 @@ std::optional<ResolvedPath> PathWalk::Take(const Step& step, FinalLink finalLink
         return LeaveFolder();
     }
     std::string name = step.fromLink ? step.name : MatchEntry(folders_.back().fd.Get(), step.name);
+    // Every way into the root's folders passes here, links included, so nothing reaches a
+    // dismounted volume.
+    if (folders_.size() == 1 && dismounted_.Contains(platform::FromUtf8(name))) {
+        return Refused(error::kPathNotFound);
+    }
     UniqueFd entry(::openat(folders_.back().fd.Get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
     if (!entry.IsValid() || ::fstat(entry.Get(), &info) != 0) {

@@ -2,6 +2,7 @@
 
 #include "sim/ResolvedPath.h"
 #include "sim/UniqueFd.h"
+#include "sim/storage/DismountedFolders.h"
 
 #include <cstdint>
 #include <deque>
@@ -20,8 +21,9 @@ namespace velkor::sim {
 class PathWalk {
 public:
     // An absolute link target is inside the root when it lies below one of `rootSpellings`, the
-    // host paths of the root.
-    PathWalk(const UniqueFd& root, std::span<const std::filesystem::path> rootSpellings);
+    // host paths of the root. The `dismounted` folders of the root are not there for the walk.
+    PathWalk(const UniqueFd& root, std::span<const std::filesystem::path> rootSpellings,
+             const DismountedFolders& dismounted);
 
     // `components` are device names already found acceptable.
     ResolvedPath Resolve(const std::vector<std::u16string>& components, FinalLink finalLink);
@@ -51,6 +53,7 @@ private:
     static ResolvedPath Refused(std::uint32_t error);
 
     std::span<const std::filesystem::path> rootSpellings_;
+    const DismountedFolders& dismounted_;
     // From the root down to the folder the walk stands in.
     std::vector<Folder> folders_;
     std::deque<Step> pending_;

@@ -52,8 +52,9 @@ bool MayBeSameFile(const UniqueFd& first, const UniqueFd& second) {
 
 }  // namespace
 
-SimFileSystem::SimFileSystem(const fs::path& root, const FaultSwitches& faults, ErrorState& errors)
-    : resolver_(root), fileSizeLimit_(faults.fileSizeLimit), errors_(errors) {
+SimFileSystem::SimFileSystem(const fs::path& root, const DismountedFolders& dismounted, const FaultSwitches& faults,
+                             ErrorState& errors)
+    : resolver_(root, dismounted), fileSizeLimit_(faults.fileSizeLimit), errors_(errors) {
     for (const std::u16string& folder : faults.writeProtected) {
         writeProtected_.push_back(PathResolver::SplitComponents(folder));
     }

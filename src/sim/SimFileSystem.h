@@ -18,7 +18,9 @@ namespace velkor::sim {
 // through that folder's descriptor.
 class SimFileSystem : public platform::FileSystem {
 public:
-    SimFileSystem(const std::filesystem::path& root, const FaultSwitches& faults, ErrorState& errors);
+    // Paths into the `dismounted` folders of the root answer kPathNotFound.
+    SimFileSystem(const std::filesystem::path& root, const DismountedFolders& dismounted, const FaultSwitches& faults,
+                  ErrorState& errors);
 
     std::uint32_t GetAttributes(std::u16string_view path) override;
     bool CreateDirectory(std::u16string_view path) override;

@@ -7,10 +7,12 @@
 #include "sim/SimBitmapLoader.h"
 #include "sim/SimDeviceIo.h"
 #include "sim/SimFileSystem.h"
-#include "sim/SimFormatLibrary.h"
 #include "sim/SimRegistry.h"
-#include "sim/SimStorageManager.h"
 #include "sim/SimSystem.h"
+#include "sim/storage/SimFormatLibrary.h"
+#include "sim/storage/SimStorageManager.h"
+#include "sim/storage/StorageContext.h"
+#include "sim/storage/StorageState.h"
 #include "sim/windows/SimWindows.h"
 
 #include <filesystem>
@@ -38,6 +40,9 @@ private:
     LogFile debugLog_;
     LogFile events_;
     SimRegistry registry_;
+    std::filesystem::path root_;
+    StorageState storage_;
+    StorageContext storageContext_;
     SimFileSystem fileSystem_;
     SimSystem system_;
     SimDeviceIo deviceIo_;

@@ -28,7 +28,10 @@ TEST(FormatEndToEnd, TheFormatButtonEmptiesTheDataVolumeAndSaysNothing) {
     EXPECT_EQ(EventsNamed(session.Device() / "events.log", {"dismount", "format", "mount"}),
               (std::vector<std::string>{"dismount DSK2: Part00 -> 1", "format DSK2: Part00 2048 512 12 2 3 -> 0",
                                         "mount DSK2: Part00 -> 1"}));
-    EXPECT_TRUE(std::filesystem::is_empty(session.Device() / "root" / "VKRFlash"));
+    // Mounting again gives the volume back its store folder, and nothing else.
+    const std::filesystem::path volume = session.Device() / "root" / "VKRFlash";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(volume), {}), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(volume / "$MSD$"));
     EXPECT_FALSE(std::filesystem::is_empty(session.Device() / "root" / "NandFlash"));
     const std::vector<std::string> debug = LogTexts(ReadHostFile(session.Device() / "debug.log"));
     EXPECT_NE(std::find(debug.begin(), debug.end(), "Format succeed"), debug.end());

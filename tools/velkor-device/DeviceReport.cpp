@@ -9,6 +9,7 @@
 #include "sim/DeviceConfig.h"
 #include "sim/DeviceFiles.h"
 #include "sim/flash/FlashRegion.h"
+#include "sim/storage/FatParameters.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -66,6 +67,15 @@ std::vector<std::string> SettingsEntryLabels() {
     return labels;
 }
 
+// "bytesPerSector 512, sectorsPerCluster 4, ...", named as in device.json.
+std::string FatParametersText(const sim::FatParameters& fat) {
+    std::vector<std::string> parameters;
+    for (const sim::FatField& field : sim::kFatFields) {
+        parameters.push_back(fmt::format("{} {}", field.key, fat.*field.member));
+    }
+    return fmt::format("{}", fmt::join(parameters, ", "));
+}
+
 std::string Sha256Of(const fs::path& file) {
     QFile input(QFile::decodeName(file.c_str()));
     QCryptographicHash hash(QCryptographicHash::Sha256);
@@ -110,9 +120,9 @@ DeviceReport::DeviceReport(fs::path directory)
 void DeviceReport::Print(std::ostream& out) {
     constexpr std::array kParts{
         &DeviceReport::PrintDirectory,       &DeviceReport::PrintScreen,       &DeviceReport::PrintLanguage,
-        &DeviceReport::PrintStorageProfiles, &DeviceReport::PrintStorageCard,  &DeviceReport::PrintAutoUpdate,
-        &DeviceReport::PrintSettingsFile,    &DeviceReport::PrintFlashRegions, &DeviceReport::PrintRegionSizes,
-        &DeviceReport::PrintPrograms,        &DeviceReport::PrintRecentEvents,
+        &DeviceReport::PrintStorageProfiles, &DeviceReport::PrintStores,       &DeviceReport::PrintStorageCard,
+        &DeviceReport::PrintAutoUpdate,      &DeviceReport::PrintSettingsFile, &DeviceReport::PrintFlashRegions,
+        &DeviceReport::PrintRegionSizes,     &DeviceReport::PrintPrograms,     &DeviceReport::PrintRecentEvents,
     };
     for (const auto part : kParts) {
         (this->*part)(out);
@@ -148,6 +158,18 @@ void DeviceReport::PrintStorageProfiles(std::ostream& out) {
                                 Quoted(profile.StringValue(u"Name", kRegistryValueBytes)),
                                 Quoted(profile.StringValue(u"Folder", kRegistryValueBytes)),
                                 ownFlash ? "  (the device's own flash store)" : ""));
+    }
+}
+
+void DeviceReport::PrintStores(std::ostream& out) {
+    const std::vector<sim::StoreConfig>& stores = device_.config().stores;
+    Line(out, "Stores", stores.empty() ? "none" : "");
+    for (const sim::StoreConfig& store : stores) {
+        Detail(out, fmt::format("{:<12} profile {}", ToUtf8(store.deviceName), ToUtf8(store.profile)));
+        for (const sim::PartitionConfig& partition : store.partitions) {
+            Detail(out, fmt::format("  {:<10} {} in {}: {}", ToUtf8(partition.name), ToUtf8(partition.volume),
+                                    ToUtf8(partition.folder), FatParametersText(partition.fat)));
+        }
     }
 }
 

@@ -23,6 +23,7 @@ private:
     void PrintScreen(std::ostream& out);
     void PrintLanguage(std::ostream& out);
     void PrintStorageProfiles(std::ostream& out);
+    void PrintStores(std::ostream& out);
     void PrintStorageCard(std::ostream& out);
     void PrintAutoUpdate(std::ostream& out);
     void PrintSettingsFile(std::ostream& out);

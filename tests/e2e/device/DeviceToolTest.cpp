@@ -66,6 +66,13 @@ TEST_F(DeviceToolTest, InitMakesADeviceThatShowDescribes) {
     EXPECT_THAT(shown, ContainsRegex("SDMemory +Name \"SD Memory Card\" +Folder \"StorageCard\"\n"));
     EXPECT_THAT(shown, ContainsRegex("NandFLASH +Name \"NAND Flash\" +Folder \"NandFlash\" +\\(the device's own"));
     EXPECT_THAT(shown, ContainsRegex("BinFLASH +Name \"Bin Flash\" +Folder \"VKRFlash\" +\\(the device's own"));
+    EXPECT_THAT(shown, HasSubstr("Stores:\n"
+                                 "  DSK1:        profile NandFLASH\n"
+                                 "    Part00     \\NandFlash in NandFlash: bytesPerSector 512, sectorsPerCluster 4, "
+                                 "reservedSectors 1, fats 2, rootEntries 512, totalSectors 16000, media 248, "
+                                 "sectorsPerFat 12, sectorsPerTrack 32, heads 2, hiddenSectors 0\n"
+                                 "  DSK2:        profile BinFLASH\n"
+                                 "    Part00     \\VKRFlash in VKRFlash: bytesPerSector 512,"));
     EXPECT_THAT(shown, ContainsRegex("Storage card: +\\\\StorageCard\n"));
     EXPECT_THAT(shown, ContainsRegex("Auto update: +no images in \\\\StorageCard\\\\AutoUpdate\\\\\n"));
     EXPECT_THAT(shown, ContainsRegex("Settings file: +\\\\StorageCard\\\\updater.cfg: no such file\n"));
@@ -104,6 +111,13 @@ TEST_F(DeviceToolTest, ShowSaysWhyTooShortASettingsFileIsIgnored) {
     WriteHostFile(Dir() / "root/StorageCard/updater.cfg", SettingsFileBytes({u"1", u"\\x", u"0"}));
 
     EXPECT_THAT(Show(), HasSubstr("only 3 entries; 11 are needed"));
+}
+
+TEST_F(DeviceToolTest, ShowSaysWhenTheDeviceHasNoStores) {
+    Init();
+    WriteHostFile(Dir() / "device.json", R"({"screen": {"width": 800, "height": 480}, "languageId": 1033})");
+
+    EXPECT_THAT(Show(), ContainsRegex("\nStores: +none\n"));
 }
 
 TEST_F(DeviceToolTest, ShowListsFlashRegionsAndTheLastTenEvents) {

@@ -1,6 +1,8 @@
 #include "sim/DeviceConfig.h"
 #include "sim/DeviceError.h"
+#include "unit/sim/StorageDevice.h"
 
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -98,6 +100,68 @@ TEST(DeviceConfigTest, ReadsTheProgramsWithTheirDefaultsAndTheirFaults) {
     EXPECT_TRUE(config.faults.restartFails);
     EXPECT_EQ(config.faults.terminateFails,
               (std::vector<ProgramSelector>{u"\\Windows\\Pavlor.exe", std::uint32_t{0xFFFFFFFF}}));
+}
+
+const std::string kFat =
+    test::FatWith(test::FatWith(test::kFat12, "totalSectors", "70000"), "hiddenSectors", "4294967295");
+
+std::string Partition(std::string_view name, std::string_view volume, std::string_view folder,
+                      std::string_view fat = kFat) {
+    return fmt::format(R"({{"name": "{}", "volume": "{}", "folder": "{}", "fat": {}}})", name, volume, folder, fat);
+}
+
+std::string Stores(std::initializer_list<std::string_view> partitions, std::string_view secondDevice = "DSK2:") {
+    std::string list;
+    for (const std::string_view partition : partitions) {
+        list += (list.empty() ? "" : ", ") + std::string(partition);
+    }
+    return fmt::format(R"("stores": [{{"deviceName": "DSK1:", "profile": "NandFLASH", "partitions": []}},
+                                     {{"deviceName": "{}", "profile": "BinFLASH", "partitions": [{}]}}])",
+                       secondDevice, list);
+}
+
+const std::string kTwoPartitions =
+    Stores({Partition("Part00", "\\\\VKRFlash", "VKRFlash"), Partition("Part01", "\\\\Data", "data")});
+
+TEST(DeviceConfigTest, ReadsTheStoresAndStorageFaults) {
+    constexpr std::string_view kStorageFaults =
+        R"("faults": {"storeOpenFails": ["DSK1:"], "partitionSearchFails": ["dsk2:"], "volumeDeviceAbsent": ["\\X"],
+                      "volumeParametersShort": true, "freeSpaceShort": true, "diskInfoFails": true,
+                      "dismountFails": true, "formatLibraryMissing": true, "formatEntryMissing": true,
+                      "formatFails": true})";
+    const DeviceConfig config = ParseDeviceConfig(Object({kScreen, kLanguage, kTwoPartitions, kStorageFaults}), "d");
+    const FatParameters fat{512, 4, 1, 2, 512, 70000, 0xF8, 12, 32, 2, 0xFFFFFFFF};
+
+    EXPECT_EQ(config.stores, (std::vector<StoreConfig>{
+                                 {u"DSK1:", u"NandFLASH", {}},
+                                 {u"DSK2:",
+                                  u"BinFLASH",
+                                  {{u"Part00", u"\\VKRFlash", u"VKRFlash", fat}, {u"Part01", u"\\Data", u"data", fat}}},
+                             }));
+    const StorageFaults& faults = config.faults.storage;
+    EXPECT_EQ(faults.storeOpenFails, std::vector<std::u16string>{u"DSK1:"});
+    EXPECT_EQ(faults.partitionSearchFails, std::vector<std::u16string>{u"dsk2:"});
+    EXPECT_EQ(faults.volumeDeviceAbsent, std::vector<std::u16string>{u"\\X"});
+    for (const bool on : {faults.volumeParametersShort, faults.freeSpaceShort, faults.diskInfoFails,
+                          faults.dismountFails, faults.formatLibraryMissing, faults.formatEntryMissing,
+                          faults.formatFails}) {
+        EXPECT_TRUE(on);
+    }
+}
+
+TEST(DeviceConfigTest, WithoutStoresTheDeviceHasNone) {
+    const DeviceConfig config = ParseDeviceConfig(Object({kScreen, kLanguage}), "device.json");
+
+    EXPECT_TRUE(config.stores.empty());
+    EXPECT_FALSE(config.faults.storage.formatFails);
+}
+
+std::string BadPartition(std::string_view partition) {
+    return Object({kScreen, kLanguage, Stores({partition})});
+}
+
+std::string BadFat(std::string_view field, std::string_view value) {
+    return BadPartition(Partition("Part00", "\\\\V", "V", test::FatWith(kFat, field, value)));
 }
 
 class BadDeviceConfigTest : public ::testing::TestWithParam<BadConfigCase> {};
@@ -201,7 +265,51 @@ INSTANTIATE_TEST_SUITE_P(
                       "\"faults.terminateFails\" must be a list of process ids and executables"},
         BadConfigCase{"TerminateFailsProcessIdZero",
                       Object({kScreen, kLanguage, R"("faults": {"terminateFails": [0]})"}),
-                      "\"faults.terminateFails\""}),
+                      "\"faults.terminateFails\""},
+        BadConfigCase{"StoresNotAList", Object({kScreen, kLanguage, R"("stores": {})"}), "\"stores\" must be a list"},
+        BadConfigCase{"StoreWithoutProfile",
+                      Object({kScreen, kLanguage, R"("stores": [{"deviceName": "DSK1:", "partitions": []}])"}),
+                      "\"stores[0].profile\" is missing"},
+        BadConfigCase{"EmptyDeviceName",
+                      Object({kScreen, kLanguage,
+                              R"("stores": [{"deviceName": "", "profile": "P", "partitions": []}])"}),
+                      "\"stores[0].deviceName\" must be a non-empty string"},
+        BadConfigCase{"DeviceNameTwice", Object({kScreen, kLanguage, Stores({}, "dsk1:")}),
+                      "\"stores[1].deviceName\" must be a device name that no other store has"},
+        BadConfigCase{"PartitionsNotAList",
+                      Object({kScreen, kLanguage,
+                              R"("stores": [{"deviceName": "D", "profile": "P", "partitions": 1}])"}),
+                      "\"stores[0].partitions\" must be a list"},
+        BadConfigCase{"PartitionNameTwice",
+                      BadPartition(Partition("Part00", "\\\\A", "A") + ", " + Partition("PART00", "\\\\B", "B")),
+                      "\"stores[1].partitions[1].name\" must be a partition name that no other"},
+        BadConfigCase{"VolumeWithoutBackslash", BadPartition(Partition("Part00", "VKRFlash", "VKRFlash")),
+                      "\"stores[1].partitions[0].volume\" must be a backslash and a plain folder name"},
+        BadConfigCase{"VolumeOfTwoFolders", BadPartition(Partition("Part00", "\\\\A\\\\B", "A")),
+                      "\"stores[1].partitions[0].volume\""},
+        BadConfigCase{"FolderWithSeparator", BadPartition(Partition("Part00", "\\\\A", "A/B")),
+                      "\"stores[1].partitions[0].folder\" must be a plain folder name"},
+        BadConfigCase{"FolderUp", BadPartition(Partition("Part00", "\\\\A", "..")),
+                      "\"stores[1].partitions[0].folder\""},
+        BadConfigCase{"FolderWithColon", BadPartition(Partition("Part00", "\\\\A", "C:")),
+                      "\"stores[1].partitions[0].folder\""},
+        BadConfigCase{"NoFat", BadPartition(R"({"name": "P", "volume": "\\V", "folder": "V"})"),
+                      "\"stores[1].partitions[0].fat\" is missing"},
+        BadConfigCase{"FatFieldMissing", BadPartition(Partition("P", "\\\\V", "V", R"({"bytesPerSector": 512})")),
+                      "\"stores[1].partitions[0].fat.sectorsPerCluster\" is missing"},
+        BadConfigCase{"ZeroSectorsPerCluster", BadFat("sectorsPerCluster", "0"),
+                      "\"stores[1].partitions[0].fat.sectorsPerCluster\" must be an integer from 1 to 255"},
+        BadConfigCase{"ZeroBytesPerSector", BadFat("bytesPerSector", "0"),
+                      "\"stores[1].partitions[0].fat.bytesPerSector\" must be an integer from 1 to 65535"},
+        BadConfigCase{"RootEntriesBeyond16Bits", BadFat("rootEntries", "65536"),
+                      "\"stores[1].partitions[0].fat.rootEntries\" must be an integer from 0 to 65535"},
+        BadConfigCase{"TotalBeyond32Bits", BadFat("totalSectors", "4294967296"),
+                      "\"stores[1].partitions[0].fat.totalSectors\" must be an integer from 0 to 4294967295"},
+        BadConfigCase{"StoreOpenFailsNotStrings",
+                      Object({kScreen, kLanguage, R"("faults": {"storeOpenFails": [1]})"}),
+                      "\"faults.storeOpenFails\" must be a list of store device names"},
+        BadConfigCase{"FormatFailsNotBoolean", Object({kScreen, kLanguage, R"("faults": {"formatFails": "yes"})"}),
+                      "\"faults.formatFails\" must be true or false"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct LanguageCase {

@@ -78,6 +78,19 @@ TEST_F(DeviceInitTest, WritesTwoProgramsEachWithOneVisibleUnownedWindowThatIgnor
     }
 }
 
+TEST_F(DeviceInitTest, WritesAStoreForEachFlashProfileWithAFat12Volume) {
+    InitDevice(Dir(), DeviceOptions{});
+    const DeviceConfig config = ParseDeviceConfig(Read("device.json"), "device.json");
+    // Two FATs of 12 sectors hold the 3985 clusters of 4 sectors they leave, and FAT12 addresses them.
+    const FatParameters fat{512, 4, 1, 2, 512, 16000, 0xF8, 12, 32, 2, 0};
+
+    EXPECT_EQ(config.stores, (std::vector<StoreConfig>{
+                                 {u"DSK1:", u"NandFLASH", {{u"Part00", u"\\NandFlash", u"NandFlash", fat}}},
+                                 {u"DSK2:", u"BinFLASH", {{u"Part00", u"\\VKRFlash", u"VKRFlash", fat}}},
+                             }));
+    EXPECT_EQ(NewFlashVolume(), fat);
+}
+
 class SampleFolderTest : public DeviceInitTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(SampleFolderTest, PutsTheSamplesIntoImagesOrAutoUpdate) {

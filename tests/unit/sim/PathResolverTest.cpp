@@ -25,6 +25,8 @@ struct ResolveCase {
     FinalLink finalLink = FinalLink::Follow;
 };
 
+const DismountedFolders kNoneDismounted;
+
 bool IsFolder(const UniqueFd& fd, const fs::path& host) {
     struct stat opened {};
     struct stat expected {};
@@ -67,7 +69,7 @@ fs::path PathResolverTest::rootAsGiven_;
 
 TEST_P(PathResolverTest, ResolvesInsideTheRootOrRefuses) {
     const ResolveCase& c = GetParam();
-    const ResolvedPath resolved = PathResolver(rootAsGiven_).Resolve(c.devicePath, c.finalLink);
+    const ResolvedPath resolved = PathResolver(rootAsGiven_, kNoneDismounted).Resolve(c.devicePath, c.finalLink);
 
     ASSERT_EQ(resolved.error, c.error);
     if (c.error == error::kSuccess) {
@@ -118,6 +120,31 @@ INSTANTIATE_TEST_SUITE_P(
         ResolveCase{"RelativeLinkOutside", u"\\StorageCard\\escape\\secret.txt", error::kAccessDenied, ""},
         ResolveCase{"DanglingLink", u"\\dangling", error::kAccessDenied, ""},
         ResolveCase{"LinkLoop", u"\\loop\\x", error::kAccessDenied, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Every way into a dismounted folder of the root: by either spelling, below it, and through each
+// kind of link.
+class DismountedFolderTest : public PathResolverTest {};
+
+TEST_P(DismountedFolderTest, PathsIntoTheFolderAreNotFound) {
+    const ResolveCase& c = GetParam();
+    DismountedFolders dismounted;
+    dismounted.Add(u"folder");
+
+    EXPECT_EQ(PathResolver(rootAsGiven_, dismounted).Resolve(c.devicePath, c.finalLink).error, c.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, DismountedFolderTest,
+    ::testing::Values(ResolveCase{"TheFolder", u"\\Folder", error::kPathNotFound, ""},
+                      ResolveCase{"OtherCase", u"\\FOLDER\\a.txt", error::kPathNotFound, ""},
+                      ResolveCase{"NewName", u"\\Folder\\new.txt", error::kPathNotFound, ""},
+                      ResolveCase{"AbsoluteLink", u"\\StorageCard\\inside\\A.txt", error::kPathNotFound, ""},
+                      ResolveCase{"LinkThroughTheRootAsGiven", u"\\StorageCard\\aliased", error::kPathNotFound, ""},
+                      ResolveCase{"RelativeLink", u"\\StorageCard\\up\\a.txt", error::kPathNotFound, ""},
+                      ResolveCase{"LinkToTheRootThenDown", u"\\StorageCard\\top\\Folder", error::kPathNotFound, ""},
+                      ResolveCase{"OtherFolder", u"\\StorageCard\\Images\\LOGO2.BMP", error::kSuccess, ""},
+                      ResolveCase{"SameNameDeeper", u"\\StorageCard\\Folder", error::kSuccess, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

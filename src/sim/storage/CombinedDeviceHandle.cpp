@@ -1,0 +1,15 @@
+#include "sim/storage/CombinedDeviceHandle.h"
+
+namespace velkor::sim {
+
+CombinedDeviceHandle::CombinedDeviceHandle(std::unique_ptr<platform::DeviceHandle> flash,
+                                           std::unique_ptr<VolumeHandle> volume)
+    : flash_(std::move(flash)), volume_(std::move(volume)) {}
+
+int CombinedDeviceHandle::Control(std::uint32_t code, const void* input, std::uint32_t inputSize, void* output,
+                                  std::uint32_t outputSize, std::uint32_t* bytesReturned) {
+    platform::DeviceHandle& driver = VolumeHandle::IsVolumeCode(code) ? *volume_ : *flash_;
+    return driver.Control(code, input, inputSize, output, outputSize, bytesReturned);
+}
+
+}  // namespace velkor::sim

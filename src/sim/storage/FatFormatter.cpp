@@ -1,0 +1,90 @@
+#include "sim/storage/FatFormatter.h"
+
+#include "sim/storage/FatLayout.h"
+#include "sim/storage/FatRecords.h"
+#include "sim/storage/SimPartition.h"
+#include "sim/storage/VolumeFolder.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <bit>
+#include <limits>
+
+namespace velkor::sim {
+namespace {
+
+namespace error = platform::error;
+
+constexpr std::uint32_t kMaxClusterBytes = 64 * 1024;
+constexpr std::uint32_t kKnownFlags = platform::kFormatFull | platform::kFormatTransactionSafeFat;
+constexpr std::uint32_t kMaxFats = 2;
+
+bool AreFormatOptions(const FatParameters& current, const platform::FormatOptions& options) {
+    const std::uint32_t clusterBytes = options.clusterBytes;
+    const bool clusterFits = std::has_single_bit(clusterBytes) && clusterBytes <= kMaxClusterBytes &&
+                             clusterBytes % current.bytesPerSector == 0;
+    // Checked against 16 bits first, so that the product below cannot overflow.
+    const bool rootFits = options.rootEntries > 0 && options.rootEntries <= std::numeric_limits<std::uint16_t>::max() &&
+                          options.rootEntries * kDirectoryEntryBytes % current.bytesPerSector == 0;
+    const bool fatsFit = options.numberOfFats >= 1 && options.numberOfFats <= kMaxFats;
+    return clusterFits && rootFits && fatsFit && (options.flags & ~kKnownFlags) == 0;
+}
+
+}  // namespace
+
+FatFormatter::FatFormatter(StorageContext& context) : context_(context) {}
+
+std::uint32_t FatFormatter::Format(platform::Partition& partition, const platform::DiskInfo& disk,
+                                   const platform::FormatOptions& options) {
+    auto* simPartition = dynamic_cast<SimPartition*>(&partition);
+    const std::uint32_t result =
+        simPartition ? FormatPartition(simPartition->State(), disk, options) : error::kInvalidHandle;
+    // A partition of another kind has no names to log; "-" stands for each.
+    const std::string label = simPartition ? simPartition->State().Label() : "- -";
+    context_.events.WriteLine(fmt::format("format {} {} {} {} {} {} -> {}", label, options.clusterBytes,
+                                          options.rootEntries, options.fatVersion, options.numberOfFats, options.flags,
+                                          result));
+    return context_.errors.Report(result);
+}
+
+std::optional<FatParameters> FatFormatter::Reformatted(const FatParameters& current,
+                                                       const platform::FormatOptions& options) {
+    const FatVersion* version = FindFatVersion(options.fatVersion);
+    if (!version || !AreFormatOptions(current, options)) {
+        return std::nullopt;
+    }
+    FatParameters formatted = current;
+    formatted.sectorsPerCluster = options.clusterBytes / current.bytesPerSector;
+    formatted.rootEntries = options.rootEntries;
+    formatted.fats = options.numberOfFats;
+    // A FAT too large for its 16-bit field fails the field check below.
+    formatted.sectorsPerFat = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+        FormatterSectorsPerFat(formatted, version->bits), std::numeric_limits<std::uint32_t>::max()));
+    const std::uint32_t clusters = DataClusters(formatted);
+    if (!FitsFields(formatted) || clusters < version->minClusters || clusters > version->maxClusters) {
+        return std::nullopt;
+    }
+    return formatted;
+}
+
+std::uint32_t FatFormatter::FormatPartition(PartitionState& partition, const platform::DiskInfo& disk,
+                                            const platform::FormatOptions& options) {
+    if (context_.faults.formatFails) {
+        return error::kAccessDenied;
+    }
+    if (context_.state.IsMounted(partition)) {
+        return error::kSharingViolation;
+    }
+    const std::optional<FatParameters> formatted = Reformatted(partition.fat, options);
+    if (disk != DiskInfoRecord(partition.fat) || !formatted) {
+        return error::kInvalidParameter;
+    }
+    if (!VolumeFolder(context_.root, partition.config.folder, context_.errors).Empty()) {
+        return context_.errors.Last();
+    }
+    partition.fat = *formatted;
+    return error::kSuccess;
+}
+
+}  // namespace velkor::sim

@@ -1,0 +1,61 @@
+#include "sim/storage/FatRecords.h"
+
+#include "sim/storage/FatLayout.h"
+
+#include <initializer_list>
+#include <span>
+
+namespace velkor::sim {
+namespace {
+
+constexpr std::uint32_t kWordBytes = 4;
+
+void PutLittleEndian(std::span<std::uint8_t> bytes, std::uint32_t offset, std::uint32_t value, std::uint32_t width) {
+    for (std::uint32_t index = 0; index < width; ++index) {
+        bytes[offset + index] = static_cast<std::uint8_t>(value >> (8 * index));
+    }
+}
+
+void PutWords(std::span<std::uint8_t> bytes, std::initializer_list<std::uint32_t> words) {
+    std::uint32_t offset = 0;
+    for (const std::uint32_t word : words) {
+        PutLittleEndian(bytes, offset, word, kWordBytes);
+        offset += kWordBytes;
+    }
+}
+
+std::uint32_t Cylinders(const FatParameters& fat) {
+    const std::uint64_t sectorsPerCylinder = std::uint64_t{fat.heads} * fat.sectorsPerTrack;
+    return sectorsPerCylinder != 0 ? static_cast<std::uint32_t>(fat.totalSectors / sectorsPerCylinder) : 0;
+}
+
+}  // namespace
+
+platform::DiskInfo DiskInfoRecord(const FatParameters& fat) {
+    platform::DiskInfo record{};
+    PutWords(record, {fat.totalSectors, fat.bytesPerSector, Cylinders(fat), fat.heads, fat.sectorsPerTrack, 0});
+    return record;
+}
+
+VolumeParametersRecord MakeVolumeParametersRecord(const FatParameters& fat) {
+    VolumeParametersRecord record{};
+    const std::span<std::uint8_t> block =
+        std::span(record).subspan(kBiosParameterBlockOffset, kBiosParameterBlockBytes);
+    for (const FatField& field : kFatFields) {
+        if (field.offset) {
+            PutLittleEndian(block, *field.offset, fat.*field.member, field.bytes);
+        }
+    }
+    const bool small = fat.totalSectors < (1U << (8 * kSmallTotalBytes));
+    PutLittleEndian(block, kSmallTotalOffset, small ? fat.totalSectors : 0, kSmallTotalBytes);
+    PutLittleEndian(block, kLargeTotalOffset, small ? 0 : fat.totalSectors, kLargeTotalBytes);
+    return record;
+}
+
+FreeSpaceRecord MakeFreeSpaceRecord(const FatParameters& fat, std::uint32_t freeClusters) {
+    FreeSpaceRecord record{};
+    PutWords(record, {fat.sectorsPerCluster, fat.bytesPerSector, freeClusters, DataClusters(fat)});
+    return record;
+}
+
+}  // namespace velkor::sim

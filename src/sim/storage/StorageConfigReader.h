@@ -1,0 +1,20 @@
+#pragma once
+
+#include "sim/ConfigReader.h"
+#include "sim/storage/StorageFaults.h"
+#include "sim/storage/StoreConfig.h"
+
+#include <nlohmann/json.hpp>
+
+#include <vector>
+
+namespace velkor::sim {
+
+// Reads device.json's "stores": none when the field is absent. Device names, and partition names
+// within a store, must be unique without regard to case. Partitions may share a volume and folder.
+std::vector<StoreConfig> ReadStores(const ConfigReader& reader, const nlohmann::json& document);
+
+// Reads the storage manager's switches of the "faults" object.
+StorageFaults ReadStorageFaults(const ConfigReader& reader, const nlohmann::json& faults);
+
+}  // namespace velkor::sim
