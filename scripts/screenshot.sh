@@ -18,7 +18,7 @@ xvfb-run --auto-servernum --server-args="-screen 0 800x480x24 -nolisten tcp -fbd
     "$1/src/app/velkor" --device "$2/device" 2>/dev/null &
     velkor=$!
     box=$(xdotool search --sync --onlyvisible --name "^velkor$" | head -n 1)
-    xdotool windowfocus --sync "$box" key Return
+    xdotool windowfocus --sync "$box" key Return mousemove 799 479
     sleep 1
     xwdtopnm "$2/Xvfb_screen0" 2>/dev/null | pnmtopng > "$2/shot.png"
     kill "$velkor"
