@@ -14,8 +14,10 @@ void DataExchange::Text(int id, std::u16string& member) const {
     QWidget* control = controls_.Item(id);
     if (saveAndValidate_) {
         member = control->property("text").toString().toStdU16String();
-    } else {
-        control->setProperty("text", QString::fromStdU16String(member));
+    } else if (const QString text = QString::fromStdU16String(member); control->property("text").toString() != text) {
+        control->setProperty("text", text);
+        // A new text shows at once, also while an update keeps the window from painting between steps.
+        control->repaint();
     }
 }
 
