@@ -18,7 +18,7 @@ std::string PathInputText(const std::optional<std::u16string>& path) {
     return text + "\"";
 }
 
-std::string BufferInputText(const void* input) { return input ? "buffer" : "null"; }
+std::string BufferInputText(bool hasInput) { return hasInput ? "buffer" : "null"; }
 
 std::string AnswerText(bool done, std::uint32_t error) { return done ? "1" : fmt::format("0 error {}", error); }
 

@@ -13,7 +13,7 @@ namespace velkor::sim {
 // stays one line; "null" when there was no input.
 std::string PathInputText(const std::optional<std::u16string>& path);
 // "buffer" for a binary input, "null" for none.
-std::string BufferInputText(const void* input);
+std::string BufferInputText(bool hasInput);
 
 // "1" for an answer that carried out the request; "0 error <code>" otherwise.
 std::string AnswerText(bool done, std::uint32_t error);

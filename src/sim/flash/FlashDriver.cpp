@@ -12,7 +12,7 @@ namespace error = platform::error;
 
 // Image codes take a terminated path and the reset takes nothing; neither declares a size.
 bool FollowsInputConvention(const FlashRequest& request, bool takesPath) {
-    return request.inputSize == 0 && request.path.has_value() == takesPath && (!takesPath || request.pathTerminated);
+    return request.inputSize == 0 && request.hasInput == takesPath && (!takesPath || request.pathTerminated);
 }
 
 template <typename Value>

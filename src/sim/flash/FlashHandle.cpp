@@ -25,8 +25,9 @@ int FlashHandle::Control(std::uint32_t code, const void* input, std::uint32_t in
 }
 
 std::string FlashHandle::EventLine(const FlashRequest& request, bool done) const {
-    return DeviceControlLine(platform::ToUtf8(openedName_), request.code, PathInputText(request.path),
-                             request.inputSize, done, errors_.Last());
+    const std::string input = request.path ? PathInputText(request.path) : BufferInputText(request.hasInput);
+    return DeviceControlLine(platform::ToUtf8(openedName_), request.code, input, request.inputSize, done,
+                             errors_.Last());
 }
 
 }  // namespace velkor::sim

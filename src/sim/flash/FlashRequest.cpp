@@ -1,12 +1,14 @@
 #include "sim/flash/FlashRequest.h"
 
+#include "sim/flash/FlashRegion.h"
+
 #include <cstring>
 
 namespace velkor::sim {
 
 FlashRequest FlashRequest::Read(std::uint32_t code, const void* input, std::uint32_t inputSize) {
-    FlashRequest request{code, std::nullopt, false, inputSize};
-    if (!input) {
+    FlashRequest request{code, input != nullptr, std::nullopt, false, inputSize};
+    if (!input || !FindRegionByCode(code)) {
         return request;
     }
     // The caller's characters need not be aligned, so each is copied out.

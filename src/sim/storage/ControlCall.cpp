@@ -37,7 +37,7 @@ int ControlCall::Answer(const std::optional<std::vector<std::uint8_t>>& reply, s
         }
     }
     events.WriteLine(
-        DeviceControlLine(device, code_, BufferInputText(input_), inputSize_, reply.has_value(), errors.Last()));
+        DeviceControlLine(device, code_, BufferInputText(input_ != nullptr), inputSize_, reply.has_value(), errors.Last()));
     return reply ? 1 : 0;
 }
 

@@ -240,6 +240,9 @@ TEST(FlashDriverTest, EachRequestIsOneEventLine) {
     flash->Control(IOCTL_FLASH_RESET, nullptr, 0, nullptr, 0, nullptr);
     flash->Control(0x800020E4, nullptr, 0, nullptr, 0, nullptr);
     flash->Control(IOCTL_FLASH_WRITE_OS, kOs, 4, nullptr, 0, nullptr);
+    // No path is looked for in a reset's input: nothing past this one character is read.
+    const char16_t unterminated = u'x';
+    flash->Control(IOCTL_FLASH_RESET, &unterminated, 0, nullptr, 0, nullptr);
 
     EXPECT_EQ(bytesReturned, 0U);
     EXPECT_EQ(LogTexts(device.Temp().Read("events.log")),
@@ -249,6 +252,7 @@ TEST(FlashDriverTest, EachRequestIsOneEventLine) {
                   R"(device-control \pelmarflash\Vol: 0x800020E0 null 0 -> 1)",
                   R"(device-control \pelmarflash\Vol: 0x800020E4 null 0 -> 0 error 50)",
                   R"(device-control \pelmarflash\Vol: 0x800020DC "\s" 4 -> 0 error 87)",
+                  R"(device-control \pelmarflash\Vol: 0x800020E0 buffer 0 -> 0 error 87)",
               }));
 }
 
