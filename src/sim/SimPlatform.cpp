@@ -7,6 +7,8 @@
 #include <fmt/format.h>
 #include <fmt/std.h>
 
+#include <fcntl.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -54,6 +56,14 @@ fs::path RootOf(const fs::path& directory) {
     return root;
 }
 
+UniqueFd OpenFolder(const fs::path& folder) {
+    UniqueFd fd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.IsValid()) {
+        throw DeviceError(fmt::format("cannot open {}", folder));
+    }
+    return fd;
+}
+
 }  // namespace
 
 SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restartHook)
@@ -62,8 +72,9 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
       events_(deviceDir / device_files::kEventsLog),
       registry_(ReadRegistry(deviceDir), errors_),
       root_(RootOf(deviceDir)),
+      rootFolder_(OpenFolder(root_)),
       storage_(config_.stores),
-      storageContext_{storage_, config_.faults.storage, root_, errors_, events_},
+      storageContext_{storage_, config_.faults.storage, rootFolder_, errors_, events_},
       fileSystem_(root_, storage_.Dismounted(), config_.faults, errors_),
       system_(config_, errors_, debugLog_, events_, std::move(restartHook)),
       deviceIo_(registry_.Tree(), fileSystem_, config_, deviceDir / device_files::kFlash, storageContext_, errors_,

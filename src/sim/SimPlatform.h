@@ -9,6 +9,7 @@
 #include "sim/SimFileSystem.h"
 #include "sim/SimRegistry.h"
 #include "sim/SimSystem.h"
+#include "sim/UniqueFd.h"
 #include "sim/storage/SimFormatLibrary.h"
 #include "sim/storage/SimStorageManager.h"
 #include "sim/storage/StorageContext.h"
@@ -41,6 +42,7 @@ private:
     LogFile events_;
     SimRegistry registry_;
     std::filesystem::path root_;
+    UniqueFd rootFolder_;
     StorageState storage_;
     StorageContext storageContext_;
     SimFileSystem fileSystem_;

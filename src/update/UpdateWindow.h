@@ -28,7 +28,8 @@ public:
     virtual UpdateSettings& Settings() = 0;
     virtual std::u16string& Status(ImageKind kind) = 0;
 
-    // Empties the row's label (not its member) and paints it before returning.
+    // Empties the row's label (not its member) and paints it before returning. An update has begun
+    // then, so the window also forgets that the card's AutoUpdate folder chose its rows.
     virtual void ClearStatusLabel(ImageKind kind) = 0;
     // Shows the row's status member in its label and paints it before returning.
     virtual void PaintStatus(ImageKind kind) = 0;

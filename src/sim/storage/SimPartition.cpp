@@ -48,10 +48,11 @@ std::optional<std::vector<std::uint8_t>> SimPartition::Reply(const ControlCall& 
 bool SimPartition::ChangeMount(std::string_view event, bool mounted) {
     // Only a dismount can fail: a device refuses it while the volume is in use.
     const bool done = mounted || !context_.faults.dismountFails || context_.errors.Fail(error::kSharingViolation);
+    const bool mountsAgain = done && mounted && !context_.state.IsMounted(partition_);
     if (done) {
         context_.state.SetMounted(partition_, mounted);
     }
-    if (done && mounted) {
+    if (mountsAgain) {
         // The storage manager keeps its own folder on every volume it mounts; a fresh format has none.
         VolumeFolder(context_.root, partition_.config.folder, context_.errors).MakeFolder(kStoreFolder);
     }

@@ -2,10 +2,10 @@
 
 #include "sim/ErrorState.h"
 #include "sim/LogFile.h"
+#include "sim/UniqueFd.h"
 #include "sim/storage/StorageFaults.h"
 #include "sim/storage/StorageState.h"
 
-#include <filesystem>
 
 namespace velkor::sim {
 
@@ -14,8 +14,9 @@ namespace velkor::sim {
 struct StorageContext {
     StorageState& state;
     const StorageFaults& faults;
-    // DIR/root, which holds the volumes' folders.
-    const std::filesystem::path& root;
+    // DIR/root, which holds the volumes' folders, opened once for the device's life so that
+    // whatever becomes of its path, the volumes are looked for in it.
+    const UniqueFd& root;
     ErrorState& errors;
     LogFile& events;
 };

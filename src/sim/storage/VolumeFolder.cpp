@@ -30,7 +30,7 @@ std::uint64_t ClustersFor(std::uint64_t bytes, std::uint32_t clusterBytes) {
 
 }  // namespace
 
-VolumeFolder::VolumeFolder(const std::filesystem::path& root, std::u16string_view folder, ErrorState& errors)
+VolumeFolder::VolumeFolder(const UniqueFd& root, std::u16string_view folder, ErrorState& errors)
     : root_(root), folder_(platform::ToUtf8(folder)), errors_(errors) {}
 
 std::optional<std::uint64_t> VolumeFolder::UsedClusters(std::uint32_t clusterBytes) {
@@ -52,16 +52,16 @@ bool VolumeFolder::MakeFolder(const std::string& name) {
     if (!folder || !folder->IsValid()) {
         return false;
     }
-    return ::mkdirat(folder->Get(), name.c_str(), kNewFolderPermissions) == 0 || errno == EEXIST || Fail();
+    // Names compare without regard to case on the device: "$msd$" already is the folder.
+    const std::string existing = MatchEntry(folder->Get(), name);
+    if (::faccessat(folder->Get(), existing.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0) {
+        return true;
+    }
+    return ::mkdirat(folder->Get(), name.c_str(), kNewFolderPermissions) == 0 || Fail();
 }
 
 std::optional<UniqueFd> VolumeFolder::Open() {
-    const UniqueFd root(::open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!root.IsValid()) {
-        Fail();
-        return std::nullopt;
-    }
-    UniqueFd folder = OpenSubfolder(root.Get(), MatchEntry(root.Get(), folder_));
+    UniqueFd folder = OpenSubfolder(root_.Get(), MatchEntry(root_.Get(), folder_));
     if (!folder.IsValid() && errno != ENOENT) {
         Fail();
         return std::nullopt;

@@ -11,13 +11,13 @@
 
 namespace velkor::sim {
 
-// The host folder that holds a partition's volume, DIR/root/<folder>, found without regard to
+// The host folder that holds a partition's volume, <folder> in the open DIR/root, found without regard to
 // case as the device finds folders. It is walked through descriptors and links are never
 // followed, so that nothing outside it is counted or removed; a volume folder that is itself a
 // link, or a file, is refused with kPathNotFound. A missing folder is an empty volume.
 class VolumeFolder {
 public:
-    VolumeFolder(const std::filesystem::path& root, std::u16string_view folder, ErrorState& errors);
+    VolumeFolder(const UniqueFd& root, std::u16string_view folder, ErrorState& errors);
 
     // The clusters of `clusterBytes` that the files and folders inside take: each file the
     // clusters its bytes fill, each folder the clusters its entries fill ("." and ".." included),
@@ -27,7 +27,7 @@ public:
     // Removes everything inside the folder, which stays. False, with the last error set, when
     // something could not be removed; what was removed until then stays removed.
     bool Empty();
-    // Makes a folder inside, unless one of that name is there. False, with the last error set, when
+    // Makes a folder inside, unless an entry of that name, in any letter case, is there. False, with the last error set, when
     // it cannot be made or the volume folder is missing.
     bool MakeFolder(const std::string& name);
 
@@ -41,7 +41,7 @@ private:
     bool RemoveContents(int folderFd);
     bool Fail();
 
-    const std::filesystem::path& root_;
+    const UniqueFd& root_;
     std::string folder_;
     ErrorState& errors_;
 };

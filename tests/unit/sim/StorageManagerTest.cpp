@@ -226,6 +226,18 @@ TEST_F(DismountTest, AFormattedVolumeGetsItsStoreFolderBackWhenMounted) {
     EXPECT_TRUE(std::filesystem::is_empty(device_.Temp().Root() / "VKRFlash/$MSD$"));
 }
 
+TEST_F(DismountTest, MountingChangesNothingWhenTheVolumeHasItsStoreFolderOrIsMounted) {
+    const auto opened = device_.OpenPartition(u"DSK2:", u"Part00");
+    std::filesystem::rename(device_.Temp().Root() / "VKRFlash/$MSD$", device_.Temp().Root() / "VKRFlash/$msd$");
+    ASSERT_TRUE(opened.partition->Dismount());
+    ASSERT_TRUE(opened.partition->Mount());
+    std::filesystem::remove_all(device_.Temp().Root() / "VKRFlash/$msd$");
+    ASSERT_TRUE(opened.partition->Mount());
+
+    EXPECT_TRUE(std::filesystem::is_empty(device_.Temp().Root() / "VKRFlash"))
+        << "no second store folder in another case, and none made by a mount of a mounted volume";
+}
+
 TEST(StorageManagerTest, EachRequestDismountMountAndFormatIsOneEventLine) {
     StorageDevice device;
     const auto formatVolume =
