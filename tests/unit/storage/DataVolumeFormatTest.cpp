@@ -126,6 +126,29 @@ INSTANTIATE_TEST_SUITE_P(
                     "pszDev =DSK2:", "szPartName =Part00", "ppartInfo->szVolumeName = \\VKRFlash\\Vol:,#,#",
                     "bGetFatinfo = 1,#", "Format succeed"},
                    kVolumeRead + kDiskInfo + kFormatRun, true},
+        FormatCase{"NineCharacterPrefixExactly",
+                   [](Device& d) {
+                       json& partitions = DataStore(d)["partitions"];
+                       for (const char* volume : {"\\VKRFlashData", "\\vkrflash2"}) {
+                           json partition = partitions[0];
+                           partition["name"] = std::string("Part0") + std::to_string(partitions.size());
+                           partition["volume"] = volume;
+                           partition["folder"] = std::string(volume + 1);
+                           partitions.push_back(partition);
+                       }
+                   },
+                   kPartitionRead + std::vector<std::string>{"Format succeed", "szPartName =Part01",
+                                                             "ppartInfo->szVolumeName = \\VKRFlashData\\Vol:,#,#",
+                                                             "bGetFatinfo = 1,#", "Format succeed",
+                                                             "szPartName =Part02"},
+                   kVolumeRead + kDiskInfo + kFormatRun +
+                       std::vector<std::string>{"device-control \\VKRFlashData\\Vol: 0x00070204 null 0 -> 1",
+                                                "device-control \\VKRFlashData\\Vol: 0x00070208 null 0 -> 1",
+                                                "device-control DSK2: Part01 0x00000001 buffer 24 -> 1",
+                                                "dismount DSK2: Part01 -> 1",
+                                                "format DSK2: Part01 2048 512 12 2 3 -> 0",
+                                                "mount DSK2: Part01 -> 1"},
+                   true},
         FormatCase{"NoFlashStore", [](Device& d) { d.config["stores"].erase(1); }, {"si.sdi.szProfile = NandFLASH"},
                    {}},
         FormatCase{"NoStores", [](Device& d) { d.config.erase("stores"); }, {}, {}},
