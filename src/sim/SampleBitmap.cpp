@@ -1,5 +1,7 @@
 #include "sim/SampleBitmap.h"
 
+#include "platform/LittleEndian.h"
+
 #include <algorithm>
 #include <array>
 #include <string>
@@ -16,12 +18,6 @@ constexpr std::uint32_t kPixelsPerMetre = 2835;  // 72 dots per inch
 constexpr int kBytesPerPixel = 3;
 constexpr int kStripesAcross = 32;
 
-void PutLittleEndian(std::string& bytes, std::uint32_t value, int byteCount) {
-    for (int i = 0; i < byteCount; ++i) {
-        bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-}
-
 // Rows are padded to whole 32-bit words.
 std::uint32_t RowBytes(int width) { return (static_cast<std::uint32_t>(width) * kBytesPerPixel + 3) & ~3U; }
 
@@ -32,20 +28,20 @@ std::uint32_t PixelBytes(platform::ScreenSize size) {
 std::string Headers(platform::ScreenSize size) {
     const std::uint32_t imageBytes = PixelBytes(size);
     std::string bytes = "BM";
-    PutLittleEndian(bytes, kHeaderBytes + imageBytes, 4);
-    PutLittleEndian(bytes, 0, 4);  // two reserved words
-    PutLittleEndian(bytes, kHeaderBytes, 4);
-    PutLittleEndian(bytes, kInfoHeaderBytes, 4);
-    PutLittleEndian(bytes, static_cast<std::uint32_t>(size.width), 4);
-    PutLittleEndian(bytes, static_cast<std::uint32_t>(size.height), 4);  // positive: bottom row first
-    PutLittleEndian(bytes, kPlanes, 2);
-    PutLittleEndian(bytes, kBitsPerPixel, 2);
-    PutLittleEndian(bytes, kUncompressed, 4);
-    PutLittleEndian(bytes, imageBytes, 4);
-    PutLittleEndian(bytes, kPixelsPerMetre, 4);
-    PutLittleEndian(bytes, kPixelsPerMetre, 4);
-    PutLittleEndian(bytes, 0, 4);  // colours used: all
-    PutLittleEndian(bytes, 0, 4);  // colours important: all
+    platform::AppendLittleEndian(bytes, kHeaderBytes + imageBytes, 4);
+    platform::AppendLittleEndian(bytes, 0, 4);  // two reserved words
+    platform::AppendLittleEndian(bytes, kHeaderBytes, 4);
+    platform::AppendLittleEndian(bytes, kInfoHeaderBytes, 4);
+    platform::AppendLittleEndian(bytes, static_cast<std::uint32_t>(size.width), 4);
+    platform::AppendLittleEndian(bytes, static_cast<std::uint32_t>(size.height), 4);  // positive: bottom row first
+    platform::AppendLittleEndian(bytes, kPlanes, 2);
+    platform::AppendLittleEndian(bytes, kBitsPerPixel, 2);
+    platform::AppendLittleEndian(bytes, kUncompressed, 4);
+    platform::AppendLittleEndian(bytes, imageBytes, 4);
+    platform::AppendLittleEndian(bytes, kPixelsPerMetre, 4);
+    platform::AppendLittleEndian(bytes, kPixelsPerMetre, 4);
+    platform::AppendLittleEndian(bytes, 0, 4);  // colours used: all
+    platform::AppendLittleEndian(bytes, 0, 4);  // colours important: all
     return bytes;
 }
 

@@ -2,6 +2,7 @@
 #include "support/LogTexts.h"
 #include "support/ProgramRun.h"
 #include "support/SettingsBytes.h"
+#include "support/StringLists.h"
 
 #include <gtest/gtest.h>
 
@@ -39,10 +40,6 @@ const std::vector<std::string> kDataVolumeFormatted{"dismount DSK2: Part00 -> 1"
                                                     "format DSK2: Part00 2048 512 12 2 3 -> 0",
                                                     "mount DSK2: Part00 -> 1"};
 
-std::vector<std::string> operator+(std::vector<std::string> first, const std::vector<std::string>& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
 
 bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();

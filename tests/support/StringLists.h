@@ -23,4 +23,10 @@ inline std::vector<std::u16string> Items(const platform::StringArray& list) {
     return items;
 }
 
+// The lines of `first`, then those of `second`: expected logs are put together from their parts.
+inline std::vector<std::string> operator+(std::vector<std::string> first, const std::vector<std::string>& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
 }  // namespace velkor::test

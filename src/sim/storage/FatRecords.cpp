@@ -1,5 +1,6 @@
 #include "sim/storage/FatRecords.h"
 
+#include "platform/LittleEndian.h"
 #include "sim/storage/FatLayout.h"
 
 #include <initializer_list>
@@ -10,16 +11,10 @@ namespace {
 
 constexpr std::uint32_t kWordBytes = 4;
 
-void PutLittleEndian(std::span<std::uint8_t> bytes, std::uint32_t offset, std::uint32_t value, std::uint32_t width) {
-    for (std::uint32_t index = 0; index < width; ++index) {
-        bytes[offset + index] = static_cast<std::uint8_t>(value >> (8 * index));
-    }
-}
-
 void PutWords(std::span<std::uint8_t> bytes, std::initializer_list<std::uint32_t> words) {
     std::uint32_t offset = 0;
     for (const std::uint32_t word : words) {
-        PutLittleEndian(bytes, offset, word, kWordBytes);
+        platform::WriteLittleEndian(bytes, offset, word, kWordBytes);
         offset += kWordBytes;
     }
 }
@@ -43,12 +38,12 @@ VolumeParametersRecord MakeVolumeParametersRecord(const FatParameters& fat) {
         std::span(record).subspan(kBiosParameterBlockOffset, kBiosParameterBlockBytes);
     for (const FatField& field : kFatFields) {
         if (field.offset) {
-            PutLittleEndian(block, *field.offset, fat.*field.member, field.bytes);
+            platform::WriteLittleEndian(block, *field.offset, fat.*field.member, field.bytes);
         }
     }
     const bool small = fat.totalSectors < (1U << (8 * kSmallTotalBytes));
-    PutLittleEndian(block, kSmallTotalOffset, small ? fat.totalSectors : 0, kSmallTotalBytes);
-    PutLittleEndian(block, kLargeTotalOffset, small ? 0 : fat.totalSectors, kLargeTotalBytes);
+    platform::WriteLittleEndian(block, kSmallTotalOffset, small ? fat.totalSectors : 0, kSmallTotalBytes);
+    platform::WriteLittleEndian(block, kLargeTotalOffset, small ? 0 : fat.totalSectors, kLargeTotalBytes);
     return record;
 }
 

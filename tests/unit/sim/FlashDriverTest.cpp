@@ -2,6 +2,7 @@
 #include "platform/FlashControlCodes.h"
 #include "sim/SimPlatform.h"
 #include "support/LogTexts.h"
+#include "unit/sim/DeviceOpenCase.h"
 #include "unit/sim/TempDevice.h"
 
 #include <fmt/format.h>
@@ -83,13 +84,7 @@ private:
     std::optional<SimPlatform> sim_;
 };
 
-struct OpenCase {
-    const char* name;
-    const char* faults;
-    std::vector<std::u16string_view> held;  // opened before, and still open
-    std::u16string_view device;
-    std::uint32_t error;  // kSuccess: it opens
-};
+using OpenCase = test::DeviceOpenCase;
 
 class FlashOpenTest : public ::testing::TestWithParam<OpenCase> {};
 

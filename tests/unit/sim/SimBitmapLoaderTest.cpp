@@ -23,16 +23,16 @@ using test::TempDevice;
 
 // An uncompressed Windows bitmap of black pixels; 8-bit ones get a grey palette.
 std::string BitmapFile(int width, int height, int bitsPerPixel) {
-    velkor::test::BitmapSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitsPerPixel = static_cast<std::uint16_t>(bitsPerPixel);
+    velkor::test::BitmapFields fields;
+    fields.width = width;
+    fields.height = height;
+    fields.bitsPerPixel = static_cast<std::uint16_t>(bitsPerPixel);
     for (std::uint32_t grey = 0; bitsPerPixel == 8 && grey < 256; ++grey) {
-        spec.afterHeaders += std::string(3, static_cast<char>(grey)) + '\0';  // blue, green, red, unused
+        fields.afterHeaders += std::string(3, static_cast<char>(grey)) + '\0';  // blue, green, red, unused
     }
     const int rowBytes = (width * bitsPerPixel / 8 + 3) / 4 * 4;
-    spec.pixels = std::string(static_cast<std::size_t>(rowBytes * height), '\0');
-    return velkor::test::BitmapFile(spec);
+    fields.pixels = std::string(static_cast<std::size_t>(rowBytes * height), '\0');
+    return velkor::test::BitmapFile(fields);
 }
 
 std::string PngFile() {

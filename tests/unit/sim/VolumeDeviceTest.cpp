@@ -1,6 +1,7 @@
 #include "platform/DiskControlCodes.h"
 #include "platform/ErrorCodes.h"
 #include "platform/FlashControlCodes.h"
+#include "unit/sim/DeviceOpenCase.h"
 #include "unit/sim/StorageDevice.h"
 
 #include <gtest/gtest.h>
@@ -22,13 +23,7 @@ using test::StorageDevice;
 constexpr std::u16string_view kBig = u"\\Big\\Vol:";
 constexpr std::u16string_view kVkrFlash = u"\\VKRFlash\\Vol:";
 
-struct OpenCase {
-    const char* name;
-    const char* faults;
-    std::vector<std::u16string_view> held;  // opened before, and still open
-    std::u16string_view device;
-    std::uint32_t error;  // kSuccess: it opens
-};
+using OpenCase = test::DeviceOpenCase;
 
 class VolumeOpenTest : public ::testing::TestWithParam<OpenCase> {};
 

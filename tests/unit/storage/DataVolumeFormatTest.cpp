@@ -5,6 +5,7 @@
 #include "support/HandleCountingPlatform.h"
 #include "support/LogTexts.h"
 #include "support/ProgramRun.h"
+#include "support/StringLists.h"
 
 #include <QTemporaryDir>
 
@@ -21,6 +22,7 @@
 namespace velkor::storage {
 namespace {
 
+using test::operator+;
 namespace fs = std::filesystem;
 using nlohmann::json;
 using test::ReadHostFile;
@@ -67,10 +69,6 @@ const std::vector<std::string> kVolumeRead{
     "device-control \\VKRFlash\\Vol: 0x00070204 null 0 -> 1",
     "device-control \\VKRFlash\\Vol: 0x00070208 null 0 -> 1"};
 
-std::vector<std::string> operator+(std::vector<std::string> first, const std::vector<std::string>& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
 
 const std::vector<std::string> kPartitionRead =
     kChoosingTheStore + std::vector<std::string>{"szPartName =Part00", "ppartInfo->szVolumeName = \\VKRFlash\\Vol:,#,#",

@@ -1,5 +1,7 @@
 #include "storage/FatVolumeInfo.h"
 
+#include "platform/LittleEndian.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -7,11 +9,7 @@
 namespace velkor::storage {
 namespace {
 
-void Put(std::span<std::uint8_t> bytes, std::size_t at, std::uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) {
-        bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
+using platform::WriteLittleEndian;
 
 struct ReplyCase {
     const char* name;
@@ -25,21 +23,21 @@ class ReadParameterBlockTest : public testing::TestWithParam<ReplyCase> {};
 // Every field has a value of its own, so a field read from another's place shows.
 TEST_P(ReadParameterBlockTest, TakesEachFieldFromItsPlace) {
     std::array<std::uint8_t, 360> reply{};
-    Put(reply, 13, 512, 2);
-    Put(reply, 15, 4, 1);
-    Put(reply, 16, 3, 2);
-    Put(reply, 18, 2, 1);
-    Put(reply, 19, 0x1234, 2);
-    Put(reply, 21, GetParam().smallTotal, 2);
-    Put(reply, 23, 0xF8, 1);
-    Put(reply, 24, 12, 2);
-    Put(reply, 26, 63, 2);
-    Put(reply, 28, 255, 2);
-    Put(reply, 30, 0x01020304, 4);
-    Put(reply, 34, GetParam().largeTotal, 4);
+    WriteLittleEndian(reply, 13, 512, 2);
+    WriteLittleEndian(reply, 15, 4, 1);
+    WriteLittleEndian(reply, 16, 3, 2);
+    WriteLittleEndian(reply, 18, 2, 1);
+    WriteLittleEndian(reply, 19, 0x1234, 2);
+    WriteLittleEndian(reply, 21, GetParam().smallTotal, 2);
+    WriteLittleEndian(reply, 23, 0xF8, 1);
+    WriteLittleEndian(reply, 24, 12, 2);
+    WriteLittleEndian(reply, 26, 63, 2);
+    WriteLittleEndian(reply, 28, 255, 2);
+    WriteLittleEndian(reply, 30, 0x01020304, 4);
+    WriteLittleEndian(reply, 34, GetParam().largeTotal, 4);
     std::array<std::uint8_t, 16> freeSpace{};
-    Put(freeSpace, 8, 3000, 4);
-    Put(freeSpace, 12, 3985, 4);
+    WriteLittleEndian(freeSpace, 8, 3000, 4);
+    WriteLittleEndian(freeSpace, 12, 3985, 4);
     FatVolumeInfo info;
 
     ReadParameterBlock(reply, info);

@@ -1,6 +1,7 @@
 #include "update/ProgramStopper.h"
 
 #include "support/FakeWindows.h"
+#include "support/StringLists.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 namespace velkor::update {
 namespace {
 
+using test::operator+;
 using test::FakeWindow;
 using test::FakeWindows;
 using Calls = std::vector<std::string>;
@@ -19,10 +21,6 @@ constexpr platform::WindowHandle kMain = 1;
 constexpr platform::WindowHandle kTirnow = 10;
 constexpr platform::WindowHandle kPavlor = 20;
 
-Calls operator+(Calls first, const Calls& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
 
 // Both commands, then the termination with exit code 4.
 Calls Stopped(platform::WindowHandle window, std::uint32_t process) {

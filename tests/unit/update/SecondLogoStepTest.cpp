@@ -15,7 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::BitmapFile;
-using test::BitmapSpec;
+using test::With;
+using test::BitmapFields;
 using test::Masks;
 using test::Words16;
 
@@ -31,22 +32,17 @@ const std::string kLiftedRows24("\10\10\10\10\10\10\3\3\4\0\0\0\10\10\10\11\11\1
 const std::string kDarkRows16 = Words16({0x0000, 0x8000, 0x001F, 0x0000, 0x7FFF, 0x0000, 0x0421, 0x0000});
 const std::string kLiftedRows16 = Words16({0x0421, 0x0421, 0x001F, 0x0000, 0x7FFF, 0x0421, 0x0421, 0x0000});
 
-BitmapSpec Logo(std::int32_t width, std::int32_t height, std::uint16_t bitsPerPixel, std::string pixels) {
-    BitmapSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitsPerPixel = bitsPerPixel;
-    spec.pixels = std::move(pixels);
-    return spec;
+BitmapFields Logo(std::int32_t width, std::int32_t height, std::uint16_t bitsPerPixel, std::string pixels) {
+    BitmapFields fields;
+    fields.width = width;
+    fields.height = height;
+    fields.bitsPerPixel = bitsPerPixel;
+    fields.pixels = std::move(pixels);
+    return fields;
 }
 
-BitmapSpec With(BitmapSpec spec, auto change) {
-    change(spec);
-    return spec;
-}
-
-const BitmapSpec kTrueColour = Logo(3, 2, 24, kDarkRows24);
-const BitmapSpec kHighColour = Logo(3, 2, 16, kDarkRows16);
+const BitmapFields kTrueColour = Logo(3, 2, 24, kDarkRows24);
+const BitmapFields kHighColour = Logo(3, 2, 16, kDarkRows16);
 
 enum class Folders { Logo, MsdOnly, None };
 
@@ -58,12 +54,12 @@ struct LogoCase {
     std::u16string path = std::u16string(kLogo);
 };
 
-std::string File(const BitmapSpec& spec) { return BitmapFile(spec); }
+std::string File(const BitmapFields& fields) { return BitmapFile(fields); }
 
 // The bitmap as it should be copied: its headers and the given rows.
-std::string Lifted(BitmapSpec spec, std::string rows) {
-    spec.pixels = std::move(rows);
-    return BitmapFile(spec);
+std::string Lifted(BitmapFields fields, std::string rows) {
+    fields.pixels = std::move(rows);
+    return BitmapFile(fields);
 }
 
 class UpdateSecondLogoTest : public testing::TestWithParam<LogoCase> {};
@@ -101,17 +97,17 @@ INSTANTIATE_TEST_SUITE_P(
         LogoCase{"TrueColour", File(kTrueColour), Lifted(kTrueColour, kLiftedRows24)},
         LogoCase{"HighColour", File(kHighColour), Lifted(kHighColour, kLiftedRows16)},
         LogoCase{"HighColour555Masks",
-                 File(With(kHighColour, [](BitmapSpec& s) { s.compression = 3, s.afterHeaders = Masks(0x7C00, 0x3E0, 0x1F); })),
-                 Lifted(With(kHighColour, [](BitmapSpec& s) { s.compression = 3, s.afterHeaders = Masks(0x7C00, 0x3E0, 0x1F); }),
+                 File(With(kHighColour, [](BitmapFields& s) { s.compression = 3, s.afterHeaders = Masks(0x7C00, 0x3E0, 0x1F); })),
+                 Lifted(With(kHighColour, [](BitmapFields& s) { s.compression = 3, s.afterHeaders = Masks(0x7C00, 0x3E0, 0x1F); }),
                         kLiftedRows16)},
         LogoCase{"HighColour565Unchanged",
-                 File(With(kHighColour, [](BitmapSpec& s) { s.compression = 3, s.afterHeaders = Masks(0xF800, 0x7E0, 0x1F); })),
-                 File(With(kHighColour, [](BitmapSpec& s) { s.compression = 3, s.afterHeaders = Masks(0xF800, 0x7E0, 0x1F); }))},
-        LogoCase{"LargerInfoHeader", File(With(kTrueColour, [](BitmapSpec& s) { s.infoSize = 124; })),
-                 Lifted(With(kTrueColour, [](BitmapSpec& s) { s.infoSize = 124; }), kLiftedRows24)},
+                 File(With(kHighColour, [](BitmapFields& s) { s.compression = 3, s.afterHeaders = Masks(0xF800, 0x7E0, 0x1F); })),
+                 File(With(kHighColour, [](BitmapFields& s) { s.compression = 3, s.afterHeaders = Masks(0xF800, 0x7E0, 0x1F); }))},
+        LogoCase{"LargerInfoHeader", File(With(kTrueColour, [](BitmapFields& s) { s.infoSize = 124; })),
+                 Lifted(With(kTrueColour, [](BitmapFields& s) { s.infoSize = 124; }), kLiftedRows24)},
         LogoCase{"PaletteUnchanged",
-                 File(With(Logo(3, 2, 8, std::string(8, '\0')), [](BitmapSpec& s) { s.afterHeaders = std::string(1024, '\0'); })),
-                 File(With(Logo(3, 2, 8, std::string(8, '\0')), [](BitmapSpec& s) { s.afterHeaders = std::string(1024, '\0'); }))},
+                 File(With(Logo(3, 2, 8, std::string(8, '\0')), [](BitmapFields& s) { s.afterHeaders = std::string(1024, '\0'); })),
+                 File(With(Logo(3, 2, 8, std::string(8, '\0')), [](BitmapFields& s) { s.afterHeaders = std::string(1024, '\0'); }))},
         LogoCase{"FourBytePixelsUnchanged", File(Logo(3, 2, 32, std::string(24, '\0'))),
                  File(Logo(3, 2, 32, std::string(24, '\0')))},
         LogoCase{"LogoFolderAlreadyThere", File(kTrueColour), Lifted(kTrueColour, kLiftedRows24), Folders::Logo},
