@@ -12,6 +12,7 @@ inline constexpr std::uint32_t kPathNotFound = 3;
 inline constexpr std::uint32_t kAccessDenied = 5;
 inline constexpr std::uint32_t kInvalidHandle = 6;
 inline constexpr std::uint32_t kInvalidData = 13;
+inline constexpr std::uint32_t kNoMoreFiles = 18;
 inline constexpr std::uint32_t kWriteProtect = 19;
 inline constexpr std::uint32_t kCrc = 23;
 inline constexpr std::uint32_t kSharingViolation = 32;

@@ -149,6 +149,12 @@ std::unique_ptr<platform::File> SimFileSystem::OpenFile(std::u16string_view path
     return std::make_unique<SimFile>(std::move(fd), errors_, fileSizeLimit_);
 }
 
+// TODO(folder search): the simulated listing is being written; until then no folder can be searched.
+std::unique_ptr<platform::FolderSearch> SimFileSystem::FindFirstFile(std::u16string_view, platform::FindData&) {
+    errors_.Fail(error::kPathNotFound);
+    return nullptr;
+}
+
 std::optional<ResolvedPath> SimFileSystem::Resolve(std::u16string_view path, FinalLink finalLink) {
     ResolvedPath resolved = resolver_.Resolve(path, finalLink);
     if (resolved.error != error::kSuccess) {

@@ -28,6 +28,8 @@ public:
     bool DeleteFile(std::u16string_view path) override;
     bool MoveFile(std::u16string_view from, std::u16string_view to) override;
     std::unique_ptr<platform::File> OpenFile(std::u16string_view path, platform::FileMode mode) override;
+    std::unique_ptr<platform::FolderSearch> FindFirstFile(std::u16string_view pattern,
+                                                          platform::FindData& first) override;
 
 private:
     // Nothing, with the last error set, when the path is refused.

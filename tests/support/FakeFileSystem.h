@@ -6,12 +6,14 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace velkor::test {
 
 // An in-memory file system with the device's rules: paths compare without regard to case, and
-// a leading backslash is optional. Failures can be injected, and open files are counted so that
-// tests can tell every file was closed.
+// a leading backslash is optional. Folder searches return entries in the order they were added,
+// spelled as added. Failures can be injected, and open files and searches are counted so that
+// tests can tell every one was closed.
 class FakeFileSystem : public platform::FileSystem {
 public:
     void AddDirectory(std::u16string_view path);
@@ -22,6 +24,9 @@ public:
     // Every path of a file, as stored (lower case).
     std::set<std::u16string> FilePaths() const;
     int OpenFiles() const { return openFiles_; }
+    int OpenSearches() const { return openSearches_; }
+    // Attribute bits the entry has besides directory or archive (hidden, system).
+    void AddAttributes(std::u16string_view path, std::uint32_t attributes);
 
     // Opening this path fails with access denied.
     void FailOpen(std::u16string_view path);
@@ -35,9 +40,16 @@ public:
     bool DeleteFile(std::u16string_view path) override;
     bool MoveFile(std::u16string_view from, std::u16string_view to) override;
     std::unique_ptr<platform::File> OpenFile(std::u16string_view path, platform::FileMode mode) override;
+    std::unique_ptr<platform::FolderSearch> FindFirstFile(std::u16string_view pattern,
+                                                          platform::FindData& first) override;
 
 private:
     class OpenedFile;
+    class Search;
+
+    // Records the spelling of a path that has just come to exist.
+    void Remember(std::u16string_view path);
+    std::vector<platform::FindData> Entries(const std::u16string& folderKey);
 
     static std::u16string Key(std::u16string_view path);
     bool ParentExists(const std::u16string& key) const;
@@ -45,10 +57,14 @@ private:
 
     std::map<std::u16string, std::string> files_;
     std::set<std::u16string> directories_{u""};
+    std::map<std::u16string, std::uint32_t> extraAttributes_;
+    // Every path that was ever added, as spelled and in the order added.
+    std::vector<std::u16string> spellings_;
     std::set<std::u16string> failingOpens_;
     std::optional<int> writesLeft_;
     bool failMoves_ = false;
     int openFiles_ = 0;
+    int openSearches_ = 0;
 };
 
 }  // namespace velkor::test
