@@ -1,9 +1,33 @@
 #include "ui/UiResources.h"
+#include "ui/controls/CColorListCtrl.h"
+
+#include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <set>
+#include <string>
+#include <utility>
+
 namespace velkor::ui {
 namespace {
+
+constexpr QRgb kSelection = qRgb(11, 75, 119);
+
+QImage Shot(QWidget& widget) { return widget.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+// A shown, active window with a second control to take the focus away from the one tested.
+struct ActiveWindow {
+    ActiveWindow() {
+        window.resize(400, 300);
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+    QWidget window;
+    QPushButton other{&window};
+};
 
 TEST(ResourcesTest, EachIdentifierLoadsAsItsKindOnly) {
     for (const int id : {kFolderIcon, kFolderUpIcon, kDocumentIcon}) {
@@ -22,6 +46,68 @@ TEST(ResourcesTest, EachIdentifierLoadsAsItsKindOnly) {
     EXPECT_TRUE(ResourceIcon(128).isNull());
     EXPECT_TRUE(ResourceBitmap(138).isNull());
 }
+
+// The smallest rectangle around the pixels that `inked` picks; null when it picks none.
+QRect InkBounds(const QImage& image, const std::function<bool(QRgb)>& inked) {
+    QRect bounds;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            bounds |= inked(image.pixel(x, y)) ? QRect(x, y, 1, 1) : QRect();
+        }
+    }
+    return bounds;
+}
+
+enum class ListFocus { List, OtherControl, OtherWindow };
+constexpr const char* kListFocusNames[] = {"List", "OtherControl", "OtherWindow"};
+
+class ColorListCtrlTest : public testing::TestWithParam<ListFocus> {};
+
+TEST_P(ColorListCtrlTest, PaintsTheSelectedRowsDarkBlueAndLeavesTheSelectionAlone) {
+    ActiveWindow active;
+    CColorListCtrl list(&active.window);
+    list.resize(360, 200);
+    list.InsertColumn(QStringLiteral("Name"), Qt::AlignLeft, 120);
+    const int size = list.InsertColumn(QStringLiteral("Size"), Qt::AlignRight, 120);
+    list.InsertColumn(QStringLiteral("Type"), Qt::AlignLeft, 80);
+    for (const QString& name : {QStringLiteral("boot"), QStringLiteral("os"), QStringLiteral("logo")}) {
+        auto* row = new QTreeWidgetItem(&list, {name, QStringLiteral("12"), QStringLiteral("File")});
+        row->setIcon(0, ResourceIcon(kDocumentIcon));
+    }
+    list.show();
+    // Rows 0 and 2 as the operator picks them: a click on the first, a control-click on the other.
+    for (const auto& [row, modifiers] : {std::pair(0, Qt::NoModifier), std::pair(2, Qt::ControlModifier)}) {
+        const QPoint name = list.visualItemRect(list.topLevelItem(row)).topLeft() + QPoint(40, 8);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, modifiers, name);
+    }
+    QWidget second;
+    switch (GetParam()) {
+        case ListFocus::List: list.setFocus(); break;
+        case ListFocus::OtherControl: active.other.setFocus(); break;
+        case ListFocus::OtherWindow:
+            second.show();
+            second.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&second));
+            break;
+    }
+    const QImage image = Shot(list);
+    const QPoint origin = list.viewport()->mapTo(&list, QPoint());
+    for (int row = 0; row < 3; ++row) {
+        const QRect rect = list.visualItemRect(list.topLevelItem(row)).translated(origin);
+        EXPECT_GE(rect.height(), 32);
+        EXPECT_EQ(image.pixel(rect.right() - 2, rect.center().y()) == kSelection, row != 1) << row;
+    }
+    // The right-aligned column's text, white on the selection, sits in the right half of its cell.
+    const QRect cell = list.visualRect(list.model()->index(0, size)).translated(origin);
+    const QRect white = InkBounds(image.copy(cell), [](QRgb pixel) { return qGray(pixel) > 200; });
+    EXPECT_GT(white.left(), cell.width() / 2);
+    const QList<QTreeWidgetItem*> selected = list.selectedItems();
+    EXPECT_EQ(std::set(selected.begin(), selected.end()), std::set({list.topLevelItem(0), list.topLevelItem(2)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Focus, ColorListCtrlTest,
+                         testing::Values(ListFocus::List, ListFocus::OtherControl, ListFocus::OtherWindow),
+                         [](const auto& info) { return std::string(kListFocusNames[std::size_t(info.param)]); });
 
 }  // namespace
 }  // namespace velkor::ui
