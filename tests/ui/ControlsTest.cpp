@@ -1,5 +1,6 @@
 #include "ui/UiResources.h"
 #include "ui/controls/CColorListCtrl.h"
+#include "ui/controls/CTransparentStatic.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -14,6 +15,7 @@
 namespace velkor::ui {
 namespace {
 
+constexpr QRgb kBeige = qRgb(239, 235, 222);
 constexpr QRgb kSelection = qRgb(11, 75, 119);
 
 QImage Shot(QWidget& widget) { return widget.grab().toImage().convertToFormat(QImage::Format_RGB32); }
@@ -56,6 +58,36 @@ QRect InkBounds(const QImage& image, const std::function<bool(QRgb)>& inked) {
         }
     }
     return bounds;
+}
+
+TEST(TransparentStaticTest, PaintsBeigeAndOneLineOfNarrowBlueTextCutAtTheRight) {
+    const struct {
+        QString text;
+        int minRight;
+        int maxRight;
+    } cases[] = {
+        {QString(), -1, -1},
+        // Twenty letters at about five pixels each.
+        {QStringLiteral("abcdefghijklmnopqrst"), 70, 130},
+        {QStringLiteral("A file name far too long for the label it is shown in ").repeated(4), 185, 199},
+    };
+    for (const auto& [text, minRight, maxRight] : cases) {
+        SCOPED_TRACE(text.size());
+        CTransparentStatic label;
+        label.resize(200, 60);
+        label.setText(text);
+        const QImage image = Shot(label);
+        const QRect ink = InkBounds(image, [](QRgb pixel) { return pixel != kBeige; });
+        const QRect blue = InkBounds(image, [](QRgb pixel) { return qBlue(pixel) > 200 && qRed(pixel) < 60; });
+        EXPECT_GE(ink.right(), minRight);
+        EXPECT_LE(ink.right(), maxRight);
+        EXPECT_EQ(blue.isNull(), text.isEmpty());
+        if (!text.isEmpty()) {
+            // One line of 18-pixel characters around the middle row, however long the text.
+            EXPECT_GE(ink.top(), 30 - 13);
+            EXPECT_LE(ink.bottom(), 30 + 13);
+        }
+    }
 }
 
 enum class ListFocus { List, OtherControl, OtherWindow };
