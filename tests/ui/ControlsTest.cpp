@@ -1,5 +1,6 @@
 #include "ui/UiResources.h"
 #include "ui/controls/CColorListCtrl.h"
+#include "ui/controls/CFaceButton.h"
 #include "ui/controls/CTransparentStatic.h"
 
 #include <QPushButton>
@@ -47,6 +48,48 @@ TEST(ResourcesTest, EachIdentifierLoadsAsItsKindOnly) {
     }
     EXPECT_TRUE(ResourceIcon(128).isNull());
     EXPECT_TRUE(ResourceBitmap(138).isNull());
+}
+
+struct FaceCase {
+    const char* name;
+    bool focus;
+    bool pressed;
+    int expectedFace;
+};
+
+class FaceButtonFaceTest : public testing::TestWithParam<FaceCase> {};
+
+TEST_P(FaceButtonFaceTest, ShowsTheFaceOfItsState) {
+    ActiveWindow active;
+    CFaceButton button(&active.window);
+    button.LoadFaces(kOkNormalFace, kOkPressedFace, kOkFocusFace, {240, 320});
+    button.show();
+    (GetParam().focus ? static_cast<QWidget&>(button) : active.other).setFocus();
+    button.setDown(GetParam().pressed);
+    ASSERT_EQ(button.hasFocus(), GetParam().focus);
+    EXPECT_EQ(Shot(button), ResourceBitmap(GetParam().expectedFace).toImage().convertToFormat(QImage::Format_RGB32));
+}
+
+INSTANTIATE_TEST_SUITE_P(States, FaceButtonFaceTest,
+                         testing::Values(FaceCase{"Idle", false, false, kOkNormalFace},
+                                         FaceCase{"HeldWithoutFocus", false, true, kOkNormalFace},
+                                         FaceCase{"Focused", true, false, kOkFocusFace},
+                                         FaceCase{"FocusedAndHeld", true, true, kOkPressedFace}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FaceButtonTest, TakesTheNormalFaceSizeWiderOnlyOnAWideLowScreen) {
+    const struct {
+        platform::ScreenSize screen;
+        QSize size;
+    } cases[] = {{{240, 320}, {30, 30}}, {{640, 480}, {30, 30}}, {{400, 240}, {30, 30}},
+                 {{480, 250}, {30, 30}}, {{800, 240}, {34, 30}}, {{480, 240}, {34, 30}}};
+    for (const auto& [screen, size] : cases) {
+        CFaceButton button;
+        button.move(7, 9);
+        button.LoadFaces(kBackNormalFace, kBackPressedFace, kBackFocusFace, screen);
+        EXPECT_EQ(button.geometry(), QRect(QPoint(7, 9), size)) << screen.width << "x" << screen.height;
+    }
+    EXPECT_FALSE(CFaceButton().autoDefault());
 }
 
 // The smallest rectangle around the pixels that `inked` picks; null when it picks none.
