@@ -37,7 +37,12 @@ void FakeRegistry::AddKey(std::u16string_view path, const Values& values) {
     }
 }
 
+void FakeRegistry::FailOpen(std::u16string_view path) { failingOpens_.insert(platform::ToLowerCase(Trimmed(path))); }
+
 std::uint32_t FakeRegistry::CreateKey(std::u16string_view subKey, Handle& key) {
+    if (failingOpens_.count(platform::ToLowerCase(Trimmed(subKey)))) {
+        return error::kAccessDenied;
+    }
     Ensure(subKey);
     key = nextHandle_++;
     handles_[key] = platform::ToLowerCase(Trimmed(subKey));

@@ -3,6 +3,7 @@
 #include "platform/Registry.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +20,8 @@ public:
     // Adds the key (and the keys above it) with string values.
     void AddKey(std::u16string_view path, const Values& values = {});
     int OpenHandles() const { return static_cast<int>(handles_.size()); }
+    // Opening or creating this key fails with access denied.
+    void FailOpen(std::u16string_view path);
 
     std::uint32_t CreateKey(std::u16string_view subKey, Handle& key) override;
     std::uint32_t OpenKey(std::u16string_view subKey, Handle& key) override;
@@ -37,6 +40,7 @@ private:
 
     std::map<std::u16string, Key> keys_;  // by lower-case path without outer backslashes
     std::map<Handle, std::u16string> handles_;
+    std::set<std::u16string> failingOpens_;  // lower-case paths
     Handle nextHandle_ = 1;
 };
 

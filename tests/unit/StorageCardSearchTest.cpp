@@ -1,4 +1,5 @@
 #include "mainwnd/StorageCardSearch.h"
+#include "platform/StoreProfiles.h"
 #include "support/FakeFileSystem.h"
 #include "support/FakeRegistry.h"
 
@@ -20,6 +21,7 @@ struct SearchCase {
     std::vector<Profile> profiles;
     std::vector<std::u16string> existingFolders;
     std::u16string root;
+    bool profilesKeyFails = false;
 };
 
 class StorageCardSearchTest : public testing::TestWithParam<SearchCase> {};
@@ -32,7 +34,10 @@ TEST_P(StorageCardSearchTest, FindsTheRootOfTheLastUsableProfile) {
         if (profile.folder) {
             values.emplace_back(u"Folder", *profile.folder);
         }
-        registry.AddKey(std::u16string(kProfilesKey) + profile.name, values);
+        registry.AddKey(std::u16string(platform::kProfilesKey) + profile.name, values);
+    }
+    if (GetParam().profilesKeyFails) {
+        registry.FailOpen(platform::kProfilesKey);
     }
     for (const auto& folder : GetParam().existingFolders) {
         fileSystem.AddDirectory(folder);
@@ -69,7 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
         SearchCase{"RepeatedFolderSkippedWhateverItsCase",
                    {{u"SD", u"CardA"}, {u"USB", u"CardB"}, {u"SD2", u"CARDA"}},
                    {u"\\CardA", u"\\CardB"},
-                   u"\\CardB"}),
+                   u"\\CardB"},
+        SearchCase{"ProfilesKeyCannotBeOpened", {{u"SD", u"StorageCard"}}, {u"\\StorageCard"}, u"", true}),
     [](const testing::TestParamInfo<SearchCase>& info) { return info.param.name; });
 
 }  // namespace

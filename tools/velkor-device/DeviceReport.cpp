@@ -6,6 +6,7 @@
 #include "mainwnd/StorageCardSearch.h"
 #include "platform/DeviceText.h"
 #include "platform/RegistryKey.h"
+#include "platform/StoreProfiles.h"
 #include "sim/DeviceConfig.h"
 #include "sim/DeviceFiles.h"
 #include "sim/flash/FlashRegion.h"
@@ -145,15 +146,15 @@ void DeviceReport::PrintLanguage(std::ostream& out) {
 }
 
 void DeviceReport::PrintStorageProfiles(std::ostream& out) {
-    const platform::RegistryKey profiles(platform_.registry, mainwnd::kProfilesKey);
+    const platform::RegistryKey profiles(platform_.registry, platform::kProfilesKey);
     std::vector<std::u16string> names;
     for (std::uint32_t index = 0; const auto name = profiles.SubkeyName(index, kRegistryNameChars); ++index) {
         names.push_back(*name);
     }
     Line(out, "Storage profiles", names.empty() ? "none" : "");
     for (const std::u16string& name : names) {
-        const platform::RegistryKey profile(platform_.registry, std::u16string(mainwnd::kProfilesKey) + name);
-        const bool ownFlash = mainwnd::IsFlashProfile(name);
+        const platform::RegistryKey profile(platform_.registry, std::u16string(platform::kProfilesKey) + name);
+        const bool ownFlash = platform::IsFlashProfile(name);
         Detail(out, fmt::format("{:<12} Name {:<18} Folder {}{}", ToUtf8(name),
                                 Quoted(profile.StringValue(u"Name", kRegistryValueBytes)),
                                 Quoted(profile.StringValue(u"Folder", kRegistryValueBytes)),
