@@ -17,7 +17,7 @@ CUpdaterApp::CUpdaterApp(platform::Platform& platform, ui::UiStrings& strings)
 bool CUpdaterApp::InitInstance() {
     SelectUiLanguage(strings_, platform_.system);
     platform_.system.SetThreadPriority(kInterfaceThreadPriority);
-    mainwnd::CUpdateDialog mainWindow(platform_);
+    mainwnd::CUpdateDialog mainWindow(platform_, strings_);
     mainWindow.DoModal();
     return false;
 }

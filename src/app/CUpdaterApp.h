@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "ui/CProgressDialog.h"
 #include "ui/UiStrings.h"
 
 namespace velkor::app {
@@ -17,6 +18,8 @@ public:
 private:
     platform::Platform& platform_;
     ui::UiStrings& strings_;
+    // Kept for the program's lifetime, as the device program keeps it; nothing shows it.
+    ui::CProgressDialog progressDialog_;
 };
 
 }  // namespace velkor::app

@@ -6,8 +6,12 @@
 #include "mainwnd/SettingsEntries.h"
 #include "mainwnd/StorageCardSearch.h"
 #include "storage/DataVolumeFormat.h"
+#include "ui/DialogFocus.h"
+#include "ui/DialogResult.h"
+#include "ui/FullScreen.h"
 #include "ui/HotKey.h"
 #include "ui/TimerSet.h"
+#include "ui/picker/CFilePickerDialog.h"
 #include "update/ImageSteps.h"
 #include "update/ProgramStopper.h"
 #include "update/SecondLogoStep.h"
@@ -57,9 +61,32 @@ const CUpdateDialog::Row& CUpdateDialog::RowOf(update::ImageKind kind) {
     return kRows.at(static_cast<std::size_t>(kind));
 }
 
-CUpdateDialog::CUpdateDialog(platform::Platform& platform, QWidget* parent)
+namespace {
+
+// The browse buttons of the image rows (OnBrowseOs, OnBrowseLogo, OnBrowseLogo2, OnBrowseBoot and
+// OnBrowseApp): each offers files of its row's extension and fills its row's path.
+struct BrowseButton {
+    int button;
+    std::u16string_view extension;
+    std::u16string update::UpdateSettings::*path;
+};
+
+using Settings = update::UpdateSettings;
+
+constexpr std::array<BrowseButton, 5> kBrowseButtons{{
+    {control::kOsBrowse, u"bin", &Settings::osPath},
+    {control::kLogoBrowse, u"bmp", &Settings::logoPath},
+    {control::kLogo2Browse, u"bmp", &Settings::logo2Path},
+    {control::kBootBrowse, u"nb0", &Settings::bootPath},
+    {control::kAppBrowse, u"bin", &Settings::appPath},
+}};
+
+}  // namespace
+
+CUpdateDialog::CUpdateDialog(platform::Platform& platform, const ui::UiStrings& strings, QWidget* parent)
     : QDialog(parent),
       platform_(platform),
+      strings_(strings),
       timers_(new ui::TimerSet(this)),
       hotKey_(new ui::HotKey(this)),
       settingsPath(kSettingsPath),
@@ -82,11 +109,7 @@ int CUpdateDialog::DoModal() {
 }
 
 void CUpdateDialog::ConnectMessageMap() {
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* lostFocus, QWidget* gainedFocus) {
-        if (gainedFocus == this) {
-            OnSetFocus(lostFocus);
-        }
-    });
+    ui::ConnectSetFocus(*this, [this](QWidget* lostFocus) { OnSetFocus(lostFocus); });
     connect(controls_.ItemAs<QPushButton>(control::kExit), &QPushButton::clicked, this, &CUpdateDialog::OnExit);
     connect(hotKey_, &ui::HotKey::hotKey, this, &CUpdateDialog::OnHotKey);
     connect(controls_.ItemAs<QCheckBox>(control::kBootCheck), &QCheckBox::clicked, this,
@@ -96,6 +119,10 @@ void CUpdateDialog::ConnectMessageMap() {
     connect(controls_.ItemAs<QPushButton>(control::kFormat), &QPushButton::clicked, this, &CUpdateDialog::OnFormat);
     connect(controls_.ItemAs<QPushButton>(control::kUpdate), &QPushButton::clicked, this, &CUpdateDialog::OnUpdate);
     connect(timers_, &ui::TimerSet::timeout, this, &CUpdateDialog::OnTimer);
+    for (const BrowseButton& browse : kBrowseButtons) {
+        connect(controls_.ItemAs<QPushButton>(browse.button), &QPushButton::clicked, this,
+                [this, &browse] { BrowseForImage(browse.extension, updateSettings.*browse.path); });
+    }
 }
 
 void CUpdateDialog::UpdateData(bool saveAndValidate) { DoDataExchange(ui::DataExchange(controls_, saveAndValidate)); }
@@ -128,7 +155,7 @@ bool CUpdateDialog::OnInitDialog() {
     // Top-most and without a caption bar (so it cannot be dragged) since construction.
     setWindowIcon(appIcon);
     hotKey_->Register(HOTKEY_ID, 0, kVirtualKeyF24);
-    MakeFullScreen(*this, platform_.system);
+    ui::MakeFullScreen(*this, platform_.system);
 
     autoUpdate = 0;
     const std::u16string root = FindStorageCard();
@@ -218,6 +245,18 @@ std::intptr_t CUpdateDialog::OnHotKey(std::uintptr_t id, std::intptr_t keyAndMod
 void CUpdateDialog::OnBootCheck() {
     const bool bootChecked = controls_.ItemAs<QCheckBox>(control::kBootCheck)->isChecked();
     controls_.ItemAs<QCheckBox>(control::kResetCheck)->setChecked(bootChecked);
+}
+
+void CUpdateDialog::BrowseForImage(std::u16string_view extension, std::u16string& path) {
+    // Owned by the main window, so it stays above it and the main window takes no input meanwhile.
+    ui::CFilePickerDialog picker(platform_, strings_, this);
+    picker.m_extensions.Append(std::u16string(extension));
+    if (picker.DoModal() != ui::IDCANCEL && picker.m_selectedPaths.Count() > 0) {
+        // Check boxes changed before the click keep their new state.
+        UpdateData(true);
+        path = picker.m_selectedPaths.At(0);
+        UpdateData(false);
+    }
 }
 
 // At once and without a word to the operator: the button is for people who know what it does.
@@ -321,11 +360,5 @@ void CUpdateDialog::OnCancel() {
 void CUpdateDialog::accept() { OnOK(); }
 
 void CUpdateDialog::reject() { OnCancel(); }
-
-void MakeFullScreen(QWidget& window, const platform::System& system) {
-    const platform::ScreenSize screen = system.GetScreenSize();
-    window.setGeometry(0, 0, screen.width, screen.height);
-    window.repaint();
-}
 
 }  // namespace velkor::mainwnd

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "ui/DataExchange.h"
 #include "ui/DialogControls.h"
+#include "ui/UiStrings.h"
 #include "update/UpdateSettings.h"
 #include "update/UpdateWindow.h"
 
@@ -34,7 +35,7 @@ class CUpdateDialog : public QDialog, private update::UpdateWindow {
     Q_OBJECT
 
 public:
-    explicit CUpdateDialog(platform::Platform& platform, QWidget* parent = nullptr);
+    CUpdateDialog(platform::Platform& platform, const ui::UiStrings& strings, QWidget* parent = nullptr);
     ~CUpdateDialog() override;
 
     // Creates the controls and initialises the window, without running it.
@@ -78,6 +79,8 @@ private:
     void OnSetFocus(QWidget* lostFocus);
     std::intptr_t OnHotKey(std::uintptr_t id, std::intptr_t keyAndModifiers);
     void OnBootCheck();
+    // Lets the operator pick the row's image with the file picker, offering files of `extension`.
+    void BrowseForImage(std::u16string_view extension, std::u16string& path);
     void OnFormat();
     void OnUpdate();
     void OnTimer(int id);
@@ -101,6 +104,7 @@ private:
     void OnCancel();
 
     platform::Platform& platform_;
+    const ui::UiStrings& strings_;
     ui::DialogControls controls_;
     ui::TimerSet* timers_;
     ui::HotKey* hotKey_;
@@ -121,8 +125,5 @@ private:
     std::int32_t autoUpdate = 0;
     std::u16string storageCardPath;
 };
-
-// Moves the window to the top-left corner with the screen's full size.
-void MakeFullScreen(QWidget& window, const platform::System& system);
 
 }  // namespace velkor::mainwnd

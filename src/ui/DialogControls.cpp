@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <limits>
+
 namespace velkor::ui {
 namespace {
 
@@ -16,8 +18,12 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget& parent) {
             return new QPushButton(text, &parent);
         case ControlKind::CheckBox:
             return new QCheckBox(text, &parent);
-        case ControlKind::Edit:
-            return new QLineEdit(text, &parent);
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(text, &parent);
+            // The settings file sets no limit on a path, so neither does its field.
+            edit->setMaxLength(std::numeric_limits<int>::max());
+            return edit;
+        }
         case ControlKind::Label: {
             auto* label = new QLabel(text, &parent);
             label->setAlignment(Qt::AlignCenter);

@@ -26,7 +26,7 @@ protected:
     }
 
     mainwnd::CUpdateDialog& Open() {
-        dialog = std::make_unique<mainwnd::CUpdateDialog>(platform);
+        dialog = std::make_unique<mainwnd::CUpdateDialog>(platform, strings);
         dialog->Create();
         dialog->show();
         return *dialog;
@@ -37,6 +37,7 @@ protected:
         return dialog->findChild<Control*>(QString::number(id));
     }
 
+    ui::UiStrings strings;
     FakeRegistry registry;
     FakeFileSystem fileSystem;
     FakeSystem system;

@@ -24,13 +24,14 @@ protected:
     ImageStepsDialogTest() : device_(fs::path(temporary_.path().toStdString()) / "device") {
         sim::InitDevice(device_, sim::DeviceOptions{.autoUpdate = true});
         sim_.emplace(device_);
-        dialog_.emplace(sim_->platform());
+        dialog_.emplace(sim_->platform(), strings_);
         dialog_->Create();
     }
 
     std::string Image(const char* name) const { return ReadHostFile(device_ / "root/StorageCard/AutoUpdate" / name); }
     std::string Flash(const char* region) const { return ReadHostFile(device_ / "flash" / region); }
 
+    ui::UiStrings strings_;
     QTemporaryDir temporary_;
     fs::path device_;
     std::optional<sim::SimPlatform> sim_;

@@ -2,6 +2,8 @@
 
 #include "ui/controls/ColumnAlignmentDelegate.h"
 
+#include <QHeaderView>
+
 namespace velkor::ui {
 namespace {
 
@@ -33,6 +35,8 @@ CColorListCtrl::CColorListCtrl(QWidget* parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setIconSize(kIconSize);
     setSortingEnabled(false);
+    // Columns keep the widths they were given, as a report list's do; the last one does not grow.
+    header()->setStretchLastSection(false);
     setPalette(SelectionPalette(palette()));
 }
 

@@ -25,10 +25,10 @@ CFaceButton::CFaceButton(QWidget* parent) : QPushButton(parent) {
 }
 
 void CFaceButton::LoadFaces(int normalId, int pressedId, int focusId, platform::ScreenSize screen) {
-    normalFace_ = ResourceBitmap(normalId);
-    pressedFace_ = ResourceBitmap(pressedId);
-    focusFace_ = ResourceBitmap(focusId);
-    QSize size = normalFace_.size();
+    m_normalFace = ResourceBitmap(normalId);
+    m_pressedFace = ResourceBitmap(pressedId);
+    m_focusFace = ResourceBitmap(focusId);
+    QSize size = m_normalFace.size();
     if (IsWideLowScreen(screen)) {
         size.rwidth() += kWideScreenExtraWidth;
     }
@@ -39,12 +39,12 @@ void CFaceButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (!hasFocus()) {
         // Held down without the focus still shows the normal face.
-        DrawFace(painter, normalFace_);
+        DrawFace(painter, m_normalFace);
         return;
     }
-    DrawFace(painter, focusFace_);
+    DrawFace(painter, m_focusFace);
     if (isDown()) {
-        DrawFace(painter, pressedFace_);
+        DrawFace(painter, m_pressedFace);
     }
 }
 

@@ -26,9 +26,9 @@ private:
     // Stretches the whole face over the whole button; a null face draws nothing.
     void DrawFace(QPainter& painter, const QPixmap& face) const;
 
-    QPixmap normalFace_;
-    QPixmap pressedFace_;
-    QPixmap focusFace_;
+    QPixmap m_normalFace;
+    QPixmap m_focusFace;
+    QPixmap m_pressedFace;
 };
 
 }  // namespace velkor::ui
