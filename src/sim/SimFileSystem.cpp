@@ -1,6 +1,5 @@
 #include "sim/SimFileSystem.h"
 
-#include "platform/DeviceText.h"
 #include "sim/HostErrors.h"
 #include "sim/SimFile.h"
 
@@ -8,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 namespace velkor::sim {
@@ -36,12 +34,6 @@ int OpenFlags(platform::FileMode mode) {
     return O_RDONLY;
 }
 
-bool IsInsideFolder(const std::vector<std::u16string>& path, const std::vector<std::u16string>& folder) {
-    return folder.size() <= path.size() &&
-           std::equal(folder.begin(), folder.end(), path.begin(),
-                      [](const auto& left, const auto& right) { return platform::EqualsIgnoreCase(left, right); });
-}
-
 // True also when either file cannot be examined: better to refuse a copy than to empty its source.
 bool MayBeSameFile(const UniqueFd& first, const UniqueFd& second) {
     struct stat firstInfo {};
@@ -52,13 +44,12 @@ bool MayBeSameFile(const UniqueFd& first, const UniqueFd& second) {
 
 }  // namespace
 
-SimFileSystem::SimFileSystem(const fs::path& root, const DismountedFolders& dismounted, const FaultSwitches& faults,
+SimFileSystem::SimFileSystem(const fs::path& root, const DismountedFolders& dismounted, const DeviceConfig& config,
                              ErrorState& errors)
-    : resolver_(root, dismounted), fileSizeLimit_(faults.fileSizeLimit), errors_(errors) {
-    for (const std::u16string& folder : faults.writeProtected) {
-        writeProtected_.push_back(PathResolver::SplitComponents(folder));
-    }
-}
+    : resolver_(root, dismounted),
+      attributes_(config),
+      fileSizeLimit_(config.faults.fileSizeLimit),
+      errors_(errors) {}
 
 std::uint32_t SimFileSystem::GetAttributes(std::u16string_view path) {
     const std::optional<ResolvedPath> resolved = Resolve(path, FinalLink::Follow);
@@ -70,10 +61,7 @@ std::uint32_t SimFileSystem::GetAttributes(std::u16string_view path) {
         errors_.Fail(DeviceErrorFromErrno(errno));
         return platform::kInvalidFileAttributes;
     }
-    if (S_ISDIR(info.st_mode)) {
-        return platform::kFileAttributeDirectory;
-    }
-    return platform::kFileAttributeArchive | (IsWriteProtected(*resolved) ? platform::kFileAttributeReadOnly : 0);
+    return attributes_.Of(AttributeRules::Key(resolved->components), S_ISDIR(info.st_mode));
 }
 
 bool SimFileSystem::CreateDirectory(std::u16string_view path) {
@@ -174,8 +162,7 @@ std::optional<ResolvedPath> SimFileSystem::ResolveForChange(std::u16string_view 
 }
 
 bool SimFileSystem::IsWriteProtected(const ResolvedPath& path) const {
-    return std::any_of(writeProtected_.begin(), writeProtected_.end(),
-                       [&](const auto& folder) { return IsInsideFolder(path.components, folder); });
+    return attributes_.IsWriteProtected(AttributeRules::Key(path.components));
 }
 
 UniqueFd SimFileSystem::OpenRegularFile(const ResolvedPath& path, int flags) {
