@@ -2,6 +2,7 @@
 
 #include "sim/HostErrors.h"
 #include "sim/SimFile.h"
+#include "sim/SimFolderSearch.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,6 +15,12 @@ namespace {
 
 namespace error = platform::error;
 namespace fs = std::filesystem;
+
+// The final component of the only search pattern the device is asked for, and the wildcards that
+// may appear nowhere else in it.
+constexpr std::u16string_view kEveryName = u"*.*";
+constexpr std::u16string_view kWildcards = u"*?";
+constexpr std::u16string_view kSeparators = u"\\/";
 
 constexpr mode_t kNewFilePermissions = 0644;
 constexpr mode_t kNewFolderPermissions = 0755;
@@ -34,6 +41,17 @@ int OpenFlags(platform::FileMode mode) {
     return O_RDONLY;
 }
 
+// The folder that a search pattern lists: the pattern less its final "*.*"; nothing for any other pattern.
+std::optional<std::u16string_view> SearchedFolder(std::u16string_view pattern) {
+    const std::size_t separator = pattern.find_last_of(kSeparators);
+    const std::size_t nameStart = separator == std::u16string_view::npos ? 0 : separator + 1;
+    const std::u16string_view folder = pattern.substr(0, nameStart);
+    if (pattern.substr(nameStart) != kEveryName || folder.find_first_of(kWildcards) != std::u16string_view::npos) {
+        return std::nullopt;
+    }
+    return folder;
+}
+
 // True also when either file cannot be examined: better to refuse a copy than to empty its source.
 bool MayBeSameFile(const UniqueFd& first, const UniqueFd& second) {
     struct stat firstInfo {};
@@ -47,6 +65,7 @@ bool MayBeSameFile(const UniqueFd& first, const UniqueFd& second) {
 SimFileSystem::SimFileSystem(const fs::path& root, const DismountedFolders& dismounted, const DeviceConfig& config,
                              ErrorState& errors)
     : resolver_(root, dismounted),
+      dismounted_(dismounted),
       attributes_(config),
       fileSizeLimit_(config.faults.fileSizeLimit),
       errors_(errors) {}
@@ -137,10 +156,18 @@ std::unique_ptr<platform::File> SimFileSystem::OpenFile(std::u16string_view path
     return std::make_unique<SimFile>(std::move(fd), errors_, fileSizeLimit_);
 }
 
-// TODO(folder search): the simulated listing is being written; until then no folder can be searched.
-std::unique_ptr<platform::FolderSearch> SimFileSystem::FindFirstFile(std::u16string_view, platform::FindData&) {
-    errors_.Fail(error::kPathNotFound);
-    return nullptr;
+std::unique_ptr<platform::FolderSearch> SimFileSystem::FindFirstFile(std::u16string_view pattern,
+                                                                     platform::FindData& first) {
+    const std::optional<std::u16string_view> folderPath = SearchedFolder(pattern);
+    if (!folderPath) {
+        errors_.Fail(error::kInvalidParameter);
+        return nullptr;
+    }
+    const std::optional<ResolvedPath> folder = Resolve(*folderPath, FinalLink::Follow);
+    if (!folder) {
+        return nullptr;
+    }
+    return SimFolderSearch::Start(*folder, {resolver_, dismounted_, attributes_, errors_}, first);
 }
 
 std::optional<ResolvedPath> SimFileSystem::Resolve(std::u16string_view path, FinalLink finalLink) {

@@ -44,6 +44,7 @@ private:
     bool CopyContents(UniqueFd source, UniqueFd target);
 
     PathResolver resolver_;
+    const DismountedFolders& dismounted_;
     AttributeRules attributes_;
     std::optional<std::uint64_t> fileSizeLimit_;
     ErrorState& errors_;
