@@ -1,7 +1,11 @@
 #include "sim/DeviceConfig.h"
 
+#include "platform/DeviceText.h"
+#include "platform/FileSystem.h"
+#include "sim/AttributeRules.h"
 #include "sim/ConfigReader.h"
 #include "sim/DeviceError.h"
+#include "sim/PathResolver.h"
 #include "sim/storage/StorageConfigReader.h"
 #include "sim/windows/ProgramsReader.h"
 
@@ -20,6 +24,11 @@ namespace {
 using nlohmann::json;
 
 constexpr std::string_view kHexPrefixes[] = {"0x", "0X"};
+
+// The attribute bits that "fileAttributes" sets, and those it may name only for readability
+// because the host file decides them.
+constexpr std::uint32_t kConfiguredAttributes = platform::kFileAttributeHidden | platform::kFileAttributeSystem;
+constexpr std::uint32_t kHostAttributes = platform::kFileAttributeDirectory | platform::kFileAttributeArchive;
 
 struct ScreenSide {
     const char* field;
@@ -90,7 +99,8 @@ std::uint16_t ReadLanguageId(const ConfigReader& reader, const json& document) {
         reader.Unsigned(value, "languageId", std::numeric_limits<std::uint16_t>::max(), kExpected));
 }
 
-std::optional<std::uint32_t> ReadControlCode(const json& item) {
+// A 32-bit number, or a string of one in hex ("0x800020DC") or decimal.
+std::optional<std::uint32_t> ReadNumber32(const json& item) {
     if (item.is_string()) {
         return ParseHexOrDecimal<std::uint32_t>(item.get<std::string>());
     }
@@ -132,7 +142,7 @@ void ReadFlashFaults(const ConfigReader& reader, const json& faults, FaultSwitch
     switches.flashDeviceAbsent = ReadFlashDeviceAbsent(reader, faults);
     switches.flashRefusedCodes =
         reader.List(faults, "faults.flashRefusedCodes", "flashRefusedCodes",
-                    "a list of control codes: numbers or strings such as \"0x800020DC\"", ReadControlCode);
+                    "a list of control codes: numbers or strings such as \"0x800020DC\"", ReadNumber32);
     switches.flashRegionTooSmall =
         reader.List(faults, "faults.flashRegionTooSmall", "flashRegionTooSmall",
                     "a list of region names: " + RegionNames(), ReadRegionName);
@@ -189,6 +199,44 @@ FlashRegionSizes ReadFlashRegions(const ConfigReader& reader, const json& docume
     return sizes;
 }
 
+// The key of a "fileAttributes" path; nothing unless it names an entry below the root.
+std::optional<std::u16string> FileAttributeKey(std::string_view path) {
+    const std::vector<std::u16string> components = PathResolver::SplitComponents(platform::FromUtf8(path));
+    if (components.empty() || !std::all_of(components.begin(), components.end(), PathResolver::IsAcceptableName)) {
+        return std::nullopt;
+    }
+    return AttributeRules::Key(components);
+}
+
+FileAttributeMap ReadFileAttributes(const ConfigReader& reader, const json& document) {
+    constexpr std::string_view kPathExpected =
+        "named by a device path below the root, without \"..\", :*?\"<>| or control characters";
+    constexpr std::string_view kBitsExpected =
+        "a number or a string such as \"0x16\" of the bits hidden (0x02) and system (0x04), with directory (0x10) "
+        "and archive (0x20) allowed";
+    FileAttributeMap attributes;
+    const json* paths = ConfigReader::Optional(document, "fileAttributes");
+    if (!paths) {
+        return attributes;
+    }
+    reader.Container(*paths, "fileAttributes", false, "an object of device paths and attribute bits");
+    for (const auto& [path, value] : paths->items()) {
+        const std::string fieldPath = fmt::format("fileAttributes[{}]", path);
+        const std::optional<std::u16string> key = FileAttributeKey(path);
+        if (!key) {
+            reader.Fail(fieldPath, kPathExpected);
+        }
+        const std::optional<std::uint32_t> bits = ReadNumber32(value);
+        if (!bits || (*bits & ~(kConfiguredAttributes | kHostAttributes)) != 0) {
+            reader.Fail(fieldPath, kBitsExpected);
+        }
+        if (!attributes.emplace(*key, *bits & kConfiguredAttributes).second) {
+            reader.Fail(fieldPath, "a path that no other key names in any letter case");
+        }
+    }
+    return attributes;
+}
+
 }  // namespace
 
 DeviceConfig ParseDeviceConfig(std::string_view jsonText, std::string_view sourceName) {
@@ -200,6 +248,7 @@ DeviceConfig ParseDeviceConfig(std::string_view jsonText, std::string_view sourc
     config.flashRegions = ReadFlashRegions(reader, document);
     config.programs = ReadPrograms(reader, document);
     config.stores = ReadStores(reader, document);
+    config.fileAttributes = ReadFileAttributes(reader, document);
     config.faults = ReadFaults(reader, document);
     return config;
 }

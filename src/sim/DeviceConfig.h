@@ -8,6 +8,8 @@
 #include "sim/storage/StoreConfig.h"
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +46,10 @@ struct FaultSwitches {
     StorageFaults storage;
 };
 
+// device.json's "fileAttributes": the hidden and system bits of device paths, each path as
+// AttributeRules::Key writes it (lower case, a backslash before each component).
+using FileAttributeMap = std::map<std::u16string, std::uint32_t, std::less<>>;
+
 // What device.json says about the device.
 struct DeviceConfig {
     platform::ScreenSize screen{800, 480};
@@ -52,6 +58,7 @@ struct DeviceConfig {
     // The programs running beside the updater.
     std::vector<ProgramConfig> programs;
     std::vector<StoreConfig> stores;
+    FileAttributeMap fileAttributes;
     FaultSwitches faults;
 };
 

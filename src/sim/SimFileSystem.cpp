@@ -1,14 +1,13 @@
 #include "sim/SimFileSystem.h"
 
-#include "platform/DeviceText.h"
 #include "sim/HostErrors.h"
 #include "sim/SimFile.h"
+#include "sim/SimFolderSearch.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 namespace velkor::sim {
@@ -16,6 +15,12 @@ namespace {
 
 namespace error = platform::error;
 namespace fs = std::filesystem;
+
+// The final component of the only search pattern the device is asked for, and the wildcards that
+// may appear nowhere else in it.
+constexpr std::u16string_view kEveryName = u"*.*";
+constexpr std::u16string_view kWildcards = u"*?";
+constexpr std::u16string_view kSeparators = u"\\/";
 
 constexpr mode_t kNewFilePermissions = 0644;
 constexpr mode_t kNewFolderPermissions = 0755;
@@ -36,10 +41,15 @@ int OpenFlags(platform::FileMode mode) {
     return O_RDONLY;
 }
 
-bool IsInsideFolder(const std::vector<std::u16string>& path, const std::vector<std::u16string>& folder) {
-    return folder.size() <= path.size() &&
-           std::equal(folder.begin(), folder.end(), path.begin(),
-                      [](const auto& left, const auto& right) { return platform::EqualsIgnoreCase(left, right); });
+// The folder that a search pattern lists: the pattern less its final "*.*"; nothing for any other pattern.
+std::optional<std::u16string_view> SearchedFolder(std::u16string_view pattern) {
+    const std::size_t separator = pattern.find_last_of(kSeparators);
+    const std::size_t nameStart = separator == std::u16string_view::npos ? 0 : separator + 1;
+    const std::u16string_view folder = pattern.substr(0, nameStart);
+    if (pattern.substr(nameStart) != kEveryName || folder.find_first_of(kWildcards) != std::u16string_view::npos) {
+        return std::nullopt;
+    }
+    return folder;
 }
 
 // True also when either file cannot be examined: better to refuse a copy than to empty its source.
@@ -52,13 +62,13 @@ bool MayBeSameFile(const UniqueFd& first, const UniqueFd& second) {
 
 }  // namespace
 
-SimFileSystem::SimFileSystem(const fs::path& root, const DismountedFolders& dismounted, const FaultSwitches& faults,
+SimFileSystem::SimFileSystem(const fs::path& root, const DismountedFolders& dismounted, const DeviceConfig& config,
                              ErrorState& errors)
-    : resolver_(root, dismounted), fileSizeLimit_(faults.fileSizeLimit), errors_(errors) {
-    for (const std::u16string& folder : faults.writeProtected) {
-        writeProtected_.push_back(PathResolver::SplitComponents(folder));
-    }
-}
+    : resolver_(root, dismounted),
+      dismounted_(dismounted),
+      attributes_(config),
+      fileSizeLimit_(config.faults.fileSizeLimit),
+      errors_(errors) {}
 
 std::uint32_t SimFileSystem::GetAttributes(std::u16string_view path) {
     const std::optional<ResolvedPath> resolved = Resolve(path, FinalLink::Follow);
@@ -70,10 +80,7 @@ std::uint32_t SimFileSystem::GetAttributes(std::u16string_view path) {
         errors_.Fail(DeviceErrorFromErrno(errno));
         return platform::kInvalidFileAttributes;
     }
-    if (S_ISDIR(info.st_mode)) {
-        return platform::kFileAttributeDirectory;
-    }
-    return platform::kFileAttributeArchive | (IsWriteProtected(*resolved) ? platform::kFileAttributeReadOnly : 0);
+    return attributes_.Of(AttributeRules::Key(resolved->components), S_ISDIR(info.st_mode));
 }
 
 bool SimFileSystem::CreateDirectory(std::u16string_view path) {
@@ -149,10 +156,18 @@ std::unique_ptr<platform::File> SimFileSystem::OpenFile(std::u16string_view path
     return std::make_unique<SimFile>(std::move(fd), errors_, fileSizeLimit_);
 }
 
-// TODO(folder search): the simulated listing is being written; until then no folder can be searched.
-std::unique_ptr<platform::FolderSearch> SimFileSystem::FindFirstFile(std::u16string_view, platform::FindData&) {
-    errors_.Fail(error::kPathNotFound);
-    return nullptr;
+std::unique_ptr<platform::FolderSearch> SimFileSystem::FindFirstFile(std::u16string_view pattern,
+                                                                     platform::FindData& first) {
+    const std::optional<std::u16string_view> folderPath = SearchedFolder(pattern);
+    if (!folderPath) {
+        errors_.Fail(error::kInvalidParameter);
+        return nullptr;
+    }
+    const std::optional<ResolvedPath> folder = Resolve(*folderPath, FinalLink::Follow);
+    if (!folder) {
+        return nullptr;
+    }
+    return SimFolderSearch::Start(*folder, {resolver_, dismounted_, attributes_, errors_}, first);
 }
 
 std::optional<ResolvedPath> SimFileSystem::Resolve(std::u16string_view path, FinalLink finalLink) {
@@ -174,8 +189,7 @@ std::optional<ResolvedPath> SimFileSystem::ResolveForChange(std::u16string_view 
 }
 
 bool SimFileSystem::IsWriteProtected(const ResolvedPath& path) const {
-    return std::any_of(writeProtected_.begin(), writeProtected_.end(),
-                       [&](const auto& folder) { return IsInsideFolder(path.components, folder); });
+    return attributes_.IsWriteProtected(AttributeRules::Key(path.components));
 }
 
 UniqueFd SimFileSystem::OpenRegularFile(const ResolvedPath& path, int flags) {

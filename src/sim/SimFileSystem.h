@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileSystem.h"
+#include "sim/AttributeRules.h"
 #include "sim/DeviceConfig.h"
 #include "sim/ErrorState.h"
 #include "sim/PathResolver.h"
@@ -9,17 +10,16 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace velkor::sim {
 
-// The device's file system on the host folder DIR/root, with the write-protect and file-size
-// fault switches of device.json. Every operation acts inside the folder its path resolved to,
-// through that folder's descriptor.
+// The device's file system on the host folder DIR/root, with device.json's file attributes and its
+// write-protect and file-size fault switches. Every operation acts inside the folder its path
+// resolved to, through that folder's descriptor.
 class SimFileSystem : public platform::FileSystem {
 public:
     // Paths into the `dismounted` folders of the root answer kPathNotFound.
-    SimFileSystem(const std::filesystem::path& root, const DismountedFolders& dismounted, const FaultSwitches& faults,
+    SimFileSystem(const std::filesystem::path& root, const DismountedFolders& dismounted, const DeviceConfig& config,
                   ErrorState& errors);
 
     std::uint32_t GetAttributes(std::u16string_view path) override;
@@ -44,7 +44,8 @@ private:
     bool CopyContents(UniqueFd source, UniqueFd target);
 
     PathResolver resolver_;
-    std::vector<std::vector<std::u16string>> writeProtected_;
+    const DismountedFolders& dismounted_;
+    AttributeRules attributes_;
     std::optional<std::uint64_t> fileSizeLimit_;
     ErrorState& errors_;
 };

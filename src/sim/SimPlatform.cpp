@@ -75,7 +75,7 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
       rootFolder_(OpenFolder(root_)),
       storage_(config_.stores),
       storageContext_{storage_, config_.faults.storage, rootFolder_, errors_, events_},
-      fileSystem_(root_, storage_.Dismounted(), config_.faults, errors_),
+      fileSystem_(root_, storage_.Dismounted(), config_, errors_),
       system_(config_, errors_, debugLog_, events_, std::move(restartHook)),
       deviceIo_(registry_.Tree(), fileSystem_, config_, deviceDir / device_files::kFlash, storageContext_, errors_,
                 events_),

@@ -34,6 +34,7 @@ TEST(DeviceConfigTest, FaultsAreOptionalAndTheLanguageMayBeANumber) {
     EXPECT_TRUE(config.programs.empty());
     EXPECT_FALSE(config.faults.restartFails);
     EXPECT_TRUE(config.faults.terminateFails.empty());
+    EXPECT_TRUE(config.fileAttributes.empty());
 }
 
 struct BadConfigCase {
@@ -308,6 +309,21 @@ INSTANTIATE_TEST_SUITE_P(
         BadConfigCase{"StoreOpenFailsNotStrings",
                       Object({kScreen, kLanguage, R"("faults": {"storeOpenFails": [1]})"}),
                       "\"faults.storeOpenFails\" must be a list of store device names"},
+        BadConfigCase{"FileAttributesNotAnObject", Object({kScreen, kLanguage, R"("fileAttributes": ["\\x"])"}),
+                      "\"fileAttributes\" must be an object"},
+        BadConfigCase{"FileAttributeReadOnly", Object({kScreen, kLanguage, R"("fileAttributes": {"\\x": "0x21"})"}),
+                      "\"fileAttributes[\\x]\" must be a number or a string such as \"0x16\""},
+        BadConfigCase{"FileAttributeNotANumber",
+                      Object({kScreen, kLanguage, R"("fileAttributes": {"\\x": "hidden"})"}),
+                      "\"fileAttributes[\\x]\" must be a number"},
+        BadConfigCase{"FileAttributeOutOfTheRoot",
+                      Object({kScreen, kLanguage, R"("fileAttributes": {"\\..\\x": 2})"}),
+                      "\"fileAttributes[\\..\\x]\" must be named by a device path"},
+        BadConfigCase{"FileAttributeOfTheRoot", Object({kScreen, kLanguage, R"("fileAttributes": {"\\": 2})"}),
+                      "\"fileAttributes[\\]\" must be named by a device path"},
+        BadConfigCase{"FileAttributePathTwice",
+                      Object({kScreen, kLanguage, R"("fileAttributes": {"\\A": 2, "a\\": 4})"}),
+                      "must be a path that no other key names"},
         BadConfigCase{"FormatFailsNotBoolean", Object({kScreen, kLanguage, R"("faults": {"formatFails": "yes"})"}),
                       "\"faults.formatFails\" must be true or false"}),
     [](const auto& info) { return std::string(info.param.name); });
