@@ -1,6 +1,7 @@
 // Times the OS step end to end on a simulated device (streamed write, flush, read-back from disk
 // and compare) against `cp` of the same image plus `sync` on the same disk, and reports the step's
 // peak memory above idle.
+#include "BenchTiming.h"
 #include "sim/DeviceInit.h"
 #include "sim/SimPlatform.h"
 #include "update/ImageSteps.h"
@@ -12,7 +13,6 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,7 +24,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using velkor::bench::Median;
+using velkor::bench::SecondsOf;
 
 constexpr std::uint64_t kMiB = 1024 * 1024;
 constexpr std::uint64_t kDefaultImageMiB = 256;
@@ -75,19 +76,6 @@ double PeakMemoryMiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;  // reported in KiB
-}
-
-template <typename Work>
-double SecondsOf(Work&& work) {
-    const Clock::time_point start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// The disk of a shared machine is noisy; the median of a few runs is what it usually does.
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }

@@ -1,6 +1,9 @@
 #!/bin/sh
-# Remakes docs/main-window.png: the main window of an 800x480 device right after the unattended
-# update that a card with an AutoUpdate folder starts, with the final message closed.
+# Remakes the screenshots in docs/ on 800x480 devices:
+#   main-window.png          the main window right after the unattended update that a card with an
+#                            AutoUpdate folder starts, with the final message closed;
+#   picker-folder.png        the file picker of the OS row in \StorageCard\Images, a file selected;
+#   picker-root-chinese.png  the picker's root view (the stores) on a Chinese-language device.
 # Usage: scripts/screenshot.sh [BUILD_DIR]   (needs xvfb, xdotool and netpbm)
 set -eu
 cd "$(dirname "$0")/.."
@@ -11,17 +14,52 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$build/tools/velkor-device/velkor-device" init "$work/device" --auto --screen 800x480 >/dev/null
 
-# The virtual display keeps its screen in $work/Xvfb_screen0, an XWD image.
-xvfb-run --auto-servernum --server-args="-screen 0 800x480x24 -nolisten tcp -fbdir $work" sh -c '
-    "$1/src/app/velkor" --device "$2/device" 2>/dev/null &
-    velkor=$!
-    box=$(xdotool search --sync --onlyvisible --name "^velkor$" | head -n 1)
-    xdotool windowfocus --sync "$box" key Return mousemove 799 479
-    sleep 1
-    xwdtopnm "$2/Xvfb_screen0" 2>/dev/null | pnmtopng > "$2/shot.png"
-    kill "$velkor"
-' sh "$build" "$work"
-cp "$work/shot.png" docs/main-window.png
-echo "screenshot.sh: docs/main-window.png"
+# shoot NAME INIT_OPTIONS STEP...: runs the updater on a new device and works it step by step, a
+# step being "wait:TITLE" (wait for that window and give it the keys), "dialog" (the same for the
+# updater's window that is not its main window: the file picker has no title to find it by), or
+# keys in xdotool's names.
+shoot() {
+    name=$1
+    options=$2
+    shift 2
+    rm -rf "$work/device"
+    # shellcheck disable=SC2086 # the options are words
+    "$build/tools/velkor-device/velkor-device" init "$work/device" --screen 800x480 $options >/dev/null
+    # The virtual display keeps its screen in $work/Xvfb_screen0, an XWD image.
+    xvfb-run --auto-servernum --server-args="-screen 0 800x480x24 -nolisten tcp -fbdir $work" sh -c '
+        build=$1
+        work=$2
+        shift 2
+        "$build/src/app/velkor" --device "$work/device" 2>/dev/null &
+        velkor=$!
+        for step in "$@"; do
+            case $step in
+                wait:*)
+                    window=$(xdotool search --sync --onlyvisible --name "${step#wait:}" | head -n 1)
+                    xdotool windowfocus --sync "$window" ;;
+                dialog)
+                    main=$(xdotool search --onlyvisible --name "^VelkorWnd$" | head -n 1)
+                    window=
+                    while [ -z "$window" ]; do
+                        sleep 0.2
+                        window=$(xdotool search --onlyvisible --pid "$velkor" | grep -vx "$main" | head -n 1 || true)
+                    done
+                    xdotool windowfocus --sync "$window" ;;
+                *)
+                    xdotool key --delay 100 $step ;;
+            esac
+        done
+        xdotool mousemove 799 479
+        sleep 1
+        xwdtopnm "$work/Xvfb_screen0" 2>/dev/null | pnmtopng > "$work/shot.png"
+        kill "$velkor"
+    ' sh "$build" "$work" "$@"
+    cp "$work/shot.png" "docs/$name"
+    echo "screenshot.sh: docs/$name"
+}
+
+# The final message is titled with the program's name.
+shoot main-window.png "--auto" "wait:^velkor$" "Return"
+shoot picker-folder.png "" "wait:^VelkorWnd$" "Tab space" "dialog" "Down Down Return Down"
+shoot picker-root-chinese.png "--language 0x0804" "wait:^VelkorWnd$" "Tab space" "dialog" "Down Return"

@@ -2,6 +2,9 @@
 
 #include "support/ProgramRun.h"
 
+#include <QDeadlineTimer>
+#include <QThread>
+
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
@@ -68,6 +71,34 @@ bool UpdaterSession::WaitForWindow(const QString& titlePattern, int timeoutSecon
                    QProcessEnvironment::systemEnvironment(), timeoutSeconds * 1000);
     const QString window = QString::fromUtf8(search.standardOutput).split('\n').value(0).trimmed();
     return !window.isEmpty() && Xdotool({"windowfocus", "--sync", window}).exitCode == 0;
+}
+
+QStringList UpdaterSession::OtherWindows() {
+    const ProgramResult search =
+        Xdotool({"search", "--onlyvisible", "--pid", QString::number(updater_.processId())});
+    QStringList windows = QString::fromUtf8(search.standardOutput).split('\n', Qt::SkipEmptyParts);
+    windows.removeAll(windowId_);
+    return windows;
+}
+
+bool UpdaterSession::WaitForDialog(int timeoutSeconds) {
+    const QDeadlineTimer deadline{std::chrono::seconds(timeoutSeconds)};
+    for (; !deadline.hasExpired(); QThread::msleep(100)) {
+        if (const QStringList windows = OtherWindows(); !windows.isEmpty()) {
+            return Xdotool({"windowfocus", "--sync", windows.first()}).exitCode == 0;
+        }
+    }
+    return false;
+}
+
+bool UpdaterSession::WaitForDialogToClose(int timeoutSeconds) {
+    const QDeadlineTimer deadline{std::chrono::seconds(timeoutSeconds)};
+    for (; !deadline.hasExpired(); QThread::msleep(100)) {
+        if (OtherWindows().isEmpty()) {
+            return Xdotool({"windowfocus", "--sync", windowId_}).exitCode == 0;
+        }
+    }
+    return false;
 }
 
 bool UpdaterSession::PressKeys(const QStringList& keys) {

@@ -30,10 +30,18 @@ public:
     bool PressKeys(const QStringList& keys);
     // Waits until a window whose title matches `titlePattern` shows, and gives it the keyboard.
     bool WaitForWindow(const QString& titlePattern, int timeoutSeconds);
+    // Waits until a window of the updater other than its main window shows, such as the file
+    // picker, which has no title to find it by, and gives it the keyboard.
+    bool WaitForDialog(int timeoutSeconds);
+    // Waits until the main window is the updater's only window, and gives it the keyboard.
+    bool WaitForDialogToClose(int timeoutSeconds);
     // Waits for the updater to end; its exit code, or -1 when it had to be killed.
     int WaitForExit(int timeoutMs = 15000);
 
 private:
+    // The updater's visible windows other than its main window.
+    QStringList OtherWindows();
+
     QTemporaryDir directory_;
     QProcess updater_;
     QString windowId_;

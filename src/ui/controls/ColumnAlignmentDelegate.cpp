@@ -13,7 +13,8 @@ void ColumnAlignmentDelegate::initStyleOption(QStyleOptionViewItem* option, cons
     QStyledItemDelegate::initStyleOption(option, index);
     const auto column = std::size_t(index.column());
     if (column < alignments_.size() && !index.data(Qt::TextAlignmentRole).isValid()) {
-        option->displayAlignment = alignments_[column];
+        // Beside the tall icons the text sits in the middle of its row, as a report list shows it.
+        option->displayAlignment = alignments_[column] | Qt::AlignVCenter;
     }
 }
 
