@@ -1,7 +1,9 @@
 #!/bin/sh
-# Remakes the screenshots in docs/ on 800x480 devices:
-#   main-window.png          the main window right after the unattended update that a card with an
-#                            AutoUpdate folder starts, with the final message closed;
+# Remakes the screenshots in docs/:
+#   main-window.png          on an 800x480 device, the main window right after the unattended
+#                            update that a card with an AutoUpdate folder starts, with the final
+#                            message closed;
+#   main-window-480x272.png  the same on a 480x272 device;
 #   picker-folder.png        the file picker of the OS row in \StorageCard\Images, a file selected;
 #   picker-root-chinese.png  the picker's root view (the stores) on a Chinese-language device.
 # Usage: scripts/screenshot.sh [BUILD_DIR]   (needs xvfb, xdotool and netpbm)
@@ -15,19 +17,21 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# shoot NAME INIT_OPTIONS STEP...: runs the updater on a new device and works it step by step, a
+# shoot NAME SCREEN INIT_OPTIONS STEP...: runs the updater on a new device with a SCREEN (800x480)
+# and a virtual display of that size, and works it step by step, a
 # step being "wait:TITLE" (wait for that window and give it the keys), "dialog" (the same for the
 # updater's window that is not its main window: the file picker has no title to find it by), or
 # keys in xdotool's names.
 shoot() {
     name=$1
-    options=$2
-    shift 2
+    screen=$2
+    options=$3
+    shift 3
     rm -rf "$work/device"
     # shellcheck disable=SC2086 # the options are words
-    "$build/tools/velkor-device/velkor-device" init "$work/device" --screen 800x480 $options >/dev/null
+    "$build/tools/velkor-device/velkor-device" init "$work/device" --screen "$screen" $options >/dev/null
     # The virtual display keeps its screen in $work/Xvfb_screen0, an XWD image.
-    xvfb-run --auto-servernum --server-args="-screen 0 800x480x24 -nolisten tcp -fbdir $work" sh -c '
+    xvfb-run --auto-servernum --server-args="-screen 0 ${screen}x24 -nolisten tcp -fbdir $work" sh -c '
         build=$1
         work=$2
         shift 2
@@ -50,7 +54,7 @@ shoot() {
                     xdotool key --delay 100 $step ;;
             esac
         done
-        xdotool mousemove 799 479
+        xdotool mousemove 4000 4000
         sleep 1
         xwdtopnm "$work/Xvfb_screen0" 2>/dev/null | pnmtopng > "$work/shot.png"
         kill "$velkor"
@@ -60,6 +64,7 @@ shoot() {
 }
 
 # The final message is titled with the program's name.
-shoot main-window.png "--auto" "wait:^velkor$" "Return"
-shoot picker-folder.png "" "wait:^VelkorWnd$" "Tab space" "dialog" "Down Down Return Down"
-shoot picker-root-chinese.png "--language 0x0804" "wait:^VelkorWnd$" "Tab space" "dialog" "Down Return"
+shoot main-window.png 800x480 "--auto" "wait:^velkor$" "Return"
+shoot main-window-480x272.png 480x272 "--auto" "wait:^velkor$" "Return"
+shoot picker-folder.png 800x480 "" "wait:^VelkorWnd$" "Tab space" "dialog" "Down Down Return Down"
+shoot picker-root-chinese.png 800x480 "--language 0x0804" "wait:^VelkorWnd$" "Tab space" "dialog" "Down Return"

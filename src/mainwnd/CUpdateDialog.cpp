@@ -19,8 +19,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <array>
 
@@ -87,6 +89,7 @@ CUpdateDialog::CUpdateDialog(platform::Platform& platform, const ui::UiStrings& 
     : QDialog(parent),
       platform_(platform),
       strings_(strings),
+      templateSizes_(MainWindowControlSizes()),
       timers_(new ui::TimerSet(this)),
       hotKey_(new ui::HotKey(this)),
       settingsPath(kSettingsPath),
@@ -119,6 +122,10 @@ void CUpdateDialog::ConnectMessageMap() {
     connect(controls_.ItemAs<QPushButton>(control::kFormat), &QPushButton::clicked, this, &CUpdateDialog::OnFormat);
     connect(controls_.ItemAs<QPushButton>(control::kUpdate), &QPushButton::clicked, this, &CUpdateDialog::OnUpdate);
     connect(timers_, &ui::TimerSet::timeout, this, &CUpdateDialog::OnTimer);
+    installEventFilter(this);
+    for (const ui::ControlTemplate& item : MainWindowTemplate().controls) {
+        controls_.Item(item.id)->installEventFilter(this);
+    }
     for (const BrowseButton& browse : kBrowseButtons) {
         connect(controls_.ItemAs<QPushButton>(browse.button), &QPushButton::clicked, this,
                 [this, &browse] { BrowseForImage(browse.extension, updateSettings.*browse.path); });
@@ -225,6 +232,83 @@ void CUpdateDialog::StopRunningPrograms() {
 
 int CUpdateDialog::WriteImage(update::ImageKind kind) {
     return update::WriteImage(platform_, kind, *updateSettings.Path(kind));
+}
+
+void CUpdateDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    OnSize();
+}
+
+void CUpdateDialog::OnSize() {
+    // A size that arrives before the controls exist has nothing to lay out.
+    if (!controls_.Item(control::kUpdate)) {
+        return;
+    }
+    const QRect outer = frameGeometry();
+    for (const Placement& placement :
+         LayOutMainWindow(width(), height(), outer.left() + outer.width(), templateSizes_)) {
+        const LayoutBox& box = placement.box;
+        controls_.Item(placement.id)->setGeometry(box.left, box.top, box.width, box.height);
+    }
+    controls_.Item(control::kGroupBox)->hide();
+}
+
+bool CUpdateDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        return PreTranslateMessage(watched, static_cast<const QKeyEvent&>(*event));
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool CUpdateDialog::PreTranslateMessage(QObject* target, const QKeyEvent& key) {
+    switch (key.key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // Clicks the focused control once the key is done with, as a tap would; Enter never
+            // reaches the dialog's own default-button handling.
+            if (auto* button = qobject_cast<QAbstractButton*>(target)) {
+                QTimer::singleShot(0, button, &QAbstractButton::click);
+            }
+            return true;
+        // A move along the map ends the key: Qt's buttons would otherwise move the focus again
+        // along the tab order. Off the map the key goes on to the dialog's own handling.
+        case Qt::Key_Left:
+            return FocusLeft();
+        case Qt::Key_Right:
+            return FocusRight();
+        case Qt::Key_Up:
+            return FocusUp();
+        case Qt::Key_Down:
+            return FocusDown();
+        default:
+            return false;
+    }
+}
+
+bool CUpdateDialog::FocusLeft() { return MoveFocus(FocusDirection::Left); }
+
+bool CUpdateDialog::FocusRight() { return MoveFocus(FocusDirection::Right); }
+
+bool CUpdateDialog::FocusUp() {
+    if (MoveFocus(FocusDirection::Up)) {
+        return true;
+    }
+    controls_.Item(control::kExit)->setFocus();
+    return false;
+}
+
+bool CUpdateDialog::FocusDown() { return MoveFocus(FocusDirection::Down); }
+
+bool CUpdateDialog::MoveFocus(FocusDirection direction) {
+    QWidget* focused = QApplication::focusWidget();
+    const int id = focused ? focused->objectName().toInt() : 0;
+    const std::optional<int> next =
+        focused && controls_.Item(id) == focused ? NextFocus(id, direction) : std::nullopt;
+    if (!next) {
+        return false;
+    }
+    controls_.Item(*next)->setFocus();
+    return true;
 }
 
 void CUpdateDialog::OnSetFocus(QWidget* lostFocus) {

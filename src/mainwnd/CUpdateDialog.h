@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mainwnd/FocusMap.h"
+#include "mainwnd/MainWindowLayout.h"
 #include "platform/Platform.h"
 #include "ui/DataExchange.h"
 #include "ui/DialogControls.h"
@@ -60,6 +62,10 @@ public:
     // Asks the sibling programs that may hold the flash to close, and ends them.
     void StopRunningPrograms() override;
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     struct Row;
     static const Row& RowOf(update::ImageKind kind);
@@ -76,6 +82,17 @@ private:
     bool UpdateRunning() const;
     int WriteImage(update::ImageKind kind);
 
+    // Lays the rows and command buttons out for the window's size.
+    void OnSize();
+    // True when the key was dealt with here and goes no further.
+    bool PreTranslateMessage(QObject* target, const QKeyEvent& key);
+    // Each moves the focus one step along its map; false when the focus is not on the map (Up
+    // then puts it on Exit first).
+    bool FocusLeft();
+    bool FocusRight();
+    bool FocusUp();
+    bool FocusDown();
+    bool MoveFocus(FocusDirection direction);
     void OnSetFocus(QWidget* lostFocus);
     std::intptr_t OnHotKey(std::uintptr_t id, std::intptr_t keyAndModifiers);
     void OnBootCheck();
@@ -106,6 +123,7 @@ private:
     platform::Platform& platform_;
     const ui::UiStrings& strings_;
     ui::DialogControls controls_;
+    const ControlSizes templateSizes_;
     ui::TimerSet* timers_;
     ui::HotKey* hotKey_;
 

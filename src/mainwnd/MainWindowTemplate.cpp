@@ -49,4 +49,13 @@ const ui::DialogTemplate kMainWindow{{224, 134}, kControls};
 
 const ui::DialogTemplate& MainWindowTemplate() { return kMainWindow; }
 
+ControlSizes MainWindowControlSizes() {
+    ControlSizes sizes;
+    for (const ui::ControlTemplate& control : kControls) {
+        const QRect pixels = ui::DialogUnitsToPixels(control.rect);
+        sizes[control.id] = {pixels.width(), pixels.height(), ui::BorderWidth(control.kind)};
+    }
+    return sizes;
+}
+
 }  // namespace velkor::mainwnd

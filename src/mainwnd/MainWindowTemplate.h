@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mainwnd/MainWindowLayout.h"
 #include "ui/DialogTemplate.h"
 
 namespace velkor::mainwnd {
@@ -39,5 +40,7 @@ inline constexpr int kRestart = 1029;
 
 // The main window: 224 x 134 dialog units and its 29 controls in tab order.
 const ui::DialogTemplate& MainWindowTemplate();
+// Every control's size in pixels as the template makes it, with its border.
+ControlSizes MainWindowControlSizes();
 
 }  // namespace velkor::mainwnd

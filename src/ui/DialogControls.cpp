@@ -14,8 +14,12 @@ namespace {
 QWidget* CreateControl(const ControlTemplate& control, QWidget& parent) {
     const QString text = QString::fromUtf16(control.text.data(), qsizetype(control.text.size()));
     switch (control.kind) {
-        case ControlKind::PushButton:
-            return new QPushButton(text, &parent);
+        case ControlKind::PushButton: {
+            auto* button = new QPushButton(text, &parent);
+            // The dialog handles Enter itself: no push button takes it as the default button.
+            button->setAutoDefault(false);
+            return button;
+        }
         case ControlKind::CheckBox:
             return new QCheckBox(text, &parent);
         case ControlKind::Edit: {
@@ -28,7 +32,7 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget& parent) {
             auto* label = new QLabel(text, &parent);
             label->setAlignment(Qt::AlignCenter);
             label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            label->setLineWidth(1);
+            label->setLineWidth(BorderWidth(control.kind));
             return label;
         }
         case ControlKind::GroupBox: {

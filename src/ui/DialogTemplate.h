@@ -10,6 +10,12 @@ namespace velkor::ui {
 
 enum class ControlKind { PushButton, CheckBox, Edit, Label, GroupBox };
 
+// The border around a control's client area, in pixels on each side: edit fields and labels
+// have a 1-pixel frame, the other kinds none.
+constexpr int BorderWidth(ControlKind kind) {
+    return kind == ControlKind::Edit || kind == ControlKind::Label ? 1 : 0;
+}
+
 // One control of a dialog template. The rectangle is in dialog units: x, y, width, height.
 struct ControlTemplate {
     int id;

@@ -35,7 +35,8 @@ bool TimerActive(const QWidget& dialog, int id) {
 using UpdateDialogTest = DialogFixture;
 
 TEST_F(UpdateDialogTest, CreatesTheTemplateControlsInTabOrder) {
-    Open();
+    dialog = std::make_unique<mainwnd::CUpdateDialog>(platform, strings);
+    dialog->Create();
     const std::vector<int> tabOrder{1008, 1023, 1024, 1015, 1001, 1016, 1004, 1017, 1007, 1025, 1005, 1027, 1012, 1021,
                                     1010, 1000, 1018, 1003, 1019, 1006, 1020, 1011, 1026, 1013, 1028, 1022, 1014, 1009,
                                     1029};
@@ -46,9 +47,10 @@ TEST_F(UpdateDialogTest, CreatesTheTemplateControlsInTabOrder) {
         }
     }
     EXPECT_EQ(ids, tabOrder);
-    // Two pixels to the dialog unit: Update at 140, 114, 35 x 13 units.
+    // Two pixels to the dialog unit: Update at 140, 114, 35 x 13 units, until the first layout.
     EXPECT_EQ(Item(control::kUpdate)->geometry(), QRect(280, 228, 70, 26));
     EXPECT_EQ(Item(control::kRestart)->geometry(), QRect(36, 226, 100, 28));
+    dialog->show();
     EXPECT_FALSE(Item(control::kResetBrowse)->isVisible());
     EXPECT_FALSE(Item(control::kOsPath)->isEnabled());
     EXPECT_FALSE(Item(control::kResetPath)->isEnabled());

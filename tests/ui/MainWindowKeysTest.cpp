@@ -1,0 +1,120 @@
+#include "ui/DialogFixture.h"
+
+#include "mainwnd/MainWindowTemplate.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QResizeEvent>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+namespace velkor::test {
+namespace {
+
+using namespace mainwnd::control;
+
+class MainWindowKeysTest : public DialogFixture {
+protected:
+    std::map<int, QRect> Geometries() const {
+        std::map<int, QRect> geometries;
+        for (const ui::ControlTemplate& control : mainwnd::MainWindowTemplate().controls) {
+            geometries[control.id] = Item(control.id)->geometry();
+        }
+        return geometries;
+    }
+
+    int FocusedControl() const {
+        const QWidget* focused = QApplication::focusWidget();
+        return focused ? focused->objectName().toInt() : 0;
+    }
+
+    // Enter, as the device's key: the click it posts has happened once events are processed.
+    void PressEnter(int id) {
+        QTest::keyClick(Item(id), Qt::Key_Return);
+        QCoreApplication::processEvents();
+    }
+};
+
+TEST_F(MainWindowKeysTest, LaysOutTheSamePlacesAtEverySizeChange) {
+    Open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    const std::map<int, QRect> first = Geometries();
+    EXPECT_EQ(first.at(kOsCheck), QRect(13, 231, 68, 24));
+    EXPECT_EQ(first.at(kOsStatus), QRect(650, 231, 136, 24));
+    EXPECT_FALSE(Item<QGroupBox>(kGroupBox)->isVisible());
+
+    QResizeEvent sameSize(dialog->size(), dialog->size());
+    QApplication::sendEvent(dialog.get(), &sameSize);
+    EXPECT_EQ(Geometries(), first);
+    dialog->resize(480, 272);
+    EXPECT_EQ(Item(kExit)->geometry(), QRect(395, 241, 70, 26));
+    dialog->resize(800, 480);
+    EXPECT_EQ(Geometries(), first);
+}
+
+// The map read as its cycles: Down walks the check boxes, the browse buttons, then the command
+// buttons, and Up walks that back; Left walks the row order back, and Right walks it forward but
+// for Restart (on to Update) and Exit (on to the OS check box). Both wrap around.
+TEST_F(MainWindowKeysTest, ArrowsWalkTheFocusMap) {
+    const std::vector<int> downCycle{kLogoCheck,   kLogo2Check, kBootCheck,  kOsCheck,  kAppCheck,
+                                     kResetCheck,  kLogoBrowse, kLogo2Browse, kBootBrowse, kOsBrowse,
+                                     kAppBrowse,   kRestart,    kFormat,     kUpdate,   kExit};
+    const std::vector<int> rowOrder{kLogoCheck, kLogoBrowse, kLogo2Check, kLogo2Browse, kBootCheck,
+                                    kBootBrowse, kOsCheck,   kOsBrowse,   kAppCheck,    kAppBrowse,
+                                    kResetCheck, kRestart,   kFormat,     kUpdate,      kExit};
+    const auto step = [](const std::vector<int>& cycle, int from, int by) {
+        const auto size = static_cast<int>(cycle.size());
+        const auto at = static_cast<int>(std::find(cycle.begin(), cycle.end(), from) - cycle.begin());
+        return cycle[static_cast<std::size_t>((at + by + size) % size)];
+    };
+    Open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    for (const int from : rowOrder) {
+        const int right = from == kRestart ? kUpdate : from == kExit ? kOsCheck : step(rowOrder, from, 1);
+        for (const auto& [key, to] : {std::pair{Qt::Key_Left, step(rowOrder, from, -1)}, std::pair{Qt::Key_Right, right},
+                                      std::pair{Qt::Key_Up, step(downCycle, from, -1)},
+                                      std::pair{Qt::Key_Down, step(downCycle, from, 1)}}) {
+            Item(from)->setFocus();
+            QTest::keyClick(Item(from), key);
+            EXPECT_EQ(FocusedControl(), to) << "from " << from << " key " << key;
+        }
+    }
+}
+
+TEST_F(MainWindowKeysTest, UpOffTheMapGoesToExit) {
+    Open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    QApplication::focusWidget()->clearFocus();
+    QTest::keyClick(dialog.get(), Qt::Key_Up);
+    EXPECT_EQ(FocusedControl(), kExit);
+}
+
+TEST_F(MainWindowKeysTest, EnterClicksTheFocusedControlOnly) {
+    Open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    // A check box toggles with its usual notification: Boot ticks Reset too. No browse button
+    // acts as the default button, so no picker opens.
+    PressEnter(kBootCheck);
+    EXPECT_TRUE(Item<QCheckBox>(kBootCheck)->isChecked());
+    EXPECT_TRUE(Item<QCheckBox>(kResetCheck)->isChecked());
+    QTimer::singleShot(0, [] {
+        if (QWidget* picker = QApplication::activeModalWidget()) {
+            ADD_FAILURE() << "Enter on a check box opened a picker";
+            picker->close();
+        }
+    });
+    PressEnter(kOsCheck);
+    EXPECT_TRUE(Item<QCheckBox>(kOsCheck)->isChecked());
+    // A button is pressed: Exit saves and ends the window.
+    PressEnter(kExit);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_TRUE(fileSystem.Content(u"\\StorageCard\\updater.cfg").has_value());
+}
+
+}  // namespace
+}  // namespace velkor::test
