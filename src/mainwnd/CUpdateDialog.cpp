@@ -10,6 +10,8 @@
 #include "ui/DialogResult.h"
 #include "ui/FullScreen.h"
 #include "ui/HotKey.h"
+#include "ui/PostedClick.h"
+#include "ui/QtText.h"
 #include "ui/TimerSet.h"
 #include "ui/picker/CFilePickerDialog.h"
 #include "update/ImageSteps.h"
@@ -22,7 +24,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
-#include <QTimer>
 
 #include <array>
 
@@ -183,7 +184,7 @@ bool CUpdateDialog::OnInitDialog() {
     if (autoUpdate) {
         timers_->Set(TIMER_AUTO_UPDATE, kAutoUpdateDelayMs);
     }
-    setWindowTitle(QString::fromUtf16(kWindowText.data(), kWindowText.size()));
+    setWindowTitle(ui::ToQString(kWindowText));
     return false;
 }
 
@@ -246,7 +247,7 @@ void CUpdateDialog::OnSize() {
     }
     const QRect outer = frameGeometry();
     for (const Placement& placement :
-         LayOutMainWindow(width(), height(), outer.left() + outer.width(), templateSizes_)) {
+         LayoutMainWindow(width(), height(), outer.left() + outer.width(), templateSizes_)) {
         const LayoutBox& box = placement.box;
         controls_.Item(placement.id)->setGeometry(box.left, box.top, box.width, box.height);
     }
@@ -266,9 +267,7 @@ bool CUpdateDialog::PreTranslateMessage(QObject* target, const QKeyEvent& key) {
         case Qt::Key_Enter:
             // Clicks the focused control once the key is done with, as a tap would; Enter never
             // reaches the dialog's own default-button handling.
-            if (auto* button = qobject_cast<QAbstractButton*>(target)) {
-                QTimer::singleShot(0, button, &QAbstractButton::click);
-            }
+            ui::PostClick(target);
             return true;
         // A move along the map ends the key: Qt's buttons would otherwise move the focus again
         // along the tab order. Off the map the key goes on to the dialog's own handling.
@@ -412,7 +411,7 @@ void CUpdateDialog::SetWaitCursor(bool shown) {
 
 void CUpdateDialog::ShowMessage(std::u16string_view text) {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(),
-                    QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok, this);
+                    ui::ToQString(text), QMessageBox::Ok, this);
     box.exec();
 }
 

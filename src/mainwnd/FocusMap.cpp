@@ -19,8 +19,9 @@ struct FocusStep {
 };
 
 // Down walks the check boxes top to bottom, then the browse buttons, then the command buttons,
-// and wraps; Up walks back. Left and Right walk the rows, check box then browse button; Right
-// from Restart skips Format, and Right from Exit goes to the OS check box.
+// and wraps; Up walks back. Right walks the rows in turn, each row's check box then its browse
+// button, then the command buttons, except that it skips Format from Restart and goes on from
+// Exit to the OS check box; Left walks the rows back and wraps from the Logo check box to Exit.
 constexpr std::array<FocusStep, 15> kFocusMap{{
     {kLogoCheck, kExit, kLogoBrowse, kExit, kLogo2Check},
     {kLogoBrowse, kLogoCheck, kLogo2Check, kResetCheck, kLogo2Browse},

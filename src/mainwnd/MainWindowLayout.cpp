@@ -33,6 +33,9 @@ constexpr int kTopInset = 2;
 constexpr int kGapAboveButtons = 10;
 constexpr int kFirstRowGap = 10;
 constexpr int kNeighbourGap = 1;
+constexpr int kButtonsRightMargin = 15;
+constexpr int kGapBetweenButtons = 30;
+constexpr int kGapBelowArea = 5;
 
 bool IsPathField(int id) {
     return std::any_of(kRows.begin(), kRows.end(), [id](const auto& row) { return row[kPathColumn] == id; });
@@ -41,15 +44,14 @@ bool IsPathField(int id) {
 int ClientWidth(const ControlSize& size) { return size.width - 2 * size.border; }
 int ClientHeight(const ControlSize& size) { return size.height - 2 * size.border; }
 
-std::vector<Placement> LayOutCommandButtons(const LayoutBox& area, int windowRight, const ControlSize& update) {
+std::vector<Placement> LayoutCommandButtons(const LayoutBox& area, int windowRight, const ControlSize& update) {
     std::vector<Placement> buttons;
     const int width = ClientWidth(update);
     const int height = ClientHeight(update);
     for (std::size_t index = 0; index < kCommandButtons.size(); ++index) {
         const int step = static_cast<int>(index) + 1;
-        buttons.push_back({kCommandButtons[index],
-                           {windowRight - step * width - 15 - 30 * (step - 1), area.top + area.height + 5, width,
-                            height}});
+        const int left = windowRight - kButtonsRightMargin - step * width - (step - 1) * kGapBetweenButtons;
+        buttons.push_back({kCommandButtons[index], {left, area.top + area.height + kGapBelowArea, width, height}});
     }
     return buttons;
 }
@@ -82,7 +84,7 @@ std::vector<Placement> LayoutRows(const LayoutBox& area, const std::vector<int>&
     return placements;
 }
 
-std::vector<Placement> LayOutMainWindow(int clientWidth, int clientHeight, int windowRight,
+std::vector<Placement> LayoutMainWindow(int clientWidth, int clientHeight, int windowRight,
                                         const ControlSizes& templateSizes) {
     const ControlSize& update = templateSizes.at(kUpdate);
     const LayoutBox area{kSideInset, kTopInset, clientWidth - 2 * kSideInset,
@@ -105,7 +107,7 @@ std::vector<Placement> LayOutMainWindow(int clientWidth, int clientHeight, int w
     std::vector<Placement> placements = LayoutRows(
         area, controls, counts, spacings, [&](int id) { return IsPathField(id) ? pathField : templateSizes.at(id); });
     placements.push_back({kGroupBox, area});
-    for (const Placement& button : LayOutCommandButtons(area, windowRight, update)) {
+    for (const Placement& button : LayoutCommandButtons(area, windowRight, update)) {
         placements.push_back(button);
     }
     return placements;

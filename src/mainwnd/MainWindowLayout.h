@@ -49,7 +49,7 @@ std::vector<Placement> LayoutRows(const LayoutBox& area, const std::vector<int>&
 // over it, and the four command buttons right-aligned at the bottom. `templateSizes` holds the
 // template's size of every control involved. The result depends on nothing else, so laying out
 // again at the same size gives the same positions.
-std::vector<Placement> LayOutMainWindow(int clientWidth, int clientHeight, int windowRight,
+std::vector<Placement> LayoutMainWindow(int clientWidth, int clientHeight, int windowRight,
                                         const ControlSizes& templateSizes);
 
 }  // namespace velkor::mainwnd

@@ -20,14 +20,15 @@ inline std::uint32_t Read32(std::span<const std::uint8_t> bytes, std::size_t at)
     return static_cast<std::uint32_t>(Read16(bytes, at)) | static_cast<std::uint32_t>(Read16(bytes, at + 2)) << 16;
 }
 
-// Writes the low `width` bytes of `value` at `at`; `at` plus `width` must lie within `bytes`.
+// Writes the low `width` bytes (at most 4) of `value` at `at`; `at` plus `width` must lie within
+// `bytes`.
 inline void WriteLittleEndian(std::span<std::uint8_t> bytes, std::size_t at, std::uint32_t value, std::size_t width) {
     for (std::size_t index = 0; index < width; ++index) {
         bytes[at + index] = static_cast<std::uint8_t>(value >> (8 * index));
     }
 }
 
-// Appends the low `width` bytes of `value`.
+// Appends the low `width` bytes (at most 4) of `value`.
 inline void AppendLittleEndian(std::string& bytes, std::uint32_t value, std::size_t width) {
     for (std::size_t index = 0; index < width; ++index) {
         bytes += static_cast<char>((value >> (8 * index)) & 0xFF);

@@ -17,8 +17,9 @@ inline constexpr std::u16string_view kProfilesKey = u"System\\StorageManager\\Pr
 bool IsFlashProfile(std::u16string_view profileName);
 
 // The "Folder" values of the storage-manager profiles that describe removable stores, in the
-// order the profiles enumerate. The flash profiles are skipped; a folder already met, in any letter case, and an empty or
-// unreadable one are skipped too. Nothing when the profiles key cannot be opened.
+// order the profiles enumerate. The flash profiles are skipped; a folder already met, in any
+// letter case, and an empty or unreadable one are skipped too. Nothing when the profiles key
+// cannot be opened.
 std::optional<std::vector<std::u16string>> RemovableStoreFolders(Registry& registry);
 
 // Where a store folder is mounted: of "folder" and "folder1" to "folder4", those that exist, in

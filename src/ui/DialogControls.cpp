@@ -1,5 +1,7 @@
 #include "ui/DialogControls.h"
 
+#include "ui/QtText.h"
+
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,7 +14,7 @@ namespace velkor::ui {
 namespace {
 
 QWidget* CreateControl(const ControlTemplate& control, QWidget& parent) {
-    const QString text = QString::fromUtf16(control.text.data(), qsizetype(control.text.size()));
+    const QString text = ToQString(control.text);
     switch (control.kind) {
         case ControlKind::PushButton: {
             auto* button = new QPushButton(text, &parent);

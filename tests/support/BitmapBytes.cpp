@@ -28,7 +28,8 @@ std::string BitmapFile(const BitmapFields& fields) {
     platform::AppendLittleEndian(bytes, static_cast<std::uint32_t>(fields.pixels.size()), 4);
     platform::AppendLittleEndian(bytes, 2835, 4);  // 72 dots per inch, both ways
     platform::AppendLittleEndian(bytes, 2835, 4);
-    platform::AppendLittleEndian(bytes, 0, 8);  // colours used and important: all
+    platform::AppendLittleEndian(bytes, 0, 4);  // colours used: all
+    platform::AppendLittleEndian(bytes, 0, 4);  // colours important: all
     bytes.append(infoBytes - kFilledInfoBytes, '\0');
     return bytes + fields.afterHeaders + fields.pixels;
 }

@@ -73,7 +73,7 @@ std::u16string FakeFileSystem::Key(std::u16string_view path) {
 
 void FakeFileSystem::AddDirectory(std::u16string_view path) {
     std::u16string key = Key(path);
-    std::u16string spelling(path);
+    std::u16string spelling(path.substr(0, path.find_last_not_of(u'\\') + 1));
     while (!key.empty()) {
         if (directories_.insert(key).second) {
             Remember(spelling);

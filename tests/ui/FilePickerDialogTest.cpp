@@ -154,6 +154,26 @@ TEST_F(FilePickerDialogTest, EnterWalksIntoFoldersUpToTheStoresAndBack) {
     EXPECT_TRUE(picker_->isVisible());
 }
 
+TEST_F(FilePickerDialogTest, DoubleTapEntersAFolderOrPicksAFile) {
+    struct Case {
+        int row;
+        bool closes;
+        std::vector<std::u16string> paths;
+        std::u16string folderAfter;
+    };
+    for (const Case& tap : {Case{1, false, {}, u"\\StorageCard\\Images"},
+                            Case{2, true, {u"\\StorageCard\\NK.bin"}, u"\\StorageCard"}}) {
+        OpenPicker();
+        const QRect row = List().visualItemRect(List().topLevelItem(tap.row));
+        // A tap, then the second tap that makes it a double tap.
+        QTest::mouseClick(List().viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+        QTest::mouseDClick(List().viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+        EXPECT_EQ(picker_->isVisible(), !tap.closes) << tap.row;
+        EXPECT_EQ(Items(picker_->m_selectedPaths), tap.paths) << tap.row;
+        EXPECT_EQ(Label(), tap.folderAfter) << tap.row;
+    }
+}
+
 TEST_F(FilePickerDialogTest, OkPicksTheSelectedFilesInListOrder) {
     struct Case {
         const char* name;

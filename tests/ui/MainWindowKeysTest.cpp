@@ -40,6 +40,12 @@ protected:
 };
 
 TEST_F(MainWindowKeysTest, LaysOutTheSamePlacesAtEverySizeChange) {
+    // A size that comes before the controls exist is left alone.
+    mainwnd::CUpdateDialog early(platform, strings);
+    QResizeEvent beforeControls(QSize(800, 480), QSize());
+    QApplication::sendEvent(&early, &beforeControls);
+    EXPECT_TRUE(early.findChildren<QWidget*>().isEmpty());
+
     Open();
     ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
     const std::map<int, QRect> first = Geometries();

@@ -43,7 +43,6 @@ class FileListBuilderTest : public testing::TestWithParam<ListingCase> {};
 TEST_P(FileListBuilderTest, ListsTheRowsInTheirOrder) {
     test::FakeFileSystem fileSystem;
     test::FakeRegistry registry;
-    fileSystem.AddFile(u"\\Windows\\velkor.exe", "");
     GetParam().prepare(fileSystem, registry);
     const UiStrings strings;
     const platform::StringArray extensions = test::ArrayOf({u"bin"});
@@ -136,7 +135,13 @@ INSTANTIATE_TEST_SUITE_P(
                         registry.FailOpen(platform::kProfilesKey);
                         files.AddDirectory(u"\\StorageCard");
                     },
-                    {}}),
+                    {}},
+        // A root whose search fails shows the Up row alone; going up from there stays in the root view.
+        ListingCase{"RootThatCannotBeSearched", u"",
+                    [](test::FakeFileSystem&, test::FakeRegistry& registry) {
+                        AddStore(registry, u"SDMemory", u"StorageCard");
+                    },
+                    {Up()}}),
     [](const testing::TestParamInfo<ListingCase>& info) { return info.param.name; });
 
 TEST(FileListBuilderTexts, FollowTheInterfaceLanguage) {

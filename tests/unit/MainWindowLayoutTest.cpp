@@ -44,7 +44,7 @@ LayoutBox BoxOf(const std::vector<Placement>& placements, int id) {
 TEST_P(MainWindowLayoutTest, PlacesTheRowsAndButtonsForTheScreen) {
     const LayoutCase& screen = GetParam();
     const std::vector<Placement> placements =
-        LayOutMainWindow(screen.width, screen.height, screen.width, MainWindowControlSizes());
+        LayoutMainWindow(screen.width, screen.height, screen.width, MainWindowControlSizes());
 
     EXPECT_EQ(placements.size(), 24U + 1 + 4);
     EXPECT_EQ(BoxOf(placements, kLogoCheck), (LayoutBox{13, 12, 68, 26}));

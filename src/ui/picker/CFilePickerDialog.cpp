@@ -4,6 +4,8 @@
 #include "ui/DialogFocus.h"
 #include "ui/DialogResult.h"
 #include "ui/FullScreen.h"
+#include "ui/PostedClick.h"
+#include "ui/QtText.h"
 #include "ui/UiResources.h"
 #include "ui/controls/CColorListCtrl.h"
 #include "ui/controls/CFaceButton.h"
@@ -13,7 +15,6 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QStyle>
-#include <QTimer>
 
 #include <algorithm>
 #include <array>
@@ -52,8 +53,6 @@ int IconOf(RowKind kind) {
     }
     return kDocumentIcon;
 }
-
-QString ToQString(std::u16string_view text) { return QString::fromUtf16(text.data(), qsizetype(text.size())); }
 
 RowKind KindOf(const QTreeWidgetItem& item) { return static_cast<RowKind>(item.data(0, Qt::UserRole).toInt()); }
 
@@ -228,8 +227,8 @@ bool CFilePickerDialog::PreTranslateMessage(QObject* target, const QKeyEvent& ke
         // focused button once the key has been handled.
         if (target == m_fileList) {
             OnDblclkFileList();
-        } else if (auto* button = qobject_cast<QAbstractButton*>(target)) {
-            QTimer::singleShot(0, button, &QAbstractButton::click);
+        } else {
+            PostClick(target);
         }
         return true;
     }
