@@ -7,19 +7,12 @@
 #include <fcntl.h>
 
 #include <algorithm>
-#include <memory>
 #include <string_view>
 
 namespace velkor::sim {
-namespace {
 
-struct CloseDirectory {
-    void operator()(DIR* directory) const { ::closedir(directory); }
-};
-using DirectoryListing = std::unique_ptr<DIR, CloseDirectory>;
-
-DirectoryListing OpenListing(int folderFd) {
-    UniqueFd readable(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+DirectoryListing OpenListing(int folderFd, const char* name) {
+    UniqueFd readable(::openat(folderFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     DirectoryListing listing(readable.IsValid() ? ::fdopendir(readable.Get()) : nullptr);
     if (listing) {
         // The listing closes the descriptor from now on.
@@ -28,10 +21,8 @@ DirectoryListing OpenListing(int folderFd) {
     return listing;
 }
 
-}  // namespace
-
 std::optional<std::vector<std::string>> ListFolder(int folderFd) {
-    const DirectoryListing listing = OpenListing(folderFd);
+    const DirectoryListing listing = OpenListing(folderFd, ".");
     if (!listing) {
         return std::nullopt;
     }

@@ -1,10 +1,22 @@
 #pragma once
 
+#include <dirent.h>
+
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace velkor::sim {
+
+struct CloseDirectory {
+    void operator()(DIR* directory) const { ::closedir(directory); }
+};
+using DirectoryListing = std::unique_ptr<DIR, CloseDirectory>;
+
+// The folder `name` of the folder open as `folderFd` (O_PATH is enough), opened for reading its
+// entries without following a final link; null, with errno set, when it is no such folder.
+DirectoryListing OpenListing(int folderFd, const char* name);
 
 // The host names in the folder open as `folderFd` (O_PATH is enough), without "." and "..";
 // nothing when the folder cannot be listed.

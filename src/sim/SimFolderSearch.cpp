@@ -2,7 +2,6 @@
 
 #include "platform/DeviceText.h"
 #include "sim/HostErrors.h"
-#include "sim/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,16 +27,12 @@ std::u16string DevicePath(const std::vector<std::u16string>& components) {
 
 std::unique_ptr<SimFolderSearch> SimFolderSearch::Start(const ResolvedPath& folder, const Context& context,
                                                         platform::FindData& first) {
-    UniqueFd readable(
-        ::openat(folder.folder.Get(), folder.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    Listing listing(readable.IsValid() ? ::fdopendir(readable.Get()) : nullptr, &::closedir);
+    DirectoryListing listing = OpenListing(folder.folder.Get(), folder.name.c_str());
     if (!listing) {
         // A missing name or a file is not a folder that could be searched.
         context.errors.Fail(errno == ENOENT || errno == ENOTDIR ? error::kPathNotFound : DeviceErrorFromErrno(errno));
         return nullptr;
     }
-    // The listing closes the descriptor from now on.
-    (void)readable.Release();
     std::unique_ptr<SimFolderSearch> search(new SimFolderSearch(std::move(listing), folder, context));
     if (!search->FindNext(first)) {
         if (context.errors.Last() == error::kNoMoreFiles) {
@@ -48,7 +43,7 @@ std::unique_ptr<SimFolderSearch> SimFolderSearch::Start(const ResolvedPath& fold
     return search;
 }
 
-SimFolderSearch::SimFolderSearch(Listing listing, const ResolvedPath& folder, const Context& context)
+SimFolderSearch::SimFolderSearch(DirectoryListing listing, const ResolvedPath& folder, const Context& context)
     : listing_(std::move(listing)),
       context_(context),
       inRoot_(folder.components.empty()),

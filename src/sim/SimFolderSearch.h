@@ -3,11 +3,11 @@
 #include "platform/FileSystem.h"
 #include "sim/AttributeRules.h"
 #include "sim/ErrorState.h"
+#include "sim/FolderEntries.h"
 #include "sim/PathResolver.h"
 #include "sim/ResolvedPath.h"
 #include "sim/storage/DismountedFolders.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <memory>
@@ -40,9 +40,7 @@ public:
     bool FindNext(platform::FindData& entry) override;
 
 private:
-    using Listing = std::unique_ptr<DIR, int (*)(DIR*)>;
-
-    SimFolderSearch(Listing listing, const ResolvedPath& folder, const Context& context);
+    SimFolderSearch(DirectoryListing listing, const ResolvedPath& folder, const Context& context);
 
     // The entry as the device sees it; nothing when the device could not use it.
     std::optional<platform::FindData> Examine(const char* hostName) const;
@@ -50,7 +48,7 @@ private:
     std::optional<platform::FindData> ExamineLink(std::u16string name) const;
     platform::FindData Describe(std::u16string name, std::u16string_view key, const struct stat& info) const;
 
-    Listing listing_;
+    DirectoryListing listing_;
     Context context_;
     bool inRoot_;
     // The folder's device path as spelled on disk, which the links in it are resolved from.
