@@ -2,6 +2,9 @@
 
 #include "app/LanguageSelection.h"
 #include "mainwnd/CUpdateDialog.h"
+#include "ui/FocusFrameStyle.h"
+
+#include <QApplication>
 
 namespace velkor::app {
 namespace {
@@ -17,6 +20,8 @@ CUpdaterApp::CUpdaterApp(platform::Platform& platform, ui::UiStrings& strings)
 bool CUpdaterApp::InitInstance() {
     SelectUiLanguage(strings_, platform_.system);
     platform_.system.SetThreadPriority(kInterfaceThreadPriority);
+    // The application takes ownership of its style.
+    QApplication::setStyle(new ui::FocusFrameStyle);
     mainwnd::CUpdateDialog mainWindow(platform_, strings_);
     mainWindow.DoModal();
     return false;

@@ -7,7 +7,7 @@
 namespace velkor::app {
 
 // The program's application object: picks the interface language, raises the interface
-// thread's priority and runs the main window until it ends.
+// thread's priority, gives the program its look (focus frames always shown) and runs the main window until it ends.
 class CUpdaterApp {
 public:
     CUpdaterApp(platform::Platform& platform, ui::UiStrings& strings);

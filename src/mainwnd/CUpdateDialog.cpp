@@ -10,6 +10,7 @@
 #include "ui/DialogResult.h"
 #include "ui/FullScreen.h"
 #include "ui/HotKey.h"
+#include "ui/ModalFocusReturn.h"
 #include "ui/PostedClick.h"
 #include "ui/QtText.h"
 #include "ui/TimerSet.h"
@@ -145,12 +146,16 @@ void CUpdateDialog::DoDataExchange(const ui::DataExchange& exchange) {
     exchange.Text(control::kLogoPath, updateSettings.logoPath);
     exchange.Text(control::kLogo2Path, updateSettings.logo2Path);
     exchange.Text(control::kAppPath, updateSettings.appPath);
-    exchange.Check(control::kOsCheck, updateSettings.osEnabled);
-    exchange.Check(control::kLogoCheck, updateSettings.logoEnabled);
-    exchange.Check(control::kBootCheck, updateSettings.bootEnabled);
-    exchange.Check(control::kLogo2Check, updateSettings.logo2Enabled);
-    exchange.Check(control::kResetCheck, updateSettings.resetEnabled);
-    exchange.Check(control::kAppCheck, updateSettings.appEnabled);
+    // While an update runs the boxes keep what the operator left when pressing Update: each row
+    // reads its own box at its turn, so copying the stored flags back would undo a choice.
+    if (exchange.SavesAndValidates() || !UpdateRunning()) {
+        exchange.Check(control::kOsCheck, updateSettings.osEnabled);
+        exchange.Check(control::kLogoCheck, updateSettings.logoEnabled);
+        exchange.Check(control::kBootCheck, updateSettings.bootEnabled);
+        exchange.Check(control::kLogo2Check, updateSettings.logo2Enabled);
+        exchange.Check(control::kResetCheck, updateSettings.resetEnabled);
+        exchange.Check(control::kAppCheck, updateSettings.appEnabled);
+    }
     exchange.Text(control::kOsStatus, osStatus);
     exchange.Text(control::kLogoStatus, logoStatus);
     exchange.Text(control::kLogo2Status, logo2Status);
@@ -272,37 +277,35 @@ bool CUpdateDialog::PreTranslateMessage(QObject* target, const QKeyEvent& key) {
         // A move along the map ends the key: Qt's buttons would otherwise move the focus again
         // along the tab order. Off the map the key goes on to the dialog's own handling.
         case Qt::Key_Left:
-            return FocusLeft();
+            return FocusLeft(target);
         case Qt::Key_Right:
-            return FocusRight();
+            return FocusRight(target);
         case Qt::Key_Up:
-            return FocusUp();
+            return FocusUp(target);
         case Qt::Key_Down:
-            return FocusDown();
+            return FocusDown(target);
         default:
             return false;
     }
 }
 
-bool CUpdateDialog::FocusLeft() { return MoveFocus(FocusDirection::Left); }
+bool CUpdateDialog::FocusLeft(const QObject* focused) { return MoveFocus(focused, FocusDirection::Left); }
 
-bool CUpdateDialog::FocusRight() { return MoveFocus(FocusDirection::Right); }
+bool CUpdateDialog::FocusRight(const QObject* focused) { return MoveFocus(focused, FocusDirection::Right); }
 
-bool CUpdateDialog::FocusUp() {
-    if (MoveFocus(FocusDirection::Up)) {
+bool CUpdateDialog::FocusUp(const QObject* focused) {
+    if (MoveFocus(focused, FocusDirection::Up)) {
         return true;
     }
     controls_.Item(control::kExit)->setFocus();
     return false;
 }
 
-bool CUpdateDialog::FocusDown() { return MoveFocus(FocusDirection::Down); }
+bool CUpdateDialog::FocusDown(const QObject* focused) { return MoveFocus(focused, FocusDirection::Down); }
 
-bool CUpdateDialog::MoveFocus(FocusDirection direction) {
-    QWidget* focused = QApplication::focusWidget();
-    const int id = focused ? focused->objectName().toInt() : 0;
-    const std::optional<int> next =
-        focused && controls_.Item(id) == focused ? NextFocus(id, direction) : std::nullopt;
+bool CUpdateDialog::MoveFocus(const QObject* focused, FocusDirection direction) {
+    const int id = focused->objectName().toInt();
+    const std::optional<int> next = controls_.Item(id) == focused ? NextFocus(id, direction) : std::nullopt;
     if (!next) {
         return false;
     }
@@ -332,6 +335,7 @@ void CUpdateDialog::OnBootCheck() {
 
 void CUpdateDialog::BrowseForImage(std::u16string_view extension, std::u16string& path) {
     // Owned by the main window, so it stays above it and the main window takes no input meanwhile.
+    const ui::ModalFocusReturn focusReturn(*this);
     ui::CFilePickerDialog picker(platform_, strings_, this);
     picker.m_extensions.Append(std::u16string(extension));
     if (picker.DoModal() != ui::IDCANCEL && picker.m_selectedPaths.Count() > 0) {
@@ -410,6 +414,7 @@ void CUpdateDialog::SetWaitCursor(bool shown) {
 }
 
 void CUpdateDialog::ShowMessage(std::u16string_view text) {
+    const ui::ModalFocusReturn focusReturn(*this);
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(),
                     ui::ToQString(text), QMessageBox::Ok, this);
     box.exec();

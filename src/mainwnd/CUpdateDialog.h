@@ -86,13 +86,14 @@ private:
     void OnSize();
     // True when the key was dealt with here and goes no further.
     bool PreTranslateMessage(QObject* target, const QKeyEvent& key);
-    // Each moves the focus one step along its map; false when the focus is not on the map (Up
-    // then puts it on Exit first).
-    bool FocusLeft();
-    bool FocusRight();
-    bool FocusUp();
-    bool FocusDown();
-    bool MoveFocus(FocusDirection direction);
+    // Each moves the focus one step along its map from `focused`, the control the key was sent
+    // to, which holds the focus whichever window the window system thinks is active; false when it
+    // is not on the map (Up then puts the focus on Exit first).
+    bool FocusLeft(const QObject* focused);
+    bool FocusRight(const QObject* focused);
+    bool FocusUp(const QObject* focused);
+    bool FocusDown(const QObject* focused);
+    bool MoveFocus(const QObject* focused, FocusDirection direction);
     void OnSetFocus(QWidget* lostFocus);
     std::intptr_t OnHotKey(std::uintptr_t id, std::intptr_t keyAndModifiers);
     void OnBootCheck();

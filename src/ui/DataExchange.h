@@ -16,6 +16,9 @@ public:
     DataExchange(const DialogControls& controls, bool saveAndValidate)
         : controls_(controls), saveAndValidate_(saveAndValidate) {}
 
+    // True when the controls are read into the members.
+    bool SavesAndValidates() const { return saveAndValidate_; }
+
     // Binds a member to the control itself.
     void Control(int id, QPushButton*& member) const;
     // The text of an edit field or label.

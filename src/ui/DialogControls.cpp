@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 
 #include <limits>
@@ -28,6 +29,10 @@ QWidget* CreateControl(const ControlTemplate& control, QWidget& parent) {
             auto* edit = new QLineEdit(text, &parent);
             // The settings file sets no limit on a path, so neither does its field.
             edit->setMaxLength(std::numeric_limits<int>::max());
+            // A disabled field is still there to be read: its text keeps the normal colour.
+            QPalette palette = edit->palette();
+            palette.setColor(QPalette::Disabled, QPalette::Text, palette.color(QPalette::Active, QPalette::Text));
+            edit->setPalette(palette);
             return edit;
         }
         case ControlKind::Label: {

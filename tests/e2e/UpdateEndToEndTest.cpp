@@ -96,6 +96,30 @@ TEST(UpdateEndToEnd, TheUpdateButtonWritesTheChosenRowsOnly) {
                                         FlashRequest("0x800020E8", "\\StorageCard\\Images\\NAPP.bin")}));
 }
 
+// The stored choice is OS alone; the operator clears OS and ticks App at the keys, updates, and
+// restarts from the Update button the final message gives the focus back to.
+TEST(UpdateEndToEnd, BoxesChangedByHandDecideWhatIsWrittenAndSaved) {
+    UpdaterSession session;
+    const std::u16string os = u"\\StorageCard\\Images\\NK.bin";
+    const std::u16string app = u"\\StorageCard\\Images\\NAPP.bin";
+    WriteHostFile(session.Card() / "updater.cfg",
+                  SettingsFileBytes({u"1", os, u"0", u"", u"0", u"", u"0", u"", u"0", app, u"0"}));
+    ASSERT_TRUE(session.Start());
+    ASSERT_TRUE(session.PressKeys(QStringList{"Return", "Down", "Return", "Up"} + kClickUpdate));
+    ASSERT_TRUE(session.WaitForWindow(kMessageBoxTitle, kUpdateTimeoutSeconds)) << "no final message";
+    ASSERT_TRUE(session.PressKeys({"Return"}));
+    ASSERT_TRUE(session.WaitForDialogToClose(20));
+    ASSERT_TRUE(session.PressKeys({"Left", "Left", "Return"}));  // Format, Restart: pressed
+    ASSERT_EQ(session.WaitForExit(), 0);
+
+    const std::vector<std::string> events = UpdateEvents(session.Device());
+    EXPECT_TRUE(HasLine(events, FlashRequest("0x800020E8", "\\StorageCard\\Images\\NAPP.bin")));
+    EXPECT_FALSE(std::any_of(events.begin(), events.end(),
+                             [](const std::string& event) { return event.find("0x800020DC") != std::string::npos; }));
+    EXPECT_EQ(ReadHostFile(session.Card() / "updater.cfg"),
+              SettingsFileBytes({u"0", os, u"0", u"", u"0", u"", u"0", u"", u"1", app, u"0"}));
+}
+
 TEST(UpdateEndToEnd, ARestartThatFailsLeavesTheWindowOpen) {
     UpdaterSession session;
     session.SetFaults(R"({"restartFails": true})");

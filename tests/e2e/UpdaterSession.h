@@ -33,7 +33,8 @@ public:
     // Waits until a window of the updater other than its main window shows, such as the file
     // picker, which has no title to find it by, and gives it the keyboard.
     bool WaitForDialog(int timeoutSeconds);
-    // Waits until the main window is the updater's only window, and gives it the keyboard.
+    // Waits until the main window is the updater's only window. The keyboard is left where the
+    // updater puts it, as an operator's keys would find it.
     bool WaitForDialogToClose(int timeoutSeconds);
     // Waits for the updater to end; its exit code, or -1 when it had to be killed.
     int WaitForExit(int timeoutMs = 15000);

@@ -1,9 +1,11 @@
 #include "ui/DialogFixture.h"
 
 #include "mainwnd/MainWindowTemplate.h"
+#include "ui/FocusFrameStyle.h"
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QImage>
 #include <QResizeEvent>
 #include <QTest>
 #include <QTimer>
@@ -88,6 +90,34 @@ TEST_F(MainWindowKeysTest, ArrowsWalkTheFocusMap) {
             QTest::keyClick(Item(from), key);
             EXPECT_EQ(FocusedControl(), to) << "from " << from << " key " << key;
         }
+    }
+}
+
+// Enter presses whatever has the focus, so the operator must always see where it is: the focus
+// frame shows around the focused control and nowhere else, from the first paint on.
+TEST_F(MainWindowKeysTest, TheFocusedControlShowsItsFrameFromTheFirstPaint) {
+    const auto framePixels = [this] {
+        const QImage image = dialog->grab().toImage();
+        QRect bounds;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixelColor(x, y) == ui::kFocusFrameColour) {
+                    bounds |= QRect(x, y, 1, 1);
+                }
+            }
+        }
+        return bounds;
+    };
+    Open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    // After start-up on the OS check box, after Down on the App check box, after Right on its button.
+    for (const auto& [key, focused] : {std::pair{0, kOsCheck}, {Qt::Key_Down, kAppCheck}, {Qt::Key_Right, kAppBrowse}}) {
+        if (key != 0) {
+            QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key));
+        }
+        const QRect frame = framePixels();
+        EXPECT_FALSE(frame.isEmpty()) << focused;
+        EXPECT_TRUE(Item(focused)->geometry().contains(frame)) << focused;
     }
 }
 

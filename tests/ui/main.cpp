@@ -1,3 +1,5 @@
+#include "ui/FocusFrameStyle.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -8,6 +10,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
+    // The windows are tested in the look the updater's application object gives them.
+    QApplication::setStyle(new velkor::ui::FocusFrameStyle);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -25,7 +25,8 @@ std::string Name(ImageKind kind) { return std::string(ImageKindName(kind)); }
 std::string Text(std::u16string_view text) { return std::string(text.begin(), text.end()); }
 
 // A main window whose rows are plain values. Reading the controls into the members sets every
-// flag from its check box, as the real data exchange does.
+// flag from its check box, and copying the members back leaves the boxes alone, as the real data
+// exchange does while an update runs (the window's own tests run it for real).
 class FakeUpdateWindow : public UpdateWindow {
 public:
     struct Row {
