@@ -20,7 +20,7 @@ screen=$("$tool" show "$device" | sed -n 's/^Screen: *\([0-9]*\) x \([0-9]*\).*/
 display=:$(( $(id -u) % 100 + 50 ))
 port=${VELKOR_VNC_PORT:-5900}
 
-Xvfb "$display" -screen 0 "${screen:-800x480}x24" -nolisten tcp &
+Xvfb "$display" -screen 0 "${screen:-800x480}x24" -nolisten tcp -noreset &
 xvfb=$!
 trap 'kill $xvfb ${vnc:-} 2>/dev/null || true' EXIT INT TERM
 sleep 1

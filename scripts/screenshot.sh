@@ -1,9 +1,10 @@
 #!/bin/sh
 # Remakes the screenshots in docs/:
-#   main-window.png          on an 800x480 device, the main window right after the unattended
+#   main-window.png          on an 800x480 device, the main window after the operator picked an
+#                            OS image with the keys and ticked its row, the focus on the OS box;
+#   main-window-480x272.png  on a 480x272 device, the main window right after the unattended
 #                            update that a card with an AutoUpdate folder starts, with the final
 #                            message closed;
-#   main-window-480x272.png  the same on a 480x272 device;
 #   picker-folder.png        the file picker of the OS row in \StorageCard\Images, a file selected;
 #   picker-root-chinese.png  the picker's root view (the stores) on a Chinese-language device.
 # Usage: scripts/screenshot.sh [BUILD_DIR]   (needs xvfb, xdotool and netpbm)
@@ -31,7 +32,7 @@ shoot() {
     # shellcheck disable=SC2086 # the options are words
     "$build/tools/velkor-device/velkor-device" init "$work/device" --screen "$screen" $options >/dev/null
     # The virtual display keeps its screen in $work/Xvfb_screen0, an XWD image.
-    xvfb-run --auto-servernum --server-args="-screen 0 ${screen}x24 -nolisten tcp -fbdir $work" sh -c '
+    xvfb-run --auto-servernum --server-args="-screen 0 ${screen}x24 -nolisten tcp -noreset -fbdir $work" sh -c '
         build=$1
         work=$2
         shift 2
@@ -64,7 +65,7 @@ shoot() {
 }
 
 # The final message is titled with the program's name.
-shoot main-window.png 800x480 "--auto" "wait:^velkor$" "Return"
+shoot main-window.png 800x480 "" "wait:^VelkorWnd$" "Right Return" "dialog" "Down Down Return Down Return" "Left Return"
 shoot main-window-480x272.png 480x272 "--auto" "wait:^velkor$" "Return"
 shoot picker-folder.png 800x480 "" "wait:^VelkorWnd$" "Tab space" "dialog" "Down Down Return Down"
 shoot picker-root-chinese.png 800x480 "--language 0x0804" "wait:^VelkorWnd$" "Tab space" "dialog" "Down Return"
