@@ -22,4 +22,23 @@ bool EqualsIgnoreCase(std::u16string_view left, std::u16string_view right) {
     return View(left).compare(View(right), Qt::CaseInsensitive) == 0;
 }
 
+std::u16string FoldCase(std::u16string_view text) {
+    // Folded a character at a time, pairs of surrogates as one, as the comparison folds them.
+    std::u16string folded;
+    folded.reserve(text.size());
+    for (std::size_t index = 0; index < text.size(); ++index) {
+        const char16_t unit = text[index];
+        const bool pair = QChar::isHighSurrogate(unit) && index + 1 < text.size() &&
+                          QChar::isLowSurrogate(text[index + 1]);
+        if (!pair) {
+            folded += static_cast<char16_t>(QChar::toCaseFolded(char32_t{unit}));
+            continue;
+        }
+        const char32_t codePoint = QChar::toCaseFolded(QChar::surrogateToUcs4(unit, text[++index]));
+        folded += static_cast<char16_t>(QChar::highSurrogate(codePoint));
+        folded += static_cast<char16_t>(QChar::lowSurrogate(codePoint));
+    }
+    return folded;
+}
+
 }  // namespace velkor::platform

@@ -17,6 +17,9 @@ std::u16string FromUtf8(std::string_view text);
 // Letter case is ignored the way the device's file system and registry ignore it.
 std::u16string ToLowerCase(std::u16string_view text);
 bool EqualsIgnoreCase(std::u16string_view left, std::u16string_view right);
+// Each character in its case-folded form: two texts are equal without regard to case exactly when
+// their folded forms are equal, so the folded form can key a lookup.
+std::u16string FoldCase(std::u16string_view text);
 
 namespace detail {
 inline std::string FormatArgument(std::u16string_view text) { return ToUtf8(text); }

@@ -5,7 +5,7 @@
 namespace velkor::platform {
 
 std::size_t StringArray::GrowthStep(std::size_t size) {
-    return std::clamp<std::size_t>(size / 8, 4, 1024);
+    return std::max<std::size_t>(size / 8, 4);
 }
 
 void StringArray::Append(std::u16string text) {

@@ -7,7 +7,8 @@
 namespace velkor::platform {
 
 // Ordered, growable list of strings. It grows in steps of one eighth of its size, at least 4
-// and at most 1024 elements, so that long lists do not reallocate at every append.
+// elements, so that long lists do not reallocate at every append and a list of any length is
+// built in time linear in its length.
 class StringArray {
 public:
     static std::size_t GrowthStep(std::size_t size);

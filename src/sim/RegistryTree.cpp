@@ -50,9 +50,11 @@ RegistryTree::KeyId RegistryTree::Create(std::u16string_view path) {
             key = *existing;
             continue;
         }
-        keys_.push_back(Key{std::u16string(name), {}, {}});
-        keys_[key].subkeys.push_back(keys_.size() - 1);
-        key = keys_.size() - 1;
+        const KeyId created = keys_.size();
+        keys_.push_back(Key{std::u16string(name), {}, {}, {}});
+        keys_[key].subkeys.push_back(created);
+        keys_[key].subkeysByName.emplace(platform::FoldCase(name), created);
+        key = created;
     }
     return key;
 }
@@ -82,10 +84,9 @@ const RegistryValue* RegistryTree::FindValue(KeyId key, std::u16string_view name
 }
 
 std::optional<RegistryTree::KeyId> RegistryTree::FindSubkey(KeyId key, std::u16string_view name) const {
-    const std::vector<KeyId>& subkeys = keys_.at(key).subkeys;
-    const auto found = std::find_if(subkeys.begin(), subkeys.end(),
-                                    [&](KeyId subkey) { return platform::EqualsIgnoreCase(keys_[subkey].name, name); });
-    return found != subkeys.end() ? std::optional<KeyId>(*found) : std::nullopt;
+    const auto& subkeys = keys_.at(key).subkeysByName;
+    const auto found = subkeys.find(platform::FoldCase(name));
+    return found != subkeys.end() ? std::optional<KeyId>(found->second) : std::nullopt;
 }
 
 }  // namespace velkor::sim

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -36,7 +37,9 @@ public:
 private:
     struct Key {
         std::u16string name;
+        // In creation order, and by folded name so that a lookup does not walk its siblings.
         std::vector<KeyId> subkeys;
+        std::unordered_map<std::u16string, KeyId> subkeysByName;
         std::vector<std::pair<std::u16string, RegistryValue>> values;
     };
 

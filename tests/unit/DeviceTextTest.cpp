@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 namespace velkor::platform {
 namespace {
 
@@ -22,6 +25,19 @@ TEST(DeviceText, IgnoresLetterCase) {
     EXPECT_TRUE(EqualsIgnoreCase(u"LOGO2.BMP", u"logo2.bmp"));
     EXPECT_FALSE(EqualsIgnoreCase(u"logo2.bmp", u"logo2.bm"));
     EXPECT_EQ(ToLowerCase(u"BinFLASH"), u"binflash");
+}
+
+// The folded form keys lookups, so it must agree with the comparison beyond ASCII too.
+TEST(DeviceText, FoldedFormsAreEqualExactlyWhenTheTextsAreEqualIgnoringCase) {
+    const std::vector<std::tuple<std::u16string, std::u16string, bool>> cases{
+        {u"SDMemory", u"sdmemory", true},  {u"Ärger", u"äRGER", true},     {u"ΣΟΦΟΣ", u"σοφος", true},
+        {u"𐐀", u"𐐨", true}, {u"Ø01", u"Ø01", true}, {u"Ø01x", u"Ø02x", false},
+        {u"Folder", u"Folders", false},
+    };
+    for (const auto& [left, right, equal] : cases) {
+        EXPECT_EQ(EqualsIgnoreCase(left, right), equal) << ToUtf8(left);
+        EXPECT_EQ(FoldCase(left) == FoldCase(right), equal) << ToUtf8(left);
+    }
 }
 
 }  // namespace

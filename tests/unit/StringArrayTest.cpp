@@ -12,13 +12,14 @@ struct GrowthCase {
 
 class StringArrayGrowthTest : public testing::TestWithParam<GrowthCase> {};
 
-TEST_P(StringArrayGrowthTest, GrowsByAnEighthWithinFourAndTenTwentyFour) {
+// An eighth and no cap: a fixed step would make a long list quadratic to build.
+TEST_P(StringArrayGrowthTest, GrowsByAnEighthAndAtLeastFour) {
     EXPECT_EQ(StringArray::GrowthStep(GetParam().size), GetParam().step);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, StringArrayGrowthTest,
                          testing::Values(GrowthCase{0, 4}, GrowthCase{31, 4}, GrowthCase{40, 5}, GrowthCase{800, 100},
-                                         GrowthCase{8192, 1024}, GrowthCase{100000, 1024}));
+                                         GrowthCase{8192, 1024}, GrowthCase{100000, 12500}));
 
 TEST(StringArray, AppendsInOrderAndGrowsInSteps) {
     StringArray list;
