@@ -6,6 +6,7 @@
 
 #include <QApplication>
 
+#include <exception>
 #include <iostream>
 #include <memory>
 
@@ -14,9 +15,7 @@ namespace {
 constexpr int kUsageError = 2;
 constexpr int kDeviceError = 1;
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int RunUpdater(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velkor"));
 
@@ -43,4 +42,18 @@ int main(int argc, char** argv) {
     velkor::app::CUpdaterApp updater(device->platform(), strings);
     updater.InitInstance();
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Whatever escapes ends the program with one line and a failure status, never an abort.
+    try {
+        return RunUpdater(argc, argv);
+    } catch (const std::exception& failure) {
+        std::cerr << "velkor: " << failure.what() << '\n';
+    } catch (...) {
+        std::cerr << "velkor: stopped by an unexpected failure\n";
+    }
+    return kDeviceError;
 }

@@ -15,6 +15,8 @@ json ConfigReader::Document(std::string_view text) const {
         document = json::parse(text);
     } catch (const json::parse_error& failure) {
         throw DeviceError(fmt::format("{}: not valid JSON (at byte {})", sourceName_, failure.byte));
+    } catch (const json::out_of_range&) {
+        throw DeviceError(fmt::format("{}: not valid JSON (a number too large to read)", sourceName_));
     }
     if (!document.is_object()) {
         throw DeviceError(fmt::format("{}: the document must be a JSON object", sourceName_));

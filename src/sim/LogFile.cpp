@@ -4,10 +4,20 @@
 #include <fmt/format.h>
 #include <fmt/std.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <ctime>
 #include <iostream>
 
 namespace velkor::sim {
+namespace {
+
+constexpr mode_t kLogPermissions = 0644;
+
+}  // namespace
 
 LogFile::LogFile(std::filesystem::path path) : path_(std::move(path)) {}
 
@@ -15,8 +25,19 @@ void LogFile::WriteLine(std::string_view text) {
     if (!EnsureOpen()) {
         return;
     }
-    stream_ << Timestamp(std::chrono::system_clock::now()) << ' ' << text << '\n';
-    stream_.flush();
+    const std::string line = fmt::format("{} {}\n", Timestamp(std::chrono::system_clock::now()), text);
+    // One write a line, appended whole; a line the disk cannot take is lost, as a log line may be.
+    std::string_view rest = line;
+    while (!rest.empty()) {
+        const ssize_t written = ::write(file_.Get(), rest.data(), rest.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return;
+        }
+        rest.remove_prefix(static_cast<std::size_t>(written));
+    }
 }
 
 std::string LogFile::Timestamp(std::chrono::system_clock::time_point time) {
@@ -29,16 +50,19 @@ std::string LogFile::Timestamp(std::chrono::system_clock::time_point time) {
 }
 
 bool LogFile::EnsureOpen() {
-    if (stream_.is_open() || openFailed_) {
-        return stream_.is_open();
+    if (file_.IsValid() || openFailed_) {
+        return file_.IsValid();
     }
-    stream_.open(path_, std::ios::app | std::ios::binary);
-    if (!stream_.is_open()) {
-        // Said once: logging must not stop the device, and a line per attempt would drown stderr.
-        openFailed_ = true;
-        std::cerr << fmt::format("velkor: cannot write {}; its lines are dropped\n", path_);
+    UniqueFd file(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, kLogPermissions));
+    struct stat status {};
+    if (file.IsValid() && ::fstat(file.Get(), &status) == 0 && S_ISREG(status.st_mode)) {
+        file_ = std::move(file);
+        return true;
     }
-    return stream_.is_open();
+    // Said once: logging must not stop the device, and a line per attempt would drown stderr.
+    openFailed_ = true;
+    std::cerr << fmt::format("velkor: cannot write {}; its lines are dropped\n", path_);
+    return false;
 }
 
 }  // namespace velkor::sim

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "sim/UniqueFd.h"
+
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -10,7 +11,8 @@ namespace velkor::sim {
 
 // One of the device's log files, written a line at a time: "YYYY-MM-DD HH:MM:SS.mmm <text>" in
 // local time. The file is opened on the first line, so a device that is only looked at gets no
-// log, and every line is flushed at once, so that whoever watches the file sees it immediately.
+// log, and every line is written at once, so that whoever watches the file sees it immediately.
+// Only a plain file is written: a link, a FIFO or a device file in its place gets no lines.
 class LogFile {
 public:
     explicit LogFile(std::filesystem::path path);
@@ -23,7 +25,7 @@ private:
     bool EnsureOpen();
 
     std::filesystem::path path_;
-    std::ofstream stream_;
+    UniqueFd file_;
     bool openFailed_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "sim/SimPlatform.h"
 
+#include "sim/DeviceEntries.h"
 #include "sim/DeviceError.h"
 #include "sim/DeviceFiles.h"
 #include "sim/RegFileParser.h"
@@ -9,32 +10,20 @@
 
 #include <fcntl.h>
 
-#include <fstream>
-#include <iterator>
 
 namespace velkor::sim {
 namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path& ExistingDirectory(const fs::path& directory) {
+// An existing directory whose own entries may be used (CheckDeviceEntries).
+const fs::path& UsableDirectory(const fs::path& directory) {
     std::error_code failure;
     if (!fs::is_directory(directory, failure)) {
         throw DeviceError(fmt::format("{} is not a device: there is no such directory", directory));
     }
+    CheckDeviceEntries(directory);
     return directory;
-}
-
-std::string ReadDeviceFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw DeviceError(fmt::format("cannot read {}: every device needs one", path));
-    }
-    std::string text(std::istreambuf_iterator<char>(in), {});
-    if (in.bad()) {
-        throw DeviceError(fmt::format("cannot read {}", path));
-    }
-    return text;
 }
 
 DeviceConfig ReadConfig(const fs::path& directory) {
@@ -57,7 +46,7 @@ fs::path RootOf(const fs::path& directory) {
 }
 
 UniqueFd OpenFolder(const fs::path& folder) {
-    UniqueFd fd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd fd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd.IsValid()) {
         throw DeviceError(fmt::format("cannot open {}", folder));
     }
@@ -67,7 +56,7 @@ UniqueFd OpenFolder(const fs::path& folder) {
 }  // namespace
 
 SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restartHook)
-    : config_(ReadConfig(ExistingDirectory(deviceDir))),
+    : config_(ReadConfig(UsableDirectory(deviceDir))),
       debugLog_(deviceDir / device_files::kDebugLog),
       events_(deviceDir / device_files::kEventsLog),
       registry_(ReadRegistry(deviceDir), errors_),

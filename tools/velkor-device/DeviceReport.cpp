@@ -90,7 +90,9 @@ std::vector<fs::path> FlashImages(const fs::path& folder) {
     std::vector<fs::path> images;
     std::error_code failure;
     for (fs::directory_iterator entries(folder, failure), end; !failure && entries != end; entries.increment(failure)) {
-        if (entries->is_regular_file() && entries->path().extension() == kFlashImageExtension) {
+        // A link is not the device's own region: nothing outside the device is read.
+        if (entries->symlink_status().type() == fs::file_type::regular &&
+            entries->path().extension() == kFlashImageExtension) {
             images.push_back(entries->path());
         }
     }

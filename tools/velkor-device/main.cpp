@@ -34,5 +34,8 @@ int main(int argc, char* argv[]) {
     } catch (const std::exception& error) {
         std::cerr << "velkor-device: " << error.what() << '\n';
         return kFailureExit;
+    } catch (...) {
+        std::cerr << "velkor-device: stopped by an unexpected failure\n";
+        return kFailureExit;
     }
 }

@@ -78,15 +78,29 @@ bool RegionProgrammer::Program(platform::File& image) {
 }
 
 UniqueFd RegionProgrammer::OpenRegion() {
-    if (::mkdir(regionFile_.parent_path().c_str(), kFolderPermissions) != 0 && errno != EEXIST) {
+    const std::filesystem::path folder = regionFile_.parent_path();
+    if (::mkdir(folder.c_str(), kFolderPermissions) != 0 && errno != EEXIST) {
         HostFailure(errno);
         return UniqueFd();
     }
-    // Not truncated: a region is programmed in place, as flash is. A link planted in DIR/flash is
-    // not followed, so the driver writes nothing but the device's own regions.
-    UniqueFd region(::open(regionFile_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, kFilePermissions));
-    if (!region.IsValid()) {
+    // Neither DIR/flash nor the region may be a link, so the driver writes nothing but the device's
+    // own regions; a region that is not a plain file (a FIFO, say) is refused before any write.
+    const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folderFd.IsValid()) {
         HostFailure(errno);
+        return UniqueFd();
+    }
+    // Not truncated: a region is programmed in place, as flash is.
+    UniqueFd region(::openat(folderFd.Get(), regionFile_.filename().c_str(),
+                             O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, kFilePermissions));
+    struct stat status {};
+    if (!region.IsValid() || ::fstat(region.Get(), &status) != 0) {
+        HostFailure(errno);
+        return UniqueFd();
+    }
+    if (!S_ISREG(status.st_mode)) {
+        errors_.Fail(error::kAccessDenied);
+        return UniqueFd();
     }
     return region;
 }
