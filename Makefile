@@ -1,9 +1,17 @@
 # Velkor: `make run` and `make test` each do the whole set-up on a fresh Debian machine.
 BUILD_DIR ?= build
+SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
 JOBS ?= $(shell nproc)
 DEVICE ?=
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test bench clean
+# Leaks are reported, except those the suppression file explains; undefined behaviour stops a test.
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+.PHONY: all deps build run test test-sanitize fuzz bench clean
 
 all: build
 
@@ -23,10 +31,23 @@ run: build
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
+# The whole test suite again, built with AddressSanitizer (leaks included) and UBSan.
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DVELKOR_SANITIZE=ON
+	$(SANITIZER_ENV) cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	$(SANITIZER_ENV) ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
+
+# Runs each fuzz target for FUZZ_SECONDS from its seed corpus (docs/reliability.md).
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKOR_FUZZ=ON
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers
+	./scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 # Times the OS step on a 256 MiB image against cp + sync on the same disk, and the file picker's
-# listing of 10,000 files against ls -l (docs/benchmarks.md).
+# listing of 10,000 and of 100,000 files, rows and window, against ls -l (docs/benchmarks.md).
 bench: build
-	cd $(BUILD_DIR) && ./bench/velkor_flash_bench && ./bench/velkor_listing_bench
+	cd $(BUILD_DIR) && ./bench/velkor_flash_bench && ./bench/velkor_listing_bench \
+		&& ./bench/velkor_listing_bench --files 100000 --runs 3
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

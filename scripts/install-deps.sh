@@ -3,7 +3,8 @@
 set -eu
 
 packages="build-essential cmake pkg-config qt6-base-dev libgtest-dev libgmock-dev \
-libbenchmark-dev nlohmann-json3-dev libfmt-dev xvfb xauth x11vnc xdotool fonts-droid-fallback"
+nlohmann-json3-dev libfmt-dev xvfb xauth x11vnc xdotool fonts-droid-fallback \
+clang libclang-rt-dev"
 
 missing=""
 for package in $packages; do

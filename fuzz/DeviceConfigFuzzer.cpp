@@ -1,0 +1,16 @@
+// Any text as device.json: it is read, or refused with the device's own error naming the file;
+// nothing else escapes.
+#include "sim/DeviceConfig.h"
+#include "sim/DeviceError.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    try {
+        velkor::sim::ParseDeviceConfig(std::string_view(reinterpret_cast<const char*>(data), size), "device.json");
+    } catch (const velkor::sim::DeviceError&) {
+    }
+    return 0;
+}
