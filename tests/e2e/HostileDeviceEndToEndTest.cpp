@@ -5,7 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -55,6 +58,17 @@ TEST(HostileDeviceEndToEnd, BothProgramsRefuseTheDeviceAndLeaveTheOutsideAlone) 
         {"events.log linked", R"(events.log" is a link)", link("events.log", "text")},
         {"events.log a FIFO", R"(events.log" is a FIFO)", fifo("events.log")},
         {"root linked", R"(root" is a link)", link("root", "")},
+        {"platform.reg over 16 MiB", R"(platform.reg" is larger than 16 MiB)",
+         [](const fs::path& device, const fs::path&) { fs::resize_file(device / "platform.reg", 17u << 20); }},
+        {"debug.log a socket", R"(debug.log" is a socket)",
+         [](const fs::path& device, const fs::path&) {
+             const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+             sockaddr_un address{};
+             address.sun_family = AF_UNIX;
+             (device / "debug.log").string().copy(address.sun_path, sizeof address.sun_path - 1);
+             ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+             ::close(listener);
+         }},
     };
     for (const Case& testCase : cases) {
         SCOPED_TRACE(testCase.name);

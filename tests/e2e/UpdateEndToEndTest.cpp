@@ -120,6 +120,21 @@ TEST(UpdateEndToEnd, BoxesChangedByHandDecideWhatIsWrittenAndSaved) {
               SettingsFileBytes({u"0", os, u"0", u"", u"0", u"", u"0", u"", u"1", app, u"0"}));
 }
 
+// Neither a sibling program that cannot be ended nor a failed format holds the images back.
+TEST(UpdateEndToEnd, ImagesAreWrittenWhenStoppingAProgramAndTheFormatFail) {
+    UpdaterSession session({"--auto"});
+    session.SetFaults(R"({"terminateFails": [101], "formatFails": true})");
+    ASSERT_TRUE(session.Start());
+    ASSERT_TRUE(session.WaitForWindow(kMessageBoxTitle, kUpdateTimeoutSeconds)) << "no final message";
+    ASSERT_TRUE(session.PressKeys({"Return", "Escape"}));
+    ASSERT_EQ(session.WaitForExit(), 0);
+
+    const std::vector<std::string> events = UpdateEvents(session.Device());
+    EXPECT_TRUE(HasLine(events, "terminate-process \\Windows\\Tirnow.exe 101 exit=4 -> 0 error 5"));
+    EXPECT_TRUE(HasLine(events, "format DSK2: Part00 2048 512 12 2 3 -> 5"));
+    EXPECT_EQ(ReadHostFile(session.Device() / "flash/os.bin"), ReadHostFile(session.Card() / "AutoUpdate/NK.bin"));
+}
+
 TEST(UpdateEndToEnd, ARestartThatFailsLeavesTheWindowOpen) {
     UpdaterSession session;
     session.SetFaults(R"({"restartFails": true})");

@@ -93,11 +93,17 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"SingleByteTextHasNoMarkers", "$|$1$|$\r\n$|$2$|$\r\n", {}}),
     [](const testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
 
-TEST(ReadEntries, MissingFileGivesNothing) {
-    FakeFileSystem fileSystem;
-    StringArray list;
-    EXPECT_EQ(CSettingsFile(fileSystem, std::u16string(kPath)).ReadEntries(list), 0);
-    EXPECT_EQ(list.Count(), 0u);
+TEST(ReadEntries, AFileThatIsMissingOrCannotBeOpenedGivesNothing) {
+    for (const bool present : {false, true}) {
+        FakeFileSystem fileSystem;
+        if (present) {
+            fileSystem.AddFile(kPath, Utf16Le(u"$|$1$|$"));
+            fileSystem.FailOpen(kPath);
+        }
+        StringArray list;
+        EXPECT_EQ(CSettingsFile(fileSystem, std::u16string(kPath)).ReadEntries(list), 0) << present;
+        EXPECT_EQ(list.Count(), 0u) << present;
+    }
 }
 
 TEST(ReadEntries, ClosesTheFileWithTheObject) {

@@ -87,7 +87,8 @@ UniqueFd RegionProgrammer::OpenRegion() {
     // own regions; a region that is not a plain file (a FIFO, say) is refused before any write.
     const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folderFd.IsValid()) {
-        HostFailure(errno);
+        // What stands there is a link or a file, not the driver's own folder: refused, as a link is.
+        HostFailure(errno == ENOTDIR ? ELOOP : errno);
         return UniqueFd();
     }
     // Not truncated: a region is programmed in place, as flash is.

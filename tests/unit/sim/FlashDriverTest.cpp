@@ -221,6 +221,25 @@ INSTANTIATE_TEST_SUITE_P(
                     {{"boot.bin", kOldBoot}, {"os.bin", kOsImage}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// DIR/flash or a region swapped for a link while the device runs: the request is refused with 5
+// and nothing is written where the link leads.
+TEST(FlashDriverTest, ARegionOrFolderLinkedOutsideIsRefused) {
+    for (const char* linked : {"flash/os.bin", "flash"}) {
+        SCOPED_TRACE(linked);
+        FlashDevice device;
+        const fs::path outside = device.Temp().Dir() / "outside";
+        fs::create_directories(outside);
+        fs::rename(device.Temp().Dir() / "flash/os.bin", outside / "os.bin");
+        fs::remove_all(device.Temp().Dir() / linked);
+        fs::create_symlink(std::string(linked) == "flash" ? outside : outside / "os.bin", device.Temp().Dir() / linked);
+        const std::unique_ptr<DeviceHandle> flash = device.Open(kPrimary);
+        ASSERT_TRUE(flash);
+        EXPECT_EQ(flash->Control(IOCTL_FLASH_WRITE_OS, kOs, 0, nullptr, 0, nullptr), 0);
+        EXPECT_EQ(device.LastError(), error::kAccessDenied);
+        EXPECT_EQ(device.Temp().Read("outside/os.bin"), kOldOs);
+    }
+}
+
 TEST(FlashDriverTest, EachRequestIsOneEventLine) {
     FlashDevice device;
     std::unique_ptr<DeviceHandle> flash = device.Open(u"\\vkrflash\\VOL:");

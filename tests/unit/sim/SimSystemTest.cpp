@@ -7,6 +7,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <functional>
 
 namespace velkor::sim {
@@ -78,6 +80,24 @@ TEST(SimSystemTest, LogsAreAppendedAcrossRuns) {
 
     EXPECT_EQ(LogTexts(temp.Read("events.log")),
               (std::vector<std::string>{"thread-priority 1", "restart IOCTL_HAL_REBOOT"}));
+}
+
+// A log swapped for a link or a FIFO after the device opened gets no lines: nothing outside the
+// device is written, and the program does not wait on a reader that never comes.
+TEST(SimSystemTest, ALogThatIsNoLongerAPlainFileGetsNoLines) {
+    for (const bool fifo : {false, true}) {
+        SCOPED_TRACE(fifo ? "FIFO" : "link");
+        TempDevice temp;
+        temp.Write("outside.txt", "kept");
+        SimPlatform sim(temp.Dir());
+        if (fifo) {
+            ASSERT_EQ(::mkfifo((temp.Dir() / "events.log").c_str(), 0600), 0);
+        } else {
+            fs::create_symlink(temp.Dir() / "outside.txt", temp.Dir() / "events.log");
+        }
+        sim.platform().system.SetThreadPriority(1);
+        EXPECT_EQ(temp.Read("outside.txt"), "kept");
+    }
 }
 
 TEST(SimSystemTest, ReadingTheDeviceCreatesNoLogsAndKeepsTheRegistryFile) {
