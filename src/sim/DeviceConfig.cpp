@@ -157,6 +157,8 @@ void ReadSystemFaults(const ConfigReader& reader, const json& faults, FaultSwitc
     }
     switches.terminateFails = reader.List(faults, "faults.terminateFails", "terminateFails",
                                           "a list of process ids and executables", ReadProgramSelector);
+    switches.processOpenFails = reader.List(faults, "faults.processOpenFails", "processOpenFails",
+                                            "a list of process ids and executables", ReadProgramSelector);
 }
 
 FaultSwitches ReadFaults(const ConfigReader& reader, const json& document) {
@@ -168,6 +170,11 @@ FaultSwitches ReadFaults(const ConfigReader& reader, const json& document) {
     reader.Container(*faults, "faults", false, "an object");
     switches.writeProtected = reader.List(*faults, "faults.writeProtected", "writeProtected",
                                           "a list of device folders (strings)", ConfigReader::StringItem);
+    switches.openFails = reader.List(*faults, "faults.openFails", "openFails", "a list of device files (strings)",
+                                     ConfigReader::StringItem);
+    if (const json* fails = ConfigReader::Optional(*faults, "moveFails")) {
+        switches.moveFails = reader.Boolean(*fails, "faults.moveFails");
+    }
     if (const json* limit = ConfigReader::Optional(*faults, "fileSizeLimit")) {
         switches.fileSizeLimit = reader.Unsigned(*limit, "faults.fileSizeLimit",
                                                  std::numeric_limits<std::uint64_t>::max(), "a number of bytes");

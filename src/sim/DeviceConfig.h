@@ -31,6 +31,10 @@ struct FaultSwitches {
     std::vector<std::u16string> writeProtected;
     // Writes that would make a file longer than this many bytes fail as on a full disk.
     std::optional<std::uint64_t> fileSizeLimit;
+    // Device files that do not open, in any mode.
+    std::vector<std::u16string> openFails;
+    // Moving (renaming) a file fails.
+    bool moveFails = false;
     // Which of the flash device's two names do not open.
     FlashDeviceAbsence flashDeviceAbsent = FlashDeviceAbsence::None;
     // Control codes the flash driver refuses as unsupported.
@@ -43,6 +47,8 @@ struct FaultSwitches {
     bool restartFails = false;
     // Programs whose termination fails; they keep running.
     std::vector<ProgramSelector> terminateFails;
+    // Programs whose process does not open.
+    std::vector<ProgramSelector> processOpenFails;
     StorageFaults storage;
 };
 

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace velkor::sim {
@@ -68,7 +69,12 @@ SimFileSystem::SimFileSystem(const fs::path& root, const DismountedFolders& dism
       dismounted_(dismounted),
       attributes_(config),
       fileSizeLimit_(config.faults.fileSizeLimit),
-      errors_(errors) {}
+      moveFails_(config.faults.moveFails),
+      errors_(errors) {
+    for (const std::u16string& file : config.faults.openFails) {
+        openFails_.push_back(AttributeRules::Key(PathResolver::SplitComponents(file)));
+    }
+}
 
 std::uint32_t SimFileSystem::GetAttributes(std::u16string_view path) {
     const std::optional<ResolvedPath> resolved = Resolve(path, FinalLink::Follow);
@@ -139,6 +145,9 @@ bool SimFileSystem::MoveFile(std::u16string_view from, std::u16string_view to) {
     if (!target) {
         return false;
     }
+    if (moveFails_) {
+        return errors_.Fail(error::kAccessDenied);
+    }
     if (::renameat(source->folder.Get(), source->name.c_str(), target->folder.Get(), target->name.c_str()) != 0) {
         return errors_.Fail(DeviceErrorFromErrno(errno));
     }
@@ -149,6 +158,10 @@ std::unique_ptr<platform::File> SimFileSystem::OpenFile(std::u16string_view path
     const std::optional<ResolvedPath> resolved = mode == platform::FileMode::Read
                                                      ? Resolve(path, FinalLink::Follow)
                                                      : ResolveForChange(path, FinalLink::Follow);
+    if (resolved && RefusesOpen(*resolved)) {
+        errors_.Fail(error::kAccessDenied);
+        return nullptr;
+    }
     UniqueFd fd = resolved ? OpenRegularFile(*resolved, OpenFlags(mode)) : UniqueFd();
     if (!fd.IsValid()) {
         return nullptr;
@@ -190,6 +203,10 @@ std::optional<ResolvedPath> SimFileSystem::ResolveForChange(std::u16string_view 
 
 bool SimFileSystem::IsWriteProtected(const ResolvedPath& path) const {
     return attributes_.IsWriteProtected(AttributeRules::Key(path.components));
+}
+
+bool SimFileSystem::RefusesOpen(const ResolvedPath& path) const {
+    return std::find(openFails_.begin(), openFails_.end(), AttributeRules::Key(path.components)) != openFails_.end();
 }
 
 UniqueFd SimFileSystem::OpenRegularFile(const ResolvedPath& path, int flags) {

@@ -37,6 +37,8 @@ private:
     // As Resolve, and refused with kWriteProtect where the path leads into a protected folder.
     std::optional<ResolvedPath> ResolveForChange(std::u16string_view path, FinalLink finalLink);
     bool IsWriteProtected(const ResolvedPath& path) const;
+    // The openFails switch names the file the path resolved to.
+    bool RefusesOpen(const ResolvedPath& path) const;
     // An invalid descriptor, with the last error set, unless the entry is a regular file.
     UniqueFd OpenRegularFile(const ResolvedPath& path, int flags);
     // The copy's target opened and emptied, unless it is the source itself.
@@ -47,6 +49,9 @@ private:
     const DismountedFolders& dismounted_;
     AttributeRules attributes_;
     std::optional<std::uint64_t> fileSizeLimit_;
+    // The keys (AttributeRules::Key) of the files that do not open.
+    std::vector<std::u16string> openFails_;
+    bool moveFails_;
     ErrorState& errors_;
 };
 

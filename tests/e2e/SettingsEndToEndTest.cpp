@@ -105,7 +105,8 @@ TEST_P(FailedSaveEndToEndTest, KeepsTheOldFileAndStillEnds) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, FailedSaveEndToEndTest,
                          testing::Values(FailedSaveCase{"WriteProtectedCard", R"({"writeProtected": ["\\StorageCard"]})"},
-                                         FailedSaveCase{"CardFullPartWay", R"({"fileSizeLimit": 100})"}),
+                                         FailedSaveCase{"CardFullPartWay", R"({"fileSizeLimit": 100})"},
+                                         FailedSaveCase{"ReplaceFails", R"({"moveFails": true})"}),
                          [](const testing::TestParamInfo<FailedSaveCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -76,6 +76,10 @@ std::unique_ptr<platform::ProcessHandle> SimWindows::OpenProcess(std::uint32_t, 
         errors_.Fail(error::kInvalidParameter);
         return nullptr;
     }
+    if (Matches(config_.faults.processOpenFails, *program)) {
+        errors_.Fail(error::kAccessDenied);
+        return nullptr;
+    }
     return std::make_unique<SimProcess>(*program, RefusesTermination(*program), desktop_, errors_, events_);
 }
 
@@ -88,7 +92,11 @@ const Desktop::Window* SimWindows::WindowUp(platform::WindowHandle window) {
 }
 
 bool SimWindows::RefusesTermination(const ProgramConfig& program) const {
-    return std::any_of(config_.faults.terminateFails.begin(), config_.faults.terminateFails.end(),
+    return Matches(config_.faults.terminateFails, program);
+}
+
+bool SimWindows::Matches(const std::vector<ProgramSelector>& selectors, const ProgramConfig& program) {
+    return std::any_of(selectors.begin(), selectors.end(),
                        [&](const ProgramSelector& selector) { return Selects(selector, program); });
 }
 

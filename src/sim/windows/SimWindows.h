@@ -34,6 +34,8 @@ private:
     // Null with 1400 set when `window` is not up.
     const Desktop::Window* WindowUp(platform::WindowHandle window);
     bool RefusesTermination(const ProgramConfig& program) const;
+    // True when one of `selectors` names `program`.
+    static bool Matches(const std::vector<ProgramSelector>& selectors, const ProgramConfig& program);
 
     const DeviceConfig& config_;
     ErrorState& errors_;

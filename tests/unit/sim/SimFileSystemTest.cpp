@@ -335,6 +335,22 @@ TEST(SimFileSystemTest, AWriteBeyondTheSizeLimitFailsAndWritesNothing) {
     EXPECT_EQ(device.Host("StorageCard/big.bin"), "0123456789");
 }
 
+// The open switch names one file, in any letter case and through a link; the move switch stops
+// every move. Everything else still works.
+TEST(SimFileSystemTest, OpenAndMoveSwitchesFailWithAccessDenied) {
+    Device device(R"({"openFails": ["\\STORAGECARD\\images\\nk.BIN"], "moveFails": true})");
+    fs::create_directory_symlink("StorageCard", device.Temp().Root() / "Alias");
+    for (const FileMode mode : {FileMode::Read, FileMode::ReadWrite, FileMode::CreateTruncate}) {
+        EXPECT_FALSE(device.Files().OpenFile(u"\\Alias\\Images\\NK.bin", mode));
+        EXPECT_EQ(device.LastError(), error::kAccessDenied);
+    }
+    EXPECT_TRUE(device.Files().OpenFile(u"\\StorageCard2\\other.bin", FileMode::Read));
+    EXPECT_FALSE(device.Files().MoveFile(u"\\StorageCard2\\other.bin", u"\\StorageCard2\\x.bin"));
+    EXPECT_EQ(device.LastError(), error::kAccessDenied);
+    EXPECT_EQ(device.Host("StorageCard/Images/NK.bin"), "image");
+    EXPECT_EQ(device.Host("StorageCard2/other.bin"), "other");
+}
+
 TEST(SimFileSystemTest, ReadWriteOverwritesInPlaceWithinTheSizeLimit) {
     Device device(R"({"fileSizeLimit": 5})");
 

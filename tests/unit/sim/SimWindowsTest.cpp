@@ -215,7 +215,11 @@ INSTANTIATE_TEST_SUITE_P(
         WindowsCase{"TerminateFailsForAProcessId", R"({"terminateFails": [102]})",
                     [](WindowsProbe& p) { return Lines{p.Open(101), p.Terminate(4), p.Open(102), p.Terminate(4)}; },
                     {"handle", "1", "handle", "0 error 5"},
-                    {kTirnowTerminated + "1", kPavlorTerminated + "0 error 5"}}),
+                    {kTirnowTerminated + "1", kPavlorTerminated + "0 error 5"}},
+        WindowsCase{"ProcessOpenFails", R"({"processOpenFails": ["\\Windows\\Tirnow.exe"]})",
+                    [](WindowsProbe& p) { return Lines{p.Open(101), p.Open(102)}; },
+                    {"null error 5", "handle"},
+                    {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimWindowsDeviceTest, WithoutProgramsTheUpdatersWindowIsAlone) {

@@ -24,7 +24,9 @@ constexpr std::u16string_view kLogo = u"\\StorageCard\\logo2.bmp";
 const fs::path kCopy = "root/VKRFlash/$MSD$/Logo/Logo.bmp";
 
 // The screen is 3 x 2 pixels, so every row of 24 or 16 bits ends in fill bytes.
-constexpr std::string_view kSmallScreen = R"({"screen": {"width": 3, "height": 2}, "languageId": "0x0409"})";
+std::string SmallScreenDevice(std::string_view faults) {
+    return R"({"screen": {"width": 3, "height": 2}, "languageId": "0x0409", "faults": )" + std::string(faults) + "}";
+}
 
 // Rows of blue-green-red pixels (0,0,0) (7,7,7) (3,3,4) and (1,1,1) (9,9,9) (0,0,0), then as lifted.
 const std::string kDarkRows24("\0\0\0\7\7\7\3\3\4\0\0\0\1\1\1\11\11\11\0\0\0\0\0\0", 24);
@@ -52,6 +54,7 @@ struct LogoCase {
     std::optional<std::string> copy;  // nothing: no copy may be made
     Folders folders = Folders::MsdOnly;
     std::u16string path = std::u16string(kLogo);
+    std::string_view faults = "{}";
 };
 
 std::string File(const BitmapFields& fields) { return BitmapFile(fields); }
@@ -67,7 +70,7 @@ class UpdateSecondLogoTest : public testing::TestWithParam<LogoCase> {};
 TEST_P(UpdateSecondLogoTest, CopiesAScreenSizedLogoAndLiftsItsBlacks) {
     const LogoCase& c = GetParam();
     const sim::test::TempDevice device;
-    device.Write("device.json", std::string(kSmallScreen));
+    device.Write("device.json", SmallScreenDevice(c.faults));
     fs::create_directories(device.Root() / "StorageCard");
     if (c.logo) {
         device.Write("root/StorageCard/logo2.bmp", *c.logo);
@@ -118,7 +121,11 @@ INSTANTIATE_TEST_SUITE_P(
         LogoCase{"NoStoreFolder", File(kTrueColour), std::nullopt, Folders::None},
         LogoCase{"NotABitmap", "hello", std::nullopt},
         LogoCase{"MissingFile", std::nullopt, std::nullopt},
-        LogoCase{"EmptyPath", File(kTrueColour), std::nullopt, Folders::MsdOnly, u""}),
+        LogoCase{"EmptyPath", File(kTrueColour), std::nullopt, Folders::MsdOnly, u""},
+        LogoCase{"CopyFails", File(kTrueColour), std::nullopt, Folders::Logo, std::u16string(kLogo),
+                 R"({"fileSizeLimit": 10})"},
+        LogoCase{"CopyNotOpenedForTheRewriteStaysAsCopied", File(kTrueColour), File(kTrueColour), Folders::MsdOnly,
+                 std::u16string(kLogo), R"({"openFails": ["\\VKRFlash\\$MSD$\\Logo\\Logo.bmp"]})"}),
     [](const testing::TestParamInfo<LogoCase>& info) { return info.param.name; });
 
 }  // namespace
