@@ -44,10 +44,11 @@ fuzz: deps
 	./scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 # Times the OS step on a 256 MiB image against cp + sync on the same disk, and the file picker's
-# listing of 10,000 and of 100,000 files, rows and window, against ls -l (docs/benchmarks.md).
+# listing of 10,000 and of 100,000 files, rows and window, against ls -l, and a whole update against
+# the disk's own limit (docs/benchmarks.md).
 bench: build
 	cd $(BUILD_DIR) && ./bench/velkor_flash_bench && ./bench/velkor_listing_bench \
-		&& ./bench/velkor_listing_bench --files 100000 --runs 3
+		&& ./bench/velkor_listing_bench --files 100000 --runs 3 && ./bench/velkor_update_bench
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
