@@ -159,6 +159,8 @@ void ReadSystemFaults(const ConfigReader& reader, const json& faults, FaultSwitc
                                           "a list of process ids and executables", ReadProgramSelector);
     switches.processOpenFails = reader.List(faults, "faults.processOpenFails", "processOpenFails",
                                             "a list of process ids and executables", ReadProgramSelector);
+    switches.registryOpenFails = reader.List(faults, "faults.registryOpenFails", "registryOpenFails",
+                                             "a list of registry keys (strings)", ConfigReader::StringItem);
 }
 
 FaultSwitches ReadFaults(const ConfigReader& reader, const json& document) {

@@ -49,6 +49,8 @@ struct FaultSwitches {
     std::vector<ProgramSelector> terminateFails;
     // Programs whose process does not open.
     std::vector<ProgramSelector> processOpenFails;
+    // Registry keys (paths below HKEY_LOCAL_MACHINE) that do not open.
+    std::vector<std::u16string> registryOpenFails;
     StorageFaults storage;
 };
 

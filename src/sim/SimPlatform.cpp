@@ -59,7 +59,7 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
     : config_(ReadConfig(UsableDirectory(deviceDir))),
       debugLog_(deviceDir / device_files::kDebugLog),
       events_(deviceDir / device_files::kEventsLog),
-      registry_(ReadRegistry(deviceDir), errors_),
+      registry_(ReadRegistry(deviceDir), errors_, config_.faults.registryOpenFails),
       root_(RootOf(deviceDir)),
       rootFolder_(OpenFolder(root_)),
       storage_(config_.stores),

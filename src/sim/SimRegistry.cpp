@@ -11,10 +11,21 @@ constexpr std::size_t kBytesPerCharacter = sizeof(char16_t);
 
 }  // namespace
 
-SimRegistry::SimRegistry(RegistryTree tree, ErrorState& errors) : tree_(std::move(tree)), errors_(errors) {}
+SimRegistry::SimRegistry(RegistryTree tree, ErrorState& errors, const std::vector<std::u16string>& openFails)
+    : tree_(std::move(tree)), errors_(errors) {
+    for (const std::u16string& path : openFails) {
+        if (const std::optional<RegistryTree::KeyId> id = tree_.Find(path)) {
+            refusedKeys_.push_back(*id);
+        }
+    }
+}
 
 std::uint32_t SimRegistry::CreateKey(std::u16string_view subKey, Handle& key) {
-    key = NewHandle(tree_.Create(subKey));
+    const RegistryTree::KeyId id = tree_.Create(subKey);
+    if (Refuses(id)) {
+        return errors_.Report(error::kAccessDenied);
+    }
+    key = NewHandle(id);
     return error::kSuccess;
 }
 
@@ -23,8 +34,15 @@ std::uint32_t SimRegistry::OpenKey(std::u16string_view subKey, Handle& key) {
     if (!id) {
         return errors_.Report(error::kFileNotFound);
     }
+    if (Refuses(*id)) {
+        return errors_.Report(error::kAccessDenied);
+    }
     key = NewHandle(*id);
     return error::kSuccess;
+}
+
+bool SimRegistry::Refuses(RegistryTree::KeyId id) const {
+    return std::find(refusedKeys_.begin(), refusedKeys_.end(), id) != refusedKeys_.end();
 }
 
 std::uint32_t SimRegistry::EnumKey(Handle key, std::uint32_t index, std::size_t maxChars, std::u16string& name) {

@@ -5,6 +5,7 @@
 #include "sim/RegistryTree.h"
 
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace velkor::sim {
@@ -13,7 +14,8 @@ namespace velkor::sim {
 // last for the run only. Handles are small integers, reused once closed.
 class SimRegistry : public platform::Registry {
 public:
-    SimRegistry(RegistryTree tree, ErrorState& errors);
+    // The keys at `openFails` (paths below the root, as read from platform.reg) refuse to open.
+    SimRegistry(RegistryTree tree, ErrorState& errors, const std::vector<std::u16string>& openFails = {});
 
     std::uint32_t CreateKey(std::u16string_view subKey, Handle& key) override;
     std::uint32_t OpenKey(std::u16string_view subKey, Handle& key) override;
@@ -27,10 +29,12 @@ public:
 
 private:
     Handle NewHandle(RegistryTree::KeyId id);
+    bool Refuses(RegistryTree::KeyId id) const;
     std::optional<RegistryTree::KeyId> KeyOf(Handle key) const;
 
     RegistryTree tree_;
     ErrorState& errors_;
+    std::vector<RegistryTree::KeyId> refusedKeys_;
     // Handle n is slot n - 1; a closed handle leaves an empty slot.
     std::vector<std::optional<RegistryTree::KeyId>> handles_;
 };

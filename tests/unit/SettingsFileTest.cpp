@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <new>
+
 #include <string>
 #include <vector>
 
@@ -104,6 +107,29 @@ TEST(ReadEntries, AFileThatIsMissingOrCannotBeOpenedGivesNothing) {
         EXPECT_EQ(CSettingsFile(fileSystem, std::u16string(kPath)).ReadEntries(list), 0) << present;
         EXPECT_EQ(list.Count(), 0u) << present;
     }
+}
+
+// A card file larger than the memory left: the read runs out of memory part-way.
+class ExhaustingFileSystem : public FakeFileSystem {
+public:
+    std::unique_ptr<platform::File> OpenFile(std::u16string_view, platform::FileMode) override {
+        return std::make_unique<ExhaustingFile>();
+    }
+
+private:
+    struct ExhaustingFile : platform::File {
+        bool Read(void*, std::uint32_t, std::uint32_t&) override { throw std::bad_alloc(); }
+        bool Write(const void*, std::uint32_t) override { return false; }
+        bool Seek(std::uint64_t) override { return false; }
+        std::uint64_t Length() const override { return std::uint64_t{1} << 40; }
+    };
+};
+
+TEST(ReadEntries, AFileTooLargeForMemoryIsTreatedAsUnreadable) {
+    ExhaustingFileSystem fileSystem;
+    StringArray list;
+    EXPECT_EQ(CSettingsFile(fileSystem, std::u16string(kPath)).ReadEntries(list), 0);
+    EXPECT_EQ(list.Count(), 0u);
 }
 
 TEST(ReadEntries, ClosesTheFileWithTheObject) {

@@ -27,6 +27,10 @@ std::unique_ptr<platform::PartitionSearch> SimStore::FindFirstPartition(platform
 }
 
 std::unique_ptr<platform::Partition> SimStore::OpenPartition(std::u16string_view partitionName) {
+    if (ListsName(context_.faults.partitionOpenFails, store_.deviceName)) {
+        context_.errors.Fail(error::kAccessDenied);
+        return nullptr;
+    }
     PartitionState* partition = context_.state.FindPartition(store_, partitionName);
     if (!partition) {
         context_.errors.Fail(error::kFileNotFound);

@@ -21,9 +21,10 @@ struct NameListFault {
     std::vector<std::u16string> StorageFaults::*member;
     std::string_view expected;
 };
-constexpr std::array<NameListFault, 3> kNameListFaults{{
+constexpr std::array<NameListFault, 4> kNameListFaults{{
     {"storeOpenFails", &StorageFaults::storeOpenFails, "a list of store device names (strings)"},
     {"partitionSearchFails", &StorageFaults::partitionSearchFails, "a list of store device names (strings)"},
+    {"partitionOpenFails", &StorageFaults::partitionOpenFails, "a list of store device names (strings)"},
     {"volumeDeviceAbsent", &StorageFaults::volumeDeviceAbsent, "a list of volume names (strings)"},
 }};
 

@@ -10,6 +10,7 @@ namespace velkor::sim {
 struct StorageFaults {
     std::vector<std::u16string> storeOpenFails;        // device names of stores that do not open
     std::vector<std::u16string> partitionSearchFails;  // device names of stores whose partitions cannot be listed
+    std::vector<std::u16string> partitionOpenFails;    // device names of stores whose partitions do not open
     std::vector<std::u16string> volumeDeviceAbsent;    // volume names whose "\Vol:" device does not open
     bool volumeParametersShort = false;                // the volume parameters reply is a byte short
     bool freeSpaceShort = false;                       // the free-space reply is a byte short

@@ -84,7 +84,9 @@ INSTANTIATE_TEST_SUITE_P(
                       OpenCase{"UnknownStore", "{}", u"DSK9:", u"Part00", error::kFileNotFound},
                       OpenCase{"PartitionOfAnotherStore", "{}", u"DSK1:", u"Part01", error::kFileNotFound},
                       OpenCase{"StoreOpenFails", kDsk2DoesNotOpen, u"DSK2:", u"Part00", error::kAccessDenied},
-                      OpenCase{"OtherStoreStillOpens", kDsk2DoesNotOpen, u"DSK1:", u"Part00", error::kSuccess}),
+                      OpenCase{"OtherStoreStillOpens", kDsk2DoesNotOpen, u"DSK1:", u"Part00", error::kSuccess},
+                      OpenCase{"PartitionOpenFails", R"({"partitionOpenFails": ["DSK2:"]})", u"DSK2:", u"Part00",
+                               error::kAccessDenied}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StorageManagerTest, PartitionSearchFailsOnlyForTheStoresSwitchedOff) {

@@ -171,6 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
                                                                 "DeviceIoControlIOCTL_DISK_GET_FREE_SPACE = #",
                                                                 "bGetFatinfo = 0,#"},
                    kVolumeRead},
+        FormatCase{"PartitionDoesNotOpen", Fault("partitionOpenFails", {"DSK2:"}), kPartitionRead, kVolumeRead},
         FormatCase{"LibraryMissing", Fault("formatLibraryMissing", true), kPartitionRead, kVolumeRead},
         FormatCase{"EntryPointMissing", Fault("formatEntryMissing", true), kPartitionRead, kVolumeRead},
         FormatCase{"DiskInfoFails", Fault("diskInfoFails", true), kPartitionRead,
