@@ -209,6 +209,32 @@ TEST_F(FilePickerDialogTest, OkPicksTheSelectedFilesInListOrder) {
     }
 }
 
+// A device whose file system root cannot be searched: its root view has only the Up row.
+class UnsearchableRoot : public FakeFileSystem {
+public:
+    std::unique_ptr<platform::FolderSearch> FindFirstFile(std::u16string_view pattern,
+                                                          platform::FindData& first) override {
+        return pattern == u"\\*.*" ? nullptr : FakeFileSystem::FindFirstFile(pattern, first);
+    }
+};
+
+TEST_F(FilePickerDialogTest, UpFromARootViewThatCannotBeSearchedStaysThere) {
+    UnsearchableRoot files;
+    files.AddDirectory(u"\\StorageCard");
+    platform::Platform device{registry, files, system, deviceIo, bitmapLoader, storageManager, formatLibrary, windows};
+    picker_ = std::make_unique<ui::CFilePickerDialog>(device, strings);
+    picker_->Create();
+    picker_->show();
+    List().setFocus();
+    // Up from \StorageCard, then Up from the root view's lone Up row.
+    for (int press = 0; press < 2; ++press) {
+        QTest::keyClick(&List(), Qt::Key_Return);
+        EXPECT_EQ(Label(), u"") << press;
+        EXPECT_EQ(RowNames(), std::vector<std::u16string>{u".."}) << press;
+    }
+    picker_.reset();
+}
+
 TEST_F(FilePickerDialogTest, EnterClicksTheFocusedButtonAndEscapeCancels) {
     struct Case {
         int control;
