@@ -53,7 +53,8 @@ bool LogFile::EnsureOpen() {
     if (file_.IsValid() || openFailed_) {
         return file_.IsValid();
     }
-    UniqueFd file(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, kLogPermissions));
+    UniqueFd file(
+        ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, kLogPermissions));
     struct stat status {};
     if (file.IsValid() && ::fstat(file.Get(), &status) == 0 && S_ISREG(status.st_mode)) {
         file_ = std::move(file);

@@ -10,7 +10,6 @@
 
 #include <fcntl.h>
 
-
 namespace velkor::sim {
 namespace {
 

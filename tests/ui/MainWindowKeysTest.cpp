@@ -111,7 +111,8 @@ TEST_F(MainWindowKeysTest, TheFocusedControlShowsItsFrameFromTheFirstPaint) {
     Open();
     ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
     // After start-up on the OS check box, after Down on the App check box, after Right on its button.
-    for (const auto& [key, focused] : {std::pair{0, kOsCheck}, {Qt::Key_Down, kAppCheck}, {Qt::Key_Right, kAppBrowse}}) {
+    for (const auto& [key, focused] :
+         {std::pair{0, kOsCheck}, {Qt::Key_Down, kAppCheck}, {Qt::Key_Right, kAppBrowse}}) {
         if (key != 0) {
             QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key));
         }

@@ -40,7 +40,8 @@ std::vector<std::u16string> SettingsEntries(const Flags& flags) {
 // What an update did to the device, by row: the flash driver's requests and the second logo's copy.
 std::set<std::string> RowsWritten(const fs::path& device) {
     const std::vector<std::pair<std::string, std::string>> codes{
-        {"0x800020DC", "OS"}, {"0x800020D8", "Logo"}, {"0x800020D4", "Boot"}, {"0x800020E8", "App"}, {"0x800020E0", "Reset"}};
+        {"0x800020DC", "OS"},  {"0x800020D8", "Logo"},  {"0x800020D4", "Boot"},
+        {"0x800020E8", "App"}, {"0x800020E0", "Reset"}};
     std::set<std::string> rows;
     for (const std::string& event : test::LogTexts(test::ReadHostFile(device / "events.log"))) {
         for (const auto& [code, row] : codes) {
