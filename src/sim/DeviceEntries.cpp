@@ -91,11 +91,8 @@ std::string ReadDeviceFile(const fs::path& path) {
     if (!S_ISREG(status.st_mode)) {
         Refuse(path, status.st_mode, false);
     }
-    if (static_cast<std::uint64_t>(status.st_size) > kMaxDeviceFileBytes) {
-        throw DeviceError(fmt::format("{} is larger than {} MiB", path, kMaxDeviceFileBytes / kMebibyte));
-    }
-    // Read to its end, but never more than one byte past the limit, however the file grows meanwhile.
-    std::string text(static_cast<std::size_t>(status.st_size) + 1, '\0');
+    // Read to its end, but never more than one byte past the limit, however large the file is or grows.
+    std::string text(std::min<std::size_t>(static_cast<std::size_t>(status.st_size), kMaxDeviceFileBytes) + 1, '\0');
     std::size_t total = 0;
     for (;;) {
         if (total == text.size()) {

@@ -1,11 +1,12 @@
 #include "sim/LogFile.h"
 
+#include "sim/PlainFile.h"
+
 #include <fmt/chrono.h>
 #include <fmt/format.h>
 #include <fmt/std.h>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -53,11 +54,8 @@ bool LogFile::EnsureOpen() {
     if (file_.IsValid() || openFailed_) {
         return file_.IsValid();
     }
-    UniqueFd file(
-        ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, kLogPermissions));
-    struct stat status {};
-    if (file.IsValid() && ::fstat(file.Get(), &status) == 0 && S_ISREG(status.st_mode)) {
-        file_ = std::move(file);
+    file_ = OpenPlainFile(AT_FDCWD, path_.c_str(), O_WRONLY | O_APPEND | O_CREAT, kLogPermissions);
+    if (file_.IsValid()) {
         return true;
     }
     // Said once: logging must not stop the device, and a line per attempt would drown stderr.

@@ -1,6 +1,7 @@
 #include "sim/flash/RegionProgrammer.h"
 
 #include "sim/HostErrors.h"
+#include "sim/PlainFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -92,16 +93,9 @@ UniqueFd RegionProgrammer::OpenRegion() {
         return UniqueFd();
     }
     // Not truncated: a region is programmed in place, as flash is.
-    UniqueFd region(::openat(folderFd.Get(), regionFile_.filename().c_str(),
-                             O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, kFilePermissions));
-    struct stat status {};
-    if (!region.IsValid() || ::fstat(region.Get(), &status) != 0) {
+    UniqueFd region = OpenPlainFile(folderFd.Get(), regionFile_.filename().c_str(), O_RDWR | O_CREAT, kFilePermissions);
+    if (!region.IsValid()) {
         HostFailure(errno);
-        return UniqueFd();
-    }
-    if (!S_ISREG(status.st_mode)) {
-        errors_.Fail(error::kAccessDenied);
-        return UniqueFd();
     }
     return region;
 }
