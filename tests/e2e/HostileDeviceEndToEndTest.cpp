@@ -25,7 +25,8 @@ constexpr const char* kOutsideText = "outside the device";
 constexpr int kRunTimeoutMs = 10000;
 
 // A device directory with one of its own entries replaced as a careless or malicious user could
-// leave it: both programs refuse it with a message naming the entry, within their time, and
+// leave it, one case per kind of entry and of refusal (the plain files share one check, the two
+// folders another): both programs refuse it with a message naming the entry, within their time, and
 // nothing outside the device is read, written or shown.
 TEST(HostileDeviceEndToEnd, BothProgramsRefuseTheDeviceAndLeaveTheOutsideAlone) {
     struct Case {
@@ -54,12 +55,7 @@ TEST(HostileDeviceEndToEnd, BothProgramsRefuseTheDeviceAndLeaveTheOutsideAlone) 
         {"platform.reg linked", R"(platform.reg" is a link)", link("platform.reg", "text")},
         {"flash linked", R"(flash" is a link)", link("flash", "")},
         {"a region linked", R"(os.bin" is a link)", link("flash/os.bin", "text")},
-        {"debug.log linked", R"(debug.log" is a link)", link("debug.log", "text")},
         {"events.log linked", R"(events.log" is a link)", link("events.log", "text")},
-        {"events.log a FIFO", R"(events.log" is a FIFO)", fifo("events.log")},
-        {"root linked", R"(root" is a link)", link("root", "")},
-        {"platform.reg over 16 MiB", R"(platform.reg" is larger than 16 MiB)",
-         [](const fs::path& device, const fs::path&) { fs::resize_file(device / "platform.reg", 17u << 20); }},
         {"debug.log a socket", R"(debug.log" is a socket)",
          [](const fs::path& device, const fs::path&) {
              const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
