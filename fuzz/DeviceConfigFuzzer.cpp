@@ -1,7 +1,7 @@
 // Any text as device.json: it is read, or refused with the device's own error naming the file;
 // nothing else escapes.
 #include "sim/DeviceConfig.h"
-#include "sim/DeviceError.h"
+#include "host/DeviceError.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {
         velkor::sim::ParseDeviceConfig(std::string_view(reinterpret_cast<const char*>(data), size), "device.json");
-    } catch (const velkor::sim::DeviceError&) {
+    } catch (const velkor::host::DeviceError&) {
     }
     return 0;
 }

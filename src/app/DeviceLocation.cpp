@@ -13,7 +13,11 @@ std::optional<DeviceLocation> LocateDevice(const QStringList& arguments, std::st
     const QCommandLineOption deviceOption(QStringLiteral("device"),
                                           QStringLiteral("Run on the simulated device in <dir>."),
                                           QStringLiteral("dir"));
+    const QCommandLineOption targetOption(QStringLiteral("target"),
+                                          QStringLiteral("Run on the real device that <file> describes."),
+                                          QStringLiteral("file"));
     parser.addOption(deviceOption);
+    parser.addOption(targetOption);
     if (!parser.parse(arguments)) {
         error = parser.errorText().toStdString();
         return std::nullopt;
@@ -21,6 +25,13 @@ std::optional<DeviceLocation> LocateDevice(const QStringList& arguments, std::st
     if (!parser.positionalArguments().isEmpty()) {
         error = "unexpected argument: " + parser.positionalArguments().first().toStdString();
         return std::nullopt;
+    }
+    if (parser.isSet(targetOption)) {
+        if (parser.isSet(deviceOption)) {
+            error = "--target and --device name two devices: give one";
+            return std::nullopt;
+        }
+        return DeviceLocation{{}, false, parser.value(targetOption).toStdString()};
     }
     if (parser.isSet(deviceOption)) {
         return DeviceLocation{parser.value(deviceOption).toStdString(), false};

@@ -1,7 +1,8 @@
 #include "app/CUpdaterApp.h"
 #include "app/DeviceLocation.h"
-#include "sim/DeviceError.h"
+#include "host/DeviceError.h"
 #include "sim/SimPlatform.h"
+#include "target/TargetPlatform.h"
 #include "ui/UiStrings.h"
 
 #include <QApplication>
@@ -15,6 +16,32 @@ namespace {
 constexpr int kUsageError = 2;
 constexpr int kDeviceError = 1;
 
+// The platform the program runs on, and whatever owns it.
+struct Device {
+    std::unique_ptr<velkor::sim::SimPlatform> simulated;
+    std::unique_ptr<velkor::target::TargetPlatform> real;
+
+    velkor::platform::Platform& Platform() { return real ? real->platform() : simulated->platform(); }
+};
+
+// Throws host::DeviceError when the device cannot be used.
+Device OpenDevice(const velkor::app::DeviceLocation& location) {
+    Device device;
+    if (location.targetFile) {
+        device.real = std::make_unique<velkor::target::TargetPlatform>(*location.targetFile);
+        std::cerr << "velkor: running on the device that " << location.targetFile->string() << " describes\n";
+        return device;
+    }
+    if (location.isDefault) {
+        velkor::app::PrepareDefaultDevice(location.directory);
+    }
+    // A restart ends the simulated device, and with it the program.
+    device.simulated =
+        std::make_unique<velkor::sim::SimPlatform>(location.directory, [] { QApplication::exit(0); });
+    std::cerr << "velkor: running on the device in " << location.directory.string() << '\n';
+    return device;
+}
+
 int RunUpdater(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velkor"));
@@ -22,24 +49,19 @@ int RunUpdater(int argc, char** argv) {
     std::string error;
     const auto location = velkor::app::LocateDevice(QApplication::arguments(), error);
     if (!location) {
-        std::cerr << "velkor: " << error << "\nusage: velkor [--device DIR]\n";
+        std::cerr << "velkor: " << error << "\nusage: velkor [--device DIR | --target FILE]\n";
         return kUsageError;
     }
-    std::unique_ptr<velkor::sim::SimPlatform> device;
+    Device device;
     try {
-        if (location->isDefault) {
-            velkor::app::PrepareDefaultDevice(location->directory);
-        }
-        // A restart ends the simulated device, and with it the program.
-        device = std::make_unique<velkor::sim::SimPlatform>(location->directory, [] { QApplication::exit(0); });
-    } catch (const velkor::sim::DeviceError& failure) {
+        device = OpenDevice(*location);
+    } catch (const velkor::host::DeviceError& failure) {
         std::cerr << "velkor: " << failure.what() << '\n';
         return kDeviceError;
     }
-    std::cerr << "velkor: running on the device in " << location->directory.string() << '\n';
 
     velkor::ui::UiStrings strings;
-    velkor::app::CUpdaterApp updater(device->platform(), strings);
+    velkor::app::CUpdaterApp updater(device.Platform(), strings);
     updater.InitInstance();
     return 0;
 }

@@ -2,10 +2,11 @@
 
 #include "platform/DeviceText.h"
 #include "platform/FileSystem.h"
-#include "sim/AttributeRules.h"
-#include "sim/ConfigReader.h"
-#include "sim/DeviceError.h"
-#include "sim/PathResolver.h"
+#include "host/AttributeRules.h"
+#include "host/ConfigReader.h"
+#include "host/HexOrDecimal.h"
+#include "host/DeviceError.h"
+#include "host/PathResolver.h"
 #include "sim/storage/StorageConfigReader.h"
 #include "sim/windows/ProgramsReader.h"
 
@@ -23,7 +24,6 @@ namespace {
 
 using nlohmann::json;
 
-constexpr std::string_view kHexPrefixes[] = {"0x", "0X"};
 
 // The attribute bits that "fileAttributes" sets, and those it may name only for readability
 // because the host file decides them.
@@ -50,25 +50,7 @@ constexpr std::array<AbsenceName, 2> kAbsenceNames{{
 
 bool IsScreenSide(std::int64_t pixels) { return pixels >= 1 && pixels <= kMaxScreenSide; }
 
-// A number written as hex ("0x0804") or decimal ("2052"); nothing unless it fits `Unsigned`.
-template <typename Unsigned>
-std::optional<Unsigned> ParseHexOrDecimal(std::string_view text) {
-    const bool hex = std::any_of(std::begin(kHexPrefixes), std::end(kHexPrefixes),
-                                 [&](std::string_view prefix) { return text.starts_with(prefix); });
-    if (hex) {
-        text.remove_prefix(kHexPrefixes[0].size());
-    }
-    const int base = hex ? 16 : 10;
-    Unsigned number = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, failure] = std::from_chars(text.data(), end, number, base);
-    if (text.empty() || failure != std::errc() || stop != end) {
-        return std::nullopt;
-    }
-    return number;
-}
-
-platform::ScreenSize ReadScreen(const ConfigReader& reader, const json& document) {
+platform::ScreenSize ReadScreen(const host::ConfigReader& reader, const json& document) {
     const json& screen = reader.Container(reader.Required(document, "screen", "screen"), "screen", false,
                                           "an object with \"width\" and \"height\"");
     platform::ScreenSize size;
@@ -85,24 +67,10 @@ platform::ScreenSize ReadScreen(const ConfigReader& reader, const json& document
     return size;
 }
 
-std::uint16_t ReadLanguageId(const ConfigReader& reader, const json& document) {
-    constexpr std::string_view kExpected = "a 16-bit language id: a number or a string such as \"0x0804\"";
-    const json& value = reader.Required(document, "languageId", "languageId");
-    if (value.is_string()) {
-        const std::optional<std::uint16_t> id = ParseLanguageId(value.get<std::string>());
-        if (!id) {
-            reader.Fail("languageId", kExpected);
-        }
-        return *id;
-    }
-    return static_cast<std::uint16_t>(
-        reader.Unsigned(value, "languageId", std::numeric_limits<std::uint16_t>::max(), kExpected));
-}
-
 // A 32-bit number, or a string of one in hex ("0x800020DC") or decimal.
 std::optional<std::uint32_t> ReadNumber32(const json& item) {
     if (item.is_string()) {
-        return ParseHexOrDecimal<std::uint32_t>(item.get<std::string>());
+        return host::ParseHexOrDecimal<std::uint32_t>(item.get<std::string>());
     }
     if (item.is_number_unsigned() && item.get<std::uint64_t>() <= std::numeric_limits<std::uint32_t>::max()) {
         return item.get<std::uint32_t>();
@@ -110,22 +78,22 @@ std::optional<std::uint32_t> ReadNumber32(const json& item) {
     return std::nullopt;
 }
 
-std::optional<FlashRegion> ReadRegionName(const json& item) {
-    const FlashRegionInfo* info = item.is_string() ? FindRegionByName(item.get<std::string>()) : nullptr;
+std::optional<host::FlashRegion> ReadRegionName(const json& item) {
+    const host::FlashRegionInfo* info = item.is_string() ? host::FindRegionByName(item.get<std::string>()) : nullptr;
     return info ? std::optional(info->region) : std::nullopt;
 }
 
 // "\"boot\", \"logo\", ...".
 std::string RegionNames() {
     std::vector<std::string_view> names;
-    for (const FlashRegionInfo& info : kFlashRegions) {
+    for (const host::FlashRegionInfo& info : host::kFlashRegions) {
         names.push_back(info.name);
     }
     return fmt::format("\"{}\"", fmt::join(names, "\", \""));
 }
 
-FlashDeviceAbsence ReadFlashDeviceAbsent(const ConfigReader& reader, const json& faults) {
-    const json* value = ConfigReader::Optional(faults, "flashDeviceAbsent");
+FlashDeviceAbsence ReadFlashDeviceAbsent(const host::ConfigReader& reader, const json& faults) {
+    const json* value = host::ConfigReader::Optional(faults, "flashDeviceAbsent");
     if (!value) {
         return FlashDeviceAbsence::None;
     }
@@ -138,7 +106,7 @@ FlashDeviceAbsence ReadFlashDeviceAbsent(const ConfigReader& reader, const json&
     return absence->absence;
 }
 
-void ReadFlashFaults(const ConfigReader& reader, const json& faults, FaultSwitches& switches) {
+void ReadFlashFaults(const host::ConfigReader& reader, const json& faults, FaultSwitches& switches) {
     switches.flashDeviceAbsent = ReadFlashDeviceAbsent(reader, faults);
     switches.flashRefusedCodes =
         reader.List(faults, "faults.flashRefusedCodes", "flashRefusedCodes",
@@ -146,13 +114,13 @@ void ReadFlashFaults(const ConfigReader& reader, const json& faults, FaultSwitch
     switches.flashRegionTooSmall =
         reader.List(faults, "faults.flashRegionTooSmall", "flashRegionTooSmall",
                     "a list of region names: " + RegionNames(), ReadRegionName);
-    if (const json* differs = ConfigReader::Optional(faults, "flashReadBackDiffers")) {
+    if (const json* differs = host::ConfigReader::Optional(faults, "flashReadBackDiffers")) {
         switches.flashReadBackDiffers = reader.Boolean(*differs, "faults.flashReadBackDiffers");
     }
 }
 
-void ReadSystemFaults(const ConfigReader& reader, const json& faults, FaultSwitches& switches) {
-    if (const json* fails = ConfigReader::Optional(faults, "restartFails")) {
+void ReadSystemFaults(const host::ConfigReader& reader, const json& faults, FaultSwitches& switches) {
+    if (const json* fails = host::ConfigReader::Optional(faults, "restartFails")) {
         switches.restartFails = reader.Boolean(*fails, "faults.restartFails");
     }
     switches.terminateFails = reader.List(faults, "faults.terminateFails", "terminateFails",
@@ -160,24 +128,24 @@ void ReadSystemFaults(const ConfigReader& reader, const json& faults, FaultSwitc
     switches.processOpenFails = reader.List(faults, "faults.processOpenFails", "processOpenFails",
                                             "a list of process ids and executables", ReadProgramSelector);
     switches.registryOpenFails = reader.List(faults, "faults.registryOpenFails", "registryOpenFails",
-                                             "a list of registry keys (strings)", ConfigReader::StringItem);
+                                             "a list of registry keys (strings)", host::ConfigReader::StringItem);
 }
 
-FaultSwitches ReadFaults(const ConfigReader& reader, const json& document) {
+FaultSwitches ReadFaults(const host::ConfigReader& reader, const json& document) {
     FaultSwitches switches;
-    const json* faults = ConfigReader::Optional(document, "faults");
+    const json* faults = host::ConfigReader::Optional(document, "faults");
     if (!faults) {
         return switches;
     }
     reader.Container(*faults, "faults", false, "an object");
     switches.writeProtected = reader.List(*faults, "faults.writeProtected", "writeProtected",
-                                          "a list of device folders (strings)", ConfigReader::StringItem);
+                                          "a list of device folders (strings)", host::ConfigReader::StringItem);
     switches.openFails = reader.List(*faults, "faults.openFails", "openFails", "a list of device files (strings)",
-                                     ConfigReader::StringItem);
-    if (const json* fails = ConfigReader::Optional(*faults, "moveFails")) {
+                                     host::ConfigReader::StringItem);
+    if (const json* fails = host::ConfigReader::Optional(*faults, "moveFails")) {
         switches.moveFails = reader.Boolean(*fails, "faults.moveFails");
     }
-    if (const json* limit = ConfigReader::Optional(*faults, "fileSizeLimit")) {
+    if (const json* limit = host::ConfigReader::Optional(*faults, "fileSizeLimit")) {
         switches.fileSizeLimit = reader.Unsigned(*limit, "faults.fileSizeLimit",
                                                  std::numeric_limits<std::uint64_t>::max(), "a number of bytes");
     }
@@ -187,15 +155,15 @@ FaultSwitches ReadFaults(const ConfigReader& reader, const json& document) {
     return switches;
 }
 
-FlashRegionSizes ReadFlashRegions(const ConfigReader& reader, const json& document) {
+FlashRegionSizes ReadFlashRegions(const host::ConfigReader& reader, const json& document) {
     FlashRegionSizes sizes;
-    const json* regions = ConfigReader::Optional(document, "flashRegions");
+    const json* regions = host::ConfigReader::Optional(document, "flashRegions");
     if (!regions) {
         return sizes;
     }
     reader.Container(*regions, "flashRegions", false, "an object of region sizes in bytes");
-    for (const FlashRegionInfo& info : kFlashRegions) {
-        if (const json* bytes = ConfigReader::Optional(*regions, info.name)) {
+    for (const host::FlashRegionInfo& info : host::kFlashRegions) {
+        if (const json* bytes = host::ConfigReader::Optional(*regions, info.name)) {
             const std::string fieldPath = fmt::format("flashRegions.{}", info.name);
             constexpr std::string_view kExpected = "a number of bytes from 1";
             sizes[info.region] =
@@ -210,21 +178,21 @@ FlashRegionSizes ReadFlashRegions(const ConfigReader& reader, const json& docume
 
 // The key of a "fileAttributes" path; nothing unless it names an entry below the root.
 std::optional<std::u16string> FileAttributeKey(std::string_view path) {
-    const std::vector<std::u16string> components = PathResolver::SplitComponents(platform::FromUtf8(path));
-    if (components.empty() || !std::all_of(components.begin(), components.end(), PathResolver::IsAcceptableName)) {
+    const std::vector<std::u16string> components = host::PathResolver::SplitComponents(platform::FromUtf8(path));
+    if (components.empty() || !std::all_of(components.begin(), components.end(), host::PathResolver::IsAcceptableName)) {
         return std::nullopt;
     }
-    return AttributeRules::Key(components);
+    return host::AttributeRules::Key(components);
 }
 
-FileAttributeMap ReadFileAttributes(const ConfigReader& reader, const json& document) {
+FileAttributeMap ReadFileAttributes(const host::ConfigReader& reader, const json& document) {
     constexpr std::string_view kPathExpected =
         "named by a device path below the root, without \"..\", :*?\"<>| or control characters";
     constexpr std::string_view kBitsExpected =
         "a number or a string such as \"0x16\" of the bits hidden (0x02) and system (0x04), with directory (0x10) "
         "and archive (0x20) allowed";
     FileAttributeMap attributes;
-    const json* paths = ConfigReader::Optional(document, "fileAttributes");
+    const json* paths = host::ConfigReader::Optional(document, "fileAttributes");
     if (!paths) {
         return attributes;
     }
@@ -248,12 +216,17 @@ FileAttributeMap ReadFileAttributes(const ConfigReader& reader, const json& docu
 
 }  // namespace
 
+host::FileRules FileRulesOf(const DeviceConfig& config) {
+    return {config.fileAttributes, config.faults.writeProtected, config.faults.fileSizeLimit, config.faults.openFails,
+            config.faults.moveFails};
+}
+
 DeviceConfig ParseDeviceConfig(std::string_view jsonText, std::string_view sourceName) {
-    const ConfigReader reader(sourceName);
+    const host::ConfigReader reader(sourceName);
     const json document = reader.Document(jsonText);
     DeviceConfig config;
     config.screen = ReadScreen(reader, document);
-    config.languageId = ReadLanguageId(reader, document);
+    config.languageId = reader.LanguageId(reader.Required(document, "languageId", "languageId"), "languageId");
     config.flashRegions = ReadFlashRegions(reader, document);
     config.programs = ReadPrograms(reader, document);
     config.stores = ReadStores(reader, document);
@@ -266,14 +239,11 @@ void CheckScreenSize(platform::ScreenSize screen) {
     for (const ScreenSide& side : kScreenSides) {
         const int pixels = screen.*side.member;
         if (!IsScreenSide(pixels)) {
-            throw DeviceError(fmt::format("screen {} {} is out of range: it must be from 1 to {}", side.field, pixels,
+            throw host::DeviceError(fmt::format("screen {} {} is out of range: it must be from 1 to {}", side.field, pixels,
                                           kMaxScreenSide));
         }
     }
 }
 
-std::optional<std::uint16_t> ParseLanguageId(std::string_view text) { return ParseHexOrDecimal<std::uint16_t>(text); }
-
-std::string LanguageIdText(std::uint16_t languageId) { return fmt::format("0x{:04X}", languageId); }
 
 }  // namespace velkor::sim

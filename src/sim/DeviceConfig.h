@@ -1,7 +1,8 @@
 #pragma once
 
+#include "host/FileRules.h"
 #include "platform/System.h"
-#include "sim/flash/FlashRegion.h"
+#include "host/flash/FlashRegion.h"
 #include "sim/flash/FlashRegionSizes.h"
 #include "sim/windows/ProgramConfig.h"
 #include "sim/storage/StorageFaults.h"
@@ -40,7 +41,7 @@ struct FaultSwitches {
     // Control codes the flash driver refuses as unsupported.
     std::vector<std::uint32_t> flashRefusedCodes;
     // Regions too small for any image.
-    std::vector<FlashRegion> flashRegionTooSmall;
+    std::vector<host::FlashRegion> flashRegionTooSmall;
     // The flash driver's read-back differs from what it wrote.
     bool flashReadBackDiffers = false;
     // A restart request is logged but fails, so the updater stays open.
@@ -54,9 +55,8 @@ struct FaultSwitches {
     StorageFaults storage;
 };
 
-// device.json's "fileAttributes": the hidden and system bits of device paths, each path as
-// AttributeRules::Key writes it (lower case, a backslash before each component).
-using FileAttributeMap = std::map<std::u16string, std::uint32_t, std::less<>>;
+// device.json's "fileAttributes": the hidden and system bits of device paths.
+using FileAttributeMap = host::FileAttributeMap;
 
 // What device.json says about the device.
 struct DeviceConfig {
@@ -70,16 +70,15 @@ struct DeviceConfig {
     FaultSwitches faults;
 };
 
-// Reads device.json's text; fields it does not know are ignored. Throws DeviceError naming
+// The file system's rules: "fileAttributes" and the file fault switches.
+host::FileRules FileRulesOf(const DeviceConfig& config);
+
+// Reads device.json's text; fields it does not know are ignored. Throws host::DeviceError naming
 // `sourceName` and the field at fault.
 DeviceConfig ParseDeviceConfig(std::string_view jsonText, std::string_view sourceName);
 
-// Throws DeviceError unless both sides are from 1 to kMaxScreenSide.
+// Throws host::DeviceError unless both sides are from 1 to kMaxScreenSide.
 void CheckScreenSize(platform::ScreenSize screen);
 
-// A language id written as hex ("0x0804") or decimal ("2052"); nothing unless it fits 16 bits.
-std::optional<std::uint16_t> ParseLanguageId(std::string_view text);
-// "0x0804".
-std::string LanguageIdText(std::uint16_t languageId);
 
 }  // namespace velkor::sim

@@ -1,9 +1,9 @@
 #include "sim/DeviceEntries.h"
 
-#include "sim/DeviceError.h"
+#include "host/DeviceError.h"
 #include "sim/DeviceFiles.h"
-#include "sim/UniqueFd.h"
-#include "sim/flash/FlashRegion.h"
+#include "host/UniqueFd.h"
+#include "host/flash/FlashRegion.h"
 
 #include <fmt/format.h>
 #include <fmt/std.h>
@@ -43,7 +43,7 @@ const char* KindOf(mode_t mode) {
 
 [[noreturn]] void Refuse(const fs::path& path, mode_t mode, bool wantsFolder) {
     const char* kind = wantsFolder ? "folders" : "files";
-    throw DeviceError(fmt::format("{} is {}: the device's own {} must be plain {} inside the device directory",
+    throw host::DeviceError(fmt::format("{} is {}: the device's own {} must be plain {} inside the device directory",
                                   path, KindOf(mode), kind, kind));
 }
 
@@ -54,7 +54,7 @@ void CheckEntry(const fs::path& path, bool wantsFolder) {
         if (errno == ENOENT) {
             return;
         }
-        throw DeviceError(fmt::format("cannot examine {}", path));
+        throw host::DeviceError(fmt::format("cannot examine {}", path));
     }
     if (wantsFolder ? !S_ISDIR(status.st_mode) : !S_ISREG(status.st_mode)) {
         Refuse(path, status.st_mode, wantsFolder);
@@ -70,23 +70,23 @@ void CheckDeviceEntries(const fs::path& directory) {
     for (const std::string_view name : kFolders) {
         CheckEntry(directory / name, true);
     }
-    for (const FlashRegionInfo& region : kFlashRegions) {
-        CheckEntry(directory / device_files::kFlash / RegionFileName(region), false);
+    for (const host::FlashRegionInfo& region : host::kFlashRegions) {
+        CheckEntry(directory / device_files::kFlash / host::RegionFileName(region), false);
     }
 }
 
 std::string ReadDeviceFile(const fs::path& path) {
     // Not blocking, so that a FIFO put in its place is refused instead of waited on.
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const host::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd.IsValid()) {
         if (errno == ELOOP) {
             Refuse(path, S_IFLNK, false);
         }
-        throw DeviceError(fmt::format("cannot read {}: every device needs one", path));
+        throw host::DeviceError(fmt::format("cannot read {}: every device needs one", path));
     }
     struct stat status {};
     if (::fstat(fd.Get(), &status) != 0) {
-        throw DeviceError(fmt::format("cannot read {}", path));
+        throw host::DeviceError(fmt::format("cannot read {}", path));
     }
     if (!S_ISREG(status.st_mode)) {
         Refuse(path, status.st_mode, false);
@@ -106,7 +106,7 @@ std::string ReadDeviceFile(const fs::path& path) {
             continue;
         }
         if (got < 0) {
-            throw DeviceError(fmt::format("cannot read {}", path));
+            throw host::DeviceError(fmt::format("cannot read {}", path));
         }
         if (got == 0) {
             break;
@@ -114,7 +114,7 @@ std::string ReadDeviceFile(const fs::path& path) {
         total += static_cast<std::size_t>(got);
     }
     if (total > kMaxDeviceFileBytes) {
-        throw DeviceError(fmt::format("{} is larger than {} MiB", path, kMaxDeviceFileBytes / kMebibyte));
+        throw host::DeviceError(fmt::format("{} is larger than {} MiB", path, kMaxDeviceFileBytes / host::kMebibyte));
     }
     text.resize(total);
     return text;

@@ -1,10 +1,13 @@
 #include "sim/DeviceInit.h"
 
+#include "host/HexOrDecimal.h"
 #include "sim/DeviceConfig.h"
-#include "sim/DeviceError.h"
+#include "host/DeviceError.h"
+#include "host/storage/FatLayout.h"
+#include "host/storage/VolumeDevice.h"
 #include "sim/DeviceFiles.h"
 #include "sim/SampleBitmap.h"
-#include "sim/storage/FatLayout.h"
+#include "sim/storage/FatJsonFields.h"
 
 #include <fmt/format.h>
 #include <fmt/std.h>
@@ -38,7 +41,6 @@ constexpr std::string_view kPartitionName = "Part00";
 constexpr const StorageProfile& kStorageCard = kProfiles[0];
 
 constexpr std::string_view kProfilesKey = "HKEY_LOCAL_MACHINE\\System\\StorageManager\\Profiles";
-constexpr std::string_view kStoreFolder = "$MSD$";
 constexpr std::string_view kStartupLog = "startup.log";
 
 struct SampleImage {
@@ -75,11 +77,11 @@ constexpr std::array<SiblingProgram, 2> kSiblingPrograms{{
 void PrepareEmptyDirectory(const fs::path& dir) {
     std::error_code failure;
     if (fs::exists(dir, failure) && !(fs::is_directory(dir, failure) && fs::is_empty(dir, failure))) {
-        throw DeviceError(fmt::format("{} already exists and is not an empty directory", dir));
+        throw host::DeviceError(fmt::format("{} already exists and is not an empty directory", dir));
     }
     fs::create_directories(dir, failure);
     if (failure) {
-        throw DeviceError(fmt::format("cannot create {}: {}", dir, failure.message()));
+        throw host::DeviceError(fmt::format("cannot create {}: {}", dir, failure.message()));
     }
 }
 
@@ -93,7 +95,7 @@ void WriteDeviceFile(const fs::path& path, Writer&& write) {
         out.close();
     }
     if (failure || !out) {
-        throw DeviceError(fmt::format("cannot write {}", path));
+        throw host::DeviceError(fmt::format("cannot write {}", path));
     }
 }
 
@@ -104,10 +106,10 @@ void WriteBytes(const fs::path& path, std::string_view bytes) {
 // The default regions, with a logo region that holds the screen-sized sample logos.
 nlohmann::ordered_json FlashRegionsJson(platform::ScreenSize screen) {
     FlashRegionSizes sizes;
-    const std::uint64_t logoMebibytes = (SampleBitmapBytes(screen) + kMebibyte - 1) / kMebibyte;
-    sizes[FlashRegion::Logo] = std::max(sizes[FlashRegion::Logo], logoMebibytes * kMebibyte);
+    const std::uint64_t logoMebibytes = (SampleBitmapBytes(screen) + host::kMebibyte - 1) / host::kMebibyte;
+    sizes[host::FlashRegion::Logo] = std::max(sizes[host::FlashRegion::Logo], logoMebibytes * host::kMebibyte);
     nlohmann::ordered_json regions;
-    for (const FlashRegionInfo& info : kFlashRegions) {
+    for (const host::FlashRegionInfo& info : host::kFlashRegions) {
         regions[std::string(info.name)] = sizes[info.region];
     }
     return regions;
@@ -126,10 +128,10 @@ nlohmann::ordered_json ProgramsJson() {
     return programs;
 }
 
-nlohmann::ordered_json FatJson(const FatParameters& fat) {
+nlohmann::ordered_json FatJson(const host::FatParameters& fat) {
     nlohmann::ordered_json parameters;
-    for (const FatField& field : kFatFields) {
-        parameters[std::string(field.key)] = fat.*field.member;
+    for (const FatJsonField& named : kFatJsonFields) {
+        parameters[std::string(named.key)] = fat.*named.field.member;
     }
     return parameters;
 }
@@ -153,7 +155,7 @@ nlohmann::ordered_json StoresJson() {
 std::string ConfigJson(const DeviceOptions& options) {
     const nlohmann::ordered_json document{
         {"screen", {{"width", options.screen.width}, {"height", options.screen.height}}},
-        {"languageId", LanguageIdText(options.languageId)},
+        {"languageId", host::LanguageIdText(options.languageId)},
         {"flashRegions", FlashRegionsJson(options.screen)},
         {"programs", ProgramsJson()},
         {"stores", StoresJson()},
@@ -195,26 +197,26 @@ void WriteFileSystem(const fs::path& root, const DeviceOptions& options) {
     }
     for (const StorageProfile& profile : kProfiles) {
         if (!profile.startupLog.empty()) {
-            WriteBytes(root / profile.folder / kStoreFolder / kStartupLog, profile.startupLog);
+            WriteBytes(root / profile.folder / host::kStoreFolder / kStartupLog, profile.startupLog);
         }
     }
 }
 
 }  // namespace
 
-FatParameters NewFlashVolume() {
-    FatParameters fat{.bytesPerSector = 512,
-                      .sectorsPerCluster = 4,
-                      .reservedSectors = 1,
-                      .fats = 2,
-                      .rootEntries = 512,
-                      .totalSectors = 16000,
-                      .media = 0xF8,
-                      .sectorsPerFat = 0,
-                      .sectorsPerTrack = 32,
-                      .heads = 2,
-                      .hiddenSectors = 0};
-    fat.sectorsPerFat = static_cast<std::uint32_t>(FormatterSectorsPerFat(fat, kNewVolumeFatBits));
+host::FatParameters NewFlashVolume() {
+    host::FatParameters fat{.bytesPerSector = 512,
+                            .sectorsPerCluster = 4,
+                            .reservedSectors = 1,
+                            .fats = 2,
+                            .rootEntries = 512,
+                            .totalSectors = 16000,
+                            .media = 0xF8,
+                            .sectorsPerFat = 0,
+                            .sectorsPerTrack = 32,
+                            .heads = 2,
+                            .hiddenSectors = 0};
+    fat.sectorsPerFat = static_cast<std::uint32_t>(host::FormatterSectorsPerFat(fat, kNewVolumeFatBits));
     return fat;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "host/storage/FatParameters.h"
 #include "platform/System.h"
-#include "sim/storage/FatParameters.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -19,12 +19,12 @@ struct DeviceOptions {
 // of 4 sectors, 2 FATs sized as a formatter sizes them, 512 root entries, media 0xF8, 32 sectors
 // a track and 2 heads.
 inline constexpr std::uint32_t kNewVolumeFatBits = 12;
-FatParameters NewFlashVolume();
+host::FatParameters NewFlashVolume();
 
 // Makes a working device in `dir`: device.json with the two flash stores and two programs beside
 // the updater, platform.reg with the storage-manager profiles of a storage card and the flash
 // stores, and a file system holding sample images and logos.
-// Throws DeviceError when `dir` exists and is not empty, cannot be written, or the screen
+// Throws host::DeviceError when `dir` exists and is not empty, cannot be written, or the screen
 // size is out of range.
 void InitDevice(const std::filesystem::path& dir, const DeviceOptions& options);
 

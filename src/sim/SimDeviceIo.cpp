@@ -1,9 +1,11 @@
 #include "sim/SimDeviceIo.h"
 
+#include "host/FlashDeviceNames.h"
 #include "platform/DeviceText.h"
-#include "sim/flash/FlashHandle.h"
-#include "sim/storage/CombinedDeviceHandle.h"
-#include "sim/storage/NameList.h"
+#include "host/flash/FlashHandle.h"
+#include "host/storage/CombinedDeviceHandle.h"
+#include "host/storage/VolumeDevice.h"
+#include "host/NameList.h"
 #include "sim/storage/VolumeHandle.h"
 
 namespace velkor::sim {
@@ -11,15 +13,11 @@ namespace {
 
 namespace error = platform::error;
 
-constexpr std::u16string_view kFlashProfileKey = u"System\\StorageManager\\Profiles\\BinFLASH";
-constexpr std::u16string_view kFolderValue = u"Folder";
-constexpr std::u16string_view kFallbackName = u"\\pelmarflash\\Vol:";
-
 }  // namespace
 
-SimDeviceIo::SimDeviceIo(const RegistryTree& registry, platform::FileSystem& fileSystem, const DeviceConfig& config,
-                         std::filesystem::path flashDir, StorageContext& storage, ErrorState& errors,
-                         LogFile& events)
+SimDeviceIo::SimDeviceIo(const host::RegistryTree& registry, platform::FileSystem& fileSystem, const DeviceConfig& config,
+                         std::filesystem::path flashDir, StorageContext& storage, host::ErrorState& errors,
+                         host::EventLog& events)
     : registry_(registry),
       absence_(config.faults.flashDeviceAbsent),
       driver_(fileSystem, config, std::move(flashDir), errors),
@@ -32,7 +30,7 @@ std::unique_ptr<platform::DeviceHandle> SimDeviceIo::OpenDevice(std::u16string_v
     const std::optional<FlashName> flash = FindFlashName(path);
     PartitionState* volume = FindVolumeDevice(path);
     const bool absent = (flash && flash->absent) ||
-                        (volume && ListsName(storage_.faults.volumeDeviceAbsent, volume->config.volume));
+                        (volume && host::ListsName(storage_.faults.volumeDeviceAbsent, volume->config.volume));
     if ((!flash && !volume) || absent) {
         errors_.Fail(error::kFileNotFound);
         return nullptr;
@@ -43,14 +41,15 @@ std::unique_ptr<platform::DeviceHandle> SimDeviceIo::OpenDevice(std::u16string_v
     }
     const std::u16string name(path);
     if (!volume) {
-        return std::make_unique<FlashHandle>(name, driver_, errors_, events_, flashClaimed_);
+        return std::make_unique<host::FlashHandle>(name, driver_, errors_, events_, flashClaimed_);
     }
     auto volumeHandle = std::make_unique<VolumeHandle>(name, *volume, storage_);
     if (!flash) {
         return volumeHandle;
     }
-    return std::make_unique<CombinedDeviceHandle>(
-        std::make_unique<FlashHandle>(name, driver_, errors_, events_, flashClaimed_), std::move(volumeHandle));
+    return std::make_unique<host::CombinedDeviceHandle>(
+        std::make_unique<host::FlashHandle>(name, driver_, errors_, events_, flashClaimed_), std::move(volumeHandle),
+        host::IsVolumeCode);
 }
 
 std::optional<SimDeviceIo::FlashName> SimDeviceIo::FindFlashName(std::u16string_view path) const {
@@ -64,7 +63,7 @@ std::optional<SimDeviceIo::FlashName> SimDeviceIo::FindFlashName(std::u16string_
 
 PartitionState* SimDeviceIo::FindVolumeDevice(std::u16string_view path) {
     for (PartitionState& partition : storage_.state.Partitions()) {
-        if (platform::EqualsIgnoreCase(partition.config.volume + std::u16string(kVolumeDeviceSuffix), path)) {
+        if (host::NamesVolumeDevice(path, partition.config.volume)) {
             return &partition;
         }
     }
@@ -72,13 +71,11 @@ PartitionState* SimDeviceIo::FindVolumeDevice(std::u16string_view path) {
 }
 
 std::vector<SimDeviceIo::FlashName> SimDeviceIo::FlashDeviceNames() const {
-    std::vector<FlashName> names{{std::u16string(kFallbackName), absence_ == FlashDeviceAbsence::Both}};
-    const std::optional<RegistryTree::KeyId> profile = registry_.Find(kFlashProfileKey);
-    const RegistryValue* folder = profile ? registry_.FindValue(*profile, kFolderValue) : nullptr;
-    const auto* folderName = folder ? std::get_if<std::u16string>(folder) : nullptr;
-    if (folderName) {
-        names.push_back({u"\\" + *folderName + std::u16string(kVolumeDeviceSuffix),
-                         absence_ != FlashDeviceAbsence::None});
+    // The fixed name comes first; it is taken away only when both are.
+    std::vector<FlashName> names;
+    for (std::u16string& name : host::FlashDeviceNames(registry_)) {
+        const bool absent = names.empty() ? absence_ == FlashDeviceAbsence::Both : absence_ != FlashDeviceAbsence::None;
+        names.push_back({std::move(name), absent});
     }
     return names;
 }

@@ -3,9 +3,9 @@
 #include "platform/DeviceIo.h"
 #include "platform/FileSystem.h"
 #include "sim/DeviceConfig.h"
-#include "sim/ErrorState.h"
-#include "sim/LogFile.h"
-#include "sim/RegistryTree.h"
+#include "host/ErrorState.h"
+#include "host/EventLog.h"
+#include "host/RegistryTree.h"
 #include "sim/flash/FlashDriver.h"
 #include "sim/storage/StorageContext.h"
 
@@ -23,8 +23,8 @@ namespace velkor::sim {
 class SimDeviceIo : public platform::DeviceIo {
 public:
     // The registry is read at each open, so the profile's folder is the one of that moment.
-    SimDeviceIo(const RegistryTree& registry, platform::FileSystem& fileSystem, const DeviceConfig& config,
-                std::filesystem::path flashDir, StorageContext& storage, ErrorState& errors, LogFile& events);
+    SimDeviceIo(const host::RegistryTree& registry, platform::FileSystem& fileSystem, const DeviceConfig& config,
+                std::filesystem::path flashDir, StorageContext& storage, host::ErrorState& errors, host::EventLog& events);
 
     // Every device is exclusive whatever the access and share mode asked for.
     std::unique_ptr<platform::DeviceHandle> OpenDevice(std::u16string_view path, std::uint32_t access,
@@ -41,12 +41,12 @@ private:
     // The partition whose volume device goes by `path`; null when none does.
     PartitionState* FindVolumeDevice(std::u16string_view path);
 
-    const RegistryTree& registry_;
+    const host::RegistryTree& registry_;
     FlashDeviceAbsence absence_;
     FlashDriver driver_;
     StorageContext& storage_;
-    ErrorState& errors_;
-    LogFile& events_;
+    host::ErrorState& errors_;
+    host::EventLog& events_;
     bool flashClaimed_ = false;
 };
 

@@ -1,9 +1,9 @@
 #include "sim/SimPlatform.h"
 
 #include "sim/DeviceEntries.h"
-#include "sim/DeviceError.h"
+#include "host/DeviceError.h"
 #include "sim/DeviceFiles.h"
-#include "sim/RegFileParser.h"
+#include "host/RegFileParser.h"
 
 #include <fmt/format.h>
 #include <fmt/std.h>
@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 const fs::path& UsableDirectory(const fs::path& directory) {
     std::error_code failure;
     if (!fs::is_directory(directory, failure)) {
-        throw DeviceError(fmt::format("{} is not a device: there is no such directory", directory));
+        throw host::DeviceError(fmt::format("{} is not a device: there is no such directory", directory));
     }
     CheckDeviceEntries(directory);
     return directory;
@@ -30,24 +30,24 @@ DeviceConfig ReadConfig(const fs::path& directory) {
     return ParseDeviceConfig(ReadDeviceFile(path), path.string());
 }
 
-RegistryTree ReadRegistry(const fs::path& directory) {
+host::RegistryTree ReadRegistry(const fs::path& directory) {
     const fs::path path = directory / device_files::kRegistry;
-    return RegFileParser::Parse(ReadDeviceFile(path), path.string());
+    return host::RegFileParser::Parse(ReadDeviceFile(path), path.string());
 }
 
 fs::path RootOf(const fs::path& directory) {
     const fs::path root = directory / device_files::kRoot;
     std::error_code failure;
     if (!fs::is_directory(root, failure)) {
-        throw DeviceError(fmt::format("{} is missing: it holds the device's file system", root));
+        throw host::DeviceError(fmt::format("{} is missing: it holds the device's file system", root));
     }
     return root;
 }
 
-UniqueFd OpenFolder(const fs::path& folder) {
-    UniqueFd fd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+host::UniqueFd OpenFolder(const fs::path& folder) {
+    host::UniqueFd fd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd.IsValid()) {
-        throw DeviceError(fmt::format("cannot open {}", folder));
+        throw host::DeviceError(fmt::format("cannot open {}", folder));
     }
     return fd;
 }
@@ -63,7 +63,7 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
       rootFolder_(OpenFolder(root_)),
       storage_(config_.stores),
       storageContext_{storage_, config_.faults.storage, rootFolder_, errors_, events_},
-      fileSystem_(root_, storage_.Dismounted(), config_, errors_),
+      fileSystem_(root_, storage_.Dismounted(), FileRulesOf(config_), errors_),
       system_(config_, errors_, debugLog_, events_, std::move(restartHook)),
       deviceIo_(registry_.Tree(), fileSystem_, config_, deviceDir / device_files::kFlash, storageContext_, errors_,
                 events_),

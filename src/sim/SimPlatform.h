@@ -2,14 +2,15 @@
 
 #include "platform/Platform.h"
 #include "sim/DeviceConfig.h"
-#include "sim/ErrorState.h"
-#include "sim/LogFile.h"
-#include "sim/SimBitmapLoader.h"
+#include "host/ErrorState.h"
+#include "host/EventLog.h"
+#include "host/LogFile.h"
+#include "host/QtBitmapLoader.h"
 #include "sim/SimDeviceIo.h"
-#include "sim/SimFileSystem.h"
-#include "sim/SimRegistry.h"
+#include "host/FolderFileSystem.h"
+#include "host/TreeRegistry.h"
 #include "sim/SimSystem.h"
-#include "sim/UniqueFd.h"
+#include "host/UniqueFd.h"
 #include "sim/storage/SimFormatLibrary.h"
 #include "sim/storage/SimStorageManager.h"
 #include "sim/storage/StorageContext.h"
@@ -25,7 +26,7 @@ namespace velkor::sim {
 // Opening reads the device and changes nothing; the logs appear with their first line.
 class SimPlatform {
 public:
-    // Throws DeviceError when `deviceDir` is not a usable device. `restartHook` runs when the
+    // Throws host::DeviceError when `deviceDir` is not a usable device. `restartHook` runs when the
     // program asks for a restart.
     explicit SimPlatform(const std::filesystem::path& deviceDir, std::function<void()> restartHook = {});
 
@@ -37,18 +38,18 @@ public:
 
 private:
     DeviceConfig config_;
-    ErrorState errors_;
-    LogFile debugLog_;
-    LogFile events_;
-    SimRegistry registry_;
+    host::ErrorState errors_;
+    host::LogFile debugLog_;
+    host::EventLog events_;
+    host::TreeRegistry registry_;
     std::filesystem::path root_;
-    UniqueFd rootFolder_;
+    host::UniqueFd rootFolder_;
     StorageState storage_;
     StorageContext storageContext_;
-    SimFileSystem fileSystem_;
+    host::FolderFileSystem fileSystem_;
     SimSystem system_;
     SimDeviceIo deviceIo_;
-    SimBitmapLoader bitmapLoader_;
+    host::QtBitmapLoader bitmapLoader_;
     SimStorageManager storageManager_;
     SimFormatLibrary formatLibrary_;
     SimWindows windows_;

@@ -1,6 +1,6 @@
 #include "sim/SimSystem.h"
 
-#include "platform/DeviceText.h"
+#include "host/DebugLine.h"
 
 #include <fmt/format.h>
 
@@ -10,34 +10,9 @@
 #include <thread>
 
 namespace velkor::sim {
-namespace {
 
-// The export of the core system library that the hot key's delayed action calls.
-constexpr int kCoreServiceNumber = 877;
-
-// One debug print as one log line: the print's own line feed ends the line, any other line
-// break is kept visible as \r or \n.
-std::string DebugLine(std::u16string_view text) {
-    if (text.ends_with(u'\n')) {
-        text.remove_suffix(1);
-    }
-    std::string line;
-    for (const char c : platform::ToUtf8(text)) {
-        if (c == '\r') {
-            line += "\\r";
-        } else if (c == '\n') {
-            line += "\\n";
-        } else {
-            line += c;
-        }
-    }
-    return line;
-}
-
-}  // namespace
-
-SimSystem::SimSystem(const DeviceConfig& config, ErrorState& errors, LogFile& debugLog, LogFile& events,
-                     std::function<void()> restartHook)
+SimSystem::SimSystem(const DeviceConfig& config, host::ErrorState& errors, host::LogFile& debugLog,
+                     host::EventLog& events, std::function<void()> restartHook)
     : config_(config), errors_(errors), debugLog_(debugLog), events_(events), restartHook_(std::move(restartHook)) {}
 
 platform::ScreenSize SimSystem::GetScreenSize() const { return config_.screen; }
@@ -45,12 +20,12 @@ platform::ScreenSize SimSystem::GetScreenSize() const { return config_.screen; }
 std::uint16_t SimSystem::GetDefaultLanguageId() const { return config_.languageId; }
 
 bool SimSystem::SetThreadPriority(int priority) {
-    events_.WriteLine(fmt::format("thread-priority {}", priority));
+    events_.ThreadPriority(priority);
     return true;
 }
 
 bool SimSystem::RequestRestart() {
-    events_.WriteLine("restart IOCTL_HAL_REBOOT");
+    events_.Restart();
     if (config_.faults.restartFails) {
         return errors_.Fail(platform::error::kNotSupported);
     }
@@ -66,10 +41,10 @@ void SimSystem::Sleep(std::uint32_t milliseconds) {
 
 std::int64_t SimSystem::CurrentTime() const { return static_cast<std::int64_t>(std::time(nullptr)); }
 
-void SimSystem::CallCoreService() { events_.WriteLine(fmt::format("core-service {}", kCoreServiceNumber)); }
+void SimSystem::CallCoreService() { events_.CoreService(); }
 
 void SimSystem::DebugPrint(std::u16string_view text) {
-    const std::string line = DebugLine(text);
+    const std::string line = host::DebugLine(text);
     debugLog_.WriteLine(line);
     std::cerr << "velkor debug: " << line << '\n';
 }

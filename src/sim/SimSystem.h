@@ -2,8 +2,9 @@
 
 #include "platform/System.h"
 #include "sim/DeviceConfig.h"
-#include "sim/ErrorState.h"
-#include "sim/LogFile.h"
+#include "host/ErrorState.h"
+#include "host/EventLog.h"
+#include "host/LogFile.h"
 
 #include <functional>
 
@@ -15,7 +16,7 @@ class SimSystem : public platform::System {
 public:
     // `restartHook` runs when a restart is requested (main() quits the application with it),
     // unless the restartFails switch makes the request fail with 50 (not supported).
-    SimSystem(const DeviceConfig& config, ErrorState& errors, LogFile& debugLog, LogFile& events,
+    SimSystem(const DeviceConfig& config, host::ErrorState& errors, host::LogFile& debugLog, host::EventLog& events,
               std::function<void()> restartHook);
 
     platform::ScreenSize GetScreenSize() const override;
@@ -30,9 +31,9 @@ public:
 
 private:
     const DeviceConfig& config_;
-    ErrorState& errors_;
-    LogFile& debugLog_;
-    LogFile& events_;
+    host::ErrorState& errors_;
+    host::LogFile& debugLog_;
+    host::EventLog& events_;
     std::function<void()> restartHook_;
 };
 

@@ -92,7 +92,12 @@ INSTANTIATE_TEST_SUITE_P(Arguments, CommandLineTest,
                          testing::Values(CommandLineCase{"UnknownOption", {"--frobnicate"}, 2, "usage: velkor"},
                                          CommandLineCase{"StrayArgument", {"extra"}, 2, "usage: velkor"},
                                          CommandLineCase{"NotADevice", {"--device", "/nonexistent/velkor"}, 1,
-                                                         "velkor: "}),
+                                                         "velkor: "},
+                                         CommandLineCase{"TwoDevices",
+                                                         {"--device", "/tmp", "--target", "/tmp/target.json"}, 2,
+                                                         "give one"},
+                                         CommandLineCase{"NoTargetFile", {"--target", "/nonexistent/target.json"}, 1,
+                                                         "cannot read the target file"}),
                          [](const testing::TestParamInfo<CommandLineCase>& info) { return info.param.name; });
 
 }  // namespace

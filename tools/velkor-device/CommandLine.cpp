@@ -1,5 +1,6 @@
 #include "velkor-device/CommandLine.h"
 
+#include "host/HexOrDecimal.h"
 #include "sim/DeviceConfig.h"
 #include "velkor-device/UsageError.h"
 
@@ -19,12 +20,15 @@ using Arguments = std::span<const std::string_view>;
 constexpr std::string_view kUsage =
     "usage: velkor-device init DIR [--auto] [--screen WxH] [--language ID]\n"
     "       velkor-device show DIR\n"
+    "       velkor-device check-target FILE\n"
     "\n"
     "  init  makes a new device in DIR, which must be absent or empty:\n"
     "          --auto         the sample images go to \\StorageCard\\AutoUpdate instead of \\StorageCard\\Images\n"
     "          --screen WxH   the screen size in pixels (800x480 unless given)\n"
     "          --language ID  the default language id, hex (0x0804) or decimal (0x0409 unless given)\n"
-    "  show  prints the device in DIR at a glance, changing nothing\n";
+    "  show  prints the device in DIR at a glance, changing nothing\n"
+    "  check-target  prints what the target file FILE reaches on this machine, changing nothing, and\n"
+    "                fails naming each field that is wrong or unsafe\n";
 
 std::optional<int> ParseInteger(std::string_view text) {
     int value = 0;
@@ -47,7 +51,7 @@ void ApplyScreen(sim::DeviceOptions& options, std::string_view value) {
 }
 
 void ApplyLanguage(sim::DeviceOptions& options, std::string_view value) {
-    const std::optional<std::uint16_t> id = sim::ParseLanguageId(value);
+    const std::optional<std::uint16_t> id = host::ParseLanguageId(value);
     if (!id) {
         throw UsageError(fmt::format("--language wants a 16-bit id such as 0x0804 or 2052, not \"{}\"", value));
     }
@@ -105,15 +109,23 @@ Request ParseShow(Arguments arguments) {
     return ShowRequest{arguments[0]};
 }
 
+Request ParseCheckTarget(Arguments arguments) {
+    if (arguments.size() != 1 || IsOption(arguments[0])) {
+        throw UsageError("check-target takes exactly one target file and no options");
+    }
+    return CheckTargetRequest{arguments[0]};
+}
+
 Request ParseHelp(Arguments) { return HelpRequest{}; }
 
 struct Command {
     std::string_view name;
     Request (*parse)(Arguments);
 };
-constexpr std::array<Command, 5> kCommands{{
+constexpr std::array<Command, 6> kCommands{{
     {"init", ParseInit},
     {"show", ParseShow},
+    {"check-target", ParseCheckTarget},
     {"help", ParseHelp},
     {"--help", ParseHelp},
     {"-h", ParseHelp},

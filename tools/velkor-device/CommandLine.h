@@ -18,9 +18,13 @@ struct ShowRequest {
     std::filesystem::path directory;
 };
 
+struct CheckTargetRequest {
+    std::filesystem::path file;
+};
+
 struct HelpRequest {};
 
-using Request = std::variant<InitRequest, ShowRequest, HelpRequest>;
+using Request = std::variant<InitRequest, ShowRequest, CheckTargetRequest, HelpRequest>;
 
 // The request that the arguments after the program name make. Throws UsageError.
 Request ParseCommandLine(const std::vector<std::string_view>& arguments);

@@ -1,5 +1,7 @@
 #include "velkor-device/DeviceReport.h"
 
+#include "velkor-device/ReportLines.h"
+
 #include "mainwnd/AutoUpdateDetection.h"
 #include "mainwnd/CSettingsFile.h"
 #include "mainwnd/SettingsEntries.h"
@@ -7,10 +9,11 @@
 #include "platform/DeviceText.h"
 #include "platform/RegistryKey.h"
 #include "platform/StoreProfiles.h"
+#include "host/HexOrDecimal.h"
 #include "sim/DeviceConfig.h"
 #include "sim/DeviceFiles.h"
-#include "sim/flash/FlashRegion.h"
-#include "sim/storage/FatParameters.h"
+#include "host/flash/FlashRegion.h"
+#include "sim/storage/FatJsonFields.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -43,14 +46,6 @@ struct LanguageName {
 };
 constexpr std::array<LanguageName, 1> kLanguageNames{{{0x0804, "Chinese (PRC)"}}};
 
-// "Label:" in a column of its own, then the value; a label alone heads the detail lines below it.
-void Line(std::ostream& out, std::string_view label, std::string_view value) {
-    const std::string heading = fmt::format("{}:", label);
-    out << (value.empty() ? heading : fmt::format("{:<18}{}", heading, value)) << '\n';
-}
-
-void Detail(std::ostream& out, std::string_view text) { out << "  " << text << '\n'; }
-
 std::string Quoted(const std::optional<std::u16string>& text) {
     return text ? fmt::format("\"{}\"", ToUtf8(*text)) : "(none)";
 }
@@ -69,10 +64,10 @@ std::vector<std::string> SettingsEntryLabels() {
 }
 
 // "bytesPerSector 512, sectorsPerCluster 4, ...", named as in device.json.
-std::string FatParametersText(const sim::FatParameters& fat) {
+std::string FatParametersText(const host::FatParameters& fat) {
     std::vector<std::string> parameters;
-    for (const sim::FatField& field : sim::kFatFields) {
-        parameters.push_back(fmt::format("{} {}", field.key, fat.*field.member));
+    for (const sim::FatJsonField& named : sim::kFatJsonFields) {
+        parameters.push_back(fmt::format("{} {}", named.key, fat.*named.field.member));
     }
     return fmt::format("{}", fmt::join(parameters, ", "));
 }
@@ -144,7 +139,7 @@ void DeviceReport::PrintLanguage(std::ostream& out) {
     const auto known = std::find_if(kLanguageNames.begin(), kLanguageNames.end(),
                                     [&](const LanguageName& language) { return language.id == id; });
     const std::string name = known != kLanguageNames.end() ? fmt::format(" {}", known->name) : "";
-    Line(out, "Language", sim::LanguageIdText(id) + name);
+    Line(out, "Language", host::LanguageIdText(id) + name);
 }
 
 void DeviceReport::PrintStorageProfiles(std::ostream& out) {
@@ -234,9 +229,9 @@ void DeviceReport::PrintFlashRegions(std::ostream& out) {
 
 void DeviceReport::PrintRegionSizes(std::ostream& out) {
     std::vector<std::string> sizes;
-    for (const sim::FlashRegionInfo& region : sim::kFlashRegions) {
+    for (const host::FlashRegionInfo& region : host::kFlashRegions) {
         sizes.push_back(
-            fmt::format("{} {}", sim::RegionFileName(region), device_.config().flashRegions[region.region]));
+            fmt::format("{} {}", host::RegionFileName(region), device_.config().flashRegions[region.region]));
     }
     Line(out, "Region sizes", fmt::format("{} bytes", fmt::join(sizes, ", ")));
 }

@@ -13,7 +13,7 @@ namespace velkor::device_tool {
 // Each part is one Print... method, listed in Print().
 class DeviceReport {
 public:
-    // Throws DeviceError when the directory is not a usable device.
+    // Throws host::DeviceError when the directory is not a usable device.
     explicit DeviceReport(std::filesystem::path directory);
 
     void Print(std::ostream& out);

@@ -1,8 +1,11 @@
-#include "sim/DeviceError.h"
+#include "host/DeviceError.h"
 #include "velkor-device/CommandLine.h"
 #include "velkor-device/DeviceReport.h"
 #include "velkor-device/InitCommand.h"
+#include "velkor-device/TargetReport.h"
 #include "velkor-device/UsageError.h"
+
+#include <fmt/format.h>
 
 #include <exception>
 #include <iostream>
@@ -18,6 +21,15 @@ constexpr int kUsageExit = 2;
 struct RequestRunner {
     void operator()(const InitRequest& request) const { RunInit(request, std::cout); }
     void operator()(const ShowRequest& request) const { DeviceReport(request.directory).Print(std::cout); }
+    void operator()(const CheckTargetRequest& request) const {
+        TargetReport report(request.file);
+        report.Print(std::cout);
+        if (!report.Problems().empty()) {
+            throw velkor::host::DeviceError(
+                fmt::format("{}: {} problem(s), the first: {}", request.file.string(), report.Problems().size(),
+                            report.Problems().front()));
+        }
+    }
     void operator()(const HelpRequest&) const { std::cout << UsageText(); }
 };
 

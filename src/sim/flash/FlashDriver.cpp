@@ -1,6 +1,5 @@
 #include "sim/flash/FlashDriver.h"
 
-#include "platform/FlashControlCodes.h"
 #include "sim/flash/RegionProgrammer.h"
 
 #include <algorithm>
@@ -10,11 +9,6 @@ namespace {
 
 namespace error = platform::error;
 
-// Image codes take a terminated path and the reset takes nothing; neither declares a size.
-bool FollowsInputConvention(const FlashRequest& request, bool takesPath) {
-    return request.inputSize == 0 && request.hasInput == takesPath && (!takesPath || request.pathTerminated);
-}
-
 template <typename Value>
 bool Contains(const std::vector<Value>& values, Value value) {
     return std::find(values.begin(), values.end(), value) != values.end();
@@ -23,26 +17,28 @@ bool Contains(const std::vector<Value>& values, Value value) {
 }  // namespace
 
 FlashDriver::FlashDriver(platform::FileSystem& fileSystem, const DeviceConfig& config, std::filesystem::path flashDir,
-                         ErrorState& errors)
+                         host::ErrorState& errors)
     : fileSystem_(fileSystem), config_(config), flashDir_(std::move(flashDir)), errors_(errors) {}
 
-bool FlashDriver::Execute(const FlashRequest& request) {
-    const FlashRegionInfo* region = FindRegionByCode(request.code);
-    const bool reset = request.code == platform::IOCTL_FLASH_RESET;
-    if ((!region && !reset) || IsRefused(request.code)) {
+bool FlashDriver::Execute(const host::FlashRequest& request) {
+    if (IsRefused(request.code)) {
         return errors_.Fail(error::kNotSupported);
     }
-    if (!FollowsInputConvention(request, region != nullptr)) {
-        return errors_.Fail(error::kInvalidParameter);
+    const std::uint32_t refusal = request.Check();
+    if (refusal != error::kSuccess) {
+        return errors_.Fail(refusal);
     }
-    return reset || WriteImage(*region, *request.path);
+    const host::FlashRegionInfo* region = host::FindRegionByCode(request.code);
+    return !region || WriteImage(*region, *request.path);  // no region: the reset
 }
 
 bool FlashDriver::IsRefused(std::uint32_t code) const { return Contains(config_.faults.flashRefusedCodes, code); }
 
-bool FlashDriver::IsTooSmall(FlashRegion region) const { return Contains(config_.faults.flashRegionTooSmall, region); }
+bool FlashDriver::IsTooSmall(host::FlashRegion region) const {
+    return Contains(config_.faults.flashRegionTooSmall, region);
+}
 
-bool FlashDriver::WriteImage(const FlashRegionInfo& region, std::u16string_view path) {
+bool FlashDriver::WriteImage(const host::FlashRegionInfo& region, std::u16string_view path) {
     const std::unique_ptr<platform::File> image = fileSystem_.OpenFile(path, platform::FileMode::Read);
     if (!image) {
         return false;  // the file system's error is the answer
@@ -50,7 +46,7 @@ bool FlashDriver::WriteImage(const FlashRegionInfo& region, std::u16string_view 
     if (IsTooSmall(region.region)) {
         return errors_.Fail(error::kDiskFull);
     }
-    RegionProgrammer programmer(flashDir_ / RegionFileName(region), config_.flashRegions[region.region],
+    RegionProgrammer programmer(flashDir_ / host::RegionFileName(region), config_.flashRegions[region.region],
                                 config_.faults.flashReadBackDiffers, errors_);
     return programmer.Program(*image);
 }

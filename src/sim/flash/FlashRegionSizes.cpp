@@ -3,7 +3,7 @@
 namespace velkor::sim {
 
 FlashRegionSizes::FlashRegionSizes() {
-    for (const FlashRegionInfo& info : kFlashRegions) {
+    for (const host::FlashRegionInfo& info : host::kFlashRegions) {
         (*this)[info.region] = info.defaultBytes;
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/flash/FlashRegion.h"
+#include "host/flash/FlashRegion.h"
 
 #include <array>
 #include <cstdint>
@@ -12,13 +12,13 @@ class FlashRegionSizes {
 public:
     FlashRegionSizes();
 
-    std::uint64_t& operator[](FlashRegion region) { return bytes_[static_cast<std::size_t>(region)]; }
-    std::uint64_t operator[](FlashRegion region) const { return bytes_[static_cast<std::size_t>(region)]; }
+    std::uint64_t& operator[](host::FlashRegion region) { return bytes_[static_cast<std::size_t>(region)]; }
+    std::uint64_t operator[](host::FlashRegion region) const { return bytes_[static_cast<std::size_t>(region)]; }
 
     bool operator==(const FlashRegionSizes&) const = default;
 
 private:
-    std::array<std::uint64_t, kFlashRegions.size()> bytes_{};
+    std::array<std::uint64_t, host::kFlashRegions.size()> bytes_{};
 };
 
 }  // namespace velkor::sim

@@ -1,7 +1,7 @@
 #include "sim/storage/FatFormatter.h"
 
-#include "sim/storage/FatLayout.h"
-#include "sim/storage/FatRecords.h"
+#include "host/storage/FatLayout.h"
+#include "host/storage/FatRecords.h"
 #include "sim/storage/SimPartition.h"
 #include "sim/storage/VolumeFolder.h"
 
@@ -20,13 +20,13 @@ constexpr std::uint32_t kMaxClusterBytes = 64 * 1024;
 constexpr std::uint32_t kKnownFlags = platform::kFormatFull | platform::kFormatTransactionSafeFat;
 constexpr std::uint32_t kMaxFats = 2;
 
-bool AreFormatOptions(const FatParameters& current, const platform::FormatOptions& options) {
+bool AreFormatOptions(const host::FatParameters& current, const platform::FormatOptions& options) {
     const std::uint32_t clusterBytes = options.clusterBytes;
     const bool clusterFits = std::has_single_bit(clusterBytes) && clusterBytes <= kMaxClusterBytes &&
                              clusterBytes % current.bytesPerSector == 0;
     // Checked against 16 bits first, so that the product below cannot overflow.
     const bool rootFits = options.rootEntries > 0 && options.rootEntries <= std::numeric_limits<std::uint16_t>::max() &&
-                          options.rootEntries * kDirectoryEntryBytes % current.bytesPerSector == 0;
+                          options.rootEntries * host::kDirectoryEntryBytes % current.bytesPerSector == 0;
     const bool fatsFit = options.numberOfFats >= 1 && options.numberOfFats <= kMaxFats;
     return clusterFits && rootFits && fatsFit && (options.flags & ~kKnownFlags) == 0;
 }
@@ -42,27 +42,25 @@ std::uint32_t FatFormatter::Format(platform::Partition& partition, const platfor
         simPartition ? FormatPartition(simPartition->State(), disk, options) : error::kInvalidHandle;
     // A partition of another kind has no names to log; "-" stands for each.
     const std::string label = simPartition ? simPartition->State().Label() : "- -";
-    context_.events.WriteLine(fmt::format("format {} {} {} {} {} {} -> {}", label, options.clusterBytes,
-                                          options.rootEntries, options.fatVersion, options.numberOfFats, options.flags,
-                                          result));
+    context_.events.Format(label, options, result);
     return context_.errors.Report(result);
 }
 
-std::optional<FatParameters> FatFormatter::Reformatted(const FatParameters& current,
-                                                       const platform::FormatOptions& options) {
-    const FatVersion* version = FindFatVersion(options.fatVersion);
+std::optional<host::FatParameters> FatFormatter::Reformatted(const host::FatParameters& current,
+                                                             const platform::FormatOptions& options) {
+    const host::FatVersion* version = host::FindFatVersion(options.fatVersion);
     if (!version || !AreFormatOptions(current, options)) {
         return std::nullopt;
     }
-    FatParameters formatted = current;
+    host::FatParameters formatted = current;
     formatted.sectorsPerCluster = options.clusterBytes / current.bytesPerSector;
     formatted.rootEntries = options.rootEntries;
     formatted.fats = options.numberOfFats;
     // A FAT too large for its 16-bit field fails the field check below.
     formatted.sectorsPerFat = static_cast<std::uint32_t>(std::min<std::uint64_t>(
-        FormatterSectorsPerFat(formatted, version->bits), std::numeric_limits<std::uint32_t>::max()));
-    const std::uint32_t clusters = DataClusters(formatted);
-    if (!FitsFields(formatted) || clusters < version->minClusters || clusters > version->maxClusters) {
+        host::FormatterSectorsPerFat(formatted, version->bits), std::numeric_limits<std::uint32_t>::max()));
+    const std::uint32_t clusters = host::DataClusters(formatted);
+    if (!host::FitsFields(formatted) || clusters < version->minClusters || clusters > version->maxClusters) {
         return std::nullopt;
     }
     return formatted;
@@ -76,8 +74,8 @@ std::uint32_t FatFormatter::FormatPartition(PartitionState& partition, const pla
     if (context_.state.IsMounted(partition)) {
         return error::kSharingViolation;
     }
-    const std::optional<FatParameters> formatted = Reformatted(partition.fat, options);
-    if (disk != DiskInfoRecord(partition.fat) || !formatted) {
+    const std::optional<host::FatParameters> formatted = Reformatted(partition.fat, options);
+    if (disk != host::DiskInfoRecord(partition.fat) || !formatted) {
         return error::kInvalidParameter;
     }
     if (!VolumeFolder(context_.root, partition.config.folder, context_.errors).Empty()) {

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "host/storage/FatParameters.h"
 #include "platform/FormatLibrary.h"
-#include "sim/storage/FatParameters.h"
 #include "sim/storage/PartitionState.h"
 #include "sim/storage/StorageContext.h"
 
@@ -27,8 +27,8 @@ public:
     // The parameters a format with `options` gives a volume of `current`: the cluster size, root
     // entries and FATs asked for, and the FAT size a formatter computes; nothing when the options
     // are refused.
-    static std::optional<FatParameters> Reformatted(const FatParameters& current,
-                                                    const platform::FormatOptions& options);
+    static std::optional<host::FatParameters> Reformatted(const host::FatParameters& current,
+                                                          const platform::FormatOptions& options);
 
 private:
     std::uint32_t FormatPartition(PartitionState& partition, const platform::DiskInfo& disk,

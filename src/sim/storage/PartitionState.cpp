@@ -1,13 +1,9 @@
 #include "sim/storage/PartitionState.h"
 
-#include "platform/DeviceText.h"
-
-#include <fmt/format.h>
+#include "host/storage/PartitionLabel.h"
 
 namespace velkor::sim {
 
-std::string PartitionState::Label() const {
-    return fmt::format("{} {}", platform::ToUtf8(store.deviceName), platform::ToUtf8(config.name));
-}
+std::string PartitionState::Label() const { return host::PartitionLabel(store.deviceName, config.name); }
 
 }  // namespace velkor::sim

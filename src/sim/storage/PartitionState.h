@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/storage/FatParameters.h"
+#include "host/storage/FatParameters.h"
 #include "sim/storage/StoreConfig.h"
 
 #include <string>
@@ -12,7 +12,7 @@ namespace velkor::sim {
 struct PartitionState {
     const StoreConfig& store;
     const PartitionConfig& config;
-    FatParameters fat;
+    host::FatParameters fat;
     bool volumeDeviceOpen = false;
 
     // "DSK2: Part00", as events.log names the partition.

@@ -1,23 +1,23 @@
 #include "sim/storage/SimFormatLibrary.h"
 
-#include "platform/DeviceText.h"
-#include "sim/storage/FatUtilLibrary.h"
+#include "host/storage/FatUtilLibrary.h"
+
+#include <functional>
 
 namespace velkor::sim {
-namespace {
-
-constexpr std::u16string_view kFatUtilLibrary = u"FATUTIL.dll";
-
-}  // namespace
 
 SimFormatLibrary::SimFormatLibrary(StorageContext& context) : context_(context), formatter_(context) {}
 
 std::unique_ptr<platform::LoadedLibrary> SimFormatLibrary::LoadLibrary(std::u16string_view name) {
-    if (!platform::EqualsIgnoreCase(name, kFatUtilLibrary) || context_.faults.formatLibraryMissing) {
+    if (!host::IsFatUtilLibrary(name) || context_.faults.formatLibraryMissing) {
         context_.errors.Fail(platform::error::kModuleNotFound);
         return nullptr;
     }
-    return std::make_unique<FatUtilLibrary>(formatter_, context_);
+    platform::FormatVolumeEntry formatVolume;
+    if (!context_.faults.formatEntryMissing) {
+        formatVolume = std::bind_front(&FatFormatter::Format, &formatter_);
+    }
+    return std::make_unique<host::FatUtilLibrary>(std::move(formatVolume), context_.errors);
 }
 
 }  // namespace velkor::sim

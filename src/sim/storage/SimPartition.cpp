@@ -1,8 +1,9 @@
 #include "sim/storage/SimPartition.h"
 
 #include "platform/DiskControlCodes.h"
-#include "sim/EventText.h"
-#include "sim/storage/FatRecords.h"
+#include "host/EventLog.h"
+#include "host/storage/FatRecords.h"
+#include "host/storage/VolumeDevice.h"
 #include "sim/storage/VolumeFolder.h"
 
 #include <fmt/format.h>
@@ -12,7 +13,6 @@ namespace {
 
 namespace error = platform::error;
 
-constexpr const char* kStoreFolder = "$MSD$";
 
 }  // namespace
 
@@ -21,15 +21,15 @@ SimPartition::SimPartition(PartitionState& partition, StorageContext& context)
 
 int SimPartition::Control(std::uint32_t code, const void* input, std::uint32_t inputSize, void* output,
                           std::uint32_t outputSize, std::uint32_t* bytesReturned) {
-    ControlCall call(code, input, inputSize, output, outputSize, bytesReturned);
+    host::ControlCall call(code, input, inputSize, output, outputSize, bytesReturned);
     return call.Answer(Reply(call), partition_.Label(), context_.errors, context_.events);
 }
 
-bool SimPartition::Dismount() { return ChangeMount("dismount", false); }
+bool SimPartition::Dismount() { return ChangeMount(false); }
 
-bool SimPartition::Mount() { return ChangeMount("mount", true); }
+bool SimPartition::Mount() { return ChangeMount(true); }
 
-std::optional<std::vector<std::uint8_t>> SimPartition::Reply(const ControlCall& call) {
+std::optional<std::vector<std::uint8_t>> SimPartition::Reply(const host::ControlCall& call) {
     if (call.Code() != platform::DISK_IOCTL_GETINFO) {
         context_.errors.Fail(error::kNotSupported);
         return std::nullopt;
@@ -38,14 +38,14 @@ std::optional<std::vector<std::uint8_t>> SimPartition::Reply(const ControlCall& 
         context_.errors.Fail(error::kAccessDenied);
         return std::nullopt;
     }
-    const platform::DiskInfo record = DiskInfoRecord(partition_.fat);
+    const platform::DiskInfo record = host::DiskInfoRecord(partition_.fat);
     if (!call.OutputHolds(record.size(), context_.errors)) {
         return std::nullopt;
     }
     return std::vector<std::uint8_t>(record.begin(), record.end());
 }
 
-bool SimPartition::ChangeMount(std::string_view event, bool mounted) {
+bool SimPartition::ChangeMount(bool mounted) {
     // Only a dismount can fail: a device refuses it while the volume is in use.
     const bool done = mounted || !context_.faults.dismountFails || context_.errors.Fail(error::kSharingViolation);
     const bool mountsAgain = done && mounted && !context_.state.IsMounted(partition_);
@@ -54,10 +54,13 @@ bool SimPartition::ChangeMount(std::string_view event, bool mounted) {
     }
     if (mountsAgain) {
         // The storage manager keeps its own folder on every volume it mounts; a fresh format has none.
-        VolumeFolder(context_.root, partition_.config.folder, context_.errors).MakeFolder(kStoreFolder);
+        VolumeFolder(context_.root, partition_.config.folder, context_.errors).MakeFolder(std::string(host::kStoreFolder));
     }
-    context_.events.WriteLine(
-        fmt::format("{} {} -> {}", event, partition_.Label(), AnswerText(done, context_.errors.Last())));
+    if (mounted) {
+        context_.events.Mount(partition_.Label(), done, context_.errors.Last());
+    } else {
+        context_.events.Dismount(partition_.Label(), done, context_.errors.Last());
+    }
     return done;
 }
 

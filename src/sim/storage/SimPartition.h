@@ -1,7 +1,7 @@
 #pragma once
 
+#include "host/storage/ControlCall.h"
 #include "platform/StorageManager.h"
-#include "sim/storage/ControlCall.h"
 #include "sim/storage/PartitionState.h"
 #include "sim/storage/StorageContext.h"
 
@@ -26,8 +26,8 @@ public:
 
 private:
     // Nothing, with the last error set, when the request is refused.
-    std::optional<std::vector<std::uint8_t>> Reply(const ControlCall& call);
-    bool ChangeMount(std::string_view event, bool mounted);
+    std::optional<std::vector<std::uint8_t>> Reply(const host::ControlCall& call);
+    bool ChangeMount(bool mounted);
 
     PartitionState& partition_;
     StorageContext& context_;

@@ -1,7 +1,7 @@
 #include "sim/storage/SimStorageManager.h"
 
-#include "sim/storage/NameList.h"
-#include "sim/storage/SimSearch.h"
+#include "host/NameList.h"
+#include "host/storage/ListSearch.h"
 #include "sim/storage/SimStore.h"
 
 namespace velkor::sim {
@@ -18,7 +18,8 @@ std::unique_ptr<platform::StoreSearch> SimStorageManager::FindFirstStore(platfor
     for (const StoreConfig& store : context_.state.Stores()) {
         stores.push_back({store.deviceName, store.profile});
     }
-    return SimSearch<platform::StoreSearch, platform::StoreInfo>::Start(std::move(stores), first, context_.errors);
+    return host::ListSearch<platform::StoreSearch, platform::StoreInfo>::Start(std::move(stores), first,
+                                                                               context_.errors);
 }
 
 std::unique_ptr<platform::Store> SimStorageManager::OpenStore(std::u16string_view deviceName) {
@@ -27,7 +28,7 @@ std::unique_ptr<platform::Store> SimStorageManager::OpenStore(std::u16string_vie
         context_.errors.Fail(error::kFileNotFound);
         return nullptr;
     }
-    if (ListsName(context_.faults.storeOpenFails, store->deviceName)) {
+    if (host::ListsName(context_.faults.storeOpenFails, store->deviceName)) {
         context_.errors.Fail(error::kAccessDenied);
         return nullptr;
     }

@@ -1,8 +1,8 @@
 #include "sim/storage/SimStore.h"
 
-#include "sim/storage/NameList.h"
+#include "host/NameList.h"
+#include "host/storage/ListSearch.h"
 #include "sim/storage/SimPartition.h"
-#include "sim/storage/SimSearch.h"
 
 namespace velkor::sim {
 namespace {
@@ -14,7 +14,7 @@ namespace error = platform::error;
 SimStore::SimStore(const StoreConfig& store, StorageContext& context) : store_(store), context_(context) {}
 
 std::unique_ptr<platform::PartitionSearch> SimStore::FindFirstPartition(platform::PartitionInfo& first) {
-    if (ListsName(context_.faults.partitionSearchFails, store_.deviceName)) {
+    if (host::ListsName(context_.faults.partitionSearchFails, store_.deviceName)) {
         context_.errors.Fail(error::kAccessDenied);
         return nullptr;
     }
@@ -22,12 +22,12 @@ std::unique_ptr<platform::PartitionSearch> SimStore::FindFirstPartition(platform
     for (const PartitionConfig& partition : store_.partitions) {
         partitions.push_back({partition.name, partition.volume});
     }
-    return SimSearch<platform::PartitionSearch, platform::PartitionInfo>::Start(std::move(partitions), first,
-                                                                                context_.errors);
+    return host::ListSearch<platform::PartitionSearch, platform::PartitionInfo>::Start(std::move(partitions), first,
+                                                                                       context_.errors);
 }
 
 std::unique_ptr<platform::Partition> SimStore::OpenPartition(std::u16string_view partitionName) {
-    if (ListsName(context_.faults.partitionOpenFails, store_.deviceName)) {
+    if (host::ListsName(context_.faults.partitionOpenFails, store_.deviceName)) {
         context_.errors.Fail(error::kAccessDenied);
         return nullptr;
     }

@@ -1,7 +1,8 @@
 #include "sim/storage/StorageConfigReader.h"
 
-#include "sim/PathResolver.h"
-#include "sim/storage/NameList.h"
+#include "host/PathResolver.h"
+#include "host/NameList.h"
+#include "sim/storage/FatJsonFields.h"
 
 #include <fmt/format.h>
 
@@ -45,27 +46,27 @@ constexpr std::array<SwitchFault, 7> kSwitchFaults{{
 // Refuses a name that an earlier one already took, letter case aside.
 class UniqueNames {
 public:
-    UniqueNames(const ConfigReader& reader, std::string_view expected) : reader_(reader), expected_(expected) {}
+    UniqueNames(const host::ConfigReader& reader, std::string_view expected) : reader_(reader), expected_(expected) {}
 
     void Add(const std::u16string& name, std::string_view fieldPath) {
-        if (ListsName(taken_, name)) {
+        if (host::ListsName(taken_, name)) {
             reader_.Fail(fieldPath, expected_);
         }
         taken_.push_back(name);
     }
 
 private:
-    const ConfigReader& reader_;
+    const host::ConfigReader& reader_;
     std::string_view expected_;
     std::vector<std::u16string> taken_;
 };
 
 bool IsPlainName(std::u16string_view name) {
-    const std::vector<std::u16string> components = PathResolver::SplitComponents(name);
-    return components.size() == 1 && components.front() == name && PathResolver::IsAcceptableName(name);
+    const std::vector<std::u16string> components = host::PathResolver::SplitComponents(name);
+    return components.size() == 1 && components.front() == name && host::PathResolver::IsAcceptableName(name);
 }
 
-std::u16string ReadPlainName(const ConfigReader& reader, const json& object, std::string_view field,
+std::u16string ReadPlainName(const host::ConfigReader& reader, const json& object, std::string_view field,
                              const std::string& fieldPath, std::u16string_view prefix, std::string_view expected) {
     const std::u16string name = reader.String(reader.Required(object, field, fieldPath), fieldPath);
     if (!name.starts_with(prefix) || !IsPlainName(std::u16string_view(name).substr(prefix.size()))) {
@@ -74,16 +75,17 @@ std::u16string ReadPlainName(const ConfigReader& reader, const json& object, std
     return name;
 }
 
-FatParameters ReadFat(const ConfigReader& reader, const json& partition, const std::string& partitionPath) {
+host::FatParameters ReadFat(const host::ConfigReader& reader, const json& partition, const std::string& partitionPath) {
     const std::string fatPath = partitionPath + ".fat";
     const json& fat = reader.Container(reader.Required(partition, "fat", fatPath), fatPath, false,
                                        "an object of the volume's FAT parameters");
-    FatParameters parameters;
-    for (const FatField& field : kFatFields) {
-        const std::string fieldPath = fmt::format("{}.{}", fatPath, field.key);
+    host::FatParameters parameters;
+    for (const FatJsonField& named : kFatJsonFields) {
+        const host::FatField& field = named.field;
+        const std::string fieldPath = fmt::format("{}.{}", fatPath, named.key);
         const std::string expected = fmt::format("an integer from {} to {}", field.minimum, field.Maximum());
         const std::uint64_t value =
-            reader.Unsigned(reader.Required(fat, field.key, fieldPath), fieldPath, field.Maximum(), expected);
+            reader.Unsigned(reader.Required(fat, named.key, fieldPath), fieldPath, field.Maximum(), expected);
         if (value < field.minimum) {
             reader.Fail(fieldPath, expected);
         }
@@ -92,7 +94,7 @@ FatParameters ReadFat(const ConfigReader& reader, const json& partition, const s
     return parameters;
 }
 
-PartitionConfig ReadPartition(const ConfigReader& reader, const json& item, const std::string& path) {
+PartitionConfig ReadPartition(const host::ConfigReader& reader, const json& item, const std::string& path) {
     const json& partition = reader.Container(item, path, false, "an object");
     PartitionConfig config;
     config.name = reader.String(reader.Required(partition, "name", path + ".name"), path + ".name");
@@ -103,7 +105,7 @@ PartitionConfig ReadPartition(const ConfigReader& reader, const json& item, cons
     return config;
 }
 
-StoreConfig ReadStore(const ConfigReader& reader, const json& item, const std::string& path) {
+StoreConfig ReadStore(const host::ConfigReader& reader, const json& item, const std::string& path) {
     const json& store = reader.Container(item, path, false, "an object");
     StoreConfig config;
     config.deviceName = reader.String(reader.Required(store, "deviceName", path + ".deviceName"), path + ".deviceName");
@@ -121,9 +123,9 @@ StoreConfig ReadStore(const ConfigReader& reader, const json& item, const std::s
 
 }  // namespace
 
-std::vector<StoreConfig> ReadStores(const ConfigReader& reader, const json& document) {
+std::vector<StoreConfig> ReadStores(const host::ConfigReader& reader, const json& document) {
     std::vector<StoreConfig> stores;
-    const json* list = ConfigReader::Optional(document, "stores");
+    const json* list = host::ConfigReader::Optional(document, "stores");
     if (!list) {
         return stores;
     }
@@ -136,14 +138,14 @@ std::vector<StoreConfig> ReadStores(const ConfigReader& reader, const json& docu
     return stores;
 }
 
-StorageFaults ReadStorageFaults(const ConfigReader& reader, const json& faults) {
+StorageFaults ReadStorageFaults(const host::ConfigReader& reader, const json& faults) {
     StorageFaults switches;
     for (const NameListFault& fault : kNameListFaults) {
         switches.*fault.member = reader.List(faults, fmt::format("faults.{}", fault.key), fault.key, fault.expected,
-                                             ConfigReader::StringItem);
+                                             host::ConfigReader::StringItem);
     }
     for (const SwitchFault& fault : kSwitchFaults) {
-        if (const json* value = ConfigReader::Optional(faults, fault.key)) {
+        if (const json* value = host::ConfigReader::Optional(faults, fault.key)) {
             switches.*fault.member = reader.Boolean(*value, fmt::format("faults.{}", fault.key));
         }
     }

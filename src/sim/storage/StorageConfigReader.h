@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/ConfigReader.h"
+#include "host/ConfigReader.h"
 #include "sim/storage/StorageFaults.h"
 #include "sim/storage/StoreConfig.h"
 
@@ -12,9 +12,9 @@ namespace velkor::sim {
 
 // Reads device.json's "stores": none when the field is absent. Device names, and partition names
 // within a store, must be unique without regard to case. Partitions may share a volume and folder.
-std::vector<StoreConfig> ReadStores(const ConfigReader& reader, const nlohmann::json& document);
+std::vector<StoreConfig> ReadStores(const host::ConfigReader& reader, const nlohmann::json& document);
 
 // Reads the storage manager's switches of the "faults" object.
-StorageFaults ReadStorageFaults(const ConfigReader& reader, const nlohmann::json& faults);
+StorageFaults ReadStorageFaults(const host::ConfigReader& reader, const nlohmann::json& faults);
 
 }  // namespace velkor::sim

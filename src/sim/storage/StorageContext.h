@@ -1,8 +1,8 @@
 #pragma once
 
-#include "sim/ErrorState.h"
-#include "sim/LogFile.h"
-#include "sim/UniqueFd.h"
+#include "host/ErrorState.h"
+#include "host/EventLog.h"
+#include "host/UniqueFd.h"
 #include "sim/storage/StorageFaults.h"
 #include "sim/storage/StorageState.h"
 
@@ -16,9 +16,9 @@ struct StorageContext {
     const StorageFaults& faults;
     // DIR/root, which holds the volumes' folders, opened once for the device's life so that
     // whatever becomes of its path, the volumes are looked for in it.
-    const UniqueFd& root;
-    ErrorState& errors;
-    LogFile& events;
+    const host::UniqueFd& root;
+    host::ErrorState& errors;
+    host::EventLog& events;
 };
 
 }  // namespace velkor::sim

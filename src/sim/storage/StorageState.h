@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/storage/DismountedFolders.h"
+#include "host/DismountedFolders.h"
 #include "sim/storage/PartitionState.h"
 #include "sim/storage/StoreConfig.h"
 
@@ -23,7 +23,7 @@ public:
 
     const std::vector<StoreConfig>& Stores() const { return stores_; }
     std::span<PartitionState> Partitions() { return partitions_; }
-    const DismountedFolders& Dismounted() const { return dismounted_; }
+    const host::DismountedFolders& Dismounted() const { return dismounted_; }
 
     // Names compare without regard to case; null when there is no such store or partition.
     const StoreConfig* FindStore(std::u16string_view deviceName) const;
@@ -36,7 +36,7 @@ private:
     const std::vector<StoreConfig>& stores_;
     // Made once, so that handles may keep references to its items.
     std::vector<PartitionState> partitions_;
-    DismountedFolders dismounted_;
+    host::DismountedFolders dismounted_;
 };
 
 }  // namespace velkor::sim

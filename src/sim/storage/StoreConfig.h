@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/storage/FatParameters.h"
+#include "host/storage/FatParameters.h"
 
 #include <string>
 #include <vector>
@@ -12,7 +12,7 @@ struct PartitionConfig {
     std::u16string name;    // "Part00"
     std::u16string volume;  // where the storage manager mounts it, "\VKRFlash"
     std::u16string folder;  // the folder of DIR/root that holds the volume, "VKRFlash"
-    FatParameters fat;
+    host::FatParameters fat;
 
     bool operator==(const PartitionConfig&) const = default;
 };

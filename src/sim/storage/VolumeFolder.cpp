@@ -1,9 +1,9 @@
 #include "sim/storage/VolumeFolder.h"
 
 #include "platform/DeviceText.h"
-#include "sim/FolderEntries.h"
-#include "sim/HostErrors.h"
-#include "sim/storage/FatLayout.h"
+#include "host/FolderEntries.h"
+#include "host/HostErrors.h"
+#include "host/storage/FatLayout.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,8 +20,8 @@ constexpr mode_t kNewFolderPermissions = 0755;
 // Every folder but a volume's root holds entries for itself and its parent.
 constexpr std::uint64_t kDotEntries = 2;
 
-UniqueFd OpenSubfolder(int parentFd, const std::string& name) {
-    return UniqueFd(::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+host::UniqueFd OpenSubfolder(int parentFd, const std::string& name) {
+    return host::UniqueFd(::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 std::uint64_t ClustersFor(std::uint64_t bytes, std::uint32_t clusterBytes) {
@@ -30,11 +30,11 @@ std::uint64_t ClustersFor(std::uint64_t bytes, std::uint32_t clusterBytes) {
 
 }  // namespace
 
-VolumeFolder::VolumeFolder(const UniqueFd& root, std::u16string_view folder, ErrorState& errors)
+VolumeFolder::VolumeFolder(const host::UniqueFd& root, std::u16string_view folder, host::ErrorState& errors)
     : root_(root), folder_(platform::ToUtf8(folder)), errors_(errors) {}
 
 std::optional<std::uint64_t> VolumeFolder::UsedClusters(std::uint32_t clusterBytes) {
-    const std::optional<UniqueFd> folder = Open();
+    const std::optional<host::UniqueFd> folder = Open();
     if (!folder) {
         return std::nullopt;
     }
@@ -43,25 +43,25 @@ std::optional<std::uint64_t> VolumeFolder::UsedClusters(std::uint32_t clusterByt
 }
 
 bool VolumeFolder::Empty() {
-    const std::optional<UniqueFd> folder = Open();
+    const std::optional<host::UniqueFd> folder = Open();
     return folder && (!folder->IsValid() || RemoveContents(folder->Get()));
 }
 
 bool VolumeFolder::MakeFolder(const std::string& name) {
-    const std::optional<UniqueFd> folder = Open();
+    const std::optional<host::UniqueFd> folder = Open();
     if (!folder || !folder->IsValid()) {
         return false;
     }
     // Names compare without regard to case on the device: "$msd$" already is the folder.
-    const std::string existing = MatchEntry(folder->Get(), name);
+    const std::string existing = host::MatchEntry(folder->Get(), name);
     if (::faccessat(folder->Get(), existing.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0) {
         return true;
     }
     return ::mkdirat(folder->Get(), name.c_str(), kNewFolderPermissions) == 0 || Fail();
 }
 
-std::optional<UniqueFd> VolumeFolder::Open() {
-    UniqueFd folder = OpenSubfolder(root_.Get(), MatchEntry(root_.Get(), folder_));
+std::optional<host::UniqueFd> VolumeFolder::Open() {
+    host::UniqueFd folder = OpenSubfolder(root_.Get(), host::MatchEntry(root_.Get(), folder_));
     if (!folder.IsValid() && errno != ENOENT) {
         Fail();
         return std::nullopt;
@@ -70,14 +70,14 @@ std::optional<UniqueFd> VolumeFolder::Open() {
 }
 
 std::optional<std::uint64_t> VolumeFolder::CountClusters(int folderFd, std::uint32_t clusterBytes, bool countFolder) {
-    const std::optional<std::vector<std::string>> names = ListFolder(folderFd);
+    const std::optional<std::vector<std::string>> names = host::ListFolder(folderFd);
     if (!names) {
         Fail();
         return std::nullopt;
     }
     std::uint64_t clusters = 0;
     if (countFolder) {
-        const std::uint64_t entryBytes = (names->size() + kDotEntries) * kDirectoryEntryBytes;
+        const std::uint64_t entryBytes = (names->size() + kDotEntries) * host::kDirectoryEntryBytes;
         clusters = std::max<std::uint64_t>(1, ClustersFor(entryBytes, clusterBytes));
     }
     for (const std::string& name : *names) {
@@ -103,7 +103,7 @@ std::optional<std::uint64_t> VolumeFolder::EntryClusters(int folderFd, const std
     if (!S_ISDIR(info.st_mode)) {
         return 0;
     }
-    const UniqueFd subfolder = OpenSubfolder(folderFd, name);
+    const host::UniqueFd subfolder = OpenSubfolder(folderFd, name);
     if (!subfolder.IsValid()) {
         Fail();
         return std::nullopt;
@@ -112,7 +112,7 @@ std::optional<std::uint64_t> VolumeFolder::EntryClusters(int folderFd, const std
 }
 
 bool VolumeFolder::RemoveContents(int folderFd) {
-    const std::optional<std::vector<std::string>> names = ListFolder(folderFd);
+    const std::optional<std::vector<std::string>> names = host::ListFolder(folderFd);
     if (!names) {
         return Fail();
     }
@@ -124,7 +124,7 @@ bool VolumeFolder::RemoveContents(int folderFd) {
         if (errno != EISDIR) {
             return Fail();
         }
-        const UniqueFd subfolder = OpenSubfolder(folderFd, name);
+        const host::UniqueFd subfolder = OpenSubfolder(folderFd, name);
         if (!subfolder.IsValid()) {
             return Fail();
         }
@@ -138,6 +138,6 @@ bool VolumeFolder::RemoveContents(int folderFd) {
     return true;
 }
 
-bool VolumeFolder::Fail() { return errors_.Fail(DeviceErrorFromErrno(errno)); }
+bool VolumeFolder::Fail() { return errors_.Fail(host::DeviceErrorFromErrno(errno)); }
 
 }  // namespace velkor::sim

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sim/ErrorState.h"
-#include "sim/UniqueFd.h"
+#include "host/ErrorState.h"
+#include "host/UniqueFd.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -17,7 +17,7 @@ namespace velkor::sim {
 // link, or a file, is refused with kPathNotFound. A missing folder is an empty volume.
 class VolumeFolder {
 public:
-    VolumeFolder(const UniqueFd& root, std::u16string_view folder, ErrorState& errors);
+    VolumeFolder(const host::UniqueFd& root, std::u16string_view folder, host::ErrorState& errors);
 
     // The clusters of `clusterBytes` that the files and folders inside take: each file the
     // clusters its bytes fill, each folder the clusters its entries fill ("." and ".." included),
@@ -34,16 +34,16 @@ public:
 private:
     // An invalid descriptor when the folder does not exist; nothing, with the last error set, when
     // it cannot be opened.
-    std::optional<UniqueFd> Open();
+    std::optional<host::UniqueFd> Open();
     // `countFolder`: whether the folder's own entries take clusters, as they do but in the volume's root.
     std::optional<std::uint64_t> CountClusters(int folderFd, std::uint32_t clusterBytes, bool countFolder);
     std::optional<std::uint64_t> EntryClusters(int folderFd, const std::string& name, std::uint32_t clusterBytes);
     bool RemoveContents(int folderFd);
     bool Fail();
 
-    const UniqueFd& root_;
+    const host::UniqueFd& root_;
     std::string folder_;
-    ErrorState& errors_;
+    host::ErrorState& errors_;
 };
 
 }  // namespace velkor::sim

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "host/storage/ControlCall.h"
 #include "platform/DeviceIo.h"
-#include "sim/storage/ControlCall.h"
 #include "sim/storage/PartitionState.h"
 #include "sim/storage/StorageContext.h"
 
@@ -12,9 +12,6 @@
 #include <vector>
 
 namespace velkor::sim {
-
-// A volume's device is its volume name followed by this: "\VKRFlash\Vol:".
-inline constexpr std::u16string_view kVolumeDeviceSuffix = u"\\Vol:";
 
 // The open device of a partition's volume, which reports the volume's parameters and free space.
 // While it lives the volume device is claimed, and every request sent through it is one
@@ -28,15 +25,12 @@ public:
     VolumeHandle(const VolumeHandle&) = delete;
     VolumeHandle& operator=(const VolumeHandle&) = delete;
 
-    // The codes a volume device answers; the volume codes take no input.
-    static bool IsVolumeCode(std::uint32_t code);
-
     int Control(std::uint32_t code, const void* input, std::uint32_t inputSize, void* output, std::uint32_t outputSize,
                 std::uint32_t* bytesReturned) override;
 
 private:
     // Nothing, with the last error set, when the request is refused or the volume cannot be read.
-    std::optional<std::vector<std::uint8_t>> Reply(const ControlCall& call);
+    std::optional<std::vector<std::uint8_t>> Reply(const host::ControlCall& call);
     std::vector<std::uint8_t> VolumeParameters() const;
     std::optional<std::vector<std::uint8_t>> FreeSpace();
 

@@ -37,7 +37,7 @@ bool HasControlCharacter(std::u16string_view text) {
     return std::any_of(text.begin(), text.end(), [](char16_t c) { return c < 0x20 || c == 0x7F; });
 }
 
-std::uint32_t ReadProcessId(const ConfigReader& reader, const json& program, const std::string& programPath,
+std::uint32_t ReadProcessId(const host::ConfigReader& reader, const json& program, const std::string& programPath,
                             const std::vector<ProgramConfig>& earlier) {
     const std::string path = FieldPath(programPath, "processId");
     const std::string expected =
@@ -56,7 +56,7 @@ std::uint32_t ReadProcessId(const ConfigReader& reader, const json& program, con
     return static_cast<std::uint32_t>(id);
 }
 
-std::u16string ReadExecutable(const ConfigReader& reader, const json& program, const std::string& programPath) {
+std::u16string ReadExecutable(const host::ConfigReader& reader, const json& program, const std::string& programPath) {
     const std::string path = FieldPath(programPath, "executable");
     const json& value = reader.Required(program, "executable", path);
     const bool isText = value.is_string() && !value.get<std::string>().empty();
@@ -67,20 +67,20 @@ std::u16string ReadExecutable(const ConfigReader& reader, const json& program, c
     return executable;
 }
 
-WindowConfig ReadWindow(const ConfigReader& reader, const json& item, const std::string& windowPath) {
+WindowConfig ReadWindow(const host::ConfigReader& reader, const json& item, const std::string& windowPath) {
     reader.Container(item, windowPath, false, "an object with \"visible\" and \"owned\"");
     WindowConfig window;
     for (const WindowFlag& flag : kWindowFlags) {
-        if (const json* value = ConfigReader::Optional(item, flag.field)) {
+        if (const json* value = host::ConfigReader::Optional(item, flag.field)) {
             window.*flag.member = reader.Boolean(*value, FieldPath(windowPath, flag.field));
         }
     }
     return window;
 }
 
-std::vector<WindowConfig> ReadWindows(const ConfigReader& reader, const json& program, const std::string& programPath) {
+std::vector<WindowConfig> ReadWindows(const host::ConfigReader& reader, const json& program, const std::string& programPath) {
     std::vector<WindowConfig> windows;
-    const json* list = ConfigReader::Optional(program, "windows");
+    const json* list = host::ConfigReader::Optional(program, "windows");
     if (!list) {
         return windows;
     }
@@ -91,8 +91,8 @@ std::vector<WindowConfig> ReadWindows(const ConfigReader& reader, const json& pr
     return windows;
 }
 
-CommandEffect ReadCommandEffect(const ConfigReader& reader, const json& program, const std::string& programPath) {
-    const json* value = ConfigReader::Optional(program, "onCommand");
+CommandEffect ReadCommandEffect(const host::ConfigReader& reader, const json& program, const std::string& programPath) {
+    const json* value = host::ConfigReader::Optional(program, "onCommand");
     if (!value) {
         return CommandEffect::Ignore;
     }
@@ -105,7 +105,7 @@ CommandEffect ReadCommandEffect(const ConfigReader& reader, const json& program,
     return known->effect;
 }
 
-ProgramConfig ReadProgram(const ConfigReader& reader, const json& item, const std::string& programPath,
+ProgramConfig ReadProgram(const host::ConfigReader& reader, const json& item, const std::string& programPath,
                           const std::vector<ProgramConfig>& earlier) {
     reader.Container(item, programPath, false, "an object with \"processId\", \"executable\" and \"windows\"");
     ProgramConfig program;
@@ -118,9 +118,9 @@ ProgramConfig ReadProgram(const ConfigReader& reader, const json& item, const st
 
 }  // namespace
 
-std::vector<ProgramConfig> ReadPrograms(const ConfigReader& reader, const json& document) {
+std::vector<ProgramConfig> ReadPrograms(const host::ConfigReader& reader, const json& document) {
     std::vector<ProgramConfig> programs;
-    const json* list = ConfigReader::Optional(document, kProgramsField);
+    const json* list = host::ConfigReader::Optional(document, kProgramsField);
     if (!list) {
         return programs;
     }

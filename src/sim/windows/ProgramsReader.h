@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/ConfigReader.h"
+#include "host/ConfigReader.h"
 #include "sim/windows/ProgramConfig.h"
 
 #include <nlohmann/json.hpp>
@@ -12,7 +12,7 @@ namespace velkor::sim {
 
 // device.json's "programs": none when the field is absent. Complaints name the field at fault,
 // as in "programs[1].windows[0].visible".
-std::vector<ProgramConfig> ReadPrograms(const ConfigReader& reader, const nlohmann::json& document);
+std::vector<ProgramConfig> ReadPrograms(const host::ConfigReader& reader, const nlohmann::json& document);
 
 // One item of a list that names programs: a nonzero 32-bit process id or an executable path;
 // nothing for any other value.

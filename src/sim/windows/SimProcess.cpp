@@ -1,14 +1,14 @@
 #include "sim/windows/SimProcess.h"
 
 #include "platform/DeviceText.h"
-#include "sim/EventText.h"
+#include "host/EventLog.h"
 
 #include <fmt/format.h>
 
 namespace velkor::sim {
 
-SimProcess::SimProcess(const ProgramConfig& program, bool refusesTermination, Desktop& desktop, ErrorState& errors,
-                       LogFile& events)
+SimProcess::SimProcess(const ProgramConfig& program, bool refusesTermination, Desktop& desktop, host::ErrorState& errors,
+                       host::EventLog& events)
     : program_(program),
       refusesTermination_(refusesTermination),
       desktop_(desktop),
@@ -22,8 +22,7 @@ bool SimProcess::Terminate(std::uint32_t exitCode) {
     } else {
         errors_.Fail(platform::error::kAccessDenied);
     }
-    events_.WriteLine(fmt::format("terminate-process {} {} exit={} -> {}", platform::ToUtf8(program_.executable),
-                                  program_.processId, exitCode, AnswerText(done, errors_.Last())));
+    events_.TerminateProcess(platform::ToUtf8(program_.executable), program_.processId, exitCode, done, errors_.Last());
     return done;
 }
 

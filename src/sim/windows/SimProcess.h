@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/Windows.h"
-#include "sim/ErrorState.h"
-#include "sim/LogFile.h"
+#include "host/ErrorState.h"
+#include "host/EventLog.h"
 #include "sim/windows/Desktop.h"
 
 namespace velkor::sim {
@@ -12,8 +12,8 @@ namespace velkor::sim {
 class SimProcess : public platform::ProcessHandle {
 public:
     // `refusesTermination` makes every termination fail while the program runs on.
-    SimProcess(const ProgramConfig& program, bool refusesTermination, Desktop& desktop, ErrorState& errors,
-               LogFile& events);
+    SimProcess(const ProgramConfig& program, bool refusesTermination, Desktop& desktop, host::ErrorState& errors,
+               host::EventLog& events);
 
     // Fails with 5 (access denied) when the program has already ended or refuses to.
     bool Terminate(std::uint32_t exitCode) override;
@@ -22,8 +22,8 @@ private:
     const ProgramConfig& program_;
     bool refusesTermination_;
     Desktop& desktop_;
-    ErrorState& errors_;
-    LogFile& events_;
+    host::ErrorState& errors_;
+    host::EventLog& events_;
 };
 
 }  // namespace velkor::sim

@@ -11,7 +11,7 @@ namespace velkor::sim {
 
 namespace error = platform::error;
 
-SimWindows::SimWindows(const DeviceConfig& config, ErrorState& errors, LogFile& events)
+SimWindows::SimWindows(const DeviceConfig& config, host::ErrorState& errors, host::EventLog& events)
     : config_(config), errors_(errors), events_(events), desktop_(config.programs) {}
 
 platform::WindowHandle SimWindows::MainWindow() { return desktop_.MainWindow(); }
@@ -62,8 +62,7 @@ std::intptr_t SimWindows::SendCommand(platform::WindowHandle window, std::uintpt
         return 0;
     }
     const ProgramConfig& program = *found->program;
-    events_.WriteLine(
-        fmt::format("window-command {} {} {}", platform::ToUtf8(program.executable), program.processId, wParam));
+    events_.WindowCommand(platform::ToUtf8(program.executable), program.processId, wParam);
     if (program.onCommand == CommandEffect::Close) {
         desktop_.CloseWindow(window);
     }

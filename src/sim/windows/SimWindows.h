@@ -2,8 +2,8 @@
 
 #include "platform/Windows.h"
 #include "sim/DeviceConfig.h"
-#include "sim/ErrorState.h"
-#include "sim/LogFile.h"
+#include "host/ErrorState.h"
+#include "host/EventLog.h"
 #include "sim/windows/Desktop.h"
 
 namespace velkor::sim {
@@ -14,7 +14,7 @@ namespace velkor::sim {
 class SimWindows : public platform::Windows {
 public:
     // `config` must outlive the window manager.
-    SimWindows(const DeviceConfig& config, ErrorState& errors, LogFile& events);
+    SimWindows(const DeviceConfig& config, host::ErrorState& errors, host::EventLog& events);
 
     platform::WindowHandle MainWindow() override;
     platform::WindowHandle GetWindow(platform::WindowHandle window, platform::WindowRelation relation) override;
@@ -38,8 +38,8 @@ private:
     static bool Matches(const std::vector<ProgramSelector>& selectors, const ProgramConfig& program);
 
     const DeviceConfig& config_;
-    ErrorState& errors_;
-    LogFile& events_;
+    host::ErrorState& errors_;
+    host::EventLog& events_;
     Desktop desktop_;
 };
 

@@ -1,5 +1,6 @@
+#include "host/HexOrDecimal.h"
 #include "sim/DeviceConfig.h"
-#include "sim/DeviceError.h"
+#include "host/DeviceError.h"
 #include "unit/sim/StorageDevice.h"
 
 #include <fmt/format.h>
@@ -66,13 +67,14 @@ TEST(DeviceConfigTest, ReadsTheFlashRegionsAndFlashFaults) {
     const DeviceConfig config = ParseDeviceConfig(
         Object({kScreen, kLanguage, R"("flashRegions": {"os": 4096, "boot": 1})", kFlashFaults}), "device.json");
     FlashRegionSizes sizes;
-    sizes[FlashRegion::Os] = 4096;
-    sizes[FlashRegion::Boot] = 1;
+    sizes[host::FlashRegion::Os] = 4096;
+    sizes[host::FlashRegion::Boot] = 1;
 
     EXPECT_EQ(config.flashRegions, sizes);
     EXPECT_EQ(config.faults.flashDeviceAbsent, FlashDeviceAbsence::Both);
     EXPECT_EQ(config.faults.flashRefusedCodes, (std::vector<std::uint32_t>{0x800020DC, 0x800020E0, 0x800020D4}));
-    EXPECT_EQ(config.faults.flashRegionTooSmall, (std::vector<FlashRegion>{FlashRegion::Logo, FlashRegion::App}));
+    EXPECT_EQ(config.faults.flashRegionTooSmall,
+              (std::vector<host::FlashRegion>{host::FlashRegion::Logo, host::FlashRegion::App}));
     EXPECT_TRUE(config.faults.flashReadBackDiffers);
 }
 
@@ -131,7 +133,7 @@ TEST(DeviceConfigTest, ReadsTheStoresAndStorageFaults) {
                       "dismountFails": true, "formatLibraryMissing": true, "formatEntryMissing": true,
                       "formatFails": true})";
     const DeviceConfig config = ParseDeviceConfig(Object({kScreen, kLanguage, kTwoPartitions, kStorageFaults}), "d");
-    const FatParameters fat{512, 4, 1, 2, 512, 70000, 0xF8, 12, 32, 2, 0xFFFFFFFF};
+    const host::FatParameters fat{512, 4, 1, 2, 512, 70000, 0xF8, 12, 32, 2, 0xFFFFFFFF};
 
     EXPECT_EQ(config.stores, (std::vector<StoreConfig>{
                                  {u"DSK1:", u"NandFLASH", {}},
@@ -172,7 +174,7 @@ TEST_P(BadDeviceConfigTest, NamesTheFileAndTheField) {
     try {
         ParseDeviceConfig(c.json, "/dev1/device.json");
         FAIL() << "accepted";
-    } catch (const DeviceError& failure) {
+    } catch (const host::DeviceError& failure) {
         EXPECT_THAT(failure.what(), HasSubstr("/dev1/device.json: "));
         EXPECT_THAT(failure.what(), HasSubstr(c.complaint));
     }
@@ -335,7 +337,7 @@ struct LanguageCase {
 
 class LanguageIdTest : public ::testing::TestWithParam<LanguageCase> {};
 
-TEST_P(LanguageIdTest, ReadsHexOrDecimal) { EXPECT_EQ(ParseLanguageId(GetParam().text), GetParam().id); }
+TEST_P(LanguageIdTest, ReadsHexOrDecimal) { EXPECT_EQ(host::ParseLanguageId(GetParam().text), GetParam().id); }
 
 INSTANTIATE_TEST_SUITE_P(Texts, LanguageIdTest,
                          ::testing::Values(LanguageCase{"0x0804", 0x0804}, LanguageCase{"0X0409", 0x0409},

@@ -1,6 +1,6 @@
 #include "platform/RegistryKey.h"
 #include "sim/DeviceConfig.h"
-#include "sim/DeviceError.h"
+#include "host/DeviceError.h"
 #include "sim/DeviceInit.h"
 #include "sim/SampleBitmap.h"
 #include "sim/SimPlatform.h"
@@ -82,7 +82,7 @@ TEST_F(DeviceInitTest, WritesAStoreForEachFlashProfileWithAFat12Volume) {
     InitDevice(Dir(), DeviceOptions{});
     const DeviceConfig config = ParseDeviceConfig(Read("device.json"), "device.json");
     // Two FATs of 12 sectors hold the 3985 clusters of 4 sectors they leave, and FAT12 addresses them.
-    const FatParameters fat{512, 4, 1, 2, 512, 16000, 0xF8, 12, 32, 2, 0};
+    const host::FatParameters fat{512, 4, 1, 2, 512, 16000, 0xF8, 12, 32, 2, 0};
 
     EXPECT_EQ(config.stores, (std::vector<StoreConfig>{
                                  {u"DSK1:", u"NandFLASH", {{u"Part00", u"\\NandFlash", u"NandFlash", fat}}},
@@ -195,23 +195,23 @@ TEST_P(RegionSizesTest, WritesTheRegionSizesWithALogoRegionThatHoldsTheLogos) {
     InitDevice(Dir(), DeviceOptions{false, GetParam().screen, 0x0409});
     const FlashRegionSizes sizes = ParseDeviceConfig(Read("device.json"), "device.json").flashRegions;
 
-    EXPECT_EQ(sizes[FlashRegion::Boot], 1 * kMebibyte);
-    EXPECT_EQ(sizes[FlashRegion::Logo], GetParam().logoBytes);
-    EXPECT_EQ(sizes[FlashRegion::Os], 64 * kMebibyte);
-    EXPECT_EQ(sizes[FlashRegion::App], 64 * kMebibyte);
-    EXPECT_GE(sizes[FlashRegion::Logo], fs::file_size(Dir() / "root/StorageCard/Images/Logo1.bmp"));
+    EXPECT_EQ(sizes[host::FlashRegion::Boot], 1 * host::kMebibyte);
+    EXPECT_EQ(sizes[host::FlashRegion::Logo], GetParam().logoBytes);
+    EXPECT_EQ(sizes[host::FlashRegion::Os], 64 * host::kMebibyte);
+    EXPECT_EQ(sizes[host::FlashRegion::App], 64 * host::kMebibyte);
+    EXPECT_GE(sizes[host::FlashRegion::Logo], fs::file_size(Dir() / "root/StorageCard/Images/Logo1.bmp"));
 }
 
 // 8192 x 683 makes logos just larger than the default logo region.
 INSTANTIATE_TEST_SUITE_P(Screens, RegionSizesTest,
-                         ::testing::Values(RegionSizesCase{"Default", {800, 480}, 16 * kMebibyte},
-                                           RegionSizesCase{"LogoBeyondTheDefault", {8192, 683}, 17 * kMebibyte}),
+                         ::testing::Values(RegionSizesCase{"Default", {800, 480}, 16 * host::kMebibyte},
+                                           RegionSizesCase{"LogoBeyondTheDefault", {8192, 683}, 17 * host::kMebibyte}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DeviceInitTest, RefusesADirectoryThatIsNotEmptyAndChangesNothing) {
     velkor::test::WriteHostFile(Dir() / "notes.txt", "mine");
 
-    EXPECT_THROW(InitDevice(Dir(), DeviceOptions{}), DeviceError);
+    EXPECT_THROW(InitDevice(Dir(), DeviceOptions{}), host::DeviceError);
     EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 1);
     EXPECT_EQ(Read("notes.txt"), "mine");
 }
@@ -219,14 +219,14 @@ TEST_F(DeviceInitTest, RefusesADirectoryThatIsNotEmptyAndChangesNothing) {
 TEST_F(DeviceInitTest, RefusesAFile) {
     velkor::test::WriteHostFile(Dir(), "mine");
 
-    EXPECT_THROW(InitDevice(Dir(), DeviceOptions{}), DeviceError);
+    EXPECT_THROW(InitDevice(Dir(), DeviceOptions{}), host::DeviceError);
     EXPECT_EQ(ReadHostFile(Dir()), "mine");
 }
 
 class ScreenRangeTest : public DeviceInitTest, public ::testing::WithParamInterface<platform::ScreenSize> {};
 
 TEST_P(ScreenRangeTest, RefusesScreensOutOfRangeBeforeMakingAnything) {
-    EXPECT_THROW(InitDevice(Dir(), DeviceOptions{false, GetParam(), 0x0409}), DeviceError);
+    EXPECT_THROW(InitDevice(Dir(), DeviceOptions{false, GetParam(), 0x0409}), host::DeviceError);
     EXPECT_FALSE(fs::exists(Dir()));
 }
 

@@ -1,6 +1,6 @@
+#include "host/storage/FatLayout.h"
 #include "platform/DiskControlCodes.h"
 #include "platform/ErrorCodes.h"
-#include "sim/storage/FatLayout.h"
 #include "unit/sim/StorageDevice.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@ using test::StorageDevice;
 
 struct SizingCase {
     const char* name;
-    FatParameters fat;  // sectorsPerFat aside
+    host::FatParameters fat;  // sectorsPerFat aside
     std::uint32_t fatBits;
     std::uint64_t sectorsPerFat;
 };
@@ -28,7 +28,7 @@ struct SizingCase {
 class SectorsPerFatTest : public ::testing::TestWithParam<SizingCase> {};
 
 TEST_P(SectorsPerFatTest, TheFatHoldsTheClustersItLeaves) {
-    EXPECT_EQ(FormatterSectorsPerFat(GetParam().fat, GetParam().fatBits), GetParam().sectorsPerFat);
+    EXPECT_EQ(host::FormatterSectorsPerFat(GetParam().fat, GetParam().fatBits), GetParam().sectorsPerFat);
 }
 
 // 16000 sectors with 4 sectors a cluster: 3991 clusters at most, whose 12-bit entries fill 12

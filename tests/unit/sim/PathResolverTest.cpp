@@ -1,4 +1,4 @@
-#include "sim/PathResolver.h"
+#include "host/PathResolver.h"
 
 #include "platform/DeviceText.h"
 #include "support/ProgramRun.h"
@@ -22,12 +22,12 @@ struct ResolveCase {
     std::u16string devicePath;
     std::uint32_t error;
     const char* location;  // where the entry is, relative to the root, when resolved
-    FinalLink finalLink = FinalLink::Follow;
+    host::FinalLink finalLink = host::FinalLink::Follow;
 };
 
-const DismountedFolders kNoneDismounted;
+const host::DismountedFolders kNoneDismounted;
 
-bool IsFolder(const UniqueFd& fd, const fs::path& host) {
+bool IsFolder(const host::UniqueFd& fd, const fs::path& host) {
     struct stat opened {};
     struct stat expected {};
     return ::fstat(fd.Get(), &opened) == 0 && ::stat(host.c_str(), &expected) == 0 &&
@@ -69,7 +69,7 @@ fs::path PathResolverTest::rootAsGiven_;
 
 TEST_P(PathResolverTest, ResolvesInsideTheRootOrRefuses) {
     const ResolveCase& c = GetParam();
-    const ResolvedPath resolved = PathResolver(rootAsGiven_, kNoneDismounted).Resolve(c.devicePath, c.finalLink);
+    const host::ResolvedPath resolved = host::PathResolver(rootAsGiven_, kNoneDismounted).Resolve(c.devicePath, c.finalLink);
 
     ASSERT_EQ(resolved.error, c.error);
     if (c.error == error::kSuccess) {
@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
         ResolveCase{"RelativeLink", u"\\StorageCard\\UP\\a.txt", error::kSuccess, "Folder/a.txt"},
         ResolveCase{"LinkToAFolderLast", u"\\StorageCard\\inside", error::kSuccess, "Folder"},
         ResolveCase{"LinkUpToTheRoot", u"\\StorageCard\\top", error::kSuccess, ""},
-        ResolveCase{"LinkKeptLast", u"\\storagecard\\OUT", error::kSuccess, "StorageCard/out", FinalLink::Keep},
+        ResolveCase{"LinkKeptLast", u"\\storagecard\\OUT", error::kSuccess, "StorageCard/out", host::FinalLink::Keep},
         ResolveCase{"DotDot", u"\\StorageCard\\..\\..\\outside\\secret.txt", error::kInvalidName, ""},
         ResolveCase{"DotDotAlone", u"..", error::kInvalidName, ""},
         ResolveCase{"DriveLetter", u"C:\\x", error::kInvalidName, ""},
@@ -128,10 +128,10 @@ class DismountedFolderTest : public PathResolverTest {};
 
 TEST_P(DismountedFolderTest, PathsIntoTheFolderAreNotFound) {
     const ResolveCase& c = GetParam();
-    DismountedFolders dismounted;
+    host::DismountedFolders dismounted;
     dismounted.Add(u"folder");
 
-    EXPECT_EQ(PathResolver(rootAsGiven_, dismounted).Resolve(c.devicePath, c.finalLink).error, c.error);
+    EXPECT_EQ(host::PathResolver(rootAsGiven_, dismounted).Resolve(c.devicePath, c.finalLink).error, c.error);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,7 +1,7 @@
 #include "platform/ErrorCodes.h"
-#include "sim/DeviceError.h"
-#include "sim/RegFileParser.h"
-#include "sim/SimRegistry.h"
+#include "host/DeviceError.h"
+#include "host/RegFileParser.h"
+#include "host/TreeRegistry.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -21,7 +21,7 @@ constexpr std::size_t kRoomy = 260;
 class LoadedRegistry {
 public:
     explicit LoadedRegistry(std::string_view text, const std::vector<std::u16string>& openFails = {})
-        : registry_(RegFileParser::Parse(text, "platform.reg"), errors_, openFails) {}
+        : registry_(host::RegFileParser::Parse(text, "platform.reg"), errors_, openFails) {}
 
     platform::Registry::Handle Open(std::u16string_view key) {
         platform::Registry::Handle handle = 0;
@@ -47,8 +47,8 @@ public:
         return names;
     }
 
-    ErrorState errors_;
-    SimRegistry registry_;
+    host::ErrorState errors_;
+    host::TreeRegistry registry_;
 };
 
 struct ValueCase {
@@ -113,9 +113,9 @@ class RegistryBadFileTest : public ::testing::TestWithParam<BadFileCase> {};
 TEST_P(RegistryBadFileTest, NamesTheLineAndTheProblem) {
     const BadFileCase& c = GetParam();
     try {
-        RegFileParser::Parse(c.text, "platform.reg");
+        host::RegFileParser::Parse(c.text, "platform.reg");
         FAIL() << "parsed";
-    } catch (const DeviceError& failure) {
+    } catch (const host::DeviceError& failure) {
         EXPECT_THAT(failure.what(), HasSubstr(c.where));
         EXPECT_THAT(failure.what(), HasSubstr(c.problem));
     }

@@ -1,5 +1,5 @@
 #include "platform/ErrorCodes.h"
-#include "sim/SimBitmapLoader.h"
+#include "host/QtBitmapLoader.h"
 #include "support/BitmapBytes.h"
 #include "sim/SimPlatform.h"
 #include "unit/sim/TempDevice.h"
@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SimBitmapLoaderTest, RefusesAFileBeyondTheCapUnread) {
     // A bitmap that would decode, padded (sparsely) beyond the cap.
     BitmapDevice device(BitmapFile(64, 64, 24));
-    fs::resize_file(device.Logo(), SimBitmapLoader::kMaxFileSize + 1);
+    fs::resize_file(device.Logo(), host::QtBitmapLoader::kMaxFileSize + 1);
 
     EXPECT_FALSE(device.Loader().LoadDIBitmap(u"\\Images\\logo.bmp"));
     EXPECT_EQ(device.LastError(), error::kInvalidData);

@@ -1,5 +1,5 @@
 #include "platform/ErrorCodes.h"
-#include "sim/DeviceError.h"
+#include "host/DeviceError.h"
 #include "sim/SimPlatform.h"
 #include "support/LogTexts.h"
 #include "unit/sim/TempDevice.h"
@@ -144,7 +144,7 @@ TEST_P(UnusableDeviceTest, SaysWhatIsWrong) {
     try {
         SimPlatform device(temp.Dir());
         FAIL() << "opened";
-    } catch (const DeviceError& failure) {
+    } catch (const host::DeviceError& failure) {
         EXPECT_THAT(failure.what(), HasSubstr(GetParam().complaint));
     }
 }

@@ -96,7 +96,7 @@ private:
 
     template <typename Call>
     std::string Answer(Call call) {
-        errors_ = ErrorState();
+        errors_ = host::ErrorState();
         const std::string answer = fmt::format("{}", call());
         const std::uint32_t error = errors_.Last();
         return error == platform::error::kSuccess ? answer : fmt::format("{} error {}", answer, error);
@@ -104,8 +104,8 @@ private:
 
     QTemporaryDir temporary_;
     DeviceConfig config_;
-    ErrorState errors_;
-    LogFile events_;
+    host::ErrorState errors_;
+    host::EventLog events_;
     SimWindows windows_;
     std::unique_ptr<platform::ProcessHandle> process_;
 };

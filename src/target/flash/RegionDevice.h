@@ -1,0 +1,41 @@
+#pragma once
+
+#include "host/ErrorState.h"
+#include "host/UniqueFd.h"
+#include "target/flash/BlockDevice.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+namespace velkor::target {
+
+// A flash region of the target, open for reading and writing: a block device, claimed for the
+// driver alone, or a regular file, which is written in place and whose size is the region's.
+class RegionDevice {
+public:
+    // Refuses, with the last error set and nothing opened for writing, what the driver must not
+    // write: kAccessDenied for a block device that is mounted or holds the running system's root
+    // file system, for a regular file reached through a link, and for anything but a block device
+    // or regular file; kSharingViolation for a block device another has claimed (a kernel mount
+    // claims its device too); the host's error mapped when the path cannot be opened.
+    static std::optional<RegionDevice> Open(const std::filesystem::path& path, host::ErrorState& errors);
+
+    int Descriptor() const { return fd_.Get(); }
+    std::uint64_t Capacity() const { return capacity_; }
+
+private:
+    RegionDevice(host::UniqueFd fd, std::uint64_t capacity) : fd_(std::move(fd)), capacity_(capacity) {}
+
+    static std::optional<RegionDevice> OpenBlockDevice(const std::filesystem::path& path, DeviceNumber number,
+                                                       host::ErrorState& errors);
+    static std::optional<RegionDevice> OpenRegularFile(const std::filesystem::path& path, host::ErrorState& errors);
+    // What `fd` is open on, when it is of `kind` (and, for a block device, `number`).
+    static std::optional<RegionDevice> Examined(host::UniqueFd fd, PathKind kind, DeviceNumber number,
+                                                host::ErrorState& errors);
+
+    host::UniqueFd fd_;
+    std::uint64_t capacity_;
+};
+
+}  // namespace velkor::target

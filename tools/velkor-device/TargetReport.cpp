@@ -1,0 +1,239 @@
+#include "velkor-device/TargetReport.h"
+
+#include "host/DeviceError.h"
+#include "host/ErrorState.h"
+#include "host/FlashDeviceNames.h"
+#include "host/RegFileParser.h"
+#include "host/flash/FlashRegion.h"
+#include "host/storage/FatLayout.h"
+#include "platform/DeviceText.h"
+#include "target/TargetConfigReader.h"
+#include "target/flash/BlockDevice.h"
+#include "target/storage/PartitionDevice.h"
+#include "velkor-device/ReportLines.h"
+
+#include <fmt/format.h>
+#include <fmt/std.h>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+namespace velkor::device_tool {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::ToUtf8;
+
+constexpr std::uint64_t kMebibyte = 1024 * 1024;
+
+std::string SizeText(std::uint64_t bytes) {
+    return bytes % kMebibyte == 0 ? fmt::format("{} MiB", bytes / kMebibyte) : fmt::format("{} bytes", bytes);
+}
+
+std::string CommandText(const target::CommandLine& command) {
+    std::string text;
+    for (const std::string& argument : command) {
+        text += (text.empty() ? "" : " ") + argument;
+    }
+    return text.empty() ? "(none)" : text;
+}
+
+bool IsExecutable(const fs::path& path) { return ::access(path.c_str(), X_OK) == 0 && !fs::is_directory(path); }
+
+// Where a command's program is found: as given when it names a path, otherwise on PATH.
+std::optional<fs::path> FindProgram(const std::string& program) {
+    if (program.find('/') != std::string::npos) {
+        return IsExecutable(program) ? std::optional<fs::path>(program) : std::nullopt;
+    }
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path ? path : "/usr/bin:/bin");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        if (!folder.empty() && IsExecutable(fs::path(folder) / program)) {
+            return fs::path(folder) / program;
+        }
+    }
+    return std::nullopt;
+}
+
+// What the entry at `path` says of itself: a block device's number, without its size.
+target::BlockDeviceInfo Unopened(const fs::path& path) {
+    struct stat status {};
+    target::BlockDeviceInfo info;
+    if (::stat(path.c_str(), &status) == 0) {
+        info.kind = S_ISBLK(status.st_mode) ? target::PathKind::BlockDevice : target::PathKind::Other;
+        info.number = {major(status.st_rdev), minor(status.st_rdev)};
+    }
+    return info;
+}
+
+}  // namespace
+
+TargetReport::TargetReport(fs::path file)
+    : file_(std::move(file)), config_(target::ReadTargetConfig(file_)), host_(target::HostView::Current()) {}
+
+void TargetReport::Print(std::ostream& out) {
+    Line(out, "Target file", fs::absolute(file_).string());
+    PrintRegistry(out);
+    PrintFolders(out);
+    PrintFlashRegions(out);
+    PrintStores(out);
+    PrintPrograms(out);
+    PrintCommands(out);
+    Line(out, "Logs", fmt::format("{}{}", config_.logFolder.string(),
+                                  config_.debugLog.empty() ? "" : ", debug output also in " + config_.debugLog.string()));
+    Line(out, "Problems", problems_.empty() ? "none" : "");
+    for (const std::string& problem : problems_) {
+        Detail(out, problem);
+    }
+}
+
+void TargetReport::PrintRegistry(std::ostream& out) {
+    try {
+        const host::RegistryTree tree =
+            host::RegFileParser::Parse(target::ReadTargetText(config_.registry, "registry"), config_.registry.string());
+        std::string names;
+        for (const std::u16string& name : host::FlashDeviceNames(tree)) {
+            names += (names.empty() ? "" : ", ") + ToUtf8(name);
+        }
+        Line(out, "Registry", fmt::format("{}, the flash driver as {}", config_.registry.string(), names));
+    } catch (const host::DeviceError& failure) {
+        Line(out, "Registry", config_.registry.string());
+        Problem("registry", failure.what());
+    }
+}
+
+void TargetReport::PrintFolders(std::ostream& out) {
+    Line(out, "Folders", "");
+    for (const target::FolderMapping& folder : config_.folders) {
+        std::error_code failure;
+        const bool present = fs::is_directory(folder.host, failure);
+        Detail(out, fmt::format("\\{:<16}{} ({})", ToUtf8(folder.name), folder.host.string(),
+                                present ? "a folder" : "not a folder"));
+        if (!present) {
+            Problem(fmt::format("folders[{}]", ToUtf8(folder.name)), fmt::format("{} is not a folder", folder.host));
+        }
+    }
+}
+
+void TargetReport::PrintFlashRegions(std::ostream& out) {
+    Line(out, "Flash regions", "");
+    for (const host::FlashRegionInfo& region : host::kFlashRegions) {
+        const fs::path& device = config_.flashRegions[static_cast<std::size_t>(region.region)];
+        const std::string field = fmt::format("flashRegions.{}", region.name);
+        Detail(out, fmt::format("{:<5} 0x{:08X}  {}: {}", region.name, region.controlCode, device.string(),
+                                DescribeDevice(device, field)));
+    }
+}
+
+void TargetReport::PrintStores(std::ostream& out) {
+    Line(out, "Stores", config_.stores.empty() ? "none" : "");
+    for (const target::StoreTarget& store : config_.stores) {
+        Detail(out, fmt::format("{} ({})", ToUtf8(store.deviceName), ToUtf8(store.profile)));
+        for (const target::PartitionTarget& partition : store.partitions) {
+            const std::string field = fmt::format("stores[{}].partitions[{}]", ToUtf8(store.deviceName),
+                                                  ToUtf8(partition.name));
+            Detail(out, fmt::format("  {} as {} on {}: {}; {}", ToUtf8(partition.name), ToUtf8(partition.volume),
+                                    partition.mountPoint.string(), partition.device.string(),
+                                    DescribeDevice(partition.device, field) + ", " +
+                                        DescribeVolume(partition.device, field)));
+            for (std::size_t index = 0; index < config_.flashRegions.size(); ++index) {
+                std::error_code failure;
+                if (fs::equivalent(partition.device, config_.flashRegions[index], failure)) {
+                    Problem(field, fmt::format("{} is also the {} flash region", partition.device,
+                                               host::kFlashRegions[index].name));
+                }
+            }
+        }
+    }
+}
+
+void TargetReport::PrintPrograms(std::ostream& out) {
+    Line(out, "Programs", config_.programs.empty() ? "none" : "");
+    for (const target::ProgramMapping& program : config_.programs) {
+        const bool found = IsExecutable(program.executable);
+        Detail(out, fmt::format("{:<24}{} ({})", ToUtf8(program.devicePath), program.executable.string(),
+                                found ? "executable" : "not an executable"));
+        if (!found) {
+            Problem(fmt::format("programs[{}]", ToUtf8(program.devicePath)),
+                    fmt::format("{} is not an executable", program.executable));
+        }
+    }
+}
+
+void TargetReport::PrintCommands(std::ostream& out) {
+    Line(out, "Commands", "");
+    const std::array<std::pair<std::string_view, const target::CommandLine*>, 4> commands{{
+        {"mount", &config_.commands.mount},
+        {"unmount", &config_.commands.unmount},
+        {"restart", &config_.commands.restart},
+        {"coreService", &config_.commands.coreService},
+    }};
+    for (const auto& [name, command] : commands) {
+        const std::optional<fs::path> program = command->empty() ? std::nullopt : FindProgram(command->front());
+        Detail(out, fmt::format("{:<12}{}{}", name, CommandText(*command),
+                                program ? fmt::format(" ({})", program->string()) : ""));
+        if (!command->empty() && !program) {
+            Problem(fmt::format("commands.{}", name), fmt::format("{} is not found", command->front()));
+        }
+    }
+}
+
+std::string TargetReport::DescribeDevice(const fs::path& path, std::string_view field) {
+    std::optional<target::BlockDeviceInfo> info = target::ExaminePath(path);
+    if (!info) {
+        // What cannot be opened is still told by its own entry, so that a device the system keeps to
+        // itself is not mistaken for a missing one.
+        const int openError = errno;
+        Problem(field, fmt::format("{} cannot be opened: {}", path, std::strerror(openError)));
+        info = Unopened(path);
+    }
+    if (info->kind == target::PathKind::Missing) {
+        Problem(field, fmt::format("{} does not exist", path));
+        return "missing";
+    }
+    if (info->kind == target::PathKind::RegularFile) {
+        return fmt::format("a file of {}", SizeText(info->sizeBytes));
+    }
+    if (info->kind != target::PathKind::BlockDevice) {
+        Problem(field, fmt::format("{} is neither a block device nor a file", path));
+        return "neither a block device nor a file";
+    }
+    std::string text = info->sectorBytes == 0 ? std::string("a block device")
+                                              : fmt::format("a block device of {}, {}-byte sectors",
+                                                            SizeText(info->sizeBytes), info->sectorBytes);
+    if (host_ && target::HoldsRootFileSystem(info->number, *host_)) {
+        Problem(field, fmt::format("{} holds the running system's root file system", path));
+        return text + ", holding the root file system";
+    }
+    const bool mounted = host_ && target::IsMounted(info->number, *host_);
+    if (mounted && field.starts_with("flashRegions")) {
+        Problem(field, fmt::format("{} is mounted: the flash driver refuses to write it", path));
+    }
+    return text + (mounted ? ", mounted" : ", not mounted");
+}
+
+std::string TargetReport::DescribeVolume(const fs::path& device, std::string_view field) {
+    host::ErrorState errors;
+    const std::optional<target::FirstSector> sector = target::ReadFirstSector(device, errors);
+    const std::optional<host::FatParameters> fat = sector ? host::ReadBootSector(*sector) : std::nullopt;
+    if (!fat) {
+        Problem(field, fmt::format("{} holds no FAT volume", device));
+        return "no FAT volume";
+    }
+    const std::uint32_t clusters = host::DataClusters(*fat);
+    const std::uint32_t bits = clusters <= host::FindFatVersion(12)->maxClusters ? 12 : 16;
+    return fmt::format("FAT{}, {}-byte clusters, {} root entries, {} FATs, {} clusters", bits,
+                       host::ClusterBytes(*fat), fat->rootEntries, fat->fats, clusters);
+}
+
+void TargetReport::Problem(std::string_view field, std::string_view text) {
+    problems_.push_back(fmt::format("{}: {}", field, text));
+}
+
+}  // namespace velkor::device_tool

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "target/TargetConfig.h"
+#include "target/flash/DeviceUse.h"
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velkor::device_tool {
+
+// What a target file reaches on this machine, part by part, and what would make it wrong or unsafe
+// to run on: a missing folder or device, a region that is mounted or holds the running system's
+// root, a partition without a FAT volume, a program or command that is not there. Looking changes
+// nothing: devices are only opened for reading.
+class TargetReport {
+public:
+    // Throws host::DeviceError when the target file cannot be read.
+    explicit TargetReport(std::filesystem::path file);
+
+    void Print(std::ostream& out);
+    // Each problem found by Print(), led by the field at fault.
+    const std::vector<std::string>& Problems() const { return problems_; }
+
+private:
+    void PrintRegistry(std::ostream& out);
+    void PrintFolders(std::ostream& out);
+    void PrintFlashRegions(std::ostream& out);
+    void PrintStores(std::ostream& out);
+    void PrintPrograms(std::ostream& out);
+    void PrintCommands(std::ostream& out);
+
+    // A region's or partition's device at a glance; what makes it unsafe is a problem of `field`.
+    std::string DescribeDevice(const std::filesystem::path& path, std::string_view field);
+    std::string DescribeVolume(const std::filesystem::path& device, std::string_view field);
+    void Problem(std::string_view field, std::string_view text);
+
+    std::filesystem::path file_;
+    target::TargetConfig config_;
+    std::optional<target::HostView> host_;
+    std::vector<std::string> problems_;
+};
+
+}  // namespace velkor::device_tool
