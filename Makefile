@@ -11,7 +11,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps build run test test-sanitize fuzz bench clean
+.PHONY: all deps build run test test-sanitize fuzz bench package clean
 
 all: build
 
@@ -36,6 +36,11 @@ test-sanitize: deps
 	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DVELKOR_SANITIZE=ON
 	$(SANITIZER_ENV) cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	$(SANITIZER_ENV) ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
+
+# The Debian package of the two programs, the docs and the examples, in BUILD_DIR/package.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+	@ls $(BUILD_DIR)/package/*.deb
 
 # Runs each fuzz target for FUZZ_SECONDS from its seed corpus (docs/reliability.md).
 fuzz: deps

@@ -1,7 +1,7 @@
 // Any text as device.json: it is read, or refused with the device's own error naming the file;
 // nothing else escapes.
-#include "sim/DeviceConfig.h"
 #include "host/DeviceError.h"
+#include "sim/DeviceConfig.h"
 
 #include <cstddef>
 #include <cstdint>

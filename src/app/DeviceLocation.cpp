@@ -18,6 +18,7 @@ std::optional<DeviceLocation> LocateDevice(const QStringList& arguments, std::st
                                           QStringLiteral("file"));
     parser.addOption(deviceOption);
     parser.addOption(targetOption);
+
     if (!parser.parse(arguments)) {
         error = parser.errorText().toStdString();
         return std::nullopt;

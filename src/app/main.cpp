@@ -7,9 +7,11 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <string_view>
 
 namespace {
 
@@ -49,7 +51,7 @@ int RunUpdater(int argc, char** argv) {
     std::string error;
     const auto location = velkor::app::LocateDevice(QApplication::arguments(), error);
     if (!location) {
-        std::cerr << "velkor: " << error << "\nusage: velkor [--device DIR | --target FILE]\n";
+        std::cerr << "velkor: " << error << "\nusage: velkor [--device DIR | --target FILE] | --version\n";
         return kUsageError;
     }
     Device device;
@@ -66,9 +68,19 @@ int RunUpdater(int argc, char** argv) {
     return 0;
 }
 
+// --version needs no display, so it is answered before the application connects to one.
+bool AsksForVersion(int argc, char** argv) {
+    return std::any_of(argv + 1, argv + argc,
+                       [](const char* argument) { return std::string_view(argument) == "--version"; });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (AsksForVersion(argc, argv)) {
+        std::cout << "velkor " << VELKOR_VERSION << '\n';
+        return 0;
+    }
     // Whatever escapes ends the program with one line and a failure status, never an abort.
     try {
         return RunUpdater(argc, argv);

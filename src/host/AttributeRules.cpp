@@ -1,8 +1,8 @@
 #include "host/AttributeRules.h"
 
+#include "host/PathResolver.h"
 #include "platform/DeviceText.h"
 #include "platform/FileSystem.h"
-#include "host/PathResolver.h"
 
 #include <algorithm>
 

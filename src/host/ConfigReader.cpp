@@ -1,8 +1,8 @@
 #include "host/ConfigReader.h"
 
-#include "platform/DeviceText.h"
 #include "host/DeviceError.h"
 #include "host/HexOrDecimal.h"
+#include "platform/DeviceText.h"
 
 #include <fmt/format.h>
 

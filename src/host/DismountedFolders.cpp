@@ -1,7 +1,7 @@
 #include "host/DismountedFolders.h"
 
-#include "platform/DeviceText.h"
 #include "host/NameList.h"
+#include "platform/DeviceText.h"
 
 namespace velkor::host {
 

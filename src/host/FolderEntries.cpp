@@ -1,7 +1,7 @@
 #include "host/FolderEntries.h"
 
-#include "platform/DeviceText.h"
 #include "host/UniqueFd.h"
+#include "platform/DeviceText.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "platform/FileSystem.h"
 #include "host/AttributeRules.h"
 #include "host/DismountedFolders.h"
-#include "host/FileRules.h"
 #include "host/ErrorState.h"
+#include "host/FileRules.h"
 #include "host/PathResolver.h"
 #include "host/UniqueFd.h"
+#include "platform/FileSystem.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/File.h"
 #include "host/ErrorState.h"
 #include "host/UniqueFd.h"
+#include "platform/File.h"
 
 #include <optional>
 

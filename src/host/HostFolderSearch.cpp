@@ -1,7 +1,7 @@
 #include "host/HostFolderSearch.h"
 
-#include "platform/DeviceText.h"
 #include "host/HostErrors.h"
+#include "platform/DeviceText.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

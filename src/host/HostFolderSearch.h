@@ -1,12 +1,12 @@
 #pragma once
 
-#include "platform/FileSystem.h"
 #include "host/AttributeRules.h"
+#include "host/DismountedFolders.h"
 #include "host/ErrorState.h"
 #include "host/FolderEntries.h"
 #include "host/PathResolver.h"
 #include "host/ResolvedPath.h"
-#include "host/DismountedFolders.h"
+#include "platform/FileSystem.h"
 
 #include <sys/stat.h>
 

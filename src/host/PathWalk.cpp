@@ -1,8 +1,8 @@
 #include "host/PathWalk.h"
 
-#include "platform/DeviceText.h"
 #include "host/FolderEntries.h"
 #include "host/HostErrors.h"
+#include "platform/DeviceText.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "host/DismountedFolders.h"
 #include "host/ResolvedPath.h"
 #include "host/UniqueFd.h"
-#include "host/DismountedFolders.h"
 
 #include <cstdint>
 #include <deque>

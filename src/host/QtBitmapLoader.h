@@ -1,8 +1,8 @@
 #pragma once
 
+#include "host/ErrorState.h"
 #include "platform/BitmapLoader.h"
 #include "platform/FileSystem.h"
-#include "host/ErrorState.h"
 
 #include <QByteArray>
 

@@ -1,7 +1,7 @@
 #include "host/RegFileParser.h"
 
-#include "platform/DeviceText.h"
 #include "host/DeviceError.h"
+#include "platform/DeviceText.h"
 
 #include <fmt/format.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/ErrorCodes.h"
 #include "host/UniqueFd.h"
+#include "platform/ErrorCodes.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Registry.h"
 #include "host/ErrorState.h"
 #include "host/RegistryTree.h"
+#include "platform/Registry.h"
 
 #include <optional>
 #include <string>

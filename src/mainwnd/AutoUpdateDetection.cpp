@@ -1,5 +1,6 @@
 #include "mainwnd/AutoUpdateDetection.h"
 
+#include <algorithm>
 #include <array>
 
 namespace velkor::mainwnd {
@@ -23,6 +24,12 @@ constexpr std::array<AutoUpdateImage, 5> kAutoUpdateImages{{
 }};
 
 }  // namespace
+
+std::optional<std::u16string_view> AutoUpdateFileName(ImageKind kind) {
+    const auto image = std::find_if(kAutoUpdateImages.begin(), kAutoUpdateImages.end(),
+                                    [&](const AutoUpdateImage& candidate) { return candidate.kind == kind; });
+    return image != kAutoUpdateImages.end() ? std::optional(image->testedName) : std::nullopt;
+}
 
 bool DetectAutoUpdate(platform::FileSystem& fileSystem, std::u16string_view folder,
                       update::UpdateSettings& settings) {

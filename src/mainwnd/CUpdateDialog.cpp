@@ -33,7 +33,6 @@ namespace {
 
 constexpr int kAutoUpdateDelayMs = 500;
 constexpr int kHotKeyDelayMs = 3000;
-constexpr std::u16string_view kAutoUpdateFolder = u"\\AutoUpdate\\";
 
 }  // namespace
 
@@ -174,7 +173,7 @@ bool CUpdateDialog::OnInitDialog() {
     const std::u16string root = FindStorageCard();
     if (!root.empty()) {
         storageCardPath = root;
-        DetectAutoUpdate(root + std::u16string(kAutoUpdateFolder));
+        DetectAutoUpdate(root + u"\\" + std::u16string(kAutoUpdateFolder) + u"\\");
     }
     if (!autoUpdate) {
         LoadSettings();

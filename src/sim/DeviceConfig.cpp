@@ -1,12 +1,12 @@
 #include "sim/DeviceConfig.h"
 
-#include "platform/DeviceText.h"
-#include "platform/FileSystem.h"
 #include "host/AttributeRules.h"
 #include "host/ConfigReader.h"
-#include "host/HexOrDecimal.h"
 #include "host/DeviceError.h"
+#include "host/HexOrDecimal.h"
 #include "host/PathResolver.h"
+#include "platform/DeviceText.h"
+#include "platform/FileSystem.h"
 #include "sim/storage/StorageConfigReader.h"
 #include "sim/windows/ProgramsReader.h"
 

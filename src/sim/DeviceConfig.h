@@ -1,12 +1,12 @@
 #pragma once
 
 #include "host/FileRules.h"
-#include "platform/System.h"
 #include "host/flash/FlashRegion.h"
+#include "platform/System.h"
 #include "sim/flash/FlashRegionSizes.h"
-#include "sim/windows/ProgramConfig.h"
 #include "sim/storage/StorageFaults.h"
 #include "sim/storage/StoreConfig.h"
+#include "sim/windows/ProgramConfig.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,9 +1,9 @@
 #include "sim/DeviceEntries.h"
 
 #include "host/DeviceError.h"
-#include "sim/DeviceFiles.h"
 #include "host/UniqueFd.h"
 #include "host/flash/FlashRegion.h"
+#include "sim/DeviceFiles.h"
 
 #include <fmt/format.h>
 #include <fmt/std.h>

@@ -1,10 +1,10 @@
 #include "sim/DeviceInit.h"
 
-#include "host/HexOrDecimal.h"
-#include "sim/DeviceConfig.h"
 #include "host/DeviceError.h"
+#include "host/HexOrDecimal.h"
 #include "host/storage/FatLayout.h"
 #include "host/storage/VolumeDevice.h"
+#include "sim/DeviceConfig.h"
 #include "sim/DeviceFiles.h"
 #include "sim/SampleBitmap.h"
 #include "sim/storage/FatJsonFields.h"

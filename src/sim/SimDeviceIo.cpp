@@ -1,11 +1,11 @@
 #include "sim/SimDeviceIo.h"
 
 #include "host/FlashDeviceNames.h"
-#include "platform/DeviceText.h"
+#include "host/NameList.h"
 #include "host/flash/FlashHandle.h"
 #include "host/storage/CombinedDeviceHandle.h"
 #include "host/storage/VolumeDevice.h"
-#include "host/NameList.h"
+#include "platform/DeviceText.h"
 #include "sim/storage/VolumeHandle.h"
 
 namespace velkor::sim {

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/DeviceIo.h"
-#include "platform/FileSystem.h"
-#include "sim/DeviceConfig.h"
 #include "host/ErrorState.h"
 #include "host/EventLog.h"
 #include "host/RegistryTree.h"
+#include "platform/DeviceIo.h"
+#include "platform/FileSystem.h"
+#include "sim/DeviceConfig.h"
 #include "sim/flash/FlashDriver.h"
 #include "sim/storage/StorageContext.h"
 

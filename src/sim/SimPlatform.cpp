@@ -1,9 +1,9 @@
 #include "sim/SimPlatform.h"
 
-#include "sim/DeviceEntries.h"
 #include "host/DeviceError.h"
-#include "sim/DeviceFiles.h"
 #include "host/RegFileParser.h"
+#include "sim/DeviceEntries.h"
+#include "sim/DeviceFiles.h"
 
 #include <fmt/format.h>
 #include <fmt/std.h>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/System.h"
-#include "sim/DeviceConfig.h"
 #include "host/ErrorState.h"
 #include "host/EventLog.h"
 #include "host/LogFile.h"
+#include "platform/System.h"
+#include "sim/DeviceConfig.h"
 
 #include <functional>
 

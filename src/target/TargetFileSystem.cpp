@@ -73,13 +73,12 @@ bool TargetFileSystem::CreateDirectory(std::u16string_view path) {
 }
 
 bool TargetFileSystem::CopyFile(std::u16string_view from, std::u16string_view to) {
-    const std::optional<Route> source = FindBelowRoot(from);
-    const std::optional<Route> target = source ? FindBelowRoot(to) : std::nullopt;
-    if (!target) {
+    const std::optional<RoutePair> routes = FindBoth(from, to);
+    if (!routes) {
         return false;
     }
-    if (source->folder == target->folder) {
-        return source->folder->files.CopyFile(source->inside, target->inside);
+    if (routes->source.folder == routes->target.folder) {
+        return routes->source.folder->files.CopyFile(routes->source.inside, routes->target.inside);
     }
     return CopyBetweenFolders(from, to);
 }
@@ -90,16 +89,15 @@ bool TargetFileSystem::DeleteFile(std::u16string_view path) {
 }
 
 bool TargetFileSystem::MoveFile(std::u16string_view from, std::u16string_view to) {
-    const std::optional<Route> source = FindBelowRoot(from);
-    const std::optional<Route> target = source ? FindBelowRoot(to) : std::nullopt;
-    if (!target) {
+    const std::optional<RoutePair> routes = FindBoth(from, to);
+    if (!routes) {
         return false;
     }
-    if (source->folder != target->folder) {
+    if (routes->source.folder != routes->target.folder) {
         // Each folder is a volume of its own; a file is moved across volumes by copying it.
         return errors_.Fail(error::kAccessDenied);
     }
-    return source->folder->files.MoveFile(source->inside, target->inside);
+    return routes->source.folder->files.MoveFile(routes->source.inside, routes->target.inside);
 }
 
 std::unique_ptr<platform::File> TargetFileSystem::OpenFile(std::u16string_view path, platform::FileMode mode) {
@@ -145,6 +143,16 @@ std::optional<TargetFileSystem::Route> TargetFileSystem::FindBelowRoot(std::u16s
         return std::nullopt;
     }
     return route;
+}
+
+std::optional<TargetFileSystem::RoutePair> TargetFileSystem::FindBoth(std::u16string_view from,
+                                                                     std::u16string_view to) {
+    std::optional<Route> source = FindBelowRoot(from);
+    std::optional<Route> target = source ? FindBelowRoot(to) : std::nullopt;
+    if (!target) {
+        return std::nullopt;
+    }
+    return RoutePair{std::move(*source), std::move(*target)};
 }
 
 bool TargetFileSystem::CopyBetweenFolders(std::u16string_view from, std::u16string_view to) {

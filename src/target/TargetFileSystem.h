@@ -44,12 +44,18 @@ private:
         Folder* folder;
         std::u16string inside;
     };
+    struct RoutePair {
+        Route source;
+        Route target;
+    };
 
     // Nothing, with the last error set, when the path names no present folder; a route with no
     // folder for the root itself.
     std::optional<Route> Find(std::u16string_view path);
     // As Find, and refused with kAccessDenied for the root, where nothing can be made or removed.
     std::optional<Route> FindBelowRoot(std::u16string_view path);
+    // Both paths below the root; nothing, with the last error set, unless both are.
+    std::optional<RoutePair> FindBoth(std::u16string_view from, std::u16string_view to);
     bool CopyBetweenFolders(std::u16string_view from, std::u16string_view to);
     std::vector<std::u16string> PresentFolderNames() const;
 

@@ -24,14 +24,18 @@ constexpr std::array<WriterStep, 4> kWriterSteps{{
 
 }  // namespace
 
-int WriteImage(platform::Platform& platform, ImageKind kind, const std::u16string& path) {
+std::optional<std::uint32_t> FlashControlCode(ImageKind kind) {
     const auto step = std::find_if(kWriterSteps.begin(), kWriterSteps.end(),
                                    [&](const WriterStep& candidate) { return candidate.kind == kind; });
-    if (step == kWriterSteps.end() || path.empty() ||
-        platform.fileSystem.GetAttributes(path) == platform::kInvalidFileAttributes) {
+    return step != kWriterSteps.end() ? std::optional(step->controlCode) : std::nullopt;
+}
+
+int WriteImage(platform::Platform& platform, ImageKind kind, const std::u16string& path) {
+    const std::optional<std::uint32_t> controlCode = FlashControlCode(kind);
+    if (!controlCode || path.empty() || platform.fileSystem.GetAttributes(path) == platform::kInvalidFileAttributes) {
         return 0;
     }
-    return CFlashPartitionWriter(platform).WritePartition(step->controlCode, path.c_str());
+    return CFlashPartitionWriter(platform).WritePartition(*controlCode, path.c_str());
 }
 
 int ResetFlash(platform::Platform& platform) {

@@ -3,6 +3,8 @@
 #include "platform/Platform.h"
 #include "update/UpdateSettings.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace velkor::update {
@@ -12,6 +14,9 @@ namespace velkor::update {
 // is empty or names no file (the driver then receives nothing), or the driver's failure.
 int WriteImage(platform::Platform& platform, ImageKind kind, const std::u16string& path);
 
+// The flash driver's control code for the row's image; nothing for a row the driver does not
+// program from a file (Logo2, Reset).
+std::optional<std::uint32_t> FlashControlCode(ImageKind kind);
 // Sends the flash driver its reset request; the driver's answer.
 int ResetFlash(platform::Platform& platform);
 

@@ -1,7 +1,7 @@
 #include "velkor-device/DeviceReport.h"
 
-#include "velkor-device/ReportLines.h"
-
+#include "host/HexOrDecimal.h"
+#include "host/flash/FlashRegion.h"
 #include "mainwnd/AutoUpdateDetection.h"
 #include "mainwnd/CSettingsFile.h"
 #include "mainwnd/SettingsEntries.h"
@@ -9,11 +9,10 @@
 #include "platform/DeviceText.h"
 #include "platform/RegistryKey.h"
 #include "platform/StoreProfiles.h"
-#include "host/HexOrDecimal.h"
 #include "sim/DeviceConfig.h"
 #include "sim/DeviceFiles.h"
-#include "host/flash/FlashRegion.h"
 #include "sim/storage/FatJsonFields.h"
+#include "velkor-device/ReportLines.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,4 +1,5 @@
 #include "host/DeviceError.h"
+#include "velkor-device/CardCommand.h"
 #include "velkor-device/CommandLine.h"
 #include "velkor-device/DeviceReport.h"
 #include "velkor-device/InitCommand.h"
@@ -30,7 +31,9 @@ struct RequestRunner {
                             report.Problems().front()));
         }
     }
+    void operator()(const CardRequest& request) const { RunCard(request, std::cout, std::cerr); }
     void operator()(const HelpRequest&) const { std::cout << UsageText(); }
+    void operator()(const VersionRequest&) const { std::cout << "velkor-device " << VELKOR_VERSION << '\n'; }
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "host/storage/FatRecords.h"
 
-#include "platform/LittleEndian.h"
 #include "host/storage/FatLayout.h"
+#include "platform/LittleEndian.h"
 
 #include <initializer_list>
 #include <span>

@@ -1,9 +1,9 @@
 #include "sim/storage/SimPartition.h"
 
-#include "platform/DiskControlCodes.h"
 #include "host/EventLog.h"
 #include "host/storage/FatRecords.h"
 #include "host/storage/VolumeDevice.h"
+#include "platform/DiskControlCodes.h"
 #include "sim/storage/VolumeFolder.h"
 
 #include <fmt/format.h>

@@ -1,7 +1,7 @@
 #include "sim/storage/StorageConfigReader.h"
 
-#include "host/PathResolver.h"
 #include "host/NameList.h"
+#include "host/PathResolver.h"
 #include "sim/storage/FatJsonFields.h"
 
 #include <fmt/format.h>

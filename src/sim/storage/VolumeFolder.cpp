@@ -1,9 +1,9 @@
 #include "sim/storage/VolumeFolder.h"
 
-#include "platform/DeviceText.h"
 #include "host/FolderEntries.h"
 #include "host/HostErrors.h"
 #include "host/storage/FatLayout.h"
+#include "platform/DeviceText.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 #include "sim/windows/SimProcess.h"
 
-#include "platform/DeviceText.h"
 #include "host/EventLog.h"
+#include "platform/DeviceText.h"
 
 #include <fmt/format.h>
 

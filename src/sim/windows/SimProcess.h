@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Windows.h"
 #include "host/ErrorState.h"
 #include "host/EventLog.h"
+#include "platform/Windows.h"
 #include "sim/windows/Desktop.h"
 
 namespace velkor::sim {

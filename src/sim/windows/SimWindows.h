@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/Windows.h"
-#include "sim/DeviceConfig.h"
 #include "host/ErrorState.h"
 #include "host/EventLog.h"
+#include "platform/Windows.h"
+#include "sim/DeviceConfig.h"
 #include "sim/windows/Desktop.h"
 
 namespace velkor::sim {

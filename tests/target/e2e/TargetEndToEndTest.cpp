@@ -1,11 +1,11 @@
 #include "e2e/UpdaterSession.h"
 #include "support/LogTexts.h"
 #include "support/ProgramRun.h"
+#include "target/support/ClientProcess.h"
 #include "target/support/FuseFatMount.h"
 #include "target/support/HostCommand.h"
 #include "target/support/LoopDevice.h"
 #include "target/support/TempFolder.h"
-#include "target/support/ClientProcess.h"
 
 #include <nlohmann/json.hpp>
 

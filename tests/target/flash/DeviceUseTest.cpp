@@ -1,5 +1,5 @@
-#include "target/support/TempFolder.h"
 #include "target/flash/DeviceUse.h"
+#include "target/support/TempFolder.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>

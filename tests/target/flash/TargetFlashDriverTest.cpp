@@ -1,11 +1,11 @@
-#include "target/support/FuseFatMount.h"
-#include "target/support/HostCommand.h"
-#include "target/support/LoopDevice.h"
-#include "target/support/TempFolder.h"
 #include "host/DismountedFolders.h"
 #include "host/FolderFileSystem.h"
 #include "platform/FlashControlCodes.h"
 #include "target/flash/TargetFlashDriver.h"
+#include "target/support/FuseFatMount.h"
+#include "target/support/HostCommand.h"
+#include "target/support/LoopDevice.h"
+#include "target/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -158,7 +158,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Two and a half chunks: the stream crosses chunk ends and ends inside one; the rest stays.
         DriverCase{"FileWrittenInPlace", RegionKind::File, 3 * kMebibyte, 5 * kMebibyte / 2, error::kSuccess},
-        DriverCase{"LoopDeviceWritten", RegionKind::Loop, 4 * kMebibyte, 5 * kMebibyte / 2, error::kSuccess},
         DriverCase{"LargerThanTheLoopDevice", RegionKind::Loop, kMebibyte, kMebibyte + 1, error::kDiskFull},
         DriverCase{"FileReachedThroughALink", RegionKind::LinkToFile, 4096, 1024, error::kAccessDenied},
         DriverCase{"MountedLoopDevice", RegionKind::MountedLoop, 4 * kMebibyte, 1024, error::kAccessDenied},

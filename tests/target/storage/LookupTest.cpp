@@ -1,4 +1,3 @@
-#include "target/support/TempFolder.h"
 #include "host/DismountedFolders.h"
 #include "host/ErrorState.h"
 #include "host/EventLog.h"
@@ -6,6 +5,7 @@
 #include "platform/DiskControlCodes.h"
 #include "target/storage/TargetFormatLibrary.h"
 #include "target/storage/TargetStorageManager.h"
+#include "target/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -39,16 +39,6 @@ struct Lookup {
 template <typename Handle>
 std::string Opened(const Handle& handle) {
     return handle ? "opened" : "-";
-}
-
-std::string StoreNames(Lookup& lookup) {
-    platform::StoreInfo store;
-    const std::unique_ptr<platform::StoreSearch> search = lookup.storage.FindFirstStore(store);
-    std::string names;
-    for (bool found = search != nullptr; found; found = search->FindNext(store)) {
-        names += platform::ToUtf8(store.deviceName + u" " + store.profile) + ";";
-    }
-    return names;
 }
 
 std::string PartitionNames(Lookup& lookup) {
@@ -86,7 +76,6 @@ TEST_P(LookupTest, FindsWhatTheTargetFileNames) {
 INSTANTIATE_TEST_SUITE_P(
     Names, LookupTest,
     ::testing::Values(
-        LookupCase{"StoresInTheirOrder", StoreNames, "DSK1: NandFLASH;DSK2: BinFLASH;", error::kNoMoreItems},
         LookupCase{"PartitionsOfAStoreInAnyCase", PartitionNames, "Part00 \\VKRFlash;Part01 \\Big;",
                    error::kNoMoreItems},
         LookupCase{"NoSuchStore", [](Lookup& l) { return Opened(l.storage.OpenStore(u"DSK3:")); }, "-",

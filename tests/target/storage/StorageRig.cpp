@@ -1,7 +1,7 @@
 #include "StorageRig.h"
 
-#include "target/support/HostCommand.h"
 #include "support/LogTexts.h"
+#include "target/support/HostCommand.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "target/support/LoopDevice.h"
-#include "target/support/TempFolder.h"
 #include "host/DismountedFolders.h"
 #include "host/ErrorState.h"
 #include "host/EventLog.h"
@@ -10,6 +8,8 @@
 #include "target/storage/CommandRunner.h"
 #include "target/storage/TargetFormatLibrary.h"
 #include "target/storage/TargetStorageManager.h"
+#include "target/support/LoopDevice.h"
+#include "target/support/TempFolder.h"
 
 #include <array>
 #include <cstdint>

@@ -310,12 +310,6 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     {"0", "closed\n", "exited 0"},
                     {"window-command $TMP/bin/plain <plain> 1"}},
-        WindowsCase{"TerminationKillsAndWaitsForTheEnd",
-                    [](const Scene& s, WindowsProbe& p) {
-                        return Lines{p.Open(s.Pid("tirnow")), p.Terminate(4), s.Client("tirnow").State(0)};
-                    },
-                    {"handle", "1", "killed"},
-                    {R"(terminate-process \Windows\Tirnow.exe <tirnow> exit=4 -> 1)"}},
         WindowsCase{"TerminationOfAnEndedProcessFails",
                     [](const Scene& s, WindowsProbe& p) {
                         return Lines{p.Open(s.Pid("pavlor")), s.Client("pavlor").Kill(), p.Terminate(4)};

@@ -1,6 +1,6 @@
+#include "host/DeviceError.h"
 #include "host/HexOrDecimal.h"
 #include "sim/DeviceConfig.h"
-#include "host/DeviceError.h"
 #include "unit/sim/StorageDevice.h"
 
 #include <fmt/format.h>

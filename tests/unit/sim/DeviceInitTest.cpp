@@ -1,6 +1,6 @@
+#include "host/DeviceError.h"
 #include "platform/RegistryKey.h"
 #include "sim/DeviceConfig.h"
-#include "host/DeviceError.h"
 #include "sim/DeviceInit.h"
 #include "sim/SampleBitmap.h"
 #include "sim/SimPlatform.h"

@@ -1,7 +1,7 @@
-#include "platform/ErrorCodes.h"
 #include "host/DeviceError.h"
 #include "host/RegFileParser.h"
 #include "host/TreeRegistry.h"
+#include "platform/ErrorCodes.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "platform/ErrorCodes.h"
 #include "host/QtBitmapLoader.h"
-#include "support/BitmapBytes.h"
+#include "platform/ErrorCodes.h"
 #include "sim/SimPlatform.h"
+#include "support/BitmapBytes.h"
 #include "unit/sim/TempDevice.h"
 
 #include <QBuffer>

@@ -1,5 +1,5 @@
-#include "platform/ErrorCodes.h"
 #include "host/DeviceError.h"
+#include "platform/ErrorCodes.h"
 #include "sim/SimPlatform.h"
 #include "support/LogTexts.h"
 #include "unit/sim/TempDevice.h"

@@ -1,0 +1,112 @@
+#include "velkor-device/CardCommand.h"
+
+#include "host/DeviceError.h"
+#include "mainwnd/CUpdateDialog.h"
+#include "mainwnd/SettingsEntries.h"
+#include "platform/DeviceText.h"
+#include "sim/DeviceConfig.h"
+#include "sim/DeviceEntries.h"
+#include "sim/DeviceFiles.h"
+#include "update/SecondLogoStep.h"
+#include "velkor-device/CardChecks.h"
+#include "velkor-device/CardPlan.h"
+#include "velkor-device/CardRows.h"
+#include "velkor-device/CardWriter.h"
+
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
+
+namespace velkor::device_tool {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::ToUtf8;
+
+using TableRow = std::array<std::string, 5>;
+
+// The screen and flash regions the images must suit: the device's, or a new device's.
+sim::DeviceConfig TargetDevice(const CardRequest& request) {
+    if (request.device) {
+        const fs::path config = *request.device / sim::device_files::kConfig;
+        return sim::ParseDeviceConfig(sim::ReadDeviceFile(config), config.string());
+    }
+    sim::DeviceConfig defaults;
+    if (request.screen) {
+        sim::CheckScreenSize(*request.screen);
+        defaults.screen = *request.screen;
+    }
+    return defaults;
+}
+
+std::string Destination(update::ImageKind kind) {
+    const host::FlashRegionInfo* region = FlashRegionOf(kind);
+    return region ? fmt::format("{} region", region->name)
+                  : fmt::format("{} on the data volume", ToUtf8(update::kSecondLogoCopy));
+}
+
+std::vector<TableRow> TableRows(const CardPlan& plan, const fs::path& card) {
+    std::vector<TableRow> rows{{"Row", "Source", "Bytes", "Card file", "Goes to"}};
+    for (const CardFile& file : plan.Files()) {
+        rows.push_back({std::string(update::ImageKindName(file.kind)), file.source.string(),
+                        std::to_string(fs::file_size(card / plan.HostPath(file))), ToUtf8(plan.DevicePath(file)),
+                        Destination(file.kind)});
+    }
+    return rows;
+}
+
+void PrintTable(std::ostream& out, const std::vector<TableRow>& rows) {
+    std::array<std::size_t, 4> widths{};  // the last column is not padded
+    for (const TableRow& row : rows) {
+        for (std::size_t column = 0; column < widths.size(); ++column) {
+            widths[column] = std::max(widths[column], row[column].size());
+        }
+    }
+    for (const TableRow& row : rows) {
+        out << fmt::format("  {:<{}}  {:<{}}  {:>{}}  {:<{}}  {}\n", row[0], widths[0], row[1], widths[1], row[2],
+                           widths[2], row[3], widths[3], row[4]);
+    }
+}
+
+// "Logo2, Boot, Reset": the rows the settings file ticks, in the file's order.
+std::string TickedRows(const update::UpdateSettings& settings) {
+    std::vector<std::string_view> ticked;
+    for (const update::ImageKind kind : mainwnd::kSettingsFileOrder) {
+        if (settings.Enabled(kind) != 0) {
+            ticked.push_back(update::ImageKindName(kind));
+        }
+    }
+    return fmt::format("{}", fmt::join(ticked, ", "));
+}
+
+void PrintCard(std::ostream& out, const CardPlan& plan, const fs::path& card) {
+    if (plan.Layout() == CardLayout::Auto) {
+        out << fmt::format("Made the card {} for an unattended update:\n", card.string());
+    } else {
+        out << fmt::format("Made the card {} for an update by hand; {} ticks {}:\n", card.string(),
+                           ToUtf8(mainwnd::kSettingsPath), TickedRows(plan.Settings()));
+    }
+    PrintTable(out, TableRows(plan, card));
+    out << fmt::format("Copy what {} holds to the root of the storage card.\n", card.string());
+}
+
+}  // namespace
+
+void RunCard(const CardRequest& request, std::ostream& out, std::ostream& problems) {
+    const sim::DeviceConfig device = TargetDevice(request);
+    const CardPlan plan(request);
+    const std::vector<std::string> found = CardChecks(plan, device).Problems(request.out, request.force);
+    if (!found.empty()) {
+        for (const std::string& problem : found) {
+            problems << problem << '\n';
+        }
+        throw host::DeviceError(fmt::format("no card made in {}: {} problem(s)", request.out.string(), found.size()));
+    }
+    PrintCard(out, plan, CardWriter(plan).Write(request.out, request.force));
+}
+
+}  // namespace velkor::device_tool

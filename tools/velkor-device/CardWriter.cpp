@@ -1,0 +1,92 @@
+#include "velkor-device/CardWriter.h"
+
+#include "host/DeviceError.h"
+#include "host/DismountedFolders.h"
+#include "host/ErrorState.h"
+#include "host/FolderFileSystem.h"
+#include "mainwnd/CSettingsFile.h"
+#include "mainwnd/SettingsEntries.h"
+
+#include <fmt/format.h>
+#include <fmt/std.h>
+
+namespace velkor::device_tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+// mkdtemp() makes a folder for its owner only; a card is as open as a folder the program makes.
+constexpr fs::perms kCardPermissions = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                       fs::perms::others_read | fs::perms::others_exec;
+
+// Absolute, without "." or ".." or a trailing separator, so that its parent and name are real.
+fs::path PlaceOf(const fs::path& out) {
+    const fs::path normal = fs::absolute(out).lexically_normal();
+    return normal.has_filename() ? normal : normal.parent_path();
+}
+
+}  // namespace
+
+CardWriter::CardWriter(const CardPlan& plan) : plan_(plan) {}
+
+fs::path CardWriter::Write(const fs::path& out, bool replace) const {
+    const fs::path place = PlaceOf(out);
+    ScratchFolder card(place, "new");
+    fs::permissions(card.Path(), kCardPermissions);
+    CopyImages(card.Path());
+    if (plan_.Layout() == CardLayout::Manual) {
+        WriteSettings(card.Path());
+    }
+    PutInPlace(card, place, replace);
+    return place;
+}
+
+void CardWriter::CopyImages(const fs::path& card) const {
+    fs::create_directory(card / plan_.HostFolder());
+    for (const CardFile& file : plan_.Files()) {
+        fs::copy_file(file.source, card / plan_.HostPath(file));
+    }
+}
+
+// Written by the program's own settings file over the card's folder, so the bytes are the ones it reads.
+void CardWriter::WriteSettings(const fs::path& card) const {
+    host::ErrorState errors;
+    const host::DismountedFolders noneDismounted;
+    host::FolderFileSystem files(card, noneDismounted, host::FileRules{}, errors);
+    const std::u16string path = u"\\" + std::u16string(CardPlan::SettingsFileName());
+    if (mainwnd::CSettingsFile(files, path).WriteEntries(mainwnd::MakeSettingsEntries(plan_.Settings())) == 0) {
+        throw host::DeviceError(fmt::format("cannot write the settings file in {}: error {}", card, errors.Last()));
+    }
+}
+
+void CardWriter::PutInPlace(ScratchFolder& card, const fs::path& out, bool replace) {
+    std::error_code failure;
+    if (replace && fs::exists(fs::symlink_status(out, failure))) {
+        Replace(card, out);
+        return;
+    }
+    fs::rename(card.Path(), out);
+    card.Keep();
+}
+
+// The old card is moved aside first and removed only once the new one is in its place; should the
+// new one not get there, the old one goes back.
+void CardWriter::Replace(ScratchFolder& card, const fs::path& out) {
+    ScratchFolder old(out, "old");
+    const fs::path aside = old.Path() / out.filename();
+    fs::rename(out, aside);
+    try {
+        fs::rename(card.Path(), out);
+    } catch (const fs::filesystem_error& error) {
+        std::error_code restoreFailure;
+        fs::rename(aside, out, restoreFailure);
+        if (restoreFailure) {
+            old.Keep();
+            throw host::DeviceError(fmt::format("{}; the old {} is now {}", error.what(), out, aside));
+        }
+        throw;
+    }
+    card.Keep();
+}
+
+}  // namespace velkor::device_tool
