@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the Debian package of BUILD_DIR, unpacks it into a temporary root with dpkg-deb -x and
 # runs the unpacked programs from there: both print the project's version, and velkor-device makes
-# a device and lays out a card from its images.
+# a device, lays out a card from its images and dry-runs the card on the device.
 # Usage: scripts/test-package.sh BUILD_DIR VERSION
 set -eu
 build=$(cd "$1" && pwd)
@@ -25,4 +25,6 @@ images=$root/device/root/StorageCard/Images
 "$bin/velkor-device" card "$root/card" --os "$images/NK.bin" --logo2 "$images/logo2.bmp" --device "$root/device" \
     | grep -q 'AutoUpdate\\NK.bin' || fail "the unpacked velkor-device card did not lay out the card"
 [ -f "$root/card/AutoUpdate/logo2.bmp" ] || fail "the card has no second logo"
+"$bin/velkor-device" dry-run "$root/card" --device "$root/device" 2>/dev/null | grep -q 'OS     Succeed' \
+    || fail "the unpacked velkor-device dry-run did not update the copy of the device"
 echo "test-package.sh: $(basename "$package") installs programs that run"

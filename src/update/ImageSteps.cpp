@@ -2,6 +2,7 @@
 
 #include "platform/FlashControlCodes.h"
 #include "update/CFlashPartitionWriter.h"
+#include "update/SecondLogoStep.h"
 
 #include <algorithm>
 #include <array>
@@ -40,6 +41,17 @@ int WriteImage(platform::Platform& platform, ImageKind kind, const std::u16strin
 
 int ResetFlash(platform::Platform& platform) {
     return CFlashPartitionWriter(platform).WritePartition(platform::IOCTL_FLASH_RESET, nullptr);
+}
+
+int RunImageStep(platform::Platform& platform, const UpdateSettings& settings, ImageKind kind) {
+    switch (kind) {
+        case ImageKind::Reset:
+            return ResetFlash(platform);
+        case ImageKind::Logo2:
+            return UpdateSecondLogo(platform, settings.logo2Path);
+        default:
+            return WriteImage(platform, kind, *settings.Path(kind));
+    }
 }
 
 }  // namespace velkor::update

@@ -19,5 +19,8 @@ int WriteImage(platform::Platform& platform, ImageKind kind, const std::u16strin
 std::optional<std::uint32_t> FlashControlCode(ImageKind kind);
 // Sends the flash driver its reset request; the driver's answer.
 int ResetFlash(platform::Platform& platform);
+// The row's step as the main window runs it, with the row's path from `settings`; exactly 1 is
+// success.
+int RunImageStep(platform::Platform& platform, const UpdateSettings& settings, ImageKind kind);
 
 }  // namespace velkor::update

@@ -27,6 +27,7 @@ constexpr std::string_view kUsage =
     "       velkor-device check-target FILE\n"
     "       velkor-device card OUT [--auto | --manual] [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE]\n"
     "                          [--boot FILE] [--device DIR | --screen WxH] [--force]\n"
+    "       velkor-device dry-run CARD --device DIR\n"
     "       velkor-device --version\n"
     "\n"
     "  init  makes a new device in DIR, which must be absent or empty:\n"
@@ -43,7 +44,9 @@ constexpr std::string_view kUsage =
     "          --os, --app, --logo, --logo2, --boot FILE   the image of that row\n"
     "          --device DIR   checks against the screen and flash regions of the device in DIR\n"
     "          --screen WxH   the screen the second logo must fit (800x480 unless given; default regions)\n"
-    "          --force        replaces OUT when it exists\n";
+    "          --force        replaces OUT when it exists\n"
+    "  dry-run  runs the update the card CARD would make on a copy of the device in DIR, without a\n"
+    "           screen, and prints each row's status; DIR itself is never changed\n";
 
 std::optional<int> ParseInteger(std::string_view text) {
     int value = 0;
@@ -202,6 +205,13 @@ Request ParseCard(Arguments arguments) {
     return request;
 }
 
+Request ParseDryRun(Arguments arguments) {
+    if (arguments.size() != 3 || IsOption(arguments[0]) || arguments[1] != "--device") {
+        throw UsageError("dry-run takes a card folder and --device DIR");
+    }
+    return DryRunRequest{arguments[0], arguments[2]};
+}
+
 Request ParseHelp(Arguments) { return HelpRequest{}; }
 
 Request ParseVersion(Arguments) { return VersionRequest{}; }
@@ -210,11 +220,12 @@ struct Command {
     std::string_view name;
     Request (*parse)(Arguments);
 };
-constexpr std::array<Command, 8> kCommands{{
+constexpr std::array<Command, 9> kCommands{{
     {"init", ParseInit},
     {"show", ParseShow},
     {"check-target", ParseCheckTarget},
     {"card", ParseCard},
+    {"dry-run", ParseDryRun},
     {"help", ParseHelp},
     {"--help", ParseHelp},
     {"-h", ParseHelp},

@@ -3,6 +3,7 @@
 #include "platform/System.h"
 #include "sim/DeviceInit.h"
 #include "update/UpdateSettings.h"
+#include "velkor-device/DryRunCommand.h"
 
 #include <filesystem>
 #include <map>
@@ -48,7 +49,8 @@ struct HelpRequest {};
 
 struct VersionRequest {};
 
-using Request = std::variant<InitRequest, ShowRequest, CheckTargetRequest, CardRequest, HelpRequest, VersionRequest>;
+using Request = std::variant<InitRequest, ShowRequest, CheckTargetRequest, CardRequest, DryRunRequest, HelpRequest,
+                             VersionRequest>;
 
 // The request that the arguments after the program name make. Throws UsageError.
 Request ParseCommandLine(const std::vector<std::string_view>& arguments);

@@ -32,6 +32,12 @@ struct RequestRunner {
         }
     }
     void operator()(const CardRequest& request) const { RunCard(request, std::cout, std::cerr); }
+    void operator()(const DryRunRequest& request) const {
+        if (!RunDryRun(request, std::cout)) {
+            throw velkor::host::DeviceError(
+                fmt::format("the card {} would leave a row of the device not updated", request.card.string()));
+        }
+    }
     void operator()(const HelpRequest&) const { std::cout << UsageText(); }
     void operator()(const VersionRequest&) const { std::cout << "velkor-device " << VELKOR_VERSION << '\n'; }
 };
