@@ -35,7 +35,7 @@ constexpr int kClientWaitMs = 5000;
 
 // One window each; `program` is which copy of the client runs it, and `ours` makes its
 // _NET_WM_PID claim the test's own process, as the updater's windows would.
-struct ClientSpec {
+struct ClientPlan {
     std::string name;
     std::string program;
     bool ours = false;
@@ -47,7 +47,7 @@ struct ClientSpec {
 };
 
 // Started in this order, so bottom-most first.
-const std::vector<ClientSpec> kScene{
+const std::vector<ClientPlan> kScene{
     {.name = "own-hidden", .program = "plain", .ours = true, .mapped = false},
     {.name = "pavlor", .program = "pavlor", .framed = true},
     {.name = "tirnow-owned", .program = "tirnow", .transientFor = "pavlor"},
@@ -63,15 +63,15 @@ constexpr std::string_view kWholeScene = "own-hidden pavlor tirnow-owned tirnow-
 // process id), the test's own process "<self>" and paths under the temporary folder "$TMP".
 class Scene {
 public:
-    explicit Scene(const std::vector<ClientSpec>& specs) : folder_(fs::canonical(temporary_.path().toStdString())) {
+    explicit Scene(const std::vector<ClientPlan>& plans) : folder_(fs::canonical(temporary_.path().toStdString())) {
         fs::create_directories(folder_ / "bin");
         fs::create_directories(folder_ / "links");
         for (const char* program : {"tirnow", "pavlor", "plain"}) {
             fs::copy_file(VELKOR_TEST_XCLIENT, folder_ / "bin" / program);
         }
         fs::create_symlink("../bin/tirnow", folder_ / "links" / "tirnow");
-        for (const ClientSpec& spec : specs) {
-            clients_.emplace_back(spec.name, std::make_unique<ClientProcess>(Arguments(spec)));
+        for (const ClientPlan& plan : plans) {
+            clients_.emplace_back(plan.name, std::make_unique<ClientProcess>(Arguments(plan)));
         }
     }
 
@@ -112,22 +112,22 @@ public:
     }
 
 private:
-    std::vector<std::string> Arguments(const ClientSpec& spec) const {
-        std::vector<std::string> arguments{(folder_ / "bin" / spec.program).native(), "--title", spec.name,
-                                           "--closed-file", (folder_ / (spec.name + ".closed")).native()};
-        if (spec.ours) {
+    std::vector<std::string> Arguments(const ClientPlan& plan) const {
+        std::vector<std::string> arguments{(folder_ / "bin" / plan.program).native(), "--title", plan.name,
+                                           "--closed-file", (folder_ / (plan.name + ".closed")).native()};
+        if (plan.ours) {
             arguments.insert(arguments.end(), {"--pid", std::to_string(getpid())});
         }
-        if (!spec.mapped) {
+        if (!plan.mapped) {
             arguments.push_back("--unmapped");
         }
-        if (spec.framed) {
+        if (plan.framed) {
             arguments.push_back("--framed");
         }
-        if (!spec.transientFor.empty()) {
-            arguments.insert(arguments.end(), {"--transient-for", std::to_string(Window(spec.transientFor))});
+        if (!plan.transientFor.empty()) {
+            arguments.insert(arguments.end(), {"--transient-for", std::to_string(Window(plan.transientFor))});
         }
-        if (spec.exitOnClose) {
+        if (plan.exitOnClose) {
             arguments.insert(arguments.end(), {"--on-close", "exit"});
         }
         return arguments;
@@ -229,8 +229,8 @@ class XcbWindowsTest : public ::testing::TestWithParam<WindowsCase> {};
 TEST_P(XcbWindowsTest, AnswersAndLogs) {
     const WindowsCase& c = GetParam();
     const Scene scene(kScene);
-    for (const ClientSpec& spec : kScene) {
-        ASSERT_NE(scene.Window(spec.name), 0U) << spec.name << " did not start";
+    for (const ClientPlan& plan : kScene) {
+        ASSERT_NE(scene.Window(plan.name), 0U) << plan.name << " did not start";
     }
     WindowsProbe probe(scene);
 
