@@ -1,5 +1,7 @@
 # Velkor: `make run` and `make test` each do the whole set-up on a fresh Debian machine.
 BUILD_DIR ?= build
+# CI builds without debug information, which it never reads.
+BUILD_TYPE ?= RelWithDebInfo
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
 JOBS ?= $(shell nproc)
@@ -19,7 +21,7 @@ deps:
 	./scripts/install-deps.sh
 
 $(BUILD_DIR)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
 build: deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)

@@ -35,13 +35,13 @@ std::optional<DeviceLocation> LocateDevice(const QStringList& arguments, std::st
         return DeviceLocation{{}, false, parser.value(targetOption).toStdString()};
     }
     if (parser.isSet(deviceOption)) {
-        return DeviceLocation{parser.value(deviceOption).toStdString(), false};
+        return DeviceLocation{parser.value(deviceOption).toStdString(), false, std::nullopt};
     }
     if (const QString fromEnvironment = qEnvironmentVariable("VELKOR_DEVICE"); !fromEnvironment.isEmpty()) {
-        return DeviceLocation{fromEnvironment.toStdString(), false};
+        return DeviceLocation{fromEnvironment.toStdString(), false, std::nullopt};
     }
     const QString dataDirectory = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    return DeviceLocation{std::filesystem::path(dataDirectory.toStdString()) / "device", true};
+    return DeviceLocation{std::filesystem::path(dataDirectory.toStdString()) / "device", true, std::nullopt};
 }
 
 void PrepareDefaultDevice(const std::filesystem::path& directory) {
