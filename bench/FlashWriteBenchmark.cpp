@@ -2,8 +2,8 @@
 // and compare) against `cp` of the same image plus `sync` on the same disk, and reports the step's
 // peak memory above idle.
 #include "BenchTiming.h"
-#include "sim/DeviceInit.h"
-#include "sim/SimPlatform.h"
+#include "backend/sim/DeviceInit.h"
+#include "backend/sim/SimPlatform.h"
 #include "update/ImageSteps.h"
 
 #include <QTemporaryDir>

@@ -3,8 +3,8 @@
 // from its creation to the list shown (on Qt's offscreen platform unless another is chosen).
 #include "BenchTiming.h"
 #include "platform/StringArray.h"
-#include "sim/DeviceInit.h"
-#include "sim/SimPlatform.h"
+#include "backend/sim/DeviceInit.h"
+#include "backend/sim/SimPlatform.h"
 #include "ui/UiStrings.h"
 #include "ui/picker/CFilePickerDialog.h"
 #include "ui/picker/FileListBuilder.h"

@@ -6,8 +6,8 @@
 #include "BenchTiming.h"
 #include "mainwnd/CUpdateDialog.h"
 #include "mainwnd/MainWindowTemplate.h"
-#include "sim/DeviceInit.h"
-#include "sim/SimPlatform.h"
+#include "backend/sim/DeviceInit.h"
+#include "backend/sim/SimPlatform.h"
 #include "ui/UiStrings.h"
 
 #include <QApplication>

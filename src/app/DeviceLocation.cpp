@@ -1,6 +1,6 @@
 #include "app/DeviceLocation.h"
 
-#include "sim/DeviceInit.h"
+#include "backend/sim/DeviceInit.h"
 
 #include <QCommandLineParser>
 #include <QStandardPaths>

@@ -1,8 +1,8 @@
 #include "app/CUpdaterApp.h"
 #include "app/DeviceLocation.h"
-#include "host/DeviceError.h"
-#include "sim/SimPlatform.h"
-#include "target/TargetPlatform.h"
+#include "backend/shared/DeviceError.h"
+#include "backend/sim/SimPlatform.h"
+#include "backend/board/TargetPlatform.h"
 #include "ui/UiStrings.h"
 
 #include <QApplication>
@@ -21,16 +21,16 @@ constexpr int kDeviceError = 1;
 // The platform the program runs on, and whatever owns it.
 struct Device {
     std::unique_ptr<velkor::sim::SimPlatform> simulated;
-    std::unique_ptr<velkor::target::TargetPlatform> real;
+    std::unique_ptr<velkor::board::TargetPlatform> real;
 
     velkor::platform::Platform& Platform() { return real ? real->platform() : simulated->platform(); }
 };
 
-// Throws host::DeviceError when the device cannot be used.
+// Throws shared::DeviceError when the device cannot be used.
 Device OpenDevice(const velkor::app::DeviceLocation& location) {
     Device device;
     if (location.targetFile) {
-        device.real = std::make_unique<velkor::target::TargetPlatform>(*location.targetFile);
+        device.real = std::make_unique<velkor::board::TargetPlatform>(*location.targetFile);
         std::cerr << "velkor: running on the device that " << location.targetFile->string() << " describes\n";
         return device;
     }
@@ -57,7 +57,7 @@ int RunUpdater(int argc, char** argv) {
     Device device;
     try {
         device = OpenDevice(*location);
-    } catch (const velkor::host::DeviceError& failure) {
+    } catch (const velkor::shared::DeviceError& failure) {
         std::cerr << "velkor: " << failure.what() << '\n';
         return kDeviceError;
     }

@@ -1,6 +1,6 @@
 #include "mainwnd/CUpdateDialog.h"
-#include "sim/DeviceInit.h"
-#include "sim/SimPlatform.h"
+#include "backend/sim/DeviceInit.h"
+#include "backend/sim/SimPlatform.h"
 #include "support/LogTexts.h"
 #include "support/ProgramRun.h"
 

@@ -50,7 +50,7 @@ void CardChecks::CheckImage(const CardFile& file) {
 }
 
 void CardChecks::CheckRegion(const CardFile& file, std::uint64_t bytes) {
-    const host::FlashRegionInfo* region = FlashRegionOf(file.kind);
+    const shared::FlashRegionInfo* region = FlashRegionOf(file.kind);
     if (region && bytes > device_.flashRegions[region->region]) {
         Refuse("{} is {} bytes but the {} region holds {}: the {} row would show \"{}\"", file.source.string(), bytes,
                region->name, device_.flashRegions[region->region], update::ImageKindName(file.kind),

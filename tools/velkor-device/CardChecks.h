@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/DeviceConfig.h"
+#include "backend/sim/DeviceConfig.h"
 #include "velkor-device/CardPlan.h"
 #include "velkor-device/SourceImages.h"
 

@@ -1,12 +1,12 @@
 #include "velkor-device/CardCommand.h"
 
-#include "host/DeviceError.h"
+#include "backend/shared/DeviceError.h"
 #include "mainwnd/CUpdateDialog.h"
 #include "mainwnd/SettingsEntries.h"
 #include "platform/DeviceText.h"
-#include "sim/DeviceConfig.h"
-#include "sim/DeviceEntries.h"
-#include "sim/DeviceFiles.h"
+#include "backend/sim/DeviceConfig.h"
+#include "backend/sim/DeviceEntries.h"
+#include "backend/sim/DeviceFiles.h"
 #include "update/SecondLogoStep.h"
 #include "velkor-device/CardChecks.h"
 #include "velkor-device/CardPlan.h"
@@ -44,7 +44,7 @@ sim::DeviceConfig TargetDevice(const CardRequest& request) {
 }
 
 std::string Destination(update::ImageKind kind) {
-    const host::FlashRegionInfo* region = FlashRegionOf(kind);
+    const shared::FlashRegionInfo* region = FlashRegionOf(kind);
     return region ? fmt::format("{} region", region->name)
                   : fmt::format("{} on the data volume", ToUtf8(update::kSecondLogoCopy));
 }
@@ -104,7 +104,7 @@ void RunCard(const CardRequest& request, std::ostream& out, std::ostream& proble
         for (const std::string& problem : found) {
             problems << problem << '\n';
         }
-        throw host::DeviceError(fmt::format("no card made in {}: {} problem(s)", request.out.string(), found.size()));
+        throw shared::DeviceError(fmt::format("no card made in {}: {} problem(s)", request.out.string(), found.size()));
     }
     PrintCard(out, plan, CardWriter(plan).Write(request.out, request.force));
 }

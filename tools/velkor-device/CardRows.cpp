@@ -20,9 +20,9 @@ std::string LowerCaseName(update::ImageKind kind) {
 
 std::string CardOption(update::ImageKind kind) { return "--" + LowerCaseName(kind); }
 
-const host::FlashRegionInfo* FlashRegionOf(update::ImageKind kind) {
+const shared::FlashRegionInfo* FlashRegionOf(update::ImageKind kind) {
     const std::optional<std::uint32_t> code = update::FlashControlCode(kind);
-    return code ? host::FindRegionByCode(*code) : nullptr;
+    return code ? shared::FindRegionByCode(*code) : nullptr;
 }
 
 }  // namespace velkor::device_tool

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/flash/FlashRegion.h"
+#include "backend/shared/flash/FlashRegion.h"
 #include "update/UpdateSettings.h"
 
 #include <array>
@@ -19,6 +19,6 @@ std::string CardOption(update::ImageKind kind);
 
 // The flash region the row's image is programmed into; null for the second logo, which is copied
 // to the data volume instead.
-const host::FlashRegionInfo* FlashRegionOf(update::ImageKind kind);
+const shared::FlashRegionInfo* FlashRegionOf(update::ImageKind kind);
 
 }  // namespace velkor::device_tool

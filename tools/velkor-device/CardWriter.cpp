@@ -1,9 +1,9 @@
 #include "velkor-device/CardWriter.h"
 
-#include "host/DeviceError.h"
-#include "host/DismountedFolders.h"
-#include "host/ErrorState.h"
-#include "host/FolderFileSystem.h"
+#include "backend/shared/DeviceError.h"
+#include "backend/shared/DismountedFolders.h"
+#include "backend/shared/ErrorState.h"
+#include "backend/shared/FolderFileSystem.h"
 #include "mainwnd/CSettingsFile.h"
 #include "mainwnd/SettingsEntries.h"
 
@@ -50,12 +50,12 @@ void CardWriter::CopyImages(const fs::path& card) const {
 
 // Written by the program's own settings file over the card's folder, so the bytes are the ones it reads.
 void CardWriter::WriteSettings(const fs::path& card) const {
-    host::ErrorState errors;
-    const host::DismountedFolders noneDismounted;
-    host::FolderFileSystem files(card, noneDismounted, host::FileRules{}, errors);
+    shared::ErrorState errors;
+    const shared::DismountedFolders noneDismounted;
+    shared::FolderFileSystem files(card, noneDismounted, shared::FileRules{}, errors);
     const std::u16string path = u"\\" + std::u16string(CardPlan::SettingsFileName());
     if (mainwnd::CSettingsFile(files, path).WriteEntries(mainwnd::MakeSettingsEntries(plan_.Settings())) == 0) {
-        throw host::DeviceError(fmt::format("cannot write the settings file in {}: error {}", card, errors.Last()));
+        throw shared::DeviceError(fmt::format("cannot write the settings file in {}: error {}", card, errors.Last()));
     }
 }
 
@@ -82,7 +82,7 @@ void CardWriter::Replace(ScratchFolder& card, const fs::path& out) {
         fs::rename(aside, out, restoreFailure);
         if (restoreFailure) {
             old.Keep();
-            throw host::DeviceError(fmt::format("{}; the old {} is now {}", error.what(), out, aside));
+            throw shared::DeviceError(fmt::format("{}; the old {} is now {}", error.what(), out, aside));
         }
         throw;
     }

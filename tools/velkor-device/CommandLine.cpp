@@ -1,7 +1,7 @@
 #include "velkor-device/CommandLine.h"
 
-#include "host/HexOrDecimal.h"
-#include "sim/DeviceConfig.h"
+#include "backend/shared/HexOrDecimal.h"
+#include "backend/sim/DeviceConfig.h"
 #include "velkor-device/CardRows.h"
 #include "velkor-device/UsageError.h"
 
@@ -71,7 +71,7 @@ platform::ScreenSize ParseScreen(std::string_view value) {
 void ApplyScreen(sim::DeviceOptions& options, std::string_view value) { options.screen = ParseScreen(value); }
 
 void ApplyLanguage(sim::DeviceOptions& options, std::string_view value) {
-    const std::optional<std::uint16_t> id = host::ParseLanguageId(value);
+    const std::optional<std::uint16_t> id = shared::ParseLanguageId(value);
     if (!id) {
         throw UsageError(fmt::format("--language wants a 16-bit id such as 0x0804 or 2052, not \"{}\"", value));
     }

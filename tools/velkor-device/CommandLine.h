@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/System.h"
-#include "sim/DeviceInit.h"
+#include "backend/sim/DeviceInit.h"
 #include "update/UpdateSettings.h"
 #include "velkor-device/DryRunCommand.h"
 

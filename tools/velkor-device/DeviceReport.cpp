@@ -1,7 +1,7 @@
 #include "velkor-device/DeviceReport.h"
 
-#include "host/HexOrDecimal.h"
-#include "host/flash/FlashRegion.h"
+#include "backend/shared/HexOrDecimal.h"
+#include "backend/shared/flash/FlashRegion.h"
 #include "mainwnd/AutoUpdateDetection.h"
 #include "mainwnd/CSettingsFile.h"
 #include "mainwnd/SettingsEntries.h"
@@ -9,9 +9,9 @@
 #include "platform/DeviceText.h"
 #include "platform/RegistryKey.h"
 #include "platform/StoreProfiles.h"
-#include "sim/DeviceConfig.h"
-#include "sim/DeviceFiles.h"
-#include "sim/storage/FatJsonFields.h"
+#include "backend/sim/DeviceConfig.h"
+#include "backend/sim/DeviceFiles.h"
+#include "backend/sim/storage/FatJsonFields.h"
 #include "velkor-device/ReportLines.h"
 
 #include <QCryptographicHash>
@@ -63,7 +63,7 @@ std::vector<std::string> SettingsEntryLabels() {
 }
 
 // "bytesPerSector 512, sectorsPerCluster 4, ...", named as in device.json.
-std::string FatParametersText(const host::FatParameters& fat) {
+std::string FatParametersText(const shared::FatParameters& fat) {
     std::vector<std::string> parameters;
     for (const sim::FatJsonField& named : sim::kFatJsonFields) {
         parameters.push_back(fmt::format("{} {}", named.key, fat.*named.field.member));
@@ -138,7 +138,7 @@ void DeviceReport::PrintLanguage(std::ostream& out) {
     const auto known = std::find_if(kLanguageNames.begin(), kLanguageNames.end(),
                                     [&](const LanguageName& language) { return language.id == id; });
     const std::string name = known != kLanguageNames.end() ? fmt::format(" {}", known->name) : "";
-    Line(out, "Language", host::LanguageIdText(id) + name);
+    Line(out, "Language", shared::LanguageIdText(id) + name);
 }
 
 void DeviceReport::PrintStorageProfiles(std::ostream& out) {
@@ -228,9 +228,9 @@ void DeviceReport::PrintFlashRegions(std::ostream& out) {
 
 void DeviceReport::PrintRegionSizes(std::ostream& out) {
     std::vector<std::string> sizes;
-    for (const host::FlashRegionInfo& region : host::kFlashRegions) {
+    for (const shared::FlashRegionInfo& region : shared::kFlashRegions) {
         sizes.push_back(
-            fmt::format("{} {}", host::RegionFileName(region), device_.config().flashRegions[region.region]));
+            fmt::format("{} {}", shared::RegionFileName(region), device_.config().flashRegions[region.region]));
     }
     Line(out, "Region sizes", fmt::format("{} bytes", fmt::join(sizes, ", ")));
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "sim/SimPlatform.h"
+#include "backend/sim/SimPlatform.h"
 
 #include <filesystem>
 #include <ostream>
@@ -13,7 +13,7 @@ namespace velkor::device_tool {
 // Each part is one Print... method, listed in Print().
 class DeviceReport {
 public:
-    // Throws host::DeviceError when the directory is not a usable device.
+    // Throws shared::DeviceError when the directory is not a usable device.
     explicit DeviceReport(std::filesystem::path directory);
 
     void Print(std::ostream& out);

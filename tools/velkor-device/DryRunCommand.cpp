@@ -1,14 +1,14 @@
 #include "velkor-device/DryRunCommand.h"
 
-#include "host/DeviceError.h"
+#include "backend/shared/DeviceError.h"
 #include "mainwnd/AutoUpdateDetection.h"
 #include "mainwnd/CSettingsFile.h"
 #include "mainwnd/CUpdateDialog.h"
 #include "mainwnd/SettingsEntries.h"
 #include "mainwnd/StorageCardSearch.h"
 #include "platform/DeviceText.h"
-#include "sim/DeviceFiles.h"
-#include "sim/SimPlatform.h"
+#include "backend/sim/DeviceFiles.h"
+#include "backend/sim/SimPlatform.h"
 #include "update/UpdateSequence.h"
 #include "velkor-device/DryRunWindow.h"
 #include "velkor-device/ScratchFolder.h"
@@ -32,11 +32,11 @@ constexpr std::array kRows{ImageKind::Logo, ImageKind::Logo2, ImageKind::Boot,
 void PrepareScratch(const DryRunRequest& request, const fs::path& scratch) {
     std::error_code failure;
     if (!fs::is_directory(request.card, failure)) {
-        throw host::DeviceError(fmt::format("{} is not a card: there is no such folder", request.card));
+        throw shared::DeviceError(fmt::format("{} is not a card: there is no such folder", request.card));
     }
     fs::copy(request.device, scratch, fs::copy_options::recursive, failure);
     if (failure) {
-        throw host::DeviceError(fmt::format("cannot copy the device {}: {}", request.device, failure.message()));
+        throw shared::DeviceError(fmt::format("cannot copy the device {}: {}", request.device, failure.message()));
     }
 }
 
@@ -101,7 +101,7 @@ bool RunDryRun(const DryRunRequest& request, std::ostream& out) {
     platform::Platform& platform = simulated.platform();
     const std::u16string card = mainwnd::FindStorageCard(platform.registry, platform.fileSystem);
     if (card.empty()) {
-        throw host::DeviceError(fmt::format("the device {} has no storage card to put the card on", request.device));
+        throw shared::DeviceError(fmt::format("the device {} has no storage card to put the card on", request.device));
     }
     PutCard(request.card, device / sim::device_files::kRoot / platform::ToUtf8(card.substr(1)));
 

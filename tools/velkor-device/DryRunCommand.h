@@ -15,7 +15,7 @@ struct DryRunRequest {
 // runs it (by itself for a card with an AutoUpdate folder, otherwise the settings file's rows as if
 // Update were pressed). Prints each row's final status with the log lines it wrote, and removes the
 // scratch device; the device itself is never changed. True when every row meant to run succeeded.
-// Throws host::DeviceError when the device or the card cannot be used.
+// Throws shared::DeviceError when the device or the card cannot be used.
 bool RunDryRun(const DryRunRequest& request, std::ostream& out);
 
 }  // namespace velkor::device_tool

@@ -1,6 +1,6 @@
 #include "velkor-device/DryRunWindow.h"
 
-#include "sim/DeviceFiles.h"
+#include "backend/sim/DeviceFiles.h"
 #include "storage/DataVolumeFormat.h"
 #include "update/ImageSteps.h"
 #include "update/ProgramStopper.h"

@@ -1,7 +1,7 @@
 #include "velkor-device/InitCommand.h"
 
-#include "host/HexOrDecimal.h"
-#include "sim/DeviceConfig.h"
+#include "backend/shared/HexOrDecimal.h"
+#include "backend/sim/DeviceConfig.h"
 
 #include <fmt/format.h>
 #include <fmt/std.h>
@@ -33,7 +33,7 @@ void RunInit(const InitRequest& request, std::ostream& out) {
     const fs::path directory = fs::absolute(request.directory);
     out << fmt::format("Made the device {}: screen {} x {}, language {}.\n", directory.string(),
                        request.options.screen.width, request.options.screen.height,
-                       host::LanguageIdText(request.options.languageId));
+                       shared::LanguageIdText(request.options.languageId));
     for (const fs::path& file : FilesBelow(directory)) {
         out << fmt::format("  {:<40} {:>8} bytes\n", file.string(), fs::file_size(directory / file));
     }

@@ -1,6 +1,6 @@
 #include "velkor-device/ScratchFolder.h"
 
-#include "host/DeviceError.h"
+#include "backend/shared/DeviceError.h"
 
 #include <fmt/format.h>
 #include <fmt/std.h>
@@ -24,7 +24,7 @@ fs::path MakeUniqueFolder(const fs::path& neighbour, std::string_view purpose) {
                                                                  kUniqueSuffix))
                               .string();
     if (::mkdtemp(pattern.data()) == nullptr) {
-        throw host::DeviceError(fmt::format("cannot make a folder beside {}: {}", neighbour,
+        throw shared::DeviceError(fmt::format("cannot make a folder beside {}: {}", neighbour,
                                             std::generic_category().message(errno)));
     }
     return pattern;

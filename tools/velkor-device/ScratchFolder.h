@@ -9,7 +9,7 @@ namespace velkor::device_tool {
 // when the object goes unless it was kept.
 class ScratchFolder {
 public:
-    // "PARENT/.NAME.PURPOSE-XXXXXX" beside `neighbour`. Throws host::DeviceError when it cannot be made.
+    // "PARENT/.NAME.PURPOSE-XXXXXX" beside `neighbour`. Throws shared::DeviceError when it cannot be made.
     ScratchFolder(const std::filesystem::path& neighbour, std::string_view purpose);
     ~ScratchFolder();
 

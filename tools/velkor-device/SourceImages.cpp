@@ -20,7 +20,7 @@ std::u16string DevicePath(const fs::path& file) {
 }  // namespace
 
 SourceImages::SourceImages()
-    : files_(fs::path(kHostRoot), noneDismounted_, host::FileRules{}, errors_), loader_(files_, errors_) {}
+    : files_(fs::path(kHostRoot), noneDismounted_, shared::FileRules{}, errors_), loader_(files_, errors_) {}
 
 std::unique_ptr<platform::File> SourceImages::Open(const fs::path& file) {
     return files_.OpenFile(DevicePath(file), platform::FileMode::Read);

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "host/DismountedFolders.h"
-#include "host/ErrorState.h"
-#include "host/FolderFileSystem.h"
-#include "host/QtBitmapLoader.h"
+#include "backend/shared/DismountedFolders.h"
+#include "backend/shared/ErrorState.h"
+#include "backend/shared/FolderFileSystem.h"
+#include "backend/shared/QtBitmapLoader.h"
 
 #include <filesystem>
 #include <memory>
@@ -28,10 +28,10 @@ public:
     std::string_view LastFailure() const;
 
 private:
-    host::ErrorState errors_;
-    host::DismountedFolders noneDismounted_;
-    host::FolderFileSystem files_;
-    host::QtBitmapLoader loader_;
+    shared::ErrorState errors_;
+    shared::DismountedFolders noneDismounted_;
+    shared::FolderFileSystem files_;
+    shared::QtBitmapLoader loader_;
 };
 
 }  // namespace velkor::device_tool

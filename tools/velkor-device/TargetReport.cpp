@@ -1,15 +1,15 @@
 #include "velkor-device/TargetReport.h"
 
-#include "host/DeviceError.h"
-#include "host/ErrorState.h"
-#include "host/FlashDeviceNames.h"
-#include "host/RegFileParser.h"
-#include "host/flash/FlashRegion.h"
-#include "host/storage/FatLayout.h"
+#include "backend/shared/DeviceError.h"
+#include "backend/shared/ErrorState.h"
+#include "backend/shared/FlashDeviceNames.h"
+#include "backend/shared/RegFileParser.h"
+#include "backend/shared/flash/FlashRegion.h"
+#include "backend/shared/storage/FatLayout.h"
 #include "platform/DeviceText.h"
-#include "target/TargetConfigReader.h"
-#include "target/flash/BlockDevice.h"
-#include "target/storage/PartitionDevice.h"
+#include "backend/board/TargetConfigReader.h"
+#include "backend/board/flash/BlockDevice.h"
+#include "backend/board/storage/PartitionDevice.h"
 #include "velkor-device/ReportLines.h"
 
 #include <fmt/format.h>
@@ -36,7 +36,7 @@ std::string SizeText(std::uint64_t bytes) {
     return bytes % kMebibyte == 0 ? fmt::format("{} MiB", bytes / kMebibyte) : fmt::format("{} bytes", bytes);
 }
 
-std::string CommandText(const target::CommandLine& command) {
+std::string CommandText(const board::CommandLine& command) {
     std::string text;
     for (const std::string& argument : command) {
         text += (text.empty() ? "" : " ") + argument;
@@ -62,11 +62,11 @@ std::optional<fs::path> FindProgram(const std::string& program) {
 }
 
 // What the entry at `path` says of itself: a block device's number, without its size.
-target::BlockDeviceInfo Unopened(const fs::path& path) {
+board::BlockDeviceInfo Unopened(const fs::path& path) {
     struct stat status {};
-    target::BlockDeviceInfo info;
+    board::BlockDeviceInfo info;
     if (::stat(path.c_str(), &status) == 0) {
-        info.kind = S_ISBLK(status.st_mode) ? target::PathKind::BlockDevice : target::PathKind::Other;
+        info.kind = S_ISBLK(status.st_mode) ? board::PathKind::BlockDevice : board::PathKind::Other;
         info.number = {major(status.st_rdev), minor(status.st_rdev)};
     }
     return info;
@@ -75,7 +75,7 @@ target::BlockDeviceInfo Unopened(const fs::path& path) {
 }  // namespace
 
 TargetReport::TargetReport(fs::path file)
-    : file_(std::move(file)), config_(target::ReadTargetConfig(file_)), host_(target::HostView::Current()) {}
+    : file_(std::move(file)), config_(board::ReadTargetConfig(file_)), host_(board::HostView::Current()) {}
 
 void TargetReport::Print(std::ostream& out) {
     Line(out, "Target file", fs::absolute(file_).string());
@@ -95,14 +95,14 @@ void TargetReport::Print(std::ostream& out) {
 
 void TargetReport::PrintRegistry(std::ostream& out) {
     try {
-        const host::RegistryTree tree =
-            host::RegFileParser::Parse(target::ReadTargetText(config_.registry, "registry"), config_.registry.string());
+        const shared::RegistryTree tree =
+            shared::RegFileParser::Parse(board::ReadTargetText(config_.registry, "registry"), config_.registry.string());
         std::string names;
-        for (const std::u16string& name : host::FlashDeviceNames(tree)) {
+        for (const std::u16string& name : shared::FlashDeviceNames(tree)) {
             names += (names.empty() ? "" : ", ") + ToUtf8(name);
         }
         Line(out, "Registry", fmt::format("{}, the flash driver as {}", config_.registry.string(), names));
-    } catch (const host::DeviceError& failure) {
+    } catch (const shared::DeviceError& failure) {
         Line(out, "Registry", config_.registry.string());
         Problem("registry", failure.what());
     }
@@ -110,7 +110,7 @@ void TargetReport::PrintRegistry(std::ostream& out) {
 
 void TargetReport::PrintFolders(std::ostream& out) {
     Line(out, "Folders", "");
-    for (const target::FolderMapping& folder : config_.folders) {
+    for (const board::FolderMapping& folder : config_.folders) {
         std::error_code failure;
         const bool present = fs::is_directory(folder.host, failure);
         Detail(out, fmt::format("\\{:<16}{} ({})", ToUtf8(folder.name), folder.host.string(),
@@ -123,7 +123,7 @@ void TargetReport::PrintFolders(std::ostream& out) {
 
 void TargetReport::PrintFlashRegions(std::ostream& out) {
     Line(out, "Flash regions", "");
-    for (const host::FlashRegionInfo& region : host::kFlashRegions) {
+    for (const shared::FlashRegionInfo& region : shared::kFlashRegions) {
         const fs::path& device = config_.flashRegions[static_cast<std::size_t>(region.region)];
         const std::string field = fmt::format("flashRegions.{}", region.name);
         Detail(out, fmt::format("{:<5} 0x{:08X}  {}: {}", region.name, region.controlCode, device.string(),
@@ -133,9 +133,9 @@ void TargetReport::PrintFlashRegions(std::ostream& out) {
 
 void TargetReport::PrintStores(std::ostream& out) {
     Line(out, "Stores", config_.stores.empty() ? "none" : "");
-    for (const target::StoreTarget& store : config_.stores) {
+    for (const board::StoreTarget& store : config_.stores) {
         Detail(out, fmt::format("{} ({})", ToUtf8(store.deviceName), ToUtf8(store.profile)));
-        for (const target::PartitionTarget& partition : store.partitions) {
+        for (const board::PartitionTarget& partition : store.partitions) {
             const std::string field = fmt::format("stores[{}].partitions[{}]", ToUtf8(store.deviceName),
                                                   ToUtf8(partition.name));
             Detail(out, fmt::format("  {} as {} on {}: {}; {}", ToUtf8(partition.name), ToUtf8(partition.volume),
@@ -146,7 +146,7 @@ void TargetReport::PrintStores(std::ostream& out) {
                 std::error_code failure;
                 if (fs::equivalent(partition.device, config_.flashRegions[index], failure)) {
                     Problem(field, fmt::format("{} is also the {} flash region", partition.device,
-                                               host::kFlashRegions[index].name));
+                                               shared::kFlashRegions[index].name));
                 }
             }
         }
@@ -155,7 +155,7 @@ void TargetReport::PrintStores(std::ostream& out) {
 
 void TargetReport::PrintPrograms(std::ostream& out) {
     Line(out, "Programs", config_.programs.empty() ? "none" : "");
-    for (const target::ProgramMapping& program : config_.programs) {
+    for (const board::ProgramMapping& program : config_.programs) {
         const bool found = IsExecutable(program.executable);
         Detail(out, fmt::format("{:<24}{} ({})", ToUtf8(program.devicePath), program.executable.string(),
                                 found ? "executable" : "not an executable"));
@@ -168,7 +168,7 @@ void TargetReport::PrintPrograms(std::ostream& out) {
 
 void TargetReport::PrintCommands(std::ostream& out) {
     Line(out, "Commands", "");
-    const std::array<std::pair<std::string_view, const target::CommandLine*>, 4> commands{{
+    const std::array<std::pair<std::string_view, const board::CommandLine*>, 4> commands{{
         {"mount", &config_.commands.mount},
         {"unmount", &config_.commands.unmount},
         {"restart", &config_.commands.restart},
@@ -185,7 +185,7 @@ void TargetReport::PrintCommands(std::ostream& out) {
 }
 
 std::string TargetReport::DescribeDevice(const fs::path& path, std::string_view field) {
-    std::optional<target::BlockDeviceInfo> info = target::ExaminePath(path);
+    std::optional<board::BlockDeviceInfo> info = board::ExaminePath(path);
     if (!info) {
         // What cannot be opened is still told by its own entry, so that a device the system keeps to
         // itself is not mistaken for a missing one.
@@ -193,25 +193,25 @@ std::string TargetReport::DescribeDevice(const fs::path& path, std::string_view 
         Problem(field, fmt::format("{} cannot be opened: {}", path, std::strerror(openError)));
         info = Unopened(path);
     }
-    if (info->kind == target::PathKind::Missing) {
+    if (info->kind == board::PathKind::Missing) {
         Problem(field, fmt::format("{} does not exist", path));
         return "missing";
     }
-    if (info->kind == target::PathKind::RegularFile) {
+    if (info->kind == board::PathKind::RegularFile) {
         return fmt::format("a file of {}", SizeText(info->sizeBytes));
     }
-    if (info->kind != target::PathKind::BlockDevice) {
+    if (info->kind != board::PathKind::BlockDevice) {
         Problem(field, fmt::format("{} is neither a block device nor a file", path));
         return "neither a block device nor a file";
     }
     std::string text = info->sectorBytes == 0 ? std::string("a block device")
                                               : fmt::format("a block device of {}, {}-byte sectors",
                                                             SizeText(info->sizeBytes), info->sectorBytes);
-    if (host_ && target::HoldsRootFileSystem(info->number, *host_)) {
+    if (host_ && board::HoldsRootFileSystem(info->number, *host_)) {
         Problem(field, fmt::format("{} holds the running system's root file system", path));
         return text + ", holding the root file system";
     }
-    const bool mounted = host_ && target::IsMounted(info->number, *host_);
+    const bool mounted = host_ && board::IsMounted(info->number, *host_);
     if (mounted && field.starts_with("flashRegions")) {
         Problem(field, fmt::format("{} is mounted: the flash driver refuses to write it", path));
     }
@@ -219,17 +219,17 @@ std::string TargetReport::DescribeDevice(const fs::path& path, std::string_view 
 }
 
 std::string TargetReport::DescribeVolume(const fs::path& device, std::string_view field) {
-    host::ErrorState errors;
-    const std::optional<target::FirstSector> sector = target::ReadFirstSector(device, errors);
-    const std::optional<host::FatParameters> fat = sector ? host::ReadBootSector(*sector) : std::nullopt;
+    shared::ErrorState errors;
+    const std::optional<board::FirstSector> sector = board::ReadFirstSector(device, errors);
+    const std::optional<shared::FatParameters> fat = sector ? shared::ReadBootSector(*sector) : std::nullopt;
     if (!fat) {
         Problem(field, fmt::format("{} holds no FAT volume", device));
         return "no FAT volume";
     }
-    const std::uint32_t clusters = host::DataClusters(*fat);
-    const std::uint32_t bits = clusters <= host::FindFatVersion(12)->maxClusters ? 12 : 16;
+    const std::uint32_t clusters = shared::DataClusters(*fat);
+    const std::uint32_t bits = clusters <= shared::FindFatVersion(12)->maxClusters ? 12 : 16;
     return fmt::format("FAT{}, {}-byte clusters, {} root entries, {} FATs, {} clusters", bits,
-                       host::ClusterBytes(*fat), fat->rootEntries, fat->fats, clusters);
+                       shared::ClusterBytes(*fat), fat->rootEntries, fat->fats, clusters);
 }
 
 void TargetReport::Problem(std::string_view field, std::string_view text) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "target/TargetConfig.h"
-#include "target/flash/DeviceUse.h"
+#include "backend/board/TargetConfig.h"
+#include "backend/board/flash/DeviceUse.h"
 
 #include <filesystem>
 #include <optional>
@@ -18,7 +18,7 @@ namespace velkor::device_tool {
 // nothing: devices are only opened for reading.
 class TargetReport {
 public:
-    // Throws host::DeviceError when the target file cannot be read.
+    // Throws shared::DeviceError when the target file cannot be read.
     explicit TargetReport(std::filesystem::path file);
 
     void Print(std::ostream& out);
@@ -39,8 +39,8 @@ private:
     void Problem(std::string_view field, std::string_view text);
 
     std::filesystem::path file_;
-    target::TargetConfig config_;
-    std::optional<target::HostView> host_;
+    board::TargetConfig config_;
+    std::optional<board::HostView> host_;
     std::vector<std::string> problems_;
 };
 

@@ -1,4 +1,4 @@
-#include "host/DeviceError.h"
+#include "backend/shared/DeviceError.h"
 #include "velkor-device/CardCommand.h"
 #include "velkor-device/CommandLine.h"
 #include "velkor-device/DeviceReport.h"
@@ -26,7 +26,7 @@ struct RequestRunner {
         TargetReport report(request.file);
         report.Print(std::cout);
         if (!report.Problems().empty()) {
-            throw velkor::host::DeviceError(
+            throw velkor::shared::DeviceError(
                 fmt::format("{}: {} problem(s), the first: {}", request.file.string(), report.Problems().size(),
                             report.Problems().front()));
         }
@@ -34,7 +34,7 @@ struct RequestRunner {
     void operator()(const CardRequest& request) const { RunCard(request, std::cout, std::cerr); }
     void operator()(const DryRunRequest& request) const {
         if (!RunDryRun(request, std::cout)) {
-            throw velkor::host::DeviceError(
+            throw velkor::shared::DeviceError(
                 fmt::format("the card {} would leave a row of the device not updated", request.card.string()));
         }
     }

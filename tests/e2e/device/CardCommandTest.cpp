@@ -1,6 +1,6 @@
-#include "host/DismountedFolders.h"
-#include "host/ErrorState.h"
-#include "host/FolderFileSystem.h"
+#include "backend/shared/DismountedFolders.h"
+#include "backend/shared/ErrorState.h"
+#include "backend/shared/FolderFileSystem.h"
 #include "mainwnd/CSettingsFile.h"
 #include "mainwnd/SettingsEntries.h"
 #include "support/BitmapBytes.h"
@@ -180,9 +180,9 @@ TEST_F(CardCommandTest, ManualCardReplacesTheOldOneAndItsSettingsFilePicksTheIma
                          {"card/Images/eb.nb0", "boot"},
                          {"card/updater.cfg", ReadHostFile(Out() / "updater.cfg")}};
     EXPECT_EQ(Snapshot(), expected);
-    host::ErrorState errors;
-    const host::DismountedFolders noneDismounted;
-    host::FolderFileSystem card(Out(), noneDismounted, host::FileRules{}, errors);
+    shared::ErrorState errors;
+    const shared::DismountedFolders noneDismounted;
+    shared::FolderFileSystem card(Out(), noneDismounted, shared::FileRules{}, errors);
     platform::StringArray entries;
     mainwnd::CSettingsFile(card, u"\\updater.cfg").ReadEntries(entries);
     update::UpdateSettings read;

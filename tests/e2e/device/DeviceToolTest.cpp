@@ -1,5 +1,5 @@
 #include "platform/FlashControlCodes.h"
-#include "sim/SimPlatform.h"
+#include "backend/sim/SimPlatform.h"
 #include "support/ProgramRun.h"
 #include "support/SettingsBytes.h"
 

@@ -1,7 +1,7 @@
 #include "storage/DataVolumeFormat.h"
 
-#include "sim/DeviceInit.h"
-#include "sim/SimPlatform.h"
+#include "backend/sim/DeviceInit.h"
+#include "backend/sim/SimPlatform.h"
 #include "support/HandleCountingPlatform.h"
 #include "support/LogTexts.h"
 #include "support/ProgramRun.h"

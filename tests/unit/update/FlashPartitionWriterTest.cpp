@@ -1,9 +1,9 @@
 #include "update/CFlashPartitionWriter.h"
 
 #include "platform/FlashControlCodes.h"
-#include "sim/SimPlatform.h"
+#include "backend/sim/SimPlatform.h"
 #include "support/LogTexts.h"
-#include "unit/sim/TempDevice.h"
+#include "backend/sim/TempDevice.h"
 
 #include <fmt/format.h>
 

@@ -1,7 +1,7 @@
 #include "update/ImageSteps.h"
 
-#include "sim/SimPlatform.h"
-#include "unit/sim/TempDevice.h"
+#include "backend/sim/SimPlatform.h"
+#include "backend/sim/TempDevice.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "update/SecondLogoStep.h"
 
-#include "sim/SimPlatform.h"
+#include "backend/sim/SimPlatform.h"
 #include "support/BitmapBytes.h"
-#include "unit/sim/TempDevice.h"
+#include "backend/sim/TempDevice.h"
 
 #include <gtest/gtest.h>
 

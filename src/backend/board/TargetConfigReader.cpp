@@ -1,0 +1,236 @@
+#include "backend/board/TargetConfigReader.h"
+
+#include "backend/shared/ConfigReader.h"
+#include "backend/shared/DeviceError.h"
+#include "backend/shared/PathResolver.h"
+#include "backend/shared/flash/FlashRegion.h"
+#include "platform/DeviceText.h"
+
+#include <fmt/format.h>
+#include <fmt/std.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace velkor::board {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+constexpr std::string_view kHostPath = "a non-empty host path";
+
+struct CommandField {
+    std::string_view name;
+    CommandLine TargetCommands::*member;
+    bool mayBeEmpty;
+};
+constexpr std::array<CommandField, 4> kCommandFields{{
+    {"mount", &TargetCommands::mount, false},
+    {"unmount", &TargetCommands::unmount, false},
+    {"restart", &TargetCommands::restart, false},
+    {"coreService", &TargetCommands::coreService, true},
+}};
+
+// Reads the fields of one target file, anchoring relative host paths at its folder.
+class TargetFileReader {
+public:
+    explicit TargetFileReader(const fs::path& file)
+        : sourceName_(file.string()), reader_(sourceName_), folder_(fs::absolute(file).parent_path()) {}
+
+    TargetConfig Read(std::string_view text) const {
+        const json document = reader_.Document(text);
+        TargetConfig config;
+        config.registry = HostPath(reader_.Required(document, "registry", "registry"), "registry");
+        if (const json* id = shared::ConfigReader::Optional(document, "languageId")) {
+            config.languageId = reader_.LanguageId(*id, "languageId");
+        }
+        config.folders = Folders(reader_.Required(document, "folders", "folders"));
+        config.flashRegions = FlashRegions(reader_.Required(document, "flashRegions", "flashRegions"));
+        config.stores = reader_.List(document, "stores", "stores", "a list of stores",
+                                     [&](const json& store) { return std::optional(Store(store)); });
+        config.programs = Programs(document);
+        config.commands = Commands(document);
+        config.logFolder = HostPath(reader_.Required(document, "log", "log"), "log");
+        if (const json* debugLog = shared::ConfigReader::Optional(document, "debugLog")) {
+            config.debugLog = HostPath(*debugLog, "debugLog");
+        }
+        AddVolumeFolders(config);
+        return config;
+    }
+
+private:
+    fs::path HostPath(const json& value, std::string_view fieldPath) const {
+        if (!value.is_string() || value.get<std::string>().empty()) {
+            reader_.Fail(fieldPath, kHostPath);
+        }
+        return (folder_ / value.get<std::string>()).lexically_normal();
+    }
+
+    // A top-level folder's name: one device path component.
+    std::u16string FolderName(std::string_view name, std::string_view fieldPath) const {
+        const std::u16string folder = platform::FromUtf8(name);
+        if (folder.empty() || folder.find_first_of(u"\\/") != std::u16string::npos ||
+            !shared::PathResolver::IsAcceptableName(folder)) {
+            reader_.Fail(fieldPath, "named by one device folder name, such as \"StorageCard\"");
+        }
+        return folder;
+    }
+
+    std::vector<FolderMapping> Folders(const json& folders) const {
+        std::vector<FolderMapping> mappings;
+        for (const auto& [name, hostFolder] :
+             reader_.Container(folders, "folders", false, "an object of device folders and host folders").items()) {
+            const std::string fieldPath = fmt::format("folders[{}]", name);
+            FolderMapping mapping{FolderName(name, fieldPath), HostPath(hostFolder, fieldPath)};
+            if (FindFolder(mappings, mapping.name)) {
+                reader_.Fail(fieldPath, "named once, letter case aside");
+            }
+            mappings.push_back(std::move(mapping));
+        }
+        return mappings;
+    }
+
+    FlashRegionTargets FlashRegions(const json& regions) const {
+        reader_.Container(regions, "flashRegions", false, "an object naming boot, logo, os and app");
+        FlashRegionTargets targets;
+        for (const shared::FlashRegionInfo& region : shared::kFlashRegions) {
+            const std::string fieldPath = fmt::format("flashRegions.{}", region.name);
+            targets[static_cast<std::size_t>(region.region)] =
+                HostPath(reader_.Required(regions, region.name, fieldPath), fieldPath);
+        }
+        return targets;
+    }
+
+    StoreTarget Store(const json& store) const {
+        reader_.Container(store, "stores", false, "a list of store objects");
+        StoreTarget target;
+        target.deviceName = reader_.String(reader_.Required(store, "deviceName", "stores[].deviceName"),
+                                           "stores[].deviceName");
+        target.profile = reader_.String(reader_.Required(store, "profile", "stores[].profile"), "stores[].profile");
+        target.partitions = reader_.List(store, "stores[].partitions", "partitions", "a list of partitions",
+                                         [&](const json& partition) { return std::optional(Partition(partition)); });
+        return target;
+    }
+
+    PartitionTarget Partition(const json& partition) const {
+        constexpr std::string_view kField = "stores[].partitions";
+        reader_.Container(partition, kField, false, "a list of partition objects");
+        PartitionTarget target;
+        target.name = reader_.String(reader_.Required(partition, "name", "stores[].partitions[].name"),
+                                     "stores[].partitions[].name");
+        target.volume = reader_.String(reader_.Required(partition, "volume", "stores[].partitions[].volume"),
+                                       "stores[].partitions[].volume");
+        if (!target.volume.starts_with(u'\\')) {
+            reader_.Fail("stores[].partitions[].volume", "a device folder with its backslash, such as \"\\\\VKRFlash\"");
+        }
+        FolderName(platform::ToUtf8(target.volume.substr(1)), "stores[].partitions[].volume");
+        target.device = HostPath(reader_.Required(partition, "device", "stores[].partitions[].device"),
+                                 "stores[].partitions[].device");
+        target.mountPoint = HostPath(reader_.Required(partition, "mountPoint", "stores[].partitions[].mountPoint"),
+                                     "stores[].partitions[].mountPoint");
+        return target;
+    }
+
+    std::vector<ProgramMapping> Programs(const json& document) const {
+        std::vector<ProgramMapping> programs;
+        const json* listed = shared::ConfigReader::Optional(document, "programs");
+        if (!listed) {
+            return programs;
+        }
+        for (const auto& [devicePath, executable] :
+             reader_.Container(*listed, "programs", false, "an object of device paths and host executables").items()) {
+            const std::string fieldPath = fmt::format("programs[{}]", devicePath);
+            if (!devicePath.starts_with('\\')) {
+                reader_.Fail(fieldPath, "named by a device path such as \"\\\\Windows\\\\Tirnow.exe\"");
+            }
+            programs.push_back({platform::FromUtf8(devicePath), HostPath(executable, fieldPath)});
+        }
+        return programs;
+    }
+
+    TargetCommands Commands(const json& document) const {
+        TargetCommands commands;
+        const json* given = shared::ConfigReader::Optional(document, "commands");
+        if (!given) {
+            return commands;
+        }
+        reader_.Container(*given, "commands", false, "an object of argument lists");
+        for (const CommandField& field : kCommandFields) {
+            if (const json* value = shared::ConfigReader::Optional(*given, field.name)) {
+                commands.*field.member = Command(*value, field);
+            }
+        }
+        return commands;
+    }
+
+    CommandLine Command(const json& value, const CommandField& field) const {
+        const std::string fieldPath = fmt::format("commands.{}", field.name);
+        const std::string_view expected =
+            field.mayBeEmpty ? "a list of non-empty strings" : "a list of non-empty strings, the program first";
+        CommandLine command;
+        for (const json& argument : reader_.Container(value, fieldPath, true, expected)) {
+            if (!argument.is_string() || argument.get<std::string>().empty()) {
+                reader_.Fail(fieldPath, expected);
+            }
+            command.push_back(argument.get<std::string>());
+        }
+        if (command.empty() && !field.mayBeEmpty) {
+            reader_.Fail(fieldPath, expected);
+        }
+        return command;
+    }
+
+    // Each partition's volume is the folder it is mounted on.
+    void AddVolumeFolders(TargetConfig& config) const {
+        for (const StoreTarget& store : config.stores) {
+            for (const PartitionTarget& partition : store.partitions) {
+                const std::u16string name = partition.volume.substr(1);
+                const FolderMapping* listed = FindFolder(config.folders, name);
+                if (!listed) {
+                    config.folders.push_back({name, partition.mountPoint});
+                } else if (listed->host != partition.mountPoint) {
+                    reader_.Fail(fmt::format("folders[{}]", platform::ToUtf8(name)),
+                                 fmt::format("the mount point of the partition mounted as it, {}",
+                                             partition.mountPoint));
+                }
+            }
+        }
+    }
+
+    static const FolderMapping* FindFolder(const std::vector<FolderMapping>& folders, std::u16string_view name) {
+        const auto found = std::find_if(folders.begin(), folders.end(), [&](const FolderMapping& folder) {
+            return platform::EqualsIgnoreCase(folder.name, name);
+        });
+        return found != folders.end() ? &*found : nullptr;
+    }
+
+    std::string sourceName_;
+    shared::ConfigReader reader_;
+    fs::path folder_;
+};
+
+}  // namespace
+
+TargetConfig ParseTargetConfig(std::string_view text, const fs::path& file) { return TargetFileReader(file).Read(text); }
+
+std::string ReadTargetText(const fs::path& file, std::string_view field) {
+    std::ifstream in(file, std::ios::binary);
+    std::error_code failure;
+    const std::uintmax_t size = fs::file_size(file, failure);
+    if (!in || failure) {
+        throw shared::DeviceError(fmt::format("cannot read the {} file {}", field, file));
+    }
+    if (size > kMaxTargetFileBytes) {
+        throw shared::DeviceError(fmt::format("the {} file {} is larger than {} MiB", field, file,
+                                            kMaxTargetFileBytes / (1024 * 1024)));
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TargetConfig ReadTargetConfig(const fs::path& file) { return ParseTargetConfig(ReadTargetText(file, "target"), file); }
+
+}  // namespace velkor::board

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "backend/board/TargetConfig.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace velkor::board {
+
+// The most read of a target file or of its registry file.
+inline constexpr std::uintmax_t kMaxTargetFileBytes = 16 * 1024 * 1024;
+
+// The whole of a target file or of the registry file it names (`field`), at most
+// kMaxTargetFileBytes. Throws shared::DeviceError naming the file otherwise.
+std::string ReadTargetText(const std::filesystem::path& file, std::string_view field);
+
+// Reads a target file (docs/target.md). Relative host paths are taken from the file's folder. A
+// partition's volume folder is one of the device's folders, the host folder it is mounted on,
+// whether or not "folders" lists it. Throws shared::DeviceError naming the file and the field at
+// fault; nothing on the machine is examined beyond the file itself.
+TargetConfig ReadTargetConfig(const std::filesystem::path& file);
+
+// As ReadTargetConfig, from the file's text; `file` names it and anchors relative paths.
+TargetConfig ParseTargetConfig(std::string_view text, const std::filesystem::path& file);
+
+}  // namespace velkor::board

@@ -1,0 +1,68 @@
+#include "backend/board/TargetPlatform.h"
+
+#include "backend/shared/DeviceError.h"
+#include "backend/shared/RegFileParser.h"
+#include "platform/DeviceText.h"
+#include "backend/board/TargetConfigReader.h"
+
+#include <fmt/format.h>
+#include <fmt/std.h>
+
+#include <iostream>
+
+namespace velkor::board {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kEventsLog = "events.log";
+
+// The log folder, made when it is missing.
+const TargetConfig& WithLogFolder(const TargetConfig& config) {
+    std::error_code failure;
+    fs::create_directories(config.logFolder, failure);
+    if (!fs::is_directory(config.logFolder)) {
+        throw shared::DeviceError(fmt::format("cannot make the log folder {}", config.logFolder));
+    }
+    return config;
+}
+
+shared::RegistryTree ReadRegistry(const fs::path& file) {
+    return shared::RegFileParser::Parse(ReadTargetText(file, "registry"), file.string());
+}
+
+std::unique_ptr<shared::LogFile> OpenDebugLog(const fs::path& file) {
+    return file.empty() ? nullptr : std::make_unique<shared::LogFile>(file);
+}
+
+// The folders, each of which must exist.
+const std::vector<FolderMapping>& ExistingFolders(const std::vector<FolderMapping>& folders) {
+    for (const FolderMapping& folder : folders) {
+        std::error_code failure;
+        if (!fs::is_directory(folder.host, failure)) {
+            throw shared::DeviceError(fmt::format("the device folder {} is the host folder {}, which is not there",
+                                                platform::ToUtf8(folder.name), folder.host));
+        }
+    }
+    return folders;
+}
+
+}  // namespace
+
+TargetPlatform::TargetPlatform(const fs::path& targetFile)
+    : config_(ReadTargetConfig(targetFile)),
+      debugLog_(OpenDebugLog(config_.debugLog)),
+      events_(WithLogFolder(config_).logFolder / kEventsLog),
+      registry_(ReadRegistry(config_.registry), errors_),
+      fileSystem_(ExistingFolders(config_.folders), dismounted_, errors_),
+      system_(config_.languageId, config_.commands, commands_, errors_, debugLog_.get(), events_),
+      flash_(config_.flashRegions, fileSystem_, errors_, events_,
+             [this](std::string_view line) { system_.DebugPrint(platform::FromUtf8(std::string(line) + "\n")); }),
+      storageManager_(config_.stores, config_.commands, commands_, dismounted_, errors_, events_),
+      deviceIo_(registry_.Tree(), flash_, storageManager_, errors_),
+      bitmapLoader_(fileSystem_, errors_),
+      formatLibrary_(errors_, events_),
+      windows_(config_.programs, errors_, events_),
+      platform_{registry_, fileSystem_, system_, deviceIo_, bitmapLoader_, storageManager_, formatLibrary_, windows_} {}
+
+}  // namespace velkor::board

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "backend/board/flash/BlockDevice.h"
+
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+namespace velkor::board {
+
+// Where the kernel's sysfs is mounted.
+inline constexpr const char* kSysfsRoot = "/sys";
+
+// The device and, when it is a whole disk, its partitions: the folders of
+// `sysfs`/dev/block/M:m/ that hold a "partition" file, by the number in their "dev" file.
+std::vector<DeviceNumber> DeviceAndPartitions(DeviceNumber device, const std::filesystem::path& sysfs = kSysfsRoot);
+
+// The whole disk of a partition, by `sysfs`/dev/block/M:m/../dev; nothing for a whole disk and
+// for a device sysfs does not know.
+std::optional<DeviceNumber> ParentDisk(DeviceNumber partition, const std::filesystem::path& sysfs = kSysfsRoot);
+
+}  // namespace velkor::board

@@ -1,0 +1,67 @@
+#include "backend/shared/LogFile.h"
+
+#include "backend/shared/PlainFile.h"
+
+#include <fmt/chrono.h>
+#include <fmt/format.h>
+#include <fmt/std.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <iostream>
+
+namespace velkor::shared {
+namespace {
+
+constexpr mode_t kLogPermissions = 0644;
+
+}  // namespace
+
+LogFile::LogFile(std::filesystem::path path) : path_(std::move(path)) {}
+
+void LogFile::WriteLine(std::string_view text) {
+    if (!EnsureOpen()) {
+        return;
+    }
+    const std::string line = fmt::format("{} {}\n", Timestamp(std::chrono::system_clock::now()), text);
+    // One write a line, appended whole; a line the disk cannot take is lost, as a log line may be.
+    std::string_view rest = line;
+    while (!rest.empty()) {
+        const ssize_t written = ::write(file_.Get(), rest.data(), rest.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return;
+        }
+        rest.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+std::string LogFile::Timestamp(std::chrono::system_clock::time_point time) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    const auto milliseconds =
+        std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count() % 1000;
+    return fmt::format("{:%Y-%m-%d %H:%M:%S}.{:03d}", local, milliseconds);
+}
+
+bool LogFile::EnsureOpen() {
+    if (file_.IsValid() || openFailed_) {
+        return file_.IsValid();
+    }
+    file_ = OpenPlainFile(AT_FDCWD, path_.c_str(), O_WRONLY | O_APPEND | O_CREAT, kLogPermissions);
+    if (file_.IsValid()) {
+        return true;
+    }
+    // Said once: logging must not stop the device, and a line per attempt would drown stderr.
+    openFailed_ = true;
+    std::cerr << fmt::format("velkor: cannot write {}; its lines are dropped\n", path_);
+    return false;
+}
+
+}  // namespace velkor::shared

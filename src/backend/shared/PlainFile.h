@@ -1,0 +1,15 @@
+#pragma once
+
+#include "backend/shared/UniqueFd.h"
+
+#include <sys/types.h>
+
+namespace velkor::shared {
+
+// Opens `name` in the folder `folder` (AT_FDCWD: the current folder, or `name` a whole path) with
+// `flags`, never following a link in its last component and never waiting on a FIFO. Anything
+// but a plain file is closed again: the result is invalid with errno set (EACCES for a FIFO, a
+// device file or a socket).
+UniqueFd OpenPlainFile(int folder, const char* name, int flags, mode_t mode = 0);
+
+}  // namespace velkor::shared

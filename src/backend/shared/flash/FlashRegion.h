@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/FlashControlCodes.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velkor::shared {
+
+enum class FlashRegion : std::size_t { Boot, Logo, Os, App };
+
+inline constexpr std::uint64_t kMebibyte = 1024 * 1024;
+
+struct FlashRegionInfo {
+    FlashRegion region;
+    // The region's key in the simulator's device.json; with ".bin", its file in DIR/flash.
+    std::string_view name;
+    std::uint32_t controlCode;
+    // Large enough for the sample images of a new simulated device.
+    std::uint64_t defaultBytes;
+};
+
+// The regions in the order every table of them follows (a target file's flash regions too).
+inline constexpr std::array<FlashRegionInfo, 4> kFlashRegions{{
+    {FlashRegion::Boot, "boot", platform::IOCTL_FLASH_WRITE_BOOT, 1 * kMebibyte},
+    {FlashRegion::Logo, "logo", platform::IOCTL_FLASH_WRITE_LOGO, 16 * kMebibyte},
+    {FlashRegion::Os, "os", platform::IOCTL_FLASH_WRITE_OS, 64 * kMebibyte},
+    {FlashRegion::App, "app", platform::IOCTL_FLASH_WRITE_APP, 64 * kMebibyte},
+}};
+
+// Null when no region goes by that code or name.
+const FlashRegionInfo* FindRegionByCode(std::uint32_t controlCode);
+const FlashRegionInfo* FindRegionByName(std::string_view name);
+
+// "os.bin".
+std::string RegionFileName(const FlashRegionInfo& region);
+
+}  // namespace velkor::shared

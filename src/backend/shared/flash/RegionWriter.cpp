@@ -1,0 +1,152 @@
+#include "backend/shared/flash/RegionWriter.h"
+
+#include "backend/shared/ErrnoErrors.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace velkor::shared {
+namespace {
+
+namespace error = platform::error;
+
+constexpr std::uint32_t kChunkBytes = 1024 * 1024;
+
+// Writes all `count` bytes at `offset`; false with errno set.
+bool WriteAt(int fd, const char* data, std::size_t count, std::uint64_t offset) {
+    while (count > 0) {
+        const ssize_t written = ::pwrite(fd, data, count, static_cast<off_t>(offset));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            // A write that takes nothing without an error would never finish.
+            errno = written == 0 ? ENOSPC : errno;
+            return false;
+        }
+        data += written;
+        count -= static_cast<std::size_t>(written);
+        offset += static_cast<std::uint64_t>(written);
+    }
+    return true;
+}
+
+// Reads `count` bytes at `offset`, fewer only at the end of the file; -1 with errno set.
+ssize_t ReadAt(int fd, char* data, std::size_t count, std::uint64_t offset) {
+    std::size_t total = 0;
+    while (total < count) {
+        const ssize_t got = ::pread(fd, data + total, count - total, static_cast<off_t>(offset + total));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got < 0 ? -1 : static_cast<ssize_t>(total);
+        }
+        total += static_cast<std::size_t>(got);
+    }
+    return static_cast<ssize_t>(total);
+}
+
+}  // namespace
+
+RegionWriter::RegionWriter(int region, std::uint64_t capacity, ErrorState& errors, ReadBackHook readBackHook)
+    : region_(region),
+      capacity_(capacity),
+      errors_(errors),
+      readBackHook_(std::move(readBackHook)),
+      imageChunk_(kChunkBytes),
+      readBackChunk_(kChunkBytes) {}
+
+std::optional<std::uint64_t> RegionWriter::Write(platform::File& image) {
+    std::uint64_t length = 0;
+    for (;;) {
+        std::uint32_t count = 0;
+        if (!image.Read(imageChunk_.data(), kChunkBytes, count)) {
+            return std::nullopt;
+        }
+        if (count == 0) {
+            return length;
+        }
+        // The image may have grown since it was measured; the region still ends where it ends.
+        if (length + count > capacity_) {
+            errors_.Fail(error::kDiskFull);
+            return std::nullopt;
+        }
+        if (!WriteAt(region_, imageChunk_.data(), count, length)) {
+            ErrnoFailure(errno);
+            return std::nullopt;
+        }
+        if (!WriteBack(length, count)) {
+            return std::nullopt;
+        }
+        length += count;
+    }
+}
+
+bool RegionWriter::WriteBack(std::uint64_t offset, std::uint32_t count) {
+    constexpr unsigned kWaitForAll = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+    if (::sync_file_range(region_, static_cast<off_t>(offset), count, SYNC_FILE_RANGE_WRITE) != 0) {
+        return ErrnoFailure(errno);
+    }
+    if (offset == 0) {
+        return true;  // a length of 0 would mean the whole file
+    }
+    if (::sync_file_range(region_, 0, static_cast<off_t>(offset), kWaitForAll) != 0) {
+        return ErrnoFailure(errno);
+    }
+    return DropCachedPages(offset);
+}
+
+bool RegionWriter::Flush(std::uint64_t length) {
+    if (::fdatasync(region_) != 0) {
+        return ErrnoFailure(errno);
+    }
+    // Without the cached pages the read-back has to come from the disk.
+    return DropCachedPages(length);
+}
+
+bool RegionWriter::DropCachedPages(std::uint64_t length) {
+    const int adviceError = ::posix_fadvise(region_, 0, static_cast<off_t>(length), POSIX_FADV_DONTNEED);
+    return adviceError == 0 || ErrnoFailure(adviceError);
+}
+
+bool RegionWriter::Verify(platform::File& image, std::uint64_t length) {
+    if (!Flush(length) || !image.Seek(0)) {
+        return false;
+    }
+    std::uint64_t offset = 0;
+    for (;;) {
+        std::uint32_t count = 0;
+        if (!image.Read(imageChunk_.data(), kChunkBytes, count)) {
+            return false;
+        }
+        if (count == 0) {
+            // An image that shrank since it was written leaves the region longer than the image.
+            return offset == length || errors_.Fail(error::kCrc);
+        }
+        const std::int64_t readBack = ReadBack(count, offset);
+        if (readBack < 0) {
+            return ErrnoFailure(errno);
+        }
+        if (readBack != count ||
+            !std::equal(imageChunk_.begin(), imageChunk_.begin() + count, readBackChunk_.begin())) {
+            return errors_.Fail(error::kCrc);
+        }
+        offset += count;
+    }
+}
+
+std::int64_t RegionWriter::ReadBack(std::uint32_t count, std::uint64_t offset) {
+    const ssize_t readBack = ReadAt(region_, readBackChunk_.data(), count, offset);
+    if (readBack > 0 && readBackHook_) {
+        readBackHook_(std::span<char>(readBackChunk_.data(), static_cast<std::size_t>(readBack)), offset);
+    }
+    return readBack;
+}
+
+bool RegionWriter::ErrnoFailure(int errnoValue) { return errors_.Fail(DeviceErrorFromErrno(errnoValue)); }
+
+}  // namespace velkor::shared

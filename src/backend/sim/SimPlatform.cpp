@@ -1,0 +1,76 @@
+#include "backend/sim/SimPlatform.h"
+
+#include "backend/shared/DeviceError.h"
+#include "backend/shared/RegFileParser.h"
+#include "backend/sim/DeviceEntries.h"
+#include "backend/sim/DeviceFiles.h"
+
+#include <fmt/format.h>
+#include <fmt/std.h>
+
+#include <fcntl.h>
+
+namespace velkor::sim {
+namespace {
+
+namespace fs = std::filesystem;
+
+// An existing directory whose own entries may be used (CheckDeviceEntries).
+const fs::path& UsableDirectory(const fs::path& directory) {
+    std::error_code failure;
+    if (!fs::is_directory(directory, failure)) {
+        throw shared::DeviceError(fmt::format("{} is not a device: there is no such directory", directory));
+    }
+    CheckDeviceEntries(directory);
+    return directory;
+}
+
+DeviceConfig ReadConfig(const fs::path& directory) {
+    const fs::path path = directory / device_files::kConfig;
+    return ParseDeviceConfig(ReadDeviceFile(path), path.string());
+}
+
+shared::RegistryTree ReadRegistry(const fs::path& directory) {
+    const fs::path path = directory / device_files::kRegistry;
+    return shared::RegFileParser::Parse(ReadDeviceFile(path), path.string());
+}
+
+fs::path RootOf(const fs::path& directory) {
+    const fs::path root = directory / device_files::kRoot;
+    std::error_code failure;
+    if (!fs::is_directory(root, failure)) {
+        throw shared::DeviceError(fmt::format("{} is missing: it holds the device's file system", root));
+    }
+    return root;
+}
+
+shared::UniqueFd OpenFolder(const fs::path& folder) {
+    shared::UniqueFd fd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.IsValid()) {
+        throw shared::DeviceError(fmt::format("cannot open {}", folder));
+    }
+    return fd;
+}
+
+}  // namespace
+
+SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restartHook)
+    : config_(ReadConfig(UsableDirectory(deviceDir))),
+      debugLog_(deviceDir / device_files::kDebugLog),
+      events_(deviceDir / device_files::kEventsLog),
+      registry_(ReadRegistry(deviceDir), errors_, config_.faults.registryOpenFails),
+      root_(RootOf(deviceDir)),
+      rootFolder_(OpenFolder(root_)),
+      storage_(config_.stores),
+      storageContext_{storage_, config_.faults.storage, rootFolder_, errors_, events_},
+      fileSystem_(root_, storage_.Dismounted(), FileRulesOf(config_), errors_),
+      system_(config_, errors_, debugLog_, events_, std::move(restartHook)),
+      deviceIo_(registry_.Tree(), fileSystem_, config_, deviceDir / device_files::kFlash, storageContext_, errors_,
+                events_),
+      bitmapLoader_(fileSystem_, errors_),
+      storageManager_(storageContext_),
+      formatLibrary_(storageContext_),
+      windows_(config_, errors_, events_),
+      platform_{registry_, fileSystem_, system_, deviceIo_, bitmapLoader_, storageManager_, formatLibrary_, windows_} {}
+
+}  // namespace velkor::sim

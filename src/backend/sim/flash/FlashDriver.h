@@ -1,0 +1,38 @@
+#pragma once
+
+#include "backend/shared/ErrorState.h"
+#include "backend/shared/flash/FlashExecutor.h"
+#include "backend/shared/flash/FlashRegion.h"
+#include "platform/FileSystem.h"
+#include "backend/sim/DeviceConfig.h"
+
+#include <filesystem>
+#include <string_view>
+
+namespace velkor::sim {
+
+// Carries out the flash driver's control codes: each image code writes an image file of the
+// device's file system into its region in DIR/flash, and the reset does nothing beyond being
+// asked for. The fault switches of device.json apply.
+class FlashDriver : public shared::FlashExecutor {
+public:
+    FlashDriver(platform::FileSystem& fileSystem, const DeviceConfig& config, std::filesystem::path flashDir,
+                shared::ErrorState& errors);
+
+    // False, with the last error set, when the request was not carried out: what
+    // FlashRequest::Check answers (a refused code as one the driver does not take), or why the
+    // image could not be programmed.
+    bool Execute(const shared::FlashRequest& request) override;
+
+private:
+    bool IsRefused(std::uint32_t code) const;
+    bool IsTooSmall(shared::FlashRegion region) const;
+    bool WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path);
+
+    platform::FileSystem& fileSystem_;
+    const DeviceConfig& config_;
+    std::filesystem::path flashDir_;
+    shared::ErrorState& errors_;
+};
+
+}  // namespace velkor::sim

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "backend/shared/ErrorState.h"
+#include "backend/shared/UniqueFd.h"
+#include "backend/shared/flash/RegionWriter.h"
+#include "platform/File.h"
+
+#include <cstdint>
+#include <filesystem>
+
+namespace velkor::sim {
+
+// Programs one flash region, a host file in DIR/flash, with an image through a RegionWriter.
+// The file is made when it is missing and cut to the image's length once the image is in.
+class RegionProgrammer {
+public:
+    // `capacity` is the region's size in bytes. `readBackDiffers` corrupts what is read back.
+    RegionProgrammer(std::filesystem::path regionFile, std::uint64_t capacity, bool readBackDiffers,
+                     shared::ErrorState& errors);
+
+    // True when the whole image was written, flushed and read back equal. Otherwise false with the
+    // last error set: kDiskFull for an image larger than the region (the region is then left
+    // alone), kCrc when the read-back differs, the file system's code when the image cannot be
+    // read, and the host's error mapped when the region cannot be written.
+    bool Program(platform::File& image);
+
+private:
+    shared::UniqueFd OpenRegion();
+    shared::RegionWriter::ReadBackHook ReadBackHook() const;
+    bool ErrnoFailure(int errnoValue);
+
+    std::filesystem::path regionFile_;
+    std::uint64_t capacity_;
+    bool readBackDiffers_;
+    shared::ErrorState& errors_;
+};
+
+}  // namespace velkor::sim

@@ -1,0 +1,178 @@
+#include "backend/shared/DismountedFolders.h"
+#include "backend/shared/FolderFileSystem.h"
+#include "platform/FlashControlCodes.h"
+#include "backend/board/flash/TargetFlashDriver.h"
+#include "backend/board/support/FuseFatMount.h"
+#include "backend/board/support/HostCommand.h"
+#include "backend/board/support/LoopDevice.h"
+#include "backend/board/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <random>
+
+namespace velkor::board {
+namespace {
+
+namespace fs = std::filesystem;
+namespace error = platform::error;
+
+constexpr std::uint64_t kMebibyte = 1024 * 1024;
+constexpr std::u16string_view kDeviceName = u"\\VKRFlash\\Vol:";
+
+std::string RandomBytes(std::size_t count, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(count, '\0');
+    for (char& byte : bytes) {
+        byte = static_cast<char>(generator());
+    }
+    return bytes;
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+enum class RegionKind { File, LinkToFile, Loop, MountedLoop, ClaimedLoop };
+
+// A region the test made in `folder`: a file of random bytes (or a link to one), or a loop device
+// over a sparse file, holding a FAT file system mounted through FUSE (the kernel may have no vfat),
+// or claimed by another descriptor.
+class TestRegion {
+public:
+    TestRegion(RegionKind kind, const fs::path& folder, std::uint64_t bytes) {
+        if (kind == RegionKind::File || kind == RegionKind::LinkToFile) {
+            MakeFile(kind == RegionKind::LinkToFile, folder, bytes);
+        } else {
+            MakeLoop(kind, folder, bytes);
+        }
+    }
+
+    const fs::path& Path() const { return path_; }
+    // Why the region could not be made here; empty when it was.
+    const std::string& Unavailable() const { return unavailable_; }
+
+private:
+    void MakeFile(bool linked, const fs::path& folder, std::uint64_t bytes) {
+        path_ = folder / "region.bin";
+        WriteAll(path_, RandomBytes(bytes, 1));
+        if (linked) {
+            fs::create_symlink(path_, folder / "link");
+            path_ = folder / "link";
+        }
+    }
+
+    void MakeLoop(RegionKind kind, const fs::path& folder, std::uint64_t bytes) {
+        if (geteuid() != 0 || !fs::exists("/dev/loop-control")) {
+            unavailable_ = "loop devices need root and /dev/loop-control";
+            return;
+        }
+        const std::string file = (folder / "loop.img").string();
+        std::ofstream{file};
+        fs::resize_file(file, bytes);
+        if (kind == RegionKind::MountedLoop && !test::RunHostCommand("mkfs.fat " + test::ShellQuoted(file))) {
+            unavailable_ = "mkfs.fat (dosfstools) is missing";
+            return;
+        }
+        path_ = loop_.emplace(file).Path();
+        if (path_.empty()) {
+            unavailable_ = "losetup set up no loop device";
+        } else if (kind == RegionKind::MountedLoop) {
+            mount_.emplace(path_, folder / "mnt");
+            unavailable_ = mount_->IsMounted() ? "" : "fusefat did not mount the loop device (is FUSE there?)";
+        } else if (kind == RegionKind::ClaimedLoop) {
+            claim_ = shared::UniqueFd(::open(path_.c_str(), O_RDONLY | O_EXCL | O_CLOEXEC));
+        }
+    }
+
+    fs::path path_;
+    std::optional<test::LoopDevice> loop_;
+    std::optional<test::FuseFatMount> mount_;
+    shared::UniqueFd claim_;
+    std::string unavailable_;
+};
+
+// The driver with its OS region at `region`, reading images from the folder `folder`/root.
+struct FlashRig {
+    FlashRig(const fs::path& folder, const fs::path& region)
+        : fileSystem(folder / "root", dismounted, {}, errors),
+          events(folder / "events.log"),
+          driver({fs::path(), fs::path(), region, fs::path()}, fileSystem, errors, events,
+                 [this](std::string_view line) { debugLines.emplace_back(line); }) {}
+
+    shared::ErrorState errors;
+    shared::DismountedFolders dismounted;
+    shared::FolderFileSystem fileSystem;
+    shared::EventLog events;
+    std::vector<std::string> debugLines;
+    TargetFlashDriver driver;
+};
+
+struct DriverCase {
+    const char* name;
+    RegionKind region;
+    std::uint64_t regionBytes;
+    std::size_t imageBytes;
+    std::uint32_t error;  // kSuccess: the image is written over the region's start
+};
+
+class TargetFlashDriverTest : public ::testing::TestWithParam<DriverCase> {};
+
+TEST_P(TargetFlashDriverTest, WritesAnImageOnlyWhereItMay) {
+    const DriverCase& c = GetParam();
+    const test::TempFolder temp;
+    const TestRegion region(c.region, temp.Path(), c.regionBytes);
+    if (!region.Unavailable().empty()) {
+        GTEST_SKIP() << region.Unavailable();
+    }
+    const std::string image = RandomBytes(c.imageBytes, 2);
+    WriteAll(temp.Path() / "root/image.bin", image);
+    const std::string before = ReadAll(region.Path());
+    FlashRig rig(temp.Path(), region.Path());
+    const std::unique_ptr<platform::DeviceHandle> flash = rig.driver.Open(std::u16string(kDeviceName));
+    ASSERT_TRUE(flash);
+
+    const bool done = c.error == error::kSuccess;
+    EXPECT_EQ(flash->Control(platform::IOCTL_FLASH_WRITE_OS, u"\\image.bin", 0, nullptr, 0, nullptr), done ? 1 : 0);
+    EXPECT_EQ(rig.errors.Last(), c.error);
+    EXPECT_TRUE(ReadAll(region.Path()) == (done ? image + before.substr(image.size()) : before)) << "region changed";
+    // The handle was held all along: the device takes no second one.
+    EXPECT_FALSE(rig.driver.Open(std::u16string(kDeviceName)));
+    EXPECT_EQ(rig.errors.Last(), error::kSharingViolation);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Regions, TargetFlashDriverTest,
+    ::testing::Values(
+        // Two and a half chunks: the stream crosses chunk ends and ends inside one; the rest stays.
+        DriverCase{"FileWrittenInPlace", RegionKind::File, 3 * kMebibyte, 5 * kMebibyte / 2, error::kSuccess},
+        DriverCase{"LargerThanTheLoopDevice", RegionKind::Loop, kMebibyte, kMebibyte + 1, error::kDiskFull},
+        DriverCase{"FileReachedThroughALink", RegionKind::LinkToFile, 4096, 1024, error::kAccessDenied},
+        DriverCase{"MountedLoopDevice", RegionKind::MountedLoop, 4 * kMebibyte, 1024, error::kAccessDenied},
+        DriverCase{"LoopDeviceClaimedElsewhere", RegionKind::ClaimedLoop, kMebibyte, 1024, error::kSharingViolation}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TargetFlashDriverTest, TheResetOnlyWritesADebugLine) {
+    const test::TempFolder temp;
+    fs::create_directories(temp.Path() / "root");
+    FlashRig rig(temp.Path(), temp.Path() / "no region");
+    const std::unique_ptr<platform::DeviceHandle> flash = rig.driver.Open(std::u16string(kDeviceName));
+
+    EXPECT_EQ(flash->Control(platform::IOCTL_FLASH_RESET, nullptr, 0, nullptr, 0, nullptr), 1);
+    EXPECT_EQ(rig.debugLines.size(), 1U);
+}
+
+}  // namespace
+}  // namespace velkor::board

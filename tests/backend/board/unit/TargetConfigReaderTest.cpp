@@ -1,0 +1,76 @@
+#include "backend/shared/DeviceError.h"
+#include "backend/board/TargetConfigReader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace velkor::board {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kFile = "/etc/velkor/target.json";
+
+// A whole target file with `extra` fields added at its end.
+std::string TargetText(const std::string& extra = "") {
+    return R"({"registry": "platform.reg", "log": "/var/log/velkor",
+               "folders": {"StorageCard": "/media/sdcard"},
+               "flashRegions": {"boot": "/dev/mmcblk0p1", "logo": "/dev/mmcblk0p2", "os": "p3.img", "app": "/dev/mmcblk0p4"},
+               "stores": [{"deviceName": "DSK2:", "profile": "BinFLASH", "partitions":
+                   [{"name": "Part00", "volume": "\\VKRFlash", "device": "/dev/mmcblk0p6", "mountPoint": "/mnt/data"}]}])" +
+           extra + "}";
+}
+
+TEST(TargetConfigReader, ReadsAWholeTargetFromItsFolder) {
+    const TargetConfig config = ParseTargetConfig(
+        TargetText(R"(, "languageId": "0x0804", "programs": {"\\Windows\\Tirnow.exe": "/usr/bin/tirnow"},
+                      "commands": {"restart": ["reboot", "-f"]})"),
+        kFile);
+    EXPECT_EQ(config.registry, "/etc/velkor/platform.reg");
+    EXPECT_EQ(config.flashRegions[2], "/etc/velkor/p3.img");
+    EXPECT_EQ(config.languageId, 0x0804);
+    ASSERT_EQ(config.folders.size(), 2U) << "the partition's volume is a folder of the device";
+    EXPECT_EQ(config.folders[1].name, u"VKRFlash");
+    EXPECT_EQ(config.folders[1].host, "/mnt/data");
+    EXPECT_EQ(config.programs.at(0).devicePath, u"\\Windows\\Tirnow.exe");
+    EXPECT_EQ(config.commands.restart, (CommandLine{"reboot", "-f"}));
+    EXPECT_EQ(config.commands.unmount, (CommandLine{"umount", "{mountPoint}"})) << "an absent command keeps its default";
+}
+
+struct BadTarget {
+    const char* name;
+    std::string text;
+    const char* message;
+};
+
+class BadTargetTest : public testing::TestWithParam<BadTarget> {};
+
+TEST_P(BadTargetTest, NamesTheFieldAtFault) {
+    try {
+        ParseTargetConfig(GetParam().text, kFile);
+        FAIL() << "accepted";
+    } catch (const shared::DeviceError& failure) {
+        EXPECT_EQ(std::string(failure.what()), "/etc/velkor/target.json: " + std::string(GetParam().message));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BadTargetTest,
+    testing::Values(
+        BadTarget{"RegionMissing", R"({"registry": "r", "log": "l", "folders": {}, "flashRegions": {"boot": "b"}})",
+                  "\"flashRegions.logo\" is missing"},
+        BadTarget{"FolderWithSeparator", TargetText(R"(, "folders": {"a\\b": "/x"})"),
+                  "\"folders[a\\b]\" must be named by one device folder name, such as \"StorageCard\""},
+        BadTarget{"FolderTwice", TargetText(R"(, "folders": {"Card": "/x", "CARD": "/y"})"),
+                  "\"folders[Card]\" must be named once, letter case aside"},
+        BadTarget{"VolumeElsewhere", TargetText(R"(, "folders": {"VKRFlash": "/mnt/other"})"),
+                  "\"folders[VKRFlash]\" must be the mount point of the partition mounted as it, \"/mnt/data\""},
+        BadTarget{"EmptyCommand", TargetText(R"(, "commands": {"mount": []})"),
+                  "\"commands.mount\" must be a list of non-empty strings, the program first"},
+        BadTarget{"ProgramNotADevicePath", TargetText(R"(, "programs": {"tirnow": "/usr/bin/tirnow"})"),
+                  "\"programs[tirnow]\" must be named by a device path such as \"\\\\Windows\\\\Tirnow.exe\""}),
+    [](const testing::TestParamInfo<BadTarget>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace velkor::board
