@@ -1,5 +1,6 @@
 #include "backend/board/TargetConfigReader.h"
 
+#include "backend/shared/BoundedFile.h"
 #include "backend/shared/ConfigReader.h"
 #include "backend/shared/DeviceError.h"
 #include "backend/shared/PathResolver.h"
@@ -10,8 +11,6 @@
 #include <fmt/std.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 namespace velkor::board {
 namespace {
@@ -216,19 +215,7 @@ private:
 TargetConfig ParseTargetConfig(std::string_view text, const fs::path& file) { return TargetFileReader(file).Read(text); }
 
 std::string ReadTargetText(const fs::path& file, std::string_view field) {
-    std::ifstream in(file, std::ios::binary);
-    std::error_code failure;
-    const std::uintmax_t size = fs::file_size(file, failure);
-    if (!in || failure) {
-        throw shared::DeviceError(fmt::format("cannot read the {} file {}", field, file));
-    }
-    if (size > kMaxTargetFileBytes) {
-        throw shared::DeviceError(fmt::format("the {} file {} is larger than {} MiB", field, file,
-                                            kMaxTargetFileBytes / (1024 * 1024)));
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return shared::ReadBoundedFile(file, fmt::format("the {} file", field), shared::LinkRule::Followed);
 }
 
 TargetConfig ReadTargetConfig(const fs::path& file) { return ParseTargetConfig(ReadTargetText(file, "target"), file); }

@@ -8,11 +8,9 @@
 
 namespace velkor::board {
 
-// The most read of a target file or of its registry file.
-inline constexpr std::uintmax_t kMaxTargetFileBytes = 16 * 1024 * 1024;
-
-// The whole of a target file or of the registry file it names (`field`), at most
-// kMaxTargetFileBytes. Throws shared::DeviceError naming the file otherwise.
+// The whole of a target file or of the registry file it names (`field`), read as
+// shared::ReadBoundedFile reads a file an engineer wrote: a plain file, possibly through a link.
+// Throws shared::DeviceError naming the file otherwise.
 std::string ReadTargetText(const std::filesystem::path& file, std::string_view field);
 
 // Reads a target file (docs/target.md). Relative host paths are taken from the file's folder. A

@@ -1,8 +1,14 @@
 #include "backend/shared/DeviceError.h"
 #include "backend/board/TargetConfigReader.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <fstream>
+#include <functional>
 #include <string>
 
 namespace velkor::board {
@@ -71,6 +77,45 @@ INSTANTIATE_TEST_SUITE_P(
         BadTarget{"ProgramNotADevicePath", TargetText(R"(, "programs": {"tirnow": "/usr/bin/tirnow"})"),
                   "\"programs[tirnow]\" must be named by a device path such as \"\\\\Windows\\\\Tirnow.exe\""}),
     [](const testing::TestParamInfo<BadTarget>& info) { return info.param.name; });
+
+struct TargetFileCase {
+    const char* name;
+    // Puts the target file, or what stands in its place, at the path given.
+    std::function<void(const fs::path& file, const fs::path& folder)> make;
+    // The start of the complaint; empty when the file is read.
+    std::string refusal;
+};
+
+class TargetFileTest : public testing::TestWithParam<TargetFileCase> {};
+
+// Read from the host through the one bounded reader: an engineer's link is followed, a FIFO is
+// refused rather than waited on.
+TEST_P(TargetFileTest, IsReadAsAPlainFileOnly) {
+    const QTemporaryDir temporary;
+    const fs::path folder = temporary.path().toStdString();
+    GetParam().make(folder / "target.json", folder);
+    try {
+        const TargetConfig config = ReadTargetConfig(folder / "target.json");
+        EXPECT_EQ(GetParam().refusal, "") << "read";
+        EXPECT_EQ(config.flashRegions[2], folder / "p3.img");
+    } catch (const shared::DeviceError& failure) {
+        EXPECT_TRUE(std::string(failure.what()).starts_with(GetParam().refusal)) << failure.what();
+        EXPECT_NE(GetParam().refusal, "") << failure.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, TargetFileTest,
+    testing::Values(
+        TargetFileCase{"LinkFollowed",
+                       [](const fs::path& file, const fs::path& folder) {
+                           std::ofstream(folder / "real.json") << TargetText();
+                           fs::create_symlink(folder / "real.json", file);
+                       },
+                       ""},
+        TargetFileCase{"Fifo", [](const fs::path& file, const fs::path&) { ::mkfifo(file.c_str(), 0600); },
+                       "the target file \""}),
+    [](const testing::TestParamInfo<TargetFileCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace velkor::board
