@@ -9,12 +9,15 @@
 #include "platform/DeviceText.h"
 #include "backend/board/TargetConfigReader.h"
 #include "backend/board/flash/BlockDevice.h"
+#include "backend/board/flash/StorageId.h"
+#include "backend/board/flash/UnlinkedPath.h"
 #include "backend/board/storage/PartitionDevice.h"
 #include "velkor-device/ReportLines.h"
 
 #include <fmt/format.h>
 #include <fmt/std.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -128,6 +131,7 @@ void TargetReport::PrintFlashRegions(std::ostream& out) {
         const std::string field = fmt::format("flashRegions.{}", region.name);
         Detail(out, fmt::format("{:<5} 0x{:08X}  {}: {}", region.name, region.controlCode, device.string(),
                                 DescribeDevice(device, field)));
+        CheckUse(device, field, board::OwnMounts::Count);
     }
 }
 
@@ -142,6 +146,7 @@ void TargetReport::PrintStores(std::ostream& out) {
                                     partition.mountPoint.string(), partition.device.string(),
                                     DescribeDevice(partition.device, field) + ", " +
                                         DescribeVolume(partition.device, field)));
+            CheckUse(partition.device, field, board::OwnMounts::Ignore);
             for (std::size_t index = 0; index < config_.flashRegions.size(); ++index) {
                 std::error_code failure;
                 if (fs::equivalent(partition.device, config_.flashRegions[index], failure)) {
@@ -198,24 +203,37 @@ std::string TargetReport::DescribeDevice(const fs::path& path, std::string_view 
         return "missing";
     }
     if (info->kind == board::PathKind::RegularFile) {
+        const shared::UniqueFd unlinked = board::OpenWithoutLinks(path, O_RDONLY);
+        if (!unlinked.IsValid() && errno == ELOOP) {
+            Problem(field, fmt::format("{} is reached through a link: the flash driver refuses to write it", path));
+        }
         return fmt::format("a file of {}", SizeText(info->sizeBytes));
     }
     if (info->kind != board::PathKind::BlockDevice) {
         Problem(field, fmt::format("{} is neither a block device nor a file", path));
         return "neither a block device nor a file";
     }
-    std::string text = info->sectorBytes == 0 ? std::string("a block device")
-                                              : fmt::format("a block device of {}, {}-byte sectors",
-                                                            SizeText(info->sizeBytes), info->sectorBytes);
-    if (host_ && board::HoldsRootFileSystem(info->number, *host_)) {
-        Problem(field, fmt::format("{} holds the running system's root file system", path));
-        return text + ", holding the root file system";
-    }
+    const std::string text = info->sectorBytes == 0 ? std::string("a block device")
+                                                    : fmt::format("a block device of {}, {}-byte sectors",
+                                                                  SizeText(info->sizeBytes), info->sectorBytes);
     const bool mounted = host_ && board::IsMounted(info->number, *host_);
-    if (mounted && field.starts_with("flashRegions")) {
-        Problem(field, fmt::format("{} is mounted: the flash driver refuses to write it", path));
-    }
     return text + (mounted ? ", mounted" : ", not mounted");
+}
+
+void TargetReport::CheckUse(const fs::path& path, std::string_view field, board::OwnMounts own) {
+    const std::optional<board::StorageId> id = board::StorageId::OfPath(path);
+    if (!id) {
+        return;  // told already
+    }
+    if (!host_) {
+        Problem(field, "the mount table cannot be read, so nothing says the device is free");
+        return;
+    }
+    const board::StorageUse use = board::UseOf({*id, path.string()}, *host_, own);
+    if (use.kind != board::UseKind::Free) {
+        Problem(field, fmt::format("{}: {} refuses to write it", use.detail,
+                                   own == board::OwnMounts::Count ? "the flash driver" : "the format"));
+    }
 }
 
 std::string TargetReport::DescribeVolume(const fs::path& device, std::string_view field) {

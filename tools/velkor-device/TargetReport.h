@@ -13,8 +13,9 @@
 namespace velkor::device_tool {
 
 // What a target file reaches on this machine, part by part, and what would make it wrong or unsafe
-// to run on: a missing folder or device, a region that is mounted or holds the running system's
-// root, a partition without a FAT volume, a program or command that is not there. Looking changes
+// to run on: a missing folder or device, a region or partition whose bytes another user has (a
+// mount, the running system's root, device-mapper or md, swap, a loop device over a file, itself
+// or through an alias), a partition without a FAT volume, a program or command that is not there. Looking changes
 // nothing: devices are only opened for reading.
 class TargetReport {
 public:
@@ -33,8 +34,11 @@ private:
     void PrintPrograms(std::ostream& out);
     void PrintCommands(std::ostream& out);
 
-    // A region's or partition's device at a glance; what makes it unsafe is a problem of `field`.
+    // A region's or partition's device at a glance; what makes it unsuitable is a problem of `field`.
     std::string DescribeDevice(const std::filesystem::path& path, std::string_view field);
+    // Another user of the device's bytes, itself or through an alias, is a problem of `field`; a
+    // partition's mounts of its own (`own` Ignore) are not: its volume is mounted while the device runs.
+    void CheckUse(const std::filesystem::path& path, std::string_view field, board::OwnMounts own);
     std::string DescribeVolume(const std::filesystem::path& device, std::string_view field);
     void Problem(std::string_view field, std::string_view text);
 

@@ -15,6 +15,8 @@ struct MountEntry {
     // anonymous number (major 0) for FUSE, btrfs and the file systems without a device.
     DeviceNumber device;
     std::string mountPoint;
+    // The file system type: "ext4", "fuse.fusefat", ...
+    std::string type;
     // What was mounted as the mounter named it: a device path, or any text ("fusefat", "tmpfs").
     std::string source;
 };

@@ -1,8 +1,8 @@
 #include "backend/board/flash/RegionDevice.h"
 
 #include "backend/shared/ErrnoErrors.h"
-#include "backend/shared/PlainFile.h"
 #include "backend/board/flash/DeviceUse.h"
+#include "backend/board/flash/UnlinkedPath.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,6 +24,17 @@ std::nullopt_t ErrnoFailure(shared::ErrorState& errors, int errnoValue) {
     return Fail(errors, shared::DeviceErrorFromErrno(errnoValue));
 }
 
+// Refuses, before anything is written, storage that another user has: mounted, holding the root,
+// held, swapped to, or (a file) set up as a loop device.
+bool IsFree(const StorageAlias& region, shared::ErrorState& errors) {
+    const std::optional<HostView> host = HostView::Current();
+    // Without the mount table nothing says the region is free to write.
+    if (!host || UseOf(region, *host).kind != UseKind::Free) {
+        return errors.Fail(error::kAccessDenied);
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<RegionDevice> RegionDevice::Open(const std::filesystem::path& path, shared::ErrorState& errors) {
@@ -42,10 +53,8 @@ std::optional<RegionDevice> RegionDevice::Open(const std::filesystem::path& path
 
 std::optional<RegionDevice> RegionDevice::OpenBlockDevice(const std::filesystem::path& path, DeviceNumber number,
                                                           shared::ErrorState& errors) {
-    const std::optional<HostView> host = HostView::Current();
-    // Without the mount table nothing says the device is free to write.
-    if (!host || IsMounted(number, *host) || HoldsRootFileSystem(number, *host)) {
-        return Fail(errors, error::kAccessDenied);
+    if (!IsFree({StorageId::Block(number), path.string()}, errors)) {
+        return std::nullopt;
     }
     // O_EXCL claims a block device for this descriptor alone; EBUSY, a sharing violation, when
     // a mount or another program has claimed it.
@@ -58,9 +67,13 @@ std::optional<RegionDevice> RegionDevice::OpenBlockDevice(const std::filesystem:
 
 std::optional<RegionDevice> RegionDevice::OpenRegularFile(const std::filesystem::path& path,
                                                           shared::ErrorState& errors) {
-    shared::UniqueFd fd = shared::OpenPlainFile(AT_FDCWD, path.c_str(), O_RDWR);
-    if (!fd.IsValid()) {
+    shared::UniqueFd fd = OpenWithoutLinks(path, O_RDWR);
+    struct stat status {};
+    if (!fd.IsValid() || ::fstat(fd.Get(), &status) != 0) {
         return ErrnoFailure(errors, errno);
+    }
+    if (!IsFree({*StorageId::Of(status), path.string()}, errors)) {
+        return std::nullopt;
     }
     return Examined(std::move(fd), PathKind::RegularFile, {}, errors);
 }

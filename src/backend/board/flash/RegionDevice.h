@@ -14,11 +14,13 @@ namespace velkor::board {
 // driver alone, or a regular file, which is written in place and whose size is the region's.
 class RegionDevice {
 public:
-    // Refuses, with the last error set and nothing opened for writing, what the driver must not
-    // write: kAccessDenied for a block device that is mounted or holds the running system's root
-    // file system, for a regular file reached through a link, and for anything but a block device
-    // or regular file; kSharingViolation for a block device another has claimed (a kernel mount
-    // claims its device too); the host's error mapped when the path cannot be opened.
+    // Refuses, with the last error set and nothing written, what the driver must not write:
+    // kAccessDenied for a block device or file that another user has, itself or through an alias
+    // (UseOf: mounted, holding the running system's root, held by device-mapper or md, an active
+    // swap area, a file set up as a loop device), for a regular file reached through a link
+    // anywhere on its path, and for anything but a block device or regular file; kSharingViolation
+    // for a block device another has claimed (a kernel mount claims its device too); the host's
+    // error mapped when the path cannot be opened.
     static std::optional<RegionDevice> Open(const std::filesystem::path& path, shared::ErrorState& errors);
 
     int Descriptor() const { return fd_.Get(); }

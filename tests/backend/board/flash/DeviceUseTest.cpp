@@ -8,6 +8,8 @@
 #include <sys/sysmacros.h>
 
 #include <fstream>
+#include <utility>
+#include <vector>
 
 namespace velkor::board {
 namespace {
@@ -75,7 +77,7 @@ TEST_P(DeviceUseTest, FindsMountsAndTheRootFromTheHostsTables) {
                         temp.Path() / "proc"};
 
     EXPECT_EQ(IsMounted(c.device, host), c.mounted);
-    EXPECT_EQ(HoldsRootFileSystem(c.device, host), c.holdsRoot);
+    EXPECT_EQ(UseOf({StorageId::Block(c.device), "device"}, host).kind == UseKind::RootFileSystem, c.holdsRoot);
 }
 
 constexpr const char* kRootOnSecond =
@@ -92,6 +94,173 @@ INSTANTIATE_TEST_SUITE_P(
         UseCase{"SourceNamingAPartition", "40 1 0:50 / / rw - btrfs {nodes}/node\\040a rw\n", false, kDisk, true, true},
         UseCase{"FuseDaemonServingAPartition", "45 27 0:40 / /mnt/f rw - fuse.fusefat fusefat rw\n", true, kDisk, true,
                 false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Loop devices beside the disk 8:0, as sysfs shows them: 7:0 and 7:1 over image.img, 7:2 stacked on
+// 7:1, 7:3 over other.img and held by dm-0, 7:4 over spare.img, 7:5 stacked on the partition 8:1.
+// The stacked loops' backing files are nodes of the devices under them.
+class AliasHost {
+public:
+    // Unavailable() says why when the device nodes cannot be made.
+    AliasHost() {
+        fs::create_directories(Nodes());
+        MakeSysfs(Sysfs());
+        for (const char* file : {"image.img", "other.img", "spare.img"}) {
+            WriteFile(temp_.Path() / file, "bytes");
+        }
+        const bool nodes = MakeNode(Nodes() / "loop1", S_IFBLK, {7, 1}) && MakeNode(Nodes() / "sda1", S_IFBLK, {8, 1}) &&
+                           MakeNode(Nodes() / "fuse", S_IFCHR, {10, 229});
+        unavailable_ = nodes ? "" : "making device nodes needs root";
+        const fs::path loop1 = Nodes() / "loop1";
+        const fs::path sda1 = Nodes() / "sda1";
+        for (const auto& [minor, backing] : std::vector<std::pair<unsigned, fs::path>>{
+                 {0, temp_.Path() / "image.img"}, {1, temp_.Path() / "image.img"}, {2, loop1},
+                 {3, temp_.Path() / "other.img"}, {4, temp_.Path() / "spare.img"}, {5, sda1}}) {
+            const fs::path folder = Sysfs() / fmt::format("devices/virtual/block/loop{}", minor);
+            WriteFile(folder / "dev", fmt::format("7:{}\n", minor));
+            WriteFile(folder / "loop/backing_file", backing.string() + "\n");
+            fs::create_directories(folder / "holders");
+            fs::create_directory_symlink(folder, Sysfs() / fmt::format("dev/block/7:{}", minor));
+        }
+        WriteFile(Sysfs() / "devices/virtual/block/loop3/holders/dm-0/dev", "254:0\n");
+    }
+
+    const std::string& Unavailable() const { return unavailable_; }
+    fs::path Nodes() const { return temp_.Path() / "nodes"; }
+    fs::path Sysfs() const { return temp_.Path() / "sys"; }
+    fs::path File(const char* name) const { return temp_.Path() / name; }
+
+    // `mountInfo` with "{nodes}" and "{temp}" filled in; a FUSE daemon has /dev/fuse and each of
+    // `daemonFiles` (under the temporary folder) open; /proc/swaps lists `swaps`.
+    HostView View(const std::string& mountInfo, const std::vector<std::string>& daemonFiles,
+                  const std::vector<std::string>& swaps) const {
+        const fs::path proc = temp_.Path() / "proc";
+        fs::remove_all(proc);
+        fs::create_directories(proc / "4242/fd");
+        fs::create_symlink(Nodes() / "fuse", proc / "4242/fd/3");
+        for (std::size_t index = 0; index < daemonFiles.size(); ++index) {
+            fs::create_symlink(temp_.Path() / daemonFiles[index], proc / fmt::format("4242/fd/{}", index + 4));
+        }
+        std::string table = "Filename\tType\tSize\tUsed\tPriority\n";
+        for (const std::string& swap : swaps) {
+            table += (temp_.Path() / swap).string() + "\tpartition\t8188\t0\t-2\n";
+        }
+        WriteFile(proc / "swaps", table);
+        return {fmt::format(fmt::runtime(mountInfo), fmt::arg("nodes", Nodes().string())), Sysfs(), proc};
+    }
+
+private:
+    test::TempFolder temp_;
+    std::string unavailable_;
+};
+
+constexpr DeviceNumber Loop(unsigned minor) { return {7, minor}; }
+
+struct AliasCase {
+    const char* name;
+    // A block device, or a file of the temporary folder when `file` is set.
+    DeviceNumber device;
+    const char* file;
+    const char* mountInfo;
+    std::vector<std::string> daemonFiles;
+    std::vector<std::string> swaps;
+    OwnMounts own;
+    UseKind use;
+    // The answer's detail, "{temp}" standing for the temporary folder.
+    const char* detail;
+};
+
+void PrintTo(const AliasCase& c, std::ostream* os) { *os << c.name; }
+
+class StorageUseTest : public ::testing::TestWithParam<AliasCase> {};
+
+TEST_P(StorageUseTest, FollowsAliasesToWhatUsesThem) {
+    const AliasCase& c = GetParam();
+    const AliasHost host;
+    if (!host.Unavailable().empty()) {
+        GTEST_SKIP() << host.Unavailable();
+    }
+    const StorageAlias start = c.file ? StorageAlias{*StorageId::OfPath(host.File(c.file)), host.File(c.file).string()}
+                                      : StorageAlias{StorageId::Block(c.device), "start"};
+
+    const StorageUse use = UseOf(start, host.View(c.mountInfo, c.daemonFiles, c.swaps), c.own);
+
+    EXPECT_EQ(use.kind, c.use);
+    std::string detail = c.detail;
+    if (const std::size_t at = detail.find("{temp}"); at != std::string::npos) {
+        detail.replace(at, 6, host.File("").parent_path().string());
+    }
+    EXPECT_EQ(use.detail, detail);
+}
+
+constexpr const char* kNoMounts = "";
+constexpr const char* kLoop1Mounted = "50 1 7:1 / /mnt/a rw - vfat /dev/loop1 rw\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Aliases, StorageUseTest,
+    ::testing::Values(
+        AliasCase{"LoopOverAnIdleFile", Loop(4), nullptr, kNoMounts, {}, {}, OwnMounts::Count, UseKind::Free, ""},
+        AliasCase{"SecondLoopOverAMountedImage", Loop(0), nullptr, kLoop1Mounted, {}, {}, OwnMounts::Count,
+                  UseKind::Mounted, "/dev/loop1 is mounted on /mnt/a"},
+        AliasCase{"LoopStackedOnAMountedLoop", Loop(2), nullptr, kLoop1Mounted, {}, {}, OwnMounts::Count,
+                  UseKind::Mounted, "{temp}/nodes/loop1 is mounted on /mnt/a"},
+        AliasCase{"LoopUnderAMountedStackedLoop", Loop(1), nullptr, "50 1 7:2 / /mnt/s rw - vfat /dev/loop2 rw\n", {},
+                  {}, OwnMounts::Count, UseKind::Mounted, "/dev/loop2 is mounted on /mnt/s"},
+        AliasCase{"LoopOverARootPartition", Loop(5), nullptr, "27 1 8:1 / / rw - ext4 /dev/sda1 rw\n", {}, {},
+                  OwnMounts::Count, UseKind::RootFileSystem,
+                  "{temp}/nodes/sda1 holds the running system's root file system"},
+        AliasCase{"PartitionOfAWholeMountedDisk", kFirstPartition, nullptr, "50 1 8:0 / /mnt/d rw - vfat x rw\n", {},
+                  {}, OwnMounts::Count, UseKind::Mounted, "/dev/sda is mounted on /mnt/d"},
+        AliasCase{"PartitionBesideAMountedOne", kFirstPartition, nullptr, "50 1 8:2 / /mnt/d rw - vfat x rw\n", {}, {},
+                  OwnMounts::Count, UseKind::Free, ""},
+        AliasCase{"BackingFileOfAnIdleLoop", {}, "spare.img", kNoMounts, {}, {}, OwnMounts::Count, UseKind::BacksLoop,
+                  "{temp}/spare.img backs the loop device /dev/loop4"},
+        AliasCase{"FileNoLoopUses", {}, "image.img.copy", kNoMounts, {}, {}, OwnMounts::Count, UseKind::Free, ""},
+        AliasCase{"BackingFileServedByFuse", Loop(0), nullptr, kNoMounts, {"image.img"}, {}, OwnMounts::Count,
+                  UseKind::Mounted, "{temp}/image.img is open in FUSE daemon 4242"},
+        AliasCase{"HeldByDeviceMapper", Loop(3), nullptr, kNoMounts, {}, {}, OwnMounts::Count, UseKind::Held,
+                  "start is held by dm-0"},
+        AliasCase{"AliasIsASwapArea", Loop(0), nullptr, kNoMounts, {}, {"nodes/loop1"}, OwnMounts::Count,
+                  UseKind::Swap, "/dev/loop1 is an active swap area"},
+        AliasCase{"OwnMountLeftUncounted", Loop(1), nullptr, kLoop1Mounted, {}, {}, OwnMounts::Ignore, UseKind::Free,
+                  ""},
+        AliasCase{"AliasMountCountedBesideOwn", Loop(0), nullptr,
+                  "50 1 7:0 / /mnt/own rw - vfat /dev/loop0 rw\n51 1 7:1 / /mnt/a rw - vfat /dev/loop1 rw\n", {}, {},
+                  OwnMounts::Ignore, UseKind::Mounted, "/dev/loop1 is mounted on /mnt/a"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct MountPointCase {
+    const char* name;
+    const char* mountInfo;
+    std::vector<std::string> daemonFiles;
+    bool mountedThere;
+};
+
+void PrintTo(const MountPointCase& c, std::ostream* os) { *os << c.name; }
+
+class MountedAtTest : public ::testing::TestWithParam<MountPointCase> {};
+
+TEST_P(MountedAtTest, LooksAtWhatIsVisibleAtTheMountPoint) {
+    const AliasHost host;
+    if (!host.Unavailable().empty()) {
+        GTEST_SKIP() << host.Unavailable();
+    }
+    EXPECT_EQ(IsMountedAt(Loop(1), "/mnt/a", host.View(GetParam().mountInfo, GetParam().daemonFiles, {})),
+              GetParam().mountedThere);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MountPoints, MountedAtTest,
+    ::testing::Values(
+        MountPointCase{"KernelMountThere", kLoop1Mounted, {}, true},
+        MountPointCase{"MountedElsewhere", "50 1 7:1 / /mnt/b rw - vfat /dev/loop1 rw\n", {}, false},
+        MountPointCase{"AnotherMountedOverIt", "50 1 7:1 / /mnt/a rw - vfat x rw\n60 1 0:33 / /mnt/a rw - tmpfs t rw\n",
+                       {}, false},
+        MountPointCase{"FuseDaemonHoldingIt", "50 1 0:40 / /mnt/a rw - fuse.fusefat fusefat rw\n", {"nodes/loop1"},
+                       true},
+        MountPointCase{"FuseMountOfAnotherDevice", "50 1 0:40 / /mnt/a rw - fuse.fusefat fusefat rw\n",
+                       {"nodes/sda1"}, false},
+        MountPointCase{"NothingMounted", kNoMounts, {}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

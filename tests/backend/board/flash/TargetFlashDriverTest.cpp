@@ -4,7 +4,9 @@
 #include "backend/board/flash/TargetFlashDriver.h"
 #include "backend/board/support/FuseFatMount.h"
 #include "backend/board/support/HostCommand.h"
+#include "backend/board/support/LinearTarget.h"
 #include "backend/board/support/LoopDevice.h"
+#include "backend/board/support/SwapArea.h"
 #include "backend/board/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -45,16 +47,39 @@ void WriteAll(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-enum class RegionKind { File, LinkToFile, Loop, MountedLoop, ClaimedLoop };
+enum class RegionKind {
+    File,
+    LinkToFile,
+    FileInLinkedFolder,
+    Loop,
+    MountedLoop,
+    ClaimedLoop,
+    // Aliases of a loop device over a FAT image mounted through FUSE.
+    SecondLoopOverMountedImage,
+    LoopStackedOnMountedLoop,
+    BackingFileOfMountedLoop,
+    // The image of a loop device that nothing mounts.
+    BackingFileOfIdleLoop,
+    // A loop device that is an active swap area, or that device-mapper builds on.
+    SwapLoop,
+    DeviceMapperMember,
+};
 
-// A region the test made in `folder`: a file of random bytes (or a link to one), or a loop device
-// over a sparse file, holding a FAT file system mounted through FUSE (the kernel may have no vfat),
-// or claimed by another descriptor.
+bool IsMountedImage(RegionKind kind) {
+    return kind == RegionKind::MountedLoop || kind == RegionKind::SecondLoopOverMountedImage ||
+           kind == RegionKind::LoopStackedOnMountedLoop || kind == RegionKind::BackingFileOfMountedLoop;
+}
+
+// A region the test made in `folder`: a file of random bytes (or a link to one, or one in a linked
+// folder), or a loop device over a sparse file, or what shares that loop device's bytes: its
+// image, a second loop device over the image, a loop device stacked on it. The image holds a FAT
+// file system mounted through FUSE (the kernel may have no vfat) where the kind says so; the loop
+// device may be claimed by another descriptor, be a swap area or have a device-mapper holder.
 class TestRegion {
 public:
     TestRegion(RegionKind kind, const fs::path& folder, std::uint64_t bytes) {
-        if (kind == RegionKind::File || kind == RegionKind::LinkToFile) {
-            MakeFile(kind == RegionKind::LinkToFile, folder, bytes);
+        if (kind == RegionKind::File || kind == RegionKind::LinkToFile || kind == RegionKind::FileInLinkedFolder) {
+            MakeFile(kind, folder, bytes);
         } else {
             MakeLoop(kind, folder, bytes);
         }
@@ -65,12 +90,16 @@ public:
     const std::string& Unavailable() const { return unavailable_; }
 
 private:
-    void MakeFile(bool linked, const fs::path& folder, std::uint64_t bytes) {
-        path_ = folder / "region.bin";
+    void MakeFile(RegionKind kind, const fs::path& folder, std::uint64_t bytes) {
+        const fs::path real = kind == RegionKind::FileInLinkedFolder ? folder / "real" : folder;
+        path_ = real / "region.bin";
         WriteAll(path_, RandomBytes(bytes, 1));
-        if (linked) {
+        if (kind == RegionKind::LinkToFile) {
             fs::create_symlink(path_, folder / "link");
             path_ = folder / "link";
+        } else if (kind == RegionKind::FileInLinkedFolder) {
+            fs::create_directory_symlink(real, folder / "linked");
+            path_ = folder / "linked" / "region.bin";
         }
     }
 
@@ -79,27 +108,62 @@ private:
             unavailable_ = "loop devices need root and /dev/loop-control";
             return;
         }
-        const std::string file = (folder / "loop.img").string();
-        std::ofstream{file};
-        fs::resize_file(file, bytes);
-        if (kind == RegionKind::MountedLoop && !test::RunHostCommand("mkfs.fat " + test::ShellQuoted(file))) {
+        const fs::path image = folder / "loop.img";
+        std::ofstream{image};
+        fs::resize_file(image, bytes);
+        if (IsMountedImage(kind) && !test::RunHostCommand("mkfs.fat " + test::ShellQuoted(image.string()))) {
             unavailable_ = "mkfs.fat (dosfstools) is missing";
             return;
         }
-        path_ = loop_.emplace(file).Path();
+        path_ = loop_.emplace(image).Path();
         if (path_.empty()) {
             unavailable_ = "losetup set up no loop device";
-        } else if (kind == RegionKind::MountedLoop) {
+            return;
+        }
+        if (IsMountedImage(kind)) {
             mount_.emplace(path_, folder / "mnt");
             unavailable_ = mount_->IsMounted() ? "" : "fusefat did not mount the loop device (is FUSE there?)";
-        } else if (kind == RegionKind::ClaimedLoop) {
-            claim_ = shared::UniqueFd(::open(path_.c_str(), O_RDONLY | O_EXCL | O_CLOEXEC));
+        }
+        Alias(kind, image);
+    }
+
+    // Points the region at what the kind names, beside the loop device made over `image`.
+    void Alias(RegionKind kind, const fs::path& image) {
+        switch (kind) {
+            case RegionKind::ClaimedLoop:
+                claim_ = shared::UniqueFd(::open(path_.c_str(), O_RDONLY | O_EXCL | O_CLOEXEC));
+                break;
+            case RegionKind::SecondLoopOverMountedImage:
+                path_ = aliasLoop_.emplace(image).Path();
+                break;
+            case RegionKind::LoopStackedOnMountedLoop:
+                path_ = aliasLoop_.emplace(path_).Path();
+                break;
+            case RegionKind::BackingFileOfMountedLoop:
+            case RegionKind::BackingFileOfIdleLoop:
+                path_ = image;
+                break;
+            case RegionKind::SwapLoop:
+                unavailable_ = swap_.emplace(path_).IsActive() ? "" : "the kernel refused swapon on a loop device";
+                break;
+            case RegionKind::DeviceMapperMember:
+                unavailable_ = linear_.emplace(path_).IsActive() ? "" : "device-mapper is not there (dmsetup failed)";
+                break;
+            default:
+                break;
+        }
+        if (path_.empty()) {
+            unavailable_ = "losetup set up no second loop device";
         }
     }
 
     fs::path path_;
+    // Declared in the order they are made, so that they go in the reverse order.
     std::optional<test::LoopDevice> loop_;
     std::optional<test::FuseFatMount> mount_;
+    std::optional<test::LoopDevice> aliasLoop_;
+    std::optional<test::SwapArea> swap_;
+    std::optional<test::LinearTarget> linear_;
     shared::UniqueFd claim_;
     std::string unavailable_;
 };
@@ -127,6 +191,8 @@ struct DriverCase {
     std::size_t imageBytes;
     std::uint32_t error;  // kSuccess: the image is written over the region's start
 };
+
+void PrintTo(const DriverCase& c, std::ostream* os) { *os << c.name; }
 
 class TargetFlashDriverTest : public ::testing::TestWithParam<DriverCase> {};
 
@@ -161,7 +227,19 @@ INSTANTIATE_TEST_SUITE_P(
         DriverCase{"LargerThanTheLoopDevice", RegionKind::Loop, kMebibyte, kMebibyte + 1, error::kDiskFull},
         DriverCase{"FileReachedThroughALink", RegionKind::LinkToFile, 4096, 1024, error::kAccessDenied},
         DriverCase{"MountedLoopDevice", RegionKind::MountedLoop, 4 * kMebibyte, 1024, error::kAccessDenied},
-        DriverCase{"LoopDeviceClaimedElsewhere", RegionKind::ClaimedLoop, kMebibyte, 1024, error::kSharingViolation}),
+        DriverCase{"LoopDeviceClaimedElsewhere", RegionKind::ClaimedLoop, kMebibyte, 1024, error::kSharingViolation},
+        DriverCase{"FileInALinkedFolder", RegionKind::FileInLinkedFolder, 4096, 1024, error::kAccessDenied},
+        DriverCase{"SecondLoopOverAMountedImage", RegionKind::SecondLoopOverMountedImage, 4 * kMebibyte, 1024,
+                   error::kAccessDenied},
+        DriverCase{"LoopStackedOnAMountedLoop", RegionKind::LoopStackedOnMountedLoop, 4 * kMebibyte, 1024,
+                   error::kAccessDenied},
+        DriverCase{"BackingFileOfAMountedLoop", RegionKind::BackingFileOfMountedLoop, 4 * kMebibyte, 1024,
+                   error::kAccessDenied},
+        DriverCase{"BackingFileOfAnIdleLoop", RegionKind::BackingFileOfIdleLoop, kMebibyte, 1024,
+                   error::kAccessDenied},
+        // The kernel claims both exclusively too; the driver refuses them before it tries.
+        DriverCase{"ActiveSwapArea", RegionKind::SwapLoop, kMebibyte, 1024, error::kAccessDenied},
+        DriverCase{"DeviceMapperMember", RegionKind::DeviceMapperMember, kMebibyte, 1024, error::kAccessDenied}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TargetFlashDriverTest, TheResetOnlyWritesADebugLine) {
