@@ -14,6 +14,7 @@ inline constexpr std::uint32_t kInvalidHandle = 6;
 inline constexpr std::uint32_t kInvalidData = 13;
 inline constexpr std::uint32_t kNoMoreFiles = 18;
 inline constexpr std::uint32_t kWriteProtect = 19;
+inline constexpr std::uint32_t kNotReady = 21;
 inline constexpr std::uint32_t kCrc = 23;
 inline constexpr std::uint32_t kSharingViolation = 32;
 inline constexpr std::uint32_t kNotSupported = 50;
@@ -27,6 +28,7 @@ inline constexpr std::uint32_t kAlreadyExists = 183;
 inline constexpr std::uint32_t kMoreData = 234;
 inline constexpr std::uint32_t kNoMoreItems = 259;
 inline constexpr std::uint32_t kInvalidWindowHandle = 1400;
+inline constexpr std::uint32_t kTimeout = 1460;
 }  // namespace error
 
 }  // namespace velkor::platform

@@ -2,10 +2,18 @@
 
 #include "platform/ErrorCodes.h"
 
+#include "backend/shared/UniqueFd.h"
+
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+// glibc 2.36 declares the pidfd calls without C linkage for C++.
+extern "C" {
+#include <sys/pidfd.h>
+}
 
 #include <algorithm>
 #include <cerrno>
@@ -19,6 +27,8 @@ namespace error = platform::error;
 
 // A shell reports a command that a signal ended as this plus the signal number.
 constexpr int kSignalStatusBase = 128;
+// How long a killed command has to end; one stuck in the kernel is left behind rather than waited on.
+constexpr int kKilledEndWaitMs = 1000;
 
 // The child's standard input, so that no command waits for a key the operator never presses.
 class SpawnActions {
@@ -36,6 +46,25 @@ public:
 
 private:
     posix_spawn_file_actions_t actions_{};
+};
+
+// A process group of the child's own, so that a command that runs too long is killed with what it started.
+class SpawnAttributes {
+public:
+    SpawnAttributes() {
+        ::posix_spawnattr_init(&attributes_);
+        ::posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETPGROUP);
+        ::posix_spawnattr_setpgroup(&attributes_, 0);
+    }
+    ~SpawnAttributes() { ::posix_spawnattr_destroy(&attributes_); }
+
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+
+    const posix_spawnattr_t* Get() const { return &attributes_; }
+
+private:
+    posix_spawnattr_t attributes_{};
 };
 
 std::string ExpandArgument(std::string_view argument, const Placeholders& placeholders) {
@@ -58,7 +87,7 @@ std::string ExpandArgument(std::string_view argument, const Placeholders& placeh
 
 // Reaps the child, so that none is left behind as a zombie; nothing when its end cannot be learnt
 // (when the program ignores SIGCHLD, the kernel reaps children itself).
-std::optional<int> WaitFor(pid_t child) {
+std::optional<int> Reap(pid_t child) {
     int status = 0;
     pid_t waited = 0;
     do {
@@ -68,6 +97,30 @@ std::optional<int> WaitFor(pid_t child) {
         return std::nullopt;
     }
     return WIFSIGNALED(status) ? kSignalStatusBase + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+bool AwaitEnd(int process, int waitMs) {
+    pollfd ended{process, POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&ended, 1, waitMs);
+    } while (ready < 0 && errno == EINTR);
+    return ready == 1;
+}
+
+// Waits for the child within the limit, and kills its process group past it.
+CommandEnd WaitFor(pid_t child, std::chrono::milliseconds limit) {
+    // The child is not reaped before this returns, so its id cannot have been given to another.
+    const shared::UniqueFd process(pidfd_open(child, 0));
+    if (process.IsValid() && !AwaitEnd(process.Get(), static_cast<int>(limit.count()))) {
+        ::kill(-child, SIGKILL);
+        if (AwaitEnd(process.Get(), kKilledEndWaitMs)) {
+            Reap(child);
+        }
+        return {CommandEnd::Kind::TimedOut};
+    }
+    const std::optional<int> status = Reap(child);
+    return status ? CommandEnd{CommandEnd::Kind::Exited, *status} : CommandEnd{};
 }
 
 }  // namespace
@@ -80,10 +133,10 @@ CommandLine CommandRunner::Expand(const CommandLine& command, const Placeholders
     return expanded;
 }
 
-std::optional<int> CommandRunner::Execute(const CommandLine& command, const Placeholders& placeholders) const {
+CommandEnd CommandRunner::Execute(const CommandLine& command, const Placeholders& placeholders) const {
     CommandLine arguments = Expand(command, placeholders);
     if (arguments.empty()) {
-        return std::nullopt;
+        return {};
     }
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
@@ -91,19 +144,25 @@ std::optional<int> CommandRunner::Execute(const CommandLine& command, const Plac
     }
     argv.push_back(nullptr);
     const SpawnActions actions;
+    const SpawnAttributes attributes;
     pid_t child = 0;
-    if (::posix_spawnp(&child, argv.front(), actions.Get(), nullptr, argv.data(), environ) != 0) {
-        return std::nullopt;
+    if (::posix_spawnp(&child, argv.front(), actions.Get(), attributes.Get(), argv.data(), environ) != 0) {
+        return {};
     }
-    return WaitFor(child);
+    return WaitFor(child, timeLimit_);
 }
 
 bool CommandRunner::Run(const CommandLine& command, const Placeholders& placeholders, shared::ErrorState& errors) const {
-    const std::optional<int> status = Execute(command, placeholders);
-    if (!status) {
-        return errors.Fail(error::kFileNotFound);
+    const CommandEnd end = Execute(command, placeholders);
+    switch (end.kind) {
+        case CommandEnd::Kind::NotStarted:
+            return errors.Fail(error::kFileNotFound);
+        case CommandEnd::Kind::TimedOut:
+            return errors.Fail(error::kTimeout);
+        case CommandEnd::Kind::Exited:
+            break;
     }
-    if (*status != 0) {
+    if (end.status != 0) {
         return errors.Fail(error::kAccessDenied);
     }
     return true;

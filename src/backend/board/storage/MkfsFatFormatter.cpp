@@ -1,9 +1,15 @@
 #include "backend/board/storage/MkfsFatFormatter.h"
 
+#include "backend/shared/ErrnoErrors.h"
+#include "backend/shared/UniqueFd.h"
 #include "backend/shared/storage/FatRecords.h"
+#include "backend/shared/storage/FormatOptionRules.h"
 #include "backend/board/storage/PartitionDevice.h"
 #include "backend/board/storage/TargetPartition.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
 #include <optional>
 #include <string>
 
@@ -12,11 +18,11 @@ namespace {
 
 namespace error = platform::error;
 
-// mkfs.fat's command line for `options` on the partition's device; nothing when the cluster size
-// is no whole number of the device's sectors.
+// mkfs.fat's command line for `options` on the partition's device; nothing for options it would
+// not lay out exactly as asked.
 std::optional<CommandLine> MkfsCommand(const PartitionTarget& partition, std::uint32_t sectorBytes,
                                        const platform::FormatOptions& options) {
-    if (options.clusterBytes == 0 || options.clusterBytes % sectorBytes != 0) {
+    if (!shared::AreFormatOptions(sectorBytes, options)) {
         return std::nullopt;
     }
     return CommandLine{"mkfs.fat",
@@ -26,6 +32,14 @@ std::optional<CommandLine> MkfsCommand(const PartitionTarget& partition, std::ui
                        "-r", std::to_string(options.rootEntries),
                        "-f", std::to_string(options.numberOfFats),
                        partition.device.string()};
+}
+
+// Why the device cannot be claimed for writing now: kSharingViolation while a mount, device-mapper
+// or another program holds it exclusively, the host's error mapped when it cannot be opened for
+// writing; kSuccess when it can. mkfs.fat claims it the same way.
+std::uint32_t ClaimError(const std::filesystem::path& device) {
+    const shared::UniqueFd claim(::open(device.c_str(), O_RDWR | O_EXCL | O_NONBLOCK | O_CLOEXEC));
+    return claim.IsValid() ? error::kSuccess : shared::DeviceErrorFromErrno(errno);
 }
 
 }  // namespace
@@ -48,23 +62,43 @@ std::uint32_t MkfsFatFormatter::FormatPartition(const PartitionTarget& partition
                                                 const platform::FormatOptions& options) {
     const std::optional<BlockDeviceInfo> device = ExaminePartitionDevice(partition.device, errors_);
     const std::optional<shared::DiskGeometry> geometry = device ? PartitionGeometry(*device, errors_) : std::nullopt;
-    const std::optional<bool> mounted = geometry ? IsPartitionMounted(*device, errors_) : std::nullopt;
-    if (!mounted) {
+    const std::optional<StorageUse> use =
+        geometry ? PartitionUse(*device, partition.device, OwnMounts::Count, errors_) : std::nullopt;
+    if (!use) {
         return errors_.Last();
     }
-    if (*mounted) {
+    if (use->kind != UseKind::Free) {
         return error::kSharingViolation;
     }
     const std::optional<CommandLine> command = MkfsCommand(partition, device->sectorBytes, options);
     if (disk != shared::DiskInfoRecord(*geometry) || !command) {
         return error::kInvalidParameter;
     }
-    const std::optional<int> status = runner_.Execute(*command, {});
-    if (!status) {
-        return error::kFileNotFound;
+    if (!IsStillTheDevice(partition.device, *device, errors_)) {
+        return errors_.Last();
     }
-    // mkfs.fat refuses options it cannot lay out before it writes anything.
-    return *status == 0 ? error::kSuccess : error::kInvalidParameter;
+    const std::uint32_t claim = ClaimError(partition.device);
+    if (claim != error::kSuccess) {
+        return claim;
+    }
+    return MkfsError(runner_.Execute(*command, {}), partition.device);
+}
+
+std::uint32_t MkfsFatFormatter::MkfsError(const CommandEnd& end, const std::filesystem::path& device) {
+    switch (end.kind) {
+        case CommandEnd::Kind::NotStarted:
+            return error::kFileNotFound;
+        case CommandEnd::Kind::TimedOut:
+            return error::kTimeout;
+        case CommandEnd::Kind::Exited:
+            break;
+    }
+    if (end.status == 0) {
+        return error::kSuccess;
+    }
+    // mkfs.fat says why only in words; a device that cannot be claimed now was what it met.
+    const std::uint32_t claim = ClaimError(device);
+    return claim != error::kSuccess ? claim : error::kInvalidParameter;
 }
 
 }  // namespace velkor::board

@@ -7,6 +7,7 @@
 #include "backend/board/storage/CommandRunner.h"
 
 #include <cstdint>
+#include <filesystem>
 
 namespace velkor::board {
 
@@ -20,16 +21,21 @@ public:
     MkfsFatFormatter(const CommandRunner& runner, shared::ErrorState& errors, shared::EventLog& events);
 
     // 0 on success. kInvalidHandle for a partition the real device's storage manager did not open,
-    // kSharingViolation for one a file system is mounted from, kInvalidParameter for disk
-    // information other than the partition's, a cluster size that is no whole number of its
-    // sectors, or options mkfs.fat refuses (it then writes nothing), kFileNotFound when mkfs.fat
-    // cannot be started, or why the device cannot be examined.
+    // kSharingViolation for one whose device is in use, itself or through an alias (UseOf), or
+    // that another holds exclusively; kInvalidParameter for disk information other than the
+    // partition's, options the simulator refuses too (AreFormatOptions), or options mkfs.fat
+    // refuses (it then writes nothing); kAccessDenied when the path no longer names the device
+    // that was checked; kFileNotFound when mkfs.fat cannot be started, kTimeout when it runs past
+    // the command time limit; or why the device cannot be examined or opened for writing.
     std::uint32_t Format(platform::Partition& partition, const platform::DiskInfo& disk,
                          const platform::FormatOptions& options);
 
 private:
     std::uint32_t FormatPartition(const PartitionTarget& partition, const platform::DiskInfo& disk,
                                   const platform::FormatOptions& options);
+
+    // The format's answer for how mkfs.fat ended on `device`.
+    static std::uint32_t MkfsError(const CommandEnd& end, const std::filesystem::path& device);
 
     const CommandRunner& runner_;
     shared::ErrorState& errors_;

@@ -4,6 +4,7 @@
 #include "backend/shared/storage/BootSector.h"
 #include "backend/shared/storage/FatRecords.h"
 #include "backend/board/flash/BlockDevice.h"
+#include "backend/board/flash/DeviceUse.h"
 
 #include <array>
 #include <cstdint>
@@ -28,9 +29,26 @@ std::optional<shared::DiskGeometry> PartitionGeometry(const BlockDeviceInfo& dev
 // nothing, with the last error set, when the mount table cannot be read.
 std::optional<bool> IsPartitionMounted(const BlockDeviceInfo& device, shared::ErrorState& errors);
 
+// Whether the file system visible at `mountPoint` is mounted from the device (IsMountedAt), the
+// mount point's links resolved as mountinfo has them; nothing, with the last error set, when the
+// mount table cannot be read.
+std::optional<bool> IsPartitionMountedAt(const BlockDeviceInfo& device, const std::filesystem::path& mountPoint,
+                                         shared::ErrorState& errors);
+
+// Another user of the device's bytes, through the device itself or an alias (UseOf), its own
+// mounts counted or not as `own` says; nothing, with the last error set, when the mount table
+// cannot be read. `device` names it in the answer's detail.
+std::optional<StorageUse> PartitionUse(const BlockDeviceInfo& info, const std::filesystem::path& device, OwnMounts own,
+                                       shared::ErrorState& errors);
+
+// Whether `device` still names the block device examined as `checked`: what a command is given is
+// the path, which may have been pointed elsewhere since. False, with kAccessDenied, when it has.
+bool IsStillTheDevice(const std::filesystem::path& device, const BlockDeviceInfo& checked, shared::ErrorState& errors);
+
 // The device's first sector, read through the kernel's cache of the device as every other user of it
 // reads and writes. Nothing, with the last error set, when it cannot be read (the code of its
-// errno), or kInvalidData when the device is shorter.
+// errno), kNotSupported when it is no block device (it is opened without waiting, so a FIFO in its
+// place is refused rather than waited on), or kInvalidData when the device is shorter.
 using FirstSector = std::array<std::uint8_t, shared::kBootSectorBytes>;
 std::optional<FirstSector> ReadFirstSector(const std::filesystem::path& device, shared::ErrorState& errors);
 

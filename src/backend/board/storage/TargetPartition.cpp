@@ -72,19 +72,67 @@ bool TargetPartition::ChangeMount(bool mount) {
 
 bool TargetPartition::SetMounted(bool mount) {
     const std::optional<BlockDeviceInfo> device = ExaminePartitionDevice(partition_.device, context_.errors);
-    const std::optional<bool> mounted = device ? IsPartitionMounted(*device, context_.errors) : std::nullopt;
+    if (!device) {
+        return false;
+    }
+    return mount ? MountVolume(*device) : DismountVolume(*device);
+}
+
+bool TargetPartition::MountVolume(const BlockDeviceInfo& device) {
+    const std::optional<bool> mounted = IsPartitionMountedAt(device, partition_.mountPoint, context_.errors);
     if (!mounted) {
         return false;
     }
-    if (*mounted != mount && !RunCommand(mount, *device)) {
+    if (!*mounted && !RunMount(device)) {
         return false;
     }
-    if (mount) {
-        context_.dismounted.Remove(VolumeFolder(partition_.volume));
-    } else {
-        context_.dismounted.Add(VolumeFolder(partition_.volume));
-    }
+    context_.dismounted.Remove(VolumeFolder(partition_.volume));
     return true;
+}
+
+bool TargetPartition::RunMount(const BlockDeviceInfo& device) {
+    // Mounted elsewhere, or its bytes in use under another name: a second mount would write them
+    // from two file systems at once.
+    const std::optional<StorageUse> use = PartitionUse(device, partition_.device, OwnMounts::Count, context_.errors);
+    if (!use) {
+        return false;
+    }
+    if (use->kind != UseKind::Free) {
+        return context_.errors.Fail(error::kSharingViolation);
+    }
+    if (!RunCommand(context_.commands.mount, device)) {
+        return false;
+    }
+    // A command may exit with 0 and mount nothing, or mount something else: the bare mount point
+    // is a folder of the root file system, which the volume's folder must not show.
+    const std::optional<bool> mounted = IsPartitionMountedAt(device, partition_.mountPoint, context_.errors);
+    if (!mounted) {
+        return false;
+    }
+    if (!*mounted) {
+        return context_.errors.Fail(error::kNotReady);
+    }
+    KeepStoreFolder();
+    return true;
+}
+
+bool TargetPartition::DismountVolume(const BlockDeviceInfo& device) {
+    const std::optional<bool> mounted = IsPartitionMountedAt(device, partition_.mountPoint, context_.errors);
+    if (!mounted) {
+        return false;
+    }
+    if (*mounted && !Unmount(device)) {
+        return false;
+    }
+    context_.dismounted.Add(VolumeFolder(partition_.volume));
+    return true;
+}
+
+bool TargetPartition::Unmount(const BlockDeviceInfo& device) {
+    if (!RunCommand(context_.commands.unmount, device)) {
+        return false;
+    }
+    return AwaitRelease(device);
 }
 
 void TargetPartition::KeepStoreFolder() const {
@@ -92,18 +140,13 @@ void TargetPartition::KeepStoreFolder() const {
     std::filesystem::create_directory(partition_.mountPoint / shared::kStoreFolder, ignored);
 }
 
-bool TargetPartition::RunCommand(bool mount, const BlockDeviceInfo& device) {
-    const Placeholders placeholders{{kDevicePlaceholder, partition_.device.string()},
-                                    {kMountPointPlaceholder, partition_.mountPoint.string()}};
-    const CommandLine& command = mount ? context_.commands.mount : context_.commands.unmount;
-    if (!context_.runner.Run(command, placeholders, context_.errors)) {
+bool TargetPartition::RunCommand(const CommandLine& command, const BlockDeviceInfo& device) {
+    if (!IsStillTheDevice(partition_.device, device, context_.errors)) {
         return false;
     }
-    if (mount) {
-        KeepStoreFolder();
-        return true;
-    }
-    return AwaitRelease(device);
+    const Placeholders placeholders{{kDevicePlaceholder, partition_.device.string()},
+                                    {kMountPointPlaceholder, partition_.mountPoint.string()}};
+    return context_.runner.Run(command, placeholders, context_.errors);
 }
 
 bool TargetPartition::AwaitRelease(const BlockDeviceInfo& device) {

@@ -15,8 +15,9 @@ namespace velkor::board {
 
 // An open partition of a store: its disk driver answers DISK_IOCTL_GETINFO from its block device,
 // and the target file's commands dismount and mount its volume. Each request and each dismount or
-// mount is one events.log line. Dismounting a partition whose device no file system is mounted
-// from, and mounting one that is mounted, run no command and succeed.
+// mount is one events.log line. Dismounting a partition that is not mounted on its mount point, and
+// mounting one that is, run no command and succeed. A command gets the device's path only while it
+// still names the device that was checked (5 when not).
 class TargetPartition : public platform::Partition {
 public:
     TargetPartition(const StoreTarget& store, const PartitionTarget& partition, const TargetStorageContext& context);
@@ -26,7 +27,10 @@ public:
     // Runs the unmount command and waits for the device to be let go of; a device still in use
     // then fails with kSharingViolation. The volume's folder is hidden from the file system after.
     bool Dismount() override;
-    // Runs the mount command; the volume's folder shows again after.
+    // Runs the mount command, refused with kSharingViolation while the device or an alias of it
+    // is in use (UseOf), and confirms from mountinfo that the device is then mounted on the mount
+    // point: kNotReady, and the volume's folder stays hidden, when it is not. The folder shows
+    // again after.
     bool Mount() override;
 
     const PartitionTarget& Target() const { return partition_; }
@@ -39,7 +43,11 @@ private:
     // Changes the mount and writes its events.log line.
     bool ChangeMount(bool mount);
     bool SetMounted(bool mount);
-    bool RunCommand(bool mount, const BlockDeviceInfo& device);
+    bool MountVolume(const BlockDeviceInfo& device);
+    bool RunMount(const BlockDeviceInfo& device);
+    bool DismountVolume(const BlockDeviceInfo& device);
+    bool Unmount(const BlockDeviceInfo& device);
+    bool RunCommand(const CommandLine& command, const BlockDeviceInfo& device);
     bool AwaitRelease(const BlockDeviceInfo& device);
     // The storage manager keeps its own folder on every volume it mounts; a fresh format has none.
     // A folder that cannot be made is left to whoever needs it to fail.

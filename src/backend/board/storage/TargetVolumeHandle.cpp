@@ -63,12 +63,13 @@ std::optional<shared::FatParameters> TargetVolumeHandle::ReadParameters() {
 
 std::optional<std::vector<std::uint8_t>> TargetVolumeHandle::FreeSpace(const shared::FatParameters& fat) {
     const std::optional<BlockDeviceInfo> device = ExaminePartitionDevice(partition_.device, errors_);
-    const std::optional<bool> mounted = device ? IsPartitionMounted(*device, errors_) : std::nullopt;
+    const std::optional<bool> mounted =
+        device ? IsPartitionMountedAt(*device, partition_.mountPoint, errors_) : std::nullopt;
     if (!mounted) {
         return std::nullopt;
     }
     if (!*mounted) {
-        // The folder would report the file system it lies on.
+        // The folder would report the file system it lies on, or another one mounted there.
         errors_.Fail(error::kPathNotFound);
         return std::nullopt;
     }

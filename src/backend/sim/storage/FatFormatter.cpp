@@ -2,34 +2,19 @@
 
 #include "backend/shared/storage/FatLayout.h"
 #include "backend/shared/storage/FatRecords.h"
+#include "backend/shared/storage/FormatOptionRules.h"
 #include "backend/sim/storage/SimPartition.h"
 #include "backend/sim/storage/VolumeFolder.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <bit>
 #include <limits>
 
 namespace velkor::sim {
 namespace {
 
 namespace error = platform::error;
-
-constexpr std::uint32_t kMaxClusterBytes = 64 * 1024;
-constexpr std::uint32_t kKnownFlags = platform::kFormatFull | platform::kFormatTransactionSafeFat;
-constexpr std::uint32_t kMaxFats = 2;
-
-bool AreFormatOptions(const shared::FatParameters& current, const platform::FormatOptions& options) {
-    const std::uint32_t clusterBytes = options.clusterBytes;
-    const bool clusterFits = std::has_single_bit(clusterBytes) && clusterBytes <= kMaxClusterBytes &&
-                             clusterBytes % current.bytesPerSector == 0;
-    // Checked against 16 bits first, so that the product below cannot overflow.
-    const bool rootFits = options.rootEntries > 0 && options.rootEntries <= std::numeric_limits<std::uint16_t>::max() &&
-                          options.rootEntries * shared::kDirectoryEntryBytes % current.bytesPerSector == 0;
-    const bool fatsFit = options.numberOfFats >= 1 && options.numberOfFats <= kMaxFats;
-    return clusterFits && rootFits && fatsFit && (options.flags & ~kKnownFlags) == 0;
-}
 
 }  // namespace
 
@@ -48,10 +33,10 @@ std::uint32_t FatFormatter::Format(platform::Partition& partition, const platfor
 
 std::optional<shared::FatParameters> FatFormatter::Reformatted(const shared::FatParameters& current,
                                                              const platform::FormatOptions& options) {
-    const shared::FatVersion* version = shared::FindFatVersion(options.fatVersion);
-    if (!version || !AreFormatOptions(current, options)) {
+    if (!shared::AreFormatOptions(current.bytesPerSector, options)) {
         return std::nullopt;
     }
+    const shared::FatVersion* version = shared::FindFatVersion(options.fatVersion);
     shared::FatParameters formatted = current;
     formatted.sectorsPerCluster = options.clusterBytes / current.bytesPerSector;
     formatted.rootEntries = options.rootEntries;

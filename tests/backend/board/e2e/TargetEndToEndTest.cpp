@@ -5,18 +5,21 @@
 #include "backend/board/support/FuseFatMount.h"
 #include "backend/board/support/HostCommand.h"
 #include "backend/board/support/LoopDevice.h"
+#include "backend/board/support/SwapArea.h"
 #include "backend/board/support/TempFolder.h"
 
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -143,6 +146,8 @@ public:
     UpdaterSession& Session() { return session_; }
     const fs::path& RegionDevice(std::size_t index) const { return regions_[index]->Path(); }
     const fs::path& DataDevice() const { return data_->Path(); }
+    fs::path DataImage() const { return temp_.Path() / "data.img"; }
+    fs::path Folder() const { return temp_.Path(); }
     fs::path MountPoint() const { return temp_.Path() / "data"; }
     fs::path Logs() const { return temp_.Path() / "log"; }
     board::ClientProcess& SiblingProcess(std::size_t index) { return *siblings_[index]; }
@@ -251,8 +256,10 @@ TEST_F(TargetEndToEnd, AnAutoUpdateCardUpdatesTheRealDevice) {
 
 struct CheckCase {
     const char* name;
-    // Changes to the good target file, in which DATA stands for the data volume's device (mounted)
-    // and ROOT for the disk of the running system's root file system.
+    // Changes to the good target file, in which DATA stands for the data volume's device (mounted),
+    // DATAFILE for its image, ALIAS for a second loop device over that image, SWAP for a loop device
+    // that is an active swap area, FIFO for a FIFO, MOUNT for the data volume's mount point and
+    // ROOT for the disk of the running system's root file system.
     const char* changes;
     int exitCode;
     const char* message;
@@ -273,6 +280,50 @@ void Substitute(std::string& text, const std::string& placeholder, const std::st
     }
 }
 
+// The parts a check case names beyond the target's own, made for it alone, and the texts that
+// stand for them.
+class CheckParts {
+public:
+    // False, with the reason in `why`, when a part could not be made.
+    bool Make(const std::string& changes, const TargetDevice& device, std::string& why) {
+        const auto names = [&](const char* placeholder) { return changes.find(placeholder) != std::string::npos; };
+        if (names("ALIAS")) {
+            values_.emplace_back("ALIAS", alias_.emplace(device.DataImage()).Path().string());
+        }
+        if (names("SWAP")) {
+            MakeSparseFile(device.Folder() / "swap.img", kMebibyte);
+            const fs::path swapDevice = swapLoop_.emplace(device.Folder() / "swap.img").Path();
+            values_.emplace_back("SWAP", swapDevice.string());
+            if (swapDevice.empty() || !swap_.emplace(swapDevice).IsActive()) {
+                why = "the kernel refused swapon on a loop device";
+                return false;
+            }
+        }
+        if (names("FIFO")) {
+            ::mkfifo((device.Folder() / "fifo").c_str(), 0600);
+            values_.emplace_back("FIFO", (device.Folder() / "fifo").string());
+        }
+        // DATAFILE before DATA, which it starts with.
+        values_.emplace_back("DATAFILE", device.DataImage().string());
+        values_.emplace_back("DATA", device.DataDevice().string());
+        values_.emplace_back("MOUNT", device.MountPoint().string());
+        return true;
+    }
+
+    std::string Filled(std::string text) const {
+        for (const auto& [placeholder, value] : values_) {
+            Substitute(text, placeholder, value);
+        }
+        return text;
+    }
+
+private:
+    std::vector<std::pair<std::string, std::string>> values_;
+    std::optional<LoopDevice> alias_;
+    std::optional<LoopDevice> swapLoop_;
+    std::optional<SwapArea> swap_;
+};
+
 TEST_P(TargetCheck, SaysWhatTheTargetReachesAndRefusesWhatIsUnsafe) {
     std::string changes = GetParam().changes;
     const std::string root = RootDisk();
@@ -280,13 +331,18 @@ TEST_P(TargetCheck, SaysWhatTheTargetReachesAndRefusesWhatIsUnsafe) {
         GTEST_SKIP() << "the root file system is not on a block device here";
     }
     Substitute(changes, "ROOT", root);
-    Substitute(changes, "DATA", device_.DataDevice().string());
+    CheckParts parts;
+    std::string why;
+    if (!parts.Make(changes, device_, why)) {
+        GTEST_SKIP() << why;
+    }
+    changes = parts.Filled(changes);
     const fs::path file = device_.WriteTargetFile(json::parse(changes));
     const ProgramResult result =
         RunProgram(QStringLiteral(VELKOR_DEVICE_BINARY), {"check-target", QString::fromStdString(file.string())});
     const std::string output = result.standardOutput.toStdString() + result.standardError.toStdString();
     EXPECT_EQ(result.exitCode, GetParam().exitCode) << output;
-    EXPECT_NE(output.find(GetParam().message), std::string::npos) << output;
+    EXPECT_NE(output.find(parts.Filled(GetParam().message)), std::string::npos) << output;
     EXPECT_NE(output.find(device_.RegionDevice(0).string()), std::string::npos) << "each region is reported";
 }
 
@@ -296,7 +352,18 @@ INSTANTIATE_TEST_SUITE_P(
                     CheckCase{"MountedRegion", R"({"flashRegions": {"app": "DATA"}})", 1, "flashRegions.app"},
                     CheckCase{"MissingDevice", R"({"flashRegions": {"os": "/dev/velkor-no-such-device"}})", 1,
                               "flashRegions.os"},
-                    CheckCase{"RootDisk", R"({"flashRegions": {"os": "ROOT"}})", 1, "root file system"}),
+                    CheckCase{"RootDisk", R"({"flashRegions": {"os": "ROOT"}})", 1, "root file system"},
+                    CheckCase{"SecondLoopOverTheMountedVolume", R"({"flashRegions": {"app": "ALIAS"}})", 1,
+                              "flashRegions.app: DATA is open in FUSE daemon"},
+                    CheckCase{"ImageOfTheMountedVolume", R"({"flashRegions": {"os": "DATAFILE"}})", 1,
+                              "flashRegions.os: DATA is open in FUSE daemon"},
+                    CheckCase{"ActiveSwapArea", R"({"flashRegions": {"logo": "SWAP"}})", 1,
+                              "flashRegions.logo: SWAP is an active swap area"},
+                    CheckCase{"PartitionOnAFifo",
+                              R"({"stores": [{"deviceName": "DSK2:", "profile": "BinFLASH", "partitions": [
+                                  {"name": "Part00", "volume": "\\VKRFlash", "device": "FIFO",
+                                   "mountPoint": "MOUNT"}]}]})",
+                              1, "stores[DSK2:].partitions[Part00]: \"FIFO\" is neither a block device nor a file"}),
     [](const testing::TestParamInfo<CheckCase>& info) { return info.param.name; });
 
 }  // namespace

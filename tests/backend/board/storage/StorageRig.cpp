@@ -38,16 +38,22 @@ board::TargetCommands FuseCommands() {
     return MountCommands({"fusefat", "-o", "rw+", "{device}", "{mountPoint}"}, {"fusermount", "-u", "{mountPoint}"});
 }
 
-StorageRig::StorageRig(const Volume& volume, const board::TargetCommands& commands)
+StorageRig::StorageRig(const Volume& volume, const board::TargetCommands& commands,
+                       std::chrono::milliseconds commandLimit)
     : stores_{{u"DSK2:", u"BinFLASH", {{u"Part00", u"\\VKRFlash", {}, temp_.Path() / "VKRFlash"}}}},
       commands_(commands),
+      runner_(commandLimit),
       events_(temp_.Path() / "events.log"),
       storage_(stores_, commands_, runner_, dismounted_, errors_, events_, kReleaseWait),
       formats_(errors_, events_) {
     unavailable_ = Make(volume);
 }
 
-StorageRig::~StorageRig() { RunHostCommand("fusermount -u -z " + ShellQuoted(MountPoint().string())); }
+StorageRig::~StorageRig() {
+    for (const fs::path& mountPoint : {MountPoint(), AliasMountPoint()}) {
+        RunHostCommand("fusermount -u -z " + ShellQuoted(mountPoint.string()));
+    }
+}
 
 std::string StorageRig::Make(const Volume& volume) {
     if (::geteuid() != 0 || !fs::exists("/dev/loop-control") || !fs::exists("/dev/fuse")) {
@@ -71,6 +77,16 @@ std::string StorageRig::Make(const Volume& volume) {
     const board::Placeholders placeholders{{"{device}", loop_->Path()}, {"{mountPoint}", MountPoint()}};
     if (volume.mounted && !runner_.Run(FuseCommands().mount, placeholders, errors_)) {
         return "fusefat could not mount the volume";
+    }
+    return volume.aliasMounted ? MountAlias(file) : std::string();
+}
+
+std::string StorageRig::MountAlias(const fs::path& file) {
+    aliasLoop_ = std::make_unique<LoopDevice>(file);
+    fs::create_directory(AliasMountPoint());
+    const board::Placeholders placeholders{{"{device}", aliasLoop_->Path()}, {"{mountPoint}", AliasMountPoint()}};
+    if (aliasLoop_->Path().empty() || !runner_.Run(FuseCommands().mount, placeholders, errors_)) {
+        return "a second loop device over the volume could not be mounted through fusefat";
     }
     return {};
 }

@@ -12,6 +12,7 @@
 #include "backend/board/support/TempFolder.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -21,11 +22,13 @@
 namespace velkor::test {
 
 // What a test lays on its loop device: a sparse file of `bytes`, formatted by mkfs.fat with
-// `mkfs` (zeros when null), and mounted through fusefat or not.
+// `mkfs` (zeros when null), and mounted through fusefat or not; or its file mounted through a
+// second loop device of its own, elsewhere, as an alias of the partition.
 struct Volume {
     std::uintmax_t bytes;
     const char* mkfs;
     bool mounted;
+    bool aliasMounted = false;
 };
 
 // Target commands with these mount and unmount commands.
@@ -38,7 +41,9 @@ board::TargetCommands FuseCommands();
 // the mount point is unmounted, and the loop device detached, when the rig goes, whatever the test did.
 class StorageRig {
 public:
-    StorageRig(const Volume& volume, const board::TargetCommands& commands);
+    // Commands run past `commandLimit` are killed.
+    StorageRig(const Volume& volume, const board::TargetCommands& commands,
+               std::chrono::milliseconds commandLimit = board::CommandRunner::kTimeLimit);
     ~StorageRig();
     StorageRig(const StorageRig&) = delete;
     StorageRig& operator=(const StorageRig&) = delete;
@@ -51,6 +56,7 @@ public:
     std::uint32_t LastError() const { return errors_.Last(); }
     bool VolumeHidden() const { return dismounted_.Contains(u"VKRFlash"); }
     const std::filesystem::path& MountPoint() const { return partition().mountPoint; }
+    const std::filesystem::path& Device() const { return partition().device; }
 
     // DSK2: Part00, opened through the rig's store, which stays open.
     std::unique_ptr<platform::Partition> OpenPartition();
@@ -64,9 +70,12 @@ public:
 private:
     const board::PartitionTarget& partition() const { return stores_.front().partitions.front(); }
     std::string Make(const Volume& volume);
+    std::string MountAlias(const std::filesystem::path& file);
+    std::filesystem::path AliasMountPoint() const { return temp_.Path() / "alias"; }
 
     TempFolder temp_;
     std::unique_ptr<LoopDevice> loop_;
+    std::unique_ptr<LoopDevice> aliasLoop_;
     std::vector<board::StoreTarget> stores_;
     board::TargetCommands commands_;
     board::CommandRunner runner_;

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <initializer_list>
@@ -24,6 +28,10 @@ constexpr const char* kInitialFat = "-F 12 -S 512 -s 8 -r 112 -f 1";
 constexpr Volume kDismounted{8 * kMebibyte, kInitialFat, false};
 constexpr Volume kMounted{8 * kMebibyte, kInitialFat, true};
 constexpr Volume kBlank{8 * kMebibyte, nullptr, false};
+// The volume's file mounted through a loop device of its own: the partition's device is an alias.
+constexpr Volume kAliasMounted{8 * kMebibyte, kInitialFat, false, true};
+// Short enough to keep a test that waits on it quick, long enough for a FUSE mount.
+constexpr std::chrono::milliseconds kShortCommandLimit{300};
 // FAT12 addresses at most 4084 clusters, far fewer than 64 MiB of 512-byte clusters.
 constexpr Volume kLarge{64 * kMebibyte, "-F 16 -S 512 -s 4 -r 512 -f 2", false};
 
@@ -98,13 +106,16 @@ struct OutcomeCase {
     bool volumeHidden;
     // The reply the request gets, as the device itself tells it; empty for requests with none.
     std::function<Bytes(StorageRig&)> reply = [](StorageRig&) { return Bytes(); };
+    std::chrono::milliseconds commandLimit = board::CommandRunner::kTimeLimit;
 };
+
+void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.name; }
 
 class TargetStorageTest : public ::testing::TestWithParam<OutcomeCase> {};
 
 TEST_P(TargetStorageTest, CarriesOutTheRequestOnTheDevice) {
     const OutcomeCase& test = GetParam();
-    StorageRig rig(test.volume, test.commands);
+    StorageRig rig(test.volume, test.commands, test.commandLimit);
     if (!rig.Unavailable().empty()) {
         GTEST_SKIP() << rig.Unavailable();
     }
@@ -226,7 +237,44 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"UnmountThatLeavesTheDeviceInUse", kMounted,
                     MountCommands(FuseCommands().mount, {"true"}),
                     [](StorageRig& rig) { return Answer{rig.OpenPartition()->Dismount(), {}}; }, false,
-                    error::kSharingViolation, {"dismount DSK2: Part00 -> 0 error 32"}, Sector::Unchanged, false}),
+                    error::kSharingViolation, {"dismount DSK2: Part00 -> 0 error 32"}, Sector::Unchanged, false},
+        // The reply is whether the storage manager's folder was made in the bare mount point.
+        OutcomeCase{"MountCommandThatMountsNothing", kDismounted, MountCommands({"true"}, {"false"}),
+                    [](StorageRig& rig) {
+                        const std::unique_ptr<platform::Partition> partition = rig.OpenPartition();
+                        partition->Dismount();
+                        const bool done = partition->Mount();
+                        return Answer{done, {std::filesystem::exists(rig.MountPoint() / "$MSD$")}};
+                    },
+                    false, error::kNotReady, {"dismount DSK2: Part00 -> 1", "mount DSK2: Part00 -> 0 error 21"},
+                    Sector::Unchanged, true, [](StorageRig&) { return Bytes{0}; }},
+        OutcomeCase{"MountOfAPartitionWhoseFileIsMountedElsewhere", kAliasMounted, FuseCommands(),
+                    [](StorageRig& rig) { return Answer{rig.OpenPartition()->Mount(), {}}; }, false,
+                    error::kSharingViolation, {"mount DSK2: Part00 -> 0 error 32"}, Sector::Unchanged, false},
+        OutcomeCase{"FormatOfAPartitionWhoseFileIsMountedElsewhere", kAliasMounted, FuseCommands(),
+                    [](StorageRig& rig) { return FormatWithItsDiskInfo(rig, kUpdateFormat); }, false,
+                    error::kSharingViolation, {kDiskInfoLine, "format DSK2: Part00 2048 512 12 2 3 -> 32"},
+                    Sector::Unchanged, false},
+        OutcomeCase{"FormatOfADeviceAnotherHoldsExclusively", kDismounted, FuseCommands(),
+                    [](StorageRig& rig) {
+                        const shared::UniqueFd claim(::open(rig.Device().c_str(), O_RDONLY | O_EXCL | O_CLOEXEC));
+                        return FormatWithItsDiskInfo(rig, kUpdateFormat);
+                    },
+                    false, error::kSharingViolation, {kDiskInfoLine, "format DSK2: Part00 2048 512 12 2 3 -> 32"},
+                    Sector::Unchanged, false},
+        OutcomeCase{"FormatWithThreeFats", kDismounted, FuseCommands(),
+                    [](StorageRig& rig) { return FormatWithItsDiskInfo(rig, {2048, 512, 12, 3, 3}); }, false,
+                    error::kInvalidParameter, {kDiskInfoLine, "format DSK2: Part00 2048 512 12 3 3 -> 87"},
+                    Sector::Unchanged, false},
+        // 100 entries of 32 bytes fill no whole number of 512-byte sectors: mkfs.fat would make 112.
+        OutcomeCase{"FormatWithRootEntriesMkfsWouldRound", kDismounted, FuseCommands(),
+                    [](StorageRig& rig) { return FormatWithItsDiskInfo(rig, {2048, 100, 12, 2, 3}); }, false,
+                    error::kInvalidParameter, {kDiskInfoLine, "format DSK2: Part00 2048 100 12 2 3 -> 87"},
+                    Sector::Unchanged, false},
+        OutcomeCase{"UnmountThatHangs", kMounted, MountCommands(FuseCommands().mount, {"sleep", "30"}),
+                    [](StorageRig& rig) { return Answer{rig.OpenPartition()->Dismount(), {}}; }, false,
+                    error::kTimeout, {"dismount DSK2: Part00 -> 0 error 1460"}, Sector::Unchanged, false,
+                    [](StorageRig&) { return Bytes(); }, kShortCommandLimit}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace
