@@ -42,7 +42,14 @@ ClientProcess::ClientProcess(const std::vector<std::string>& arguments) {
         return;
     }
     output_ = shared::UniqueFd(pipeEnds[0]);
-    const shared::UniqueFd input(pipeEnds[1]);
+    Spawn(arguments, shared::UniqueFd(pipeEnds[1]));
+    if (pid_ > 0) {
+        process_ = shared::UniqueFd(pidfd_open(pid_, 0));
+        window_ = ReadWindow();
+    }
+}
+
+void ClientProcess::Spawn(const std::vector<std::string>& arguments, shared::UniqueFd output) {
     std::vector<char*> argv;
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -50,15 +57,11 @@ ClientProcess::ClientProcess(const std::vector<std::string>& arguments) {
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input.Get(), STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output.Get(), STDOUT_FILENO);
     if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
         pid_ = -1;
     }
     posix_spawn_file_actions_destroy(&actions);
-    if (pid_ > 0) {
-        process_ = shared::UniqueFd(pidfd_open(pid_, 0));
-        window_ = ReadWindow();
-    }
 }
 
 ClientProcess::~ClientProcess() {

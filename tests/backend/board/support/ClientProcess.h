@@ -31,6 +31,9 @@ public:
     std::string Kill();
 
 private:
+    // Starts the program with its standard output on `output`, which is closed here once the
+    // program has its own copy: a client that ends without a window then ends the read at once.
+    void Spawn(const std::vector<std::string>& arguments, shared::UniqueFd output);
     std::uint32_t ReadWindow() const;
     void Reap();
 
