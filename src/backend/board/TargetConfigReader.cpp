@@ -32,13 +32,34 @@ constexpr std::array<CommandField, 4> kCommandFields{{
     {"coreService", &TargetCommands::coreService, true},
 }};
 
+// How host folders are compared for overlaps: as written, or with the links on the machine resolved.
+enum class FolderSpelling { AsWritten, LinksResolved };
+
+// A host folder without a trailing separator, so that its components compare with another's.
+fs::path FolderPath(const fs::path& folder, FolderSpelling spelling) {
+    fs::path spelled = folder.lexically_normal();
+    if (spelling == FolderSpelling::LinksResolved) {
+        std::error_code failure;
+        // A folder that cannot be looked at is compared as written.
+        fs::path resolved = fs::weakly_canonical(spelled, failure);
+        spelled = failure ? spelled : std::move(resolved);
+    }
+    return spelled.has_filename() ? spelled : spelled.parent_path();
+}
+
+// Whether one folder is the other or lies inside it.
+bool Overlap(const fs::path& first, const fs::path& second) {
+    const auto [firstEnd, secondEnd] = std::mismatch(first.begin(), first.end(), second.begin(), second.end());
+    return firstEnd == first.end() || secondEnd == second.end();
+}
+
 // Reads the fields of one target file, anchoring relative host paths at its folder.
 class TargetFileReader {
 public:
     explicit TargetFileReader(const fs::path& file)
         : sourceName_(file.string()), reader_(sourceName_), folder_(fs::absolute(file).parent_path()) {}
 
-    TargetConfig Read(std::string_view text) const {
+    TargetConfig Read(std::string_view text, FolderSpelling spelling) const {
         const json document = reader_.Document(text);
         TargetConfig config;
         config.registry = HostPath(reader_.Required(document, "registry", "registry"), "registry");
@@ -56,6 +77,7 @@ public:
             config.debugLog = HostPath(*debugLog, "debugLog");
         }
         AddVolumeFolders(config);
+        RefuseOverlaps(config.folders, spelling);
         return config;
     }
 
@@ -198,6 +220,24 @@ private:
         }
     }
 
+    // Two device folders over one host folder, or one inside the other, would give one file two
+    // device paths: a copy from one onto the other would empty the file it reads.
+    void RefuseOverlaps(const std::vector<FolderMapping>& folders, FolderSpelling spelling) const {
+        std::vector<fs::path> spelled;
+        for (const FolderMapping& folder : folders) {
+            spelled.push_back(FolderPath(folder.host, spelling));
+        }
+        for (std::size_t later = 1; later < folders.size(); ++later) {
+            for (std::size_t earlier = 0; earlier < later; ++earlier) {
+                if (Overlap(spelled[earlier], spelled[later])) {
+                    reader_.Fail(fmt::format("folders[{}]", platform::ToUtf8(folders[later].name)),
+                                 fmt::format("a host folder apart from that of folders[{}], {}",
+                                             platform::ToUtf8(folders[earlier].name), folders[earlier].host));
+                }
+            }
+        }
+    }
+
     static const FolderMapping* FindFolder(const std::vector<FolderMapping>& folders, std::u16string_view name) {
         const auto found = std::find_if(folders.begin(), folders.end(), [&](const FolderMapping& folder) {
             return platform::EqualsIgnoreCase(folder.name, name);
@@ -212,12 +252,16 @@ private:
 
 }  // namespace
 
-TargetConfig ParseTargetConfig(std::string_view text, const fs::path& file) { return TargetFileReader(file).Read(text); }
+TargetConfig ParseTargetConfig(std::string_view text, const fs::path& file) {
+    return TargetFileReader(file).Read(text, FolderSpelling::AsWritten);
+}
 
 std::string ReadTargetText(const fs::path& file, std::string_view field) {
     return shared::ReadBoundedFile(file, fmt::format("the {} file", field), shared::LinkRule::Followed);
 }
 
-TargetConfig ReadTargetConfig(const fs::path& file) { return ParseTargetConfig(ReadTargetText(file, "target"), file); }
+TargetConfig ReadTargetConfig(const fs::path& file) {
+    return TargetFileReader(file).Read(ReadTargetText(file, "target"), FolderSpelling::LinksResolved);
+}
 
 }  // namespace velkor::board

@@ -15,11 +15,13 @@ std::string ReadTargetText(const std::filesystem::path& file, std::string_view f
 
 // Reads a target file (docs/target.md). Relative host paths are taken from the file's folder. A
 // partition's volume folder is one of the device's folders, the host folder it is mounted on,
-// whether or not "folders" lists it. Throws shared::DeviceError naming the file and the field at
-// fault; nothing on the machine is examined beyond the file itself.
+// whether or not "folders" lists it. No two folders may be the same host folder or lie one inside
+// the other, links on the machine resolved. Throws shared::DeviceError naming the file and the
+// field at fault; nothing on the machine is examined beyond the file itself and the folders' links.
 TargetConfig ReadTargetConfig(const std::filesystem::path& file);
 
-// As ReadTargetConfig, from the file's text; `file` names it and anchors relative paths.
+// As ReadTargetConfig, from the file's text; `file` names it and anchors relative paths. Folders
+// are compared as written: nothing on the machine is examined.
 TargetConfig ParseTargetConfig(std::string_view text, const std::filesystem::path& file);
 
 }  // namespace velkor::board
