@@ -26,6 +26,11 @@ std::u16string ExecutableNames::Of(std::uint32_t processId, std::error_code& err
     return error ? std::u16string() : Name(executable);
 }
 
+bool ExecutableNames::IsProgram(std::u16string_view name) const {
+    return std::any_of(programs_.begin(), programs_.end(),
+                       [&](const ProgramMapping& mapping) { return mapping.devicePath == name; });
+}
+
 std::u16string ExecutableNames::Name(const fs::path& executable) const {
     const auto program = std::find_if(programs_.begin(), programs_.end(),
                                       [&](const ProgramMapping& mapping) { return mapping.executable == executable; });

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -20,6 +21,9 @@ public:
     // Read from /proc; empty with `error` set to the host's error when the process does not exist
     // (ENOENT, for 0 too) or its executable may not be read.
     std::u16string Of(std::uint32_t processId, std::error_code& error) const;
+
+    // Whether `name`, as Of gives it, is a sibling program's device path.
+    bool IsProgram(std::u16string_view name) const;
 
 private:
     std::u16string Name(const std::filesystem::path& executable) const;

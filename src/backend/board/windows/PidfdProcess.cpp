@@ -23,19 +23,13 @@ std::uint32_t ProcessError(int errnoValue) {
     return noSuchProcess ? platform::error::kInvalidParameter : shared::DeviceErrorFromErrno(errnoValue);
 }
 
-shared::UniqueFd PidfdProcess::Open(std::uint32_t processId, shared::ErrorState& errors) {
-    shared::UniqueFd process(pidfd_open(static_cast<pid_t>(processId), 0));
-    if (!process.IsValid()) {
-        errors.Fail(ProcessError(errno));
-        return process;
-    }
+bool PidfdProcess::MaySignal(const shared::UniqueFd& process, shared::ErrorState& errors) {
     // Signal 0 only asks whether a kill would be allowed, so a process of another user fails here
     // with 5, as an open for termination does on the device.
     if (pidfd_send_signal(process.Get(), 0, nullptr, 0) != 0) {
-        errors.Fail(ProcessError(errno));
-        return {};
+        return errors.Fail(ProcessError(errno));
     }
-    return process;
+    return true;
 }
 
 PidfdProcess::PidfdProcess(shared::UniqueFd process, std::uint32_t processId, std::string executable,

@@ -20,10 +20,11 @@ std::uint32_t ProcessError(int errnoValue);
 // events.log line; closing writes nothing.
 class PidfdProcess : public platform::ProcessHandle {
 public:
-    // Invalid with the last error set when there is no such process or it may not be signalled.
-    static shared::UniqueFd Open(std::uint32_t processId, shared::ErrorState& errors);
+    // False with the last error set when the process `process` reaches has ended or may not be
+    // signalled.
+    static bool MaySignal(const shared::UniqueFd& process, shared::ErrorState& errors);
 
-    // `process` comes from Open; `executable` is the name events.log gives the process.
+    // `process` is a pidfd that MaySignal accepted; `executable` is the name events.log gives the process.
     PidfdProcess(shared::UniqueFd process, std::uint32_t processId, std::string executable, shared::ErrorState& errors,
                 shared::EventLog& events);
 

@@ -17,6 +17,7 @@ XcbWindows::XcbWindows(const std::vector<ProgramMapping>& programs, shared::Erro
     : errors_(errors),
       events_(events),
       executables_(programs),
+      identified_(executables_),
       ownProcess_(getpid()),
       topLevels_(x_),
       processIdAtom_(x_.Atom("_NET_WM_PID")),
@@ -65,7 +66,7 @@ std::uint32_t XcbWindows::GetWindowProcessId(platform::WindowHandle window) {
 std::u16string XcbWindows::GetModuleFileName(std::uint32_t processId, std::size_t maxChars) {
     std::error_code errnoValue;
     const std::u16string name =
-        executables_.Of(processId == 0 ? static_cast<std::uint32_t>(ownProcess_) : processId, errnoValue);
+        identified_.Identify(processId == 0 ? static_cast<std::uint32_t>(ownProcess_) : processId, errnoValue);
     if (errnoValue) {
         errors_.Fail(ProcessError(errnoValue.value()));
         return {};
@@ -109,8 +110,13 @@ std::unique_ptr<platform::ProcessHandle> XcbWindows::OpenProcess(std::uint32_t, 
         errors_.Fail(error::kInvalidParameter);
         return nullptr;
     }
-    shared::UniqueFd process = PidfdProcess::Open(processId, errors_);
-    if (!process.IsValid()) {
+    std::error_code failure;
+    shared::UniqueFd process = identified_.Take(processId, failure);
+    if (failure) {
+        errors_.Fail(ProcessError(failure.value()));
+        return nullptr;
+    }
+    if (!PidfdProcess::MaySignal(process, errors_)) {
         return nullptr;
     }
     return std::make_unique<PidfdProcess>(std::move(process), processId, LoggedExecutable(processId), errors_, events_);

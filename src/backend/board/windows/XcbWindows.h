@@ -5,6 +5,7 @@
 #include "platform/Windows.h"
 #include "backend/board/TargetConfig.h"
 #include "backend/board/windows/ExecutableNames.h"
+#include "backend/board/windows/IdentifiedProcesses.h"
 #include "backend/board/windows/TopLevelWindows.h"
 #include "backend/board/windows/XcbConnection.h"
 
@@ -44,7 +45,8 @@ public:
     // _NET_WM_PID, 0 when the window does not say.
     std::uint32_t GetWindowProcessId(platform::WindowHandle window) override;
     // 0 stands for the updater itself. A path longer than `maxChars` allows is cut to fit with its
-    // terminator and fails with 122 (insufficient buffer); an id of no process fails with 87.
+    // terminator and fails with 122 (insufficient buffer); an id of no process fails with 87. A
+    // sibling program's process is identified here, its pidfd taken (IdentifiedProcesses).
     std::u16string GetModuleFileName(std::uint32_t processId, std::size_t maxChars) override;
     // Asks the window to close (WM_DELETE_WINDOW, whatever the command) and returns once the
     // window has gone, as a program that handled the command takes its window down, or after
@@ -52,7 +54,9 @@ public:
     // window, with "?" for an executable that cannot be told.
     std::intptr_t SendCommand(platform::WindowHandle window, std::uintptr_t wParam, std::intptr_t lParam) override;
     // Any process but the updater itself that this one may signal opens, whatever access is
-    // asked; another user's fails with 5, the updater's own and an id of no process with 87.
+    // asked; another user's fails with 5, the updater's own and an id of no process with 87. A
+    // sibling program's process is the one identified by GetModuleFileName: 87 when that one has
+    // ended or its id now runs anything else, so that no other process is ever ended in its place.
     std::unique_ptr<platform::ProcessHandle> OpenProcess(std::uint32_t access, std::uint32_t processId) override;
 
 private:
@@ -67,6 +71,7 @@ private:
     shared::ErrorState& errors_;
     shared::EventLog& events_;
     const ExecutableNames executables_;
+    IdentifiedProcesses identified_;
     const pid_t ownProcess_;
     const XcbConnection x_;
     const TopLevelWindows topLevels_;
