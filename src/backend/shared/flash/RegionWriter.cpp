@@ -91,13 +91,15 @@ bool RegionWriter::WriteBack(std::uint64_t offset, std::uint32_t count) {
     if (::sync_file_range(region_, static_cast<off_t>(offset), count, SYNC_FILE_RANGE_WRITE) != 0) {
         return ErrnoFailure(errno);
     }
-    if (offset == 0) {
-        return true;  // a length of 0 would mean the whole file
+    if (offset < kChunkBytes) {
+        return true;  // nothing written before this chunk
     }
-    if (::sync_file_range(region_, 0, static_cast<off_t>(offset), kWaitForAll) != 0) {
+    // Every chunk before the previous one was waited for and dropped already.
+    const std::uint64_t previous = offset - kChunkBytes;
+    if (::sync_file_range(region_, static_cast<off_t>(previous), kChunkBytes, kWaitForAll) != 0) {
         return ErrnoFailure(errno);
     }
-    return DropCachedPages(offset);
+    return DropCachedPages(previous, kChunkBytes);
 }
 
 bool RegionWriter::Flush(std::uint64_t length) {
@@ -105,12 +107,16 @@ bool RegionWriter::Flush(std::uint64_t length) {
         return ErrnoFailure(errno);
     }
     // Without the cached pages the read-back has to come from the disk.
-    return DropCachedPages(length);
+    return DropCachedPages(0, length);
 }
 
-bool RegionWriter::DropCachedPages(std::uint64_t length) {
-    const int adviceError = ::posix_fadvise(region_, 0, static_cast<off_t>(length), POSIX_FADV_DONTNEED);
-    return adviceError == 0 || ErrnoFailure(adviceError);
+bool RegionWriter::DropCachedPages(std::uint64_t offset, std::uint64_t length) {
+    const int adviceError =
+        ::posix_fadvise(region_, static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_DONTNEED);
+    if (adviceError != 0) {
+        return ErrnoFailure(adviceError);
+    }
+    return true;
 }
 
 bool RegionWriter::Verify(platform::File& image, std::uint64_t length) {

@@ -40,8 +40,8 @@ private:
     // however large the image, and the flush at the end has little left to do.
     bool WriteBack(std::uint64_t offset, std::uint32_t count);
     bool Flush(std::uint64_t length);
-    // Drops the cached pages of the region's first `length` bytes, all of them for 0.
-    bool DropCachedPages(std::uint64_t length);
+    // Drops the cached pages of `length` bytes of the region from `offset`, all of them for 0.
+    bool DropCachedPages(std::uint64_t offset, std::uint64_t length);
     // Reads `count` bytes of the region at `offset` into the read-back chunk; fewer at its end.
     std::int64_t ReadBack(std::uint32_t count, std::uint64_t offset);
     bool ErrnoFailure(int errnoValue);
