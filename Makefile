@@ -50,7 +50,8 @@ fuzz: deps
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzzers
 	./scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
-# Times the OS step on a 256 MiB image against cp + sync on the same disk, and the file picker's
+# Times the OS step on a 256 MiB image against cp + sync on the same disk, the real device's driver
+# on a 256 MiB loop-device region against the disk's limit on it (as root), and the file picker's
 # listing of 10,000 and of 100,000 files, rows and window, against ls -l, and a whole update against
 # the disk's own limit (docs/benchmarks.md).
 bench: build
