@@ -87,20 +87,32 @@ struct LimitBuffers {
     std::vector<char> other = std::vector<char>(kLimitChunkBytes, 1);
 };
 
-// Copies `length` bytes between descriptors, or compares them with what `compare` reads.
-bool Stream(int from, int to, std::uint64_t length, bool compare, LimitBuffers& buffers) {
-    std::vector<char>& chunk = buffers.chunk;
-    std::vector<char>& other = buffers.other;
-    for (std::uint64_t offset = 0; offset < length; offset += chunk.size()) {
-        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), length - offset));
-        const off_t at = static_cast<off_t>(offset);
-        if (::pread(from, chunk.data(), count, at) != static_cast<ssize_t>(count)) {
+// Reads `count` bytes at `offset` whole.
+bool ReadWhole(int fd, std::vector<char>& buffer, std::size_t count, off_t offset) {
+    return ::pread(fd, buffer.data(), count, offset) == static_cast<ssize_t>(count);
+}
+
+// Copies `length` bytes from one descriptor to the other, chunk by chunk.
+bool Copy(int from, int to, std::uint64_t length, LimitBuffers& buffers) {
+    for (std::uint64_t offset = 0; offset < length; offset += kLimitChunkBytes) {
+        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kLimitChunkBytes, length - offset));
+        if (!ReadWhole(from, buffers.chunk, count, static_cast<off_t>(offset))) {
             return false;
         }
-        const bool done = compare ? ::pread(to, other.data(), count, at) == static_cast<ssize_t>(count) &&
-                                        std::equal(chunk.begin(), chunk.begin() + count, other.begin())
-                                  : ::pwrite(to, chunk.data(), count, at) == static_cast<ssize_t>(count);
-        if (!done) {
+        if (::pwrite(to, buffers.chunk.data(), count, static_cast<off_t>(offset)) != static_cast<ssize_t>(count)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether the first `length` bytes of both descriptors are equal.
+bool Same(int first, int second, std::uint64_t length, LimitBuffers& buffers) {
+    for (std::uint64_t offset = 0; offset < length; offset += kLimitChunkBytes) {
+        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kLimitChunkBytes, length - offset));
+        const bool read = ReadWhole(first, buffers.chunk, count, static_cast<off_t>(offset)) &&
+                          ReadWhole(second, buffers.other, count, static_cast<off_t>(offset));
+        if (!read || !std::equal(buffers.chunk.begin(), buffers.chunk.begin() + count, buffers.other.begin())) {
             return false;
         }
     }
@@ -112,13 +124,13 @@ bool Stream(int from, int to, std::uint64_t length, bool compare, LimitBuffers& 
 bool WriteAndVerify(const fs::path& image, const fs::path& region, std::uint64_t length, LimitBuffers& buffers) {
     const shared::UniqueFd in(::open(image.c_str(), O_RDONLY | O_CLOEXEC));
     const shared::UniqueFd out(::open(region.c_str(), O_RDWR | O_CLOEXEC));
-    if (!in.IsValid() || !out.IsValid() || !Stream(in.Get(), out.Get(), length, false, buffers)) {
+    if (!in.IsValid() || !out.IsValid() || !Copy(in.Get(), out.Get(), length, buffers)) {
         return false;
     }
     if (::fdatasync(out.Get()) != 0 || ::posix_fadvise(out.Get(), 0, 0, POSIX_FADV_DONTNEED) != 0) {
         return false;
     }
-    return Stream(in.Get(), out.Get(), length, true, buffers);
+    return Same(in.Get(), out.Get(), length, buffers);
 }
 
 // The OS image code through the driver, as the flash writer sends it.

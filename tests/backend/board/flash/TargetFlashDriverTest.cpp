@@ -4,7 +4,6 @@
 #include "backend/board/flash/TargetFlashDriver.h"
 #include "backend/board/support/FuseFatMount.h"
 #include "backend/board/support/HostCommand.h"
-#include "backend/board/support/LinearTarget.h"
 #include "backend/board/support/LoopDevice.h"
 #include "backend/board/support/SwapArea.h"
 #include "backend/board/support/TempFolder.h"
@@ -60,9 +59,8 @@ enum class RegionKind {
     BackingFileOfMountedLoop,
     // The image of a loop device that nothing mounts.
     BackingFileOfIdleLoop,
-    // A loop device that is an active swap area, or that device-mapper builds on.
+    // A loop device that is an active swap area.
     SwapLoop,
-    DeviceMapperMember,
 };
 
 bool IsMountedImage(RegionKind kind) {
@@ -74,7 +72,7 @@ bool IsMountedImage(RegionKind kind) {
 // folder), or a loop device over a sparse file, or what shares that loop device's bytes: its
 // image, a second loop device over the image, a loop device stacked on it. The image holds a FAT
 // file system mounted through FUSE (the kernel may have no vfat) where the kind says so; the loop
-// device may be claimed by another descriptor, be a swap area or have a device-mapper holder.
+// device may be claimed by another descriptor or be a swap area.
 class TestRegion {
 public:
     TestRegion(RegionKind kind, const fs::path& folder, std::uint64_t bytes) {
@@ -146,9 +144,6 @@ private:
             case RegionKind::SwapLoop:
                 unavailable_ = swap_.emplace(path_).IsActive() ? "" : "the kernel refused swapon on a loop device";
                 break;
-            case RegionKind::DeviceMapperMember:
-                unavailable_ = linear_.emplace(path_).IsActive() ? "" : "device-mapper is not there (dmsetup failed)";
-                break;
             default:
                 break;
         }
@@ -163,7 +158,6 @@ private:
     std::optional<test::FuseFatMount> mount_;
     std::optional<test::LoopDevice> aliasLoop_;
     std::optional<test::SwapArea> swap_;
-    std::optional<test::LinearTarget> linear_;
     shared::UniqueFd claim_;
     std::string unavailable_;
 };
@@ -237,9 +231,8 @@ INSTANTIATE_TEST_SUITE_P(
                    error::kAccessDenied},
         DriverCase{"BackingFileOfAnIdleLoop", RegionKind::BackingFileOfIdleLoop, kMebibyte, 1024,
                    error::kAccessDenied},
-        // The kernel claims both exclusively too; the driver refuses them before it tries.
-        DriverCase{"ActiveSwapArea", RegionKind::SwapLoop, kMebibyte, 1024, error::kAccessDenied},
-        DriverCase{"DeviceMapperMember", RegionKind::DeviceMapperMember, kMebibyte, 1024, error::kAccessDenied}),
+        // The kernel claims it exclusively too; the driver refuses it before it tries.
+        DriverCase{"ActiveSwapArea", RegionKind::SwapLoop, kMebibyte, 1024, error::kAccessDenied}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TargetFlashDriverTest, TheResetOnlyWritesADebugLine) {
