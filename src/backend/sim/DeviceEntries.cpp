@@ -3,6 +3,7 @@
 #include "backend/shared/DeviceError.h"
 #include "backend/shared/UniqueFd.h"
 #include "backend/shared/flash/FlashRegion.h"
+#include "backend/shared/slots/BootState.h"
 #include "backend/sim/DeviceFiles.h"
 
 #include <fmt/format.h>
@@ -21,8 +22,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::array kPlainFiles{device_files::kConfig, device_files::kRegistry, device_files::kDebugLog,
-                                 device_files::kEventsLog};
+constexpr std::array kPlainFiles{device_files::kConfig,      device_files::kRegistry,
+                                 device_files::kDebugLog,    device_files::kEventsLog,
+                                 device_files::kEnvironment, device_files::kRedundantEnvironment,
+                                 device_files::kCommandLine};
 constexpr std::array kFolders{device_files::kRoot, device_files::kFlash};
 
 const char* KindOf(mode_t mode) {
@@ -72,6 +75,9 @@ void CheckDeviceEntries(const fs::path& directory) {
     }
     for (const shared::FlashRegionInfo& region : shared::kFlashRegions) {
         CheckEntry(directory / device_files::kFlash / shared::RegionFileName(region), false);
+        for (const shared::Slot slot : shared::kSlots) {
+            CheckEntry(directory / device_files::kFlash / shared::SlotFileName(region, shared::SlotLetter(slot)), false);
+        }
     }
 }
 

@@ -19,4 +19,8 @@ std::vector<DeviceNumber> DeviceAndPartitions(DeviceNumber device, const std::fi
 // for a device sysfs does not know.
 std::optional<DeviceNumber> ParentDisk(DeviceNumber partition, const std::filesystem::path& sysfs = kSysfsRoot);
 
+// Where a partition starts on its disk, in bytes (sysfs counts 512-byte sectors whatever the disk's
+// sector size); nothing for a whole disk and for a device sysfs does not know.
+std::optional<std::uint64_t> PartitionStart(DeviceNumber partition, const std::filesystem::path& sysfs = kSysfsRoot);
+
 }  // namespace velkor::board

@@ -16,6 +16,9 @@ struct EnvironmentCopy {
     bool operator==(const EnvironmentCopy&) const = default;
 };
 
+// Larger than any boot loader's environment: a size beyond it is a mistake, not an environment.
+inline constexpr std::uint64_t kMaxEnvironmentBytes = 16 * 1024 * 1024;
+
 // The two redundant copies.
 using EnvironmentCopies = std::array<EnvironmentCopy, 2>;
 
