@@ -1,5 +1,9 @@
 #include "velkor-device/TargetReport.h"
 
+#include "backend/board/flash/SlotLayout.h"
+#include "backend/shared/slots/BootedSlot.h"
+#include "backend/shared/slots/UbootEnvironment.h"
+
 #include "backend/shared/DeviceError.h"
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/FlashDeviceNames.h"
@@ -122,13 +126,58 @@ void TargetReport::PrintFolders(std::ostream& out) {
 }
 
 void TargetReport::PrintFlashRegions(std::ostream& out) {
+    const std::optional<shared::Slot> booted = PrintBootSide(out);
     Line(out, "Flash regions", "");
     for (const shared::FlashRegionInfo& region : shared::kFlashRegions) {
+        if (config_.slotGroup.Contains(region.region)) {
+            PrintSlots(out, region, booted);
+            continue;
+        }
         const fs::path& device = config_.flashRegions[static_cast<std::size_t>(region.region)];
         const std::string field = fmt::format("flashRegions.{}", region.name);
         Detail(out, fmt::format("{:<5} 0x{:08X}  {}: {}", region.name, region.controlCode, device.string(),
                                 DescribeDevice(device, field)));
     }
+}
+
+void TargetReport::PrintSlots(std::ostream& out, const shared::FlashRegionInfo& region,
+                              std::optional<shared::Slot> booted) {
+    const auto index = static_cast<std::size_t>(region.region);
+    for (const shared::Slot slot : shared::kSlots) {
+        const fs::path& device = slot == shared::Slot::A ? config_.flashRegions[index] : config_.secondSlots[index];
+        const std::string field = fmt::format("flashRegions.{}.slots[{}]", region.name, static_cast<int>(slot));
+        const bool running = booted == slot;
+        Detail(out, fmt::format("{:<5} 0x{:08X}  slot {} {}: {}{}", region.name, region.controlCode,
+                                shared::SlotLetter(slot), device.string(), DescribeDevice(device, field, running),
+                                running ? ", the booted slot" : ""));
+    }
+}
+
+std::optional<shared::Slot> TargetReport::PrintBootSide(std::ostream& out) {
+    if (config_.slotGroup.Empty()) {
+        return std::nullopt;
+    }
+    const shared::EnvironmentCopies& copies = config_.bootSide.environment;
+    Line(out, "Boot environment", "");
+    for (const shared::EnvironmentCopy& copy : copies) {
+        Detail(out, fmt::format("{} at offset 0x{:X}, 0x{:X} bytes", copy.device.string(), copy.offset, copy.size));
+    }
+    for (const std::string& problem : board::SlotLayoutProblems(config_)) {
+        problems_.push_back(problem);
+    }
+    std::optional<shared::Slot> booted;
+    try {
+        const shared::BootState state = shared::UbootEnvironment(copies).Read();
+        Detail(out, fmt::format("BOOT_ORDER=\"{}\" BOOT_A_LEFT={} BOOT_B_LEFT={}", state.OrderText(),
+                                state.TriesLeft(shared::Slot::A), state.TriesLeft(shared::Slot::B)));
+        booted = shared::ReadBootedSlot(config_.bootSide.commandLine);
+        Detail(out, booted ? fmt::format("slot {} booted ({})", shared::SlotLetter(*booted),
+                                         config_.bootSide.commandLine.string())
+                           : fmt::format("no booted slot named in {}", config_.bootSide.commandLine.string()));
+    } catch (const shared::DeviceError& failure) {
+        Problem("bootEnvironment", failure.what());
+    }
+    return booted;
 }
 
 void TargetReport::PrintStores(std::ostream& out) {
@@ -184,7 +233,7 @@ void TargetReport::PrintCommands(std::ostream& out) {
     }
 }
 
-std::string TargetReport::DescribeDevice(const fs::path& path, std::string_view field) {
+std::string TargetReport::DescribeDevice(const fs::path& path, std::string_view field, bool running) {
     std::optional<board::BlockDeviceInfo> info = board::ExaminePath(path);
     if (!info) {
         // What cannot be opened is still told by its own entry, so that a device the system keeps to
@@ -207,12 +256,12 @@ std::string TargetReport::DescribeDevice(const fs::path& path, std::string_view 
     std::string text = info->sectorBytes == 0 ? std::string("a block device")
                                               : fmt::format("a block device of {}, {}-byte sectors",
                                                             SizeText(info->sizeBytes), info->sectorBytes);
-    if (host_ && board::HoldsRootFileSystem(info->number, *host_)) {
+    if (host_ && board::HoldsRootFileSystem(info->number, *host_) && !running) {
         Problem(field, fmt::format("{} holds the running system's root file system", path));
         return text + ", holding the root file system";
     }
     const bool mounted = host_ && board::IsMounted(info->number, *host_);
-    if (mounted && field.starts_with("flashRegions")) {
+    if (mounted && field.starts_with("flashRegions") && !running) {
         Problem(field, fmt::format("{} is mounted: the flash driver refuses to write it", path));
     }
     return text + (mounted ? ", mounted" : ", not mounted");
