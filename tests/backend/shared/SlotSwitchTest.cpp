@@ -156,8 +156,6 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{"TheEnvironmentWentBadMeanwhile", {}, {{&Os(), true}, {&App(), true}},
                    [](Rig& rig) { rig.environment.valid = false; }, false, {}, {"BOOT_B_LEFT=0"}, false,
                    error::kInvalidData},
-        SwitchCase{"NothingSaysWhichSlotBooted", [](Rig& rig) { rig.Boot("console=ttyS0"); }, {{&Os(), true}}, {},
-                   false, {}, {}, true, 0},
         SwitchCase{"CorruptEnvironment", [](Rig& rig) { rig.environment.valid = false; }, {{&Os(), true}}, {}, false,
                    {}, {}, true, 0},
         SwitchCase{"NoGroupedRow", {}, {}, {}, false, {}, {}, true, 0}),

@@ -90,20 +90,12 @@ const auto kStore = [](UbootEnvironment& environment) { environment.Store(BootSt
 INSTANTIATE_TEST_SUITE_P(
     Spoiled, UbootEnvironmentBadInputTest,
     testing::Values(
-        BadCase{"BothCopiesCorrupt",
-                [](const EnvironmentFiles& files) {
-                    Corrupt(files.first());
-                    Corrupt(files.second());
-                },
-                kRead, "neither copy holds a valid environment"},
         BadCase{"BothCopiesCorruptOnAStore",
                 [](const EnvironmentFiles& files) {
                     Corrupt(files.first());
                     Corrupt(files.second());
                 },
                 kStore, "it is not changed"},
-        BadCase{"ShortCopy", [](const EnvironmentFiles& files) { fs::resize_file(files.second(), kSize - 1); }, kStore,
-                "fewer than its offset 0 and size 8192"},
         BadCase{"MissingCopy", [](const EnvironmentFiles& files) { fs::remove(files.second()); }, kRead,
                 "cannot be opened"},
         BadCase{"CreateOverAnEnvironment", [](const EnvironmentFiles&) {},
