@@ -3,7 +3,7 @@
 set -eu
 
 packages="build-essential cmake pkg-config qt6-base-dev libgtest-dev libgmock-dev \
-nlohmann-json3-dev libfmt-dev xvfb xauth x11vnc xdotool fonts-droid-fallback \
+nlohmann-json3-dev libfmt-dev libubootenv-dev libubootenv-tool xvfb xauth x11vnc xdotool fonts-droid-fallback \
 clang libclang-rt-dev libxcb1-dev dosfstools mtools fusefat fuse3"
 
 missing=""

@@ -370,6 +370,8 @@ void CUpdateDialog::ClearStatusLabel(update::ImageKind kind) {
 
 int CUpdateDialog::RunStep(update::ImageKind kind) { return (this->*RowOf(kind).step)(); }
 
+void CUpdateDialog::CommitUpdate() { update::CommitUpdate(platform_); }
+
 bool CUpdateDialog::IsChecked(update::ImageKind kind) {
     return controls_.ItemAs<QCheckBox>(RowOf(kind).checkBox)->checkState() == Qt::Checked;
 }

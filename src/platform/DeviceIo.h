@@ -35,6 +35,11 @@ public:
     // Null when the device does not open (2 when there is no such device, 32 when it is taken).
     virtual std::unique_ptr<DeviceHandle> OpenDevice(std::u16string_view path, std::uint32_t access,
                                                      std::uint32_t shareMode) = 0;
+
+    // The commit point, once an update's last row has run: the drivers make what the update wrote
+    // the images the device boots. Drivers that write every image in place have nothing left to do,
+    // so this default answers 1. Nonzero when done; 0 with the last error set when not.
+    virtual int CommitUpdate() { return 1; }
 };
 
 }  // namespace velkor::platform

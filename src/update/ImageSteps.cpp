@@ -1,5 +1,6 @@
 #include "update/ImageSteps.h"
 
+#include "platform/DeviceText.h"
 #include "platform/FlashControlCodes.h"
 #include "update/CFlashPartitionWriter.h"
 #include "update/SecondLogoStep.h"
@@ -23,6 +24,8 @@ constexpr std::array<WriterStep, 4> kWriterSteps{{
     {ImageKind::App, platform::IOCTL_FLASH_WRITE_APP},
 }};
 
+constexpr std::u16string_view kCommitFailure = u"CommitUpdate error =%x";
+
 }  // namespace
 
 std::optional<std::uint32_t> FlashControlCode(ImageKind kind) {
@@ -41,6 +44,14 @@ int WriteImage(platform::Platform& platform, ImageKind kind, const std::u16strin
 
 int ResetFlash(platform::Platform& platform) {
     return CFlashPartitionWriter(platform).WritePartition(platform::IOCTL_FLASH_RESET, nullptr);
+}
+
+int CommitUpdate(platform::Platform& platform) {
+    const int result = platform.deviceIo.CommitUpdate();
+    if (result == 0) {
+        platform.system.DebugPrint(platform::Format(kCommitFailure, platform.system.GetLastError()));
+    }
+    return result;
 }
 
 int RunImageStep(platform::Platform& platform, const UpdateSettings& settings, ImageKind kind) {

@@ -21,6 +21,9 @@ std::optional<std::uint32_t> FlashControlCode(ImageKind kind);
 int ResetFlash(platform::Platform& platform);
 // The row's step as the main window runs it, with the row's path from `settings`; exactly 1 is
 // success.
+// The update's commit point (DeviceIo::CommitUpdate); a refusal is a debug line. Returns the answer.
+int CommitUpdate(platform::Platform& platform);
+
 int RunImageStep(platform::Platform& platform, const UpdateSettings& settings, ImageKind kind);
 
 }  // namespace velkor::update

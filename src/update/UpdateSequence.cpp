@@ -54,6 +54,7 @@ void UpdateSequence::Run() {
         }
         window_.UpdateData(false);
     }
+    window_.CommitUpdate();
     Finish(exitStaysDisabled);
 }
 

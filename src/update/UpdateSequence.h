@@ -17,7 +17,7 @@ inline constexpr std::u16string_view kFinalMessage = u"升级完成,请拔出SD�
 
 // One update run: the sibling programs stopped, the data volume formatted, then the chosen image
 // steps in the order Logo, Logo2, Boot, Reset, OS, App, each row showing "Waiting..." while it runs
-// and its result after; the final message after every run.
+// and its result after; then the commit point, and the final message after every run.
 class UpdateSequence {
 public:
     UpdateSequence(UpdateWindow& window, platform::System& system, platform::FileSystem& fileSystem);

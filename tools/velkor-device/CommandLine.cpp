@@ -28,6 +28,9 @@ constexpr std::string_view kUsage =
     "       velkor-device card OUT [--auto | --manual] [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE]\n"
     "                          [--boot FILE] [--device DIR | --screen WxH] [--force]\n"
     "       velkor-device dry-run CARD --device DIR\n"
+    "       velkor-device env-init (--device DIR | --target FILE)\n"
+    "       velkor-device boot DIR\n"
+    "       velkor-device mark-good (--device DIR | --target FILE)\n"
     "       velkor-device --version\n"
     "\n"
     "  init  makes a new device in DIR, which must be absent or empty:\n"
@@ -46,7 +49,12 @@ constexpr std::string_view kUsage =
     "          --screen WxH   the screen the second logo must fit (800x480 unless given; default regions)\n"
     "          --force        replaces OUT when it exists\n"
     "  dry-run  runs the update the card CARD would make on a copy of the device in DIR, without a\n"
-    "           screen, and prints each row's status; DIR itself is never changed\n";
+    "           screen, and prints each row's status; DIR itself is never changed\n"
+    "  env-init  makes the boot environment of a device with two-slot regions: BOOT_ORDER=\"A B\",\n"
+    "            BOOT_A_LEFT=3, BOOT_B_LEFT=0, in both copies; an existing environment is left alone\n"
+    "  boot  plays the boot loader on the device in DIR: boots the first slot of BOOT_ORDER with tries\n"
+    "        left, takes one try, and prints the slot and what each region holds\n"
+    "  mark-good  gives the slot that booted its tries again, as the booted system does once it is up\n";
 
 std::optional<int> ParseInteger(std::string_view text) {
     int value = 0;
@@ -212,6 +220,32 @@ Request ParseDryRun(Arguments arguments) {
     return DryRunRequest{arguments[0], arguments[2]};
 }
 
+// --device DIR or --target FILE, exactly one.
+Request ParseBootSideLocation(BootCommand command, std::string_view name, Arguments arguments) {
+    BootSideRequest request{command, std::nullopt, std::nullopt};
+    if (arguments.size() == 2 && arguments[0] == "--device") {
+        request.device = arguments[1];
+    } else if (arguments.size() == 2 && arguments[0] == "--target") {
+        request.target = arguments[1];
+    } else {
+        throw UsageError(fmt::format("{} takes --device DIR or --target FILE", name));
+    }
+    return request;
+}
+
+Request ParseEnvInit(Arguments arguments) { return ParseBootSideLocation(BootCommand::EnvInit, "env-init", arguments); }
+
+Request ParseMarkGood(Arguments arguments) {
+    return ParseBootSideLocation(BootCommand::MarkGood, "mark-good", arguments);
+}
+
+Request ParseBoot(Arguments arguments) {
+    if (arguments.size() != 1 || IsOption(arguments[0])) {
+        throw UsageError("boot takes exactly one device directory and no options");
+    }
+    return BootSideRequest{BootCommand::Boot, std::filesystem::path(arguments[0]), std::nullopt};
+}
+
 Request ParseHelp(Arguments) { return HelpRequest{}; }
 
 Request ParseVersion(Arguments) { return VersionRequest{}; }
@@ -220,12 +254,15 @@ struct Command {
     std::string_view name;
     Request (*parse)(Arguments);
 };
-constexpr std::array<Command, 9> kCommands{{
+constexpr std::array<Command, 12> kCommands{{
     {"init", ParseInit},
     {"show", ParseShow},
     {"check-target", ParseCheckTarget},
     {"card", ParseCard},
     {"dry-run", ParseDryRun},
+    {"env-init", ParseEnvInit},
+    {"boot", ParseBoot},
+    {"mark-good", ParseMarkGood},
     {"help", ParseHelp},
     {"--help", ParseHelp},
     {"-h", ParseHelp},

@@ -3,6 +3,7 @@
 #include "platform/System.h"
 #include "backend/sim/DeviceInit.h"
 #include "update/UpdateSettings.h"
+#include "velkor-device/BootCommands.h"
 #include "velkor-device/DryRunCommand.h"
 
 #include <filesystem>
@@ -49,8 +50,8 @@ struct HelpRequest {};
 
 struct VersionRequest {};
 
-using Request = std::variant<InitRequest, ShowRequest, CheckTargetRequest, CardRequest, DryRunRequest, HelpRequest,
-                             VersionRequest>;
+using Request = std::variant<InitRequest, ShowRequest, CheckTargetRequest, CardRequest, DryRunRequest,
+                             BootSideRequest, HelpRequest, VersionRequest>;
 
 // The request that the arguments after the program name make. Throws UsageError.
 Request ParseCommandLine(const std::vector<std::string_view>& arguments);

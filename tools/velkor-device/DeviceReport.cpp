@@ -1,4 +1,5 @@
 #include "velkor-device/DeviceReport.h"
+#include "velkor-device/FileDigest.h"
 
 #include "backend/shared/HexOrDecimal.h"
 #include "backend/shared/flash/FlashRegion.h"
@@ -14,8 +15,6 @@
 #include "backend/sim/storage/FatJsonFields.h"
 #include "velkor-device/ReportLines.h"
 
-#include <QCryptographicHash>
-#include <QFile>
 
 #include <fmt/format.h>
 #include <fmt/ranges.h>
@@ -69,15 +68,6 @@ std::string FatParametersText(const shared::FatParameters& fat) {
         parameters.push_back(fmt::format("{} {}", named.key, fat.*named.field.member));
     }
     return fmt::format("{}", fmt::join(parameters, ", "));
-}
-
-std::string Sha256Of(const fs::path& file) {
-    QFile input(QFile::decodeName(file.c_str()));
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!input.open(QIODevice::ReadOnly) || !hash.addData(&input)) {
-        return "(unreadable)";
-    }
-    return hash.result().toHex().toStdString();
 }
 
 std::vector<fs::path> FlashImages(const fs::path& folder) {

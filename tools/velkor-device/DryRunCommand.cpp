@@ -88,7 +88,15 @@ bool PrintRows(const DryRunWindow& window, const update::UpdateSettings& setting
             out << "           " << reason << '\n';
         }
     }
-    return allSucceeded;
+    // Only a device with two-slot regions has anything to commit, and says so in its logs.
+    const DryRunWindow::Commit& commit = window.CommitResult();
+    if (!commit.logLines.empty()) {
+        out << fmt::format("  Commit {}\n", commit.answer != 0 ? "done" : "not made");
+        for (const std::string& line : commit.logLines) {
+            out << "           " << line << '\n';
+        }
+    }
+    return allSucceeded && commit.answer != 0;
 }
 
 }  // namespace

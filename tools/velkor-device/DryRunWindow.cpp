@@ -38,11 +38,18 @@ void DryRunWindow::StopRunningPrograms() {
 void DryRunWindow::FormatDataVolume() { storage::FormatDataVolume(platform_); }
 
 int DryRunWindow::RunStep(ImageKind kind) {
+    return CaptureLogLines([&] { return update::RunImageStep(platform_, settings_, kind); }, rows_[kind].logLines);
+}
+
+void DryRunWindow::CommitUpdate() {
+    commit_.answer = CaptureLogLines([&] { return update::CommitUpdate(platform_); }, commit_.logLines);
+}
+
+int DryRunWindow::CaptureLogLines(const std::function<int()>& step, std::vector<std::string>& lines) const {
     const std::array logs{device_ / sim::device_files::kDebugLog, device_ / sim::device_files::kEventsLog};
     std::array<std::size_t, 2> before{};
     std::transform(logs.begin(), logs.end(), before.begin(), [](const auto& log) { return LogTexts(log).size(); });
-    const int answer = update::RunImageStep(platform_, settings_, kind);
-    std::vector<std::string>& lines = rows_[kind].logLines;
+    const int answer = step();
     for (std::size_t index = 0; index < logs.size(); ++index) {
         const std::vector<std::string> after = LogTexts(logs[index]);
         lines.insert(lines.end(), after.begin() + static_cast<std::ptrdiff_t>(std::min(before[index], after.size())),

@@ -5,6 +5,7 @@
 #include "update/UpdateWindow.h"
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,12 +26,20 @@ public:
 
     DryRunWindow(platform::Platform& platform, update::UpdateSettings settings, std::filesystem::path device);
 
+    // The commit point's answer and the lines the logs got from it.
+    struct Commit {
+        int answer = 1;
+        std::vector<std::string> logLines;
+    };
+
     const std::map<update::ImageKind, Row>& Rows() const { return rows_; }
+    const Commit& CommitResult() const { return commit_; }
     const std::u16string& FinalMessage() const { return message_; }
 
     void StopRunningPrograms() override;
     void FormatDataVolume() override;
     int RunStep(update::ImageKind kind) override;
+    void CommitUpdate() override;
     // The window ticks each row whose flag is set, and Reset with Boot.
     bool IsChecked(update::ImageKind kind) override;
     bool IsCheckBoxEnabled(update::ImageKind kind) override;
@@ -45,10 +54,14 @@ public:
     void ShowMessage(std::u16string_view text) override { message_ = text; }
 
 private:
+    // Runs `step` and adds the lines debug.log and events.log got meanwhile to `lines`.
+    int CaptureLogLines(const std::function<int()>& step, std::vector<std::string>& lines) const;
+
     platform::Platform& platform_;
     update::UpdateSettings settings_;
     std::filesystem::path device_;
     std::map<update::ImageKind, Row> rows_;
+    Commit commit_;
     std::u16string message_;
 };
 

@@ -1,5 +1,9 @@
 #include "velkor-device/TargetReport.h"
 
+#include "backend/board/flash/SlotLayout.h"
+#include "backend/shared/slots/BootedSlot.h"
+#include "backend/shared/slots/UbootEnvironment.h"
+
 #include "backend/shared/DeviceError.h"
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/FlashDeviceNames.h"
@@ -125,14 +129,63 @@ void TargetReport::PrintFolders(std::ostream& out) {
 }
 
 void TargetReport::PrintFlashRegions(std::ostream& out) {
+    const std::optional<shared::Slot> booted = PrintBootSide(out);
     Line(out, "Flash regions", "");
     for (const shared::FlashRegionInfo& region : shared::kFlashRegions) {
+        if (config_.slotGroup.Contains(region.region)) {
+            PrintSlots(out, region, booted);
+            continue;
+        }
         const fs::path& device = config_.flashRegions[static_cast<std::size_t>(region.region)];
         const std::string field = fmt::format("flashRegions.{}", region.name);
         Detail(out, fmt::format("{:<5} 0x{:08X}  {}: {}", region.name, region.controlCode, device.string(),
                                 DescribeDevice(device, field)));
         CheckUse(device, field, board::OwnMounts::Count);
     }
+}
+
+void TargetReport::PrintSlots(std::ostream& out, const shared::FlashRegionInfo& region,
+                              std::optional<shared::Slot> booted) {
+    const auto index = static_cast<std::size_t>(region.region);
+    for (const shared::Slot slot : shared::kSlots) {
+        const fs::path& device = slot == shared::Slot::A ? config_.flashRegions[index] : config_.secondSlots[index];
+        const std::string field = fmt::format("flashRegions.{}.slots[{}]", region.name, static_cast<int>(slot));
+        const bool running = booted == slot;
+        Detail(out, fmt::format("{:<5} 0x{:08X}  slot {} {}: {}{}", region.name, region.controlCode,
+                                shared::SlotLetter(slot), device.string(), DescribeDevice(device, field),
+                                running ? ", the booted slot" : ""));
+        // The booted slot holds the running system: it is read from, never written.
+        if (!running) {
+            CheckUse(device, field, board::OwnMounts::Count);
+        }
+    }
+}
+
+std::optional<shared::Slot> TargetReport::PrintBootSide(std::ostream& out) {
+    if (config_.slotGroup.Empty()) {
+        return std::nullopt;
+    }
+    const shared::EnvironmentCopies& copies = config_.bootSide.environment;
+    Line(out, "Boot environment", "");
+    for (const shared::EnvironmentCopy& copy : copies) {
+        Detail(out, fmt::format("{} at offset 0x{:X}, 0x{:X} bytes", copy.device.string(), copy.offset, copy.size));
+    }
+    for (const std::string& problem : board::SlotLayoutProblems(config_)) {
+        problems_.push_back(problem);
+    }
+    std::optional<shared::Slot> booted;
+    try {
+        const shared::BootState state = shared::UbootEnvironment(copies).Read();
+        Detail(out, fmt::format("BOOT_ORDER=\"{}\" BOOT_A_LEFT={} BOOT_B_LEFT={}", state.OrderText(),
+                                state.TriesLeft(shared::Slot::A), state.TriesLeft(shared::Slot::B)));
+        booted = shared::ReadBootedSlot(config_.bootSide.commandLine);
+        Detail(out, booted ? fmt::format("slot {} booted ({})", shared::SlotLetter(*booted),
+                                         config_.bootSide.commandLine.string())
+                           : fmt::format("no booted slot named in {}", config_.bootSide.commandLine.string()));
+    } catch (const shared::DeviceError& failure) {
+        Problem("bootEnvironment", failure.what());
+    }
+    return booted;
 }
 
 void TargetReport::PrintStores(std::ostream& out) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "backend/shared/flash/FlashRegion.h"
+#include "backend/shared/slots/BootState.h"
+
 #include "backend/board/TargetConfig.h"
 #include "backend/board/flash/DeviceUse.h"
 
@@ -30,6 +33,10 @@ private:
     void PrintRegistry(std::ostream& out);
     void PrintFolders(std::ostream& out);
     void PrintFlashRegions(std::ostream& out);
+    // A two-slot region's slots; the booted one may hold the running system.
+    void PrintSlots(std::ostream& out, const shared::FlashRegionInfo& region, std::optional<shared::Slot> booted);
+    // The environment's copies and variables, the booted slot, and what the layout checks refuse.
+    std::optional<shared::Slot> PrintBootSide(std::ostream& out);
     void PrintStores(std::ostream& out);
     void PrintPrograms(std::ostream& out);
     void PrintCommands(std::ostream& out);

@@ -38,6 +38,7 @@ struct RequestRunner {
                 fmt::format("the card {} would leave a row of the device not updated", request.card.string()));
         }
     }
+    void operator()(const BootSideRequest& request) const { RunBootSide(request, std::cout); }
     void operator()(const HelpRequest&) const { std::cout << UsageText(); }
     void operator()(const VersionRequest&) const { std::cout << "velkor-device " << VELKOR_VERSION << '\n'; }
 };

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "backend/shared/slots/EnvironmentCopy.h"
+#include "backend/shared/slots/SlotGroup.h"
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -52,13 +55,27 @@ struct TargetCommands {
 // block device or a regular file.
 using FlashRegionTargets = std::array<std::filesystem::path, 4>;
 
+// The boot loader's side of two-slot regions.
+struct BootSideTarget {
+    // The environment's two copies, where the boot loader was built to keep them.
+    shared::EnvironmentCopies environment;
+    // The kernel command line, on which the boot script names the booted slot.
+    std::filesystem::path commandLine = "/proc/cmdline";
+};
+
 // What a target file says about a real device. Relative host paths are read from the target
 // file's folder.
 struct TargetConfig {
     std::filesystem::path registry;
     std::optional<std::uint16_t> languageId;
     std::vector<FolderMapping> folders;
+    // For a two-slot region, its slot A.
     FlashRegionTargets flashRegions;
+    // For a two-slot region, its slot B; empty for the others.
+    FlashRegionTargets secondSlots;
+    shared::SlotGroup slotGroup;
+    // Read only when slotGroup has members.
+    BootSideTarget bootSide;
     std::vector<StoreTarget> stores;
     std::vector<ProgramMapping> programs;
     TargetCommands commands;

@@ -3,6 +3,7 @@
 #include "backend/shared/BoundedFile.h"
 #include "backend/shared/ConfigReader.h"
 #include "backend/shared/DeviceError.h"
+#include "backend/shared/HexOrDecimal.h"
 #include "backend/shared/PathResolver.h"
 #include "backend/shared/flash/FlashRegion.h"
 #include "platform/DeviceText.h"
@@ -67,7 +68,10 @@ public:
             config.languageId = reader_.LanguageId(*id, "languageId");
         }
         config.folders = Folders(reader_.Required(document, "folders", "folders"));
-        config.flashRegions = FlashRegions(reader_.Required(document, "flashRegions", "flashRegions"));
+        FlashRegions(reader_.Required(document, "flashRegions", "flashRegions"), config);
+        if (!config.slotGroup.Empty()) {
+            config.bootSide = BootSide(reader_.Required(document, "bootEnvironment", "bootEnvironment"));
+        }
         config.stores = reader_.List(document, "stores", "stores", "a list of stores",
                                      [&](const json& store) { return std::optional(Store(store)); });
         config.programs = Programs(document);
@@ -113,15 +117,80 @@ private:
         return mappings;
     }
 
-    FlashRegionTargets FlashRegions(const json& regions) const {
+    void FlashRegions(const json& regions, TargetConfig& config) const {
         reader_.Container(regions, "flashRegions", false, "an object naming boot, logo, os and app");
-        FlashRegionTargets targets;
         for (const shared::FlashRegionInfo& region : shared::kFlashRegions) {
             const std::string fieldPath = fmt::format("flashRegions.{}", region.name);
-            targets[static_cast<std::size_t>(region.region)] =
-                HostPath(reader_.Required(regions, region.name, fieldPath), fieldPath);
+            const json& value = reader_.Required(regions, region.name, fieldPath);
+            const auto index = static_cast<std::size_t>(region.region);
+            if (!value.is_object()) {
+                config.flashRegions[index] = HostPath(value, fieldPath);
+                continue;
+            }
+            if (!region.mayHaveTwoSlots) {
+                reader_.Fail(fieldPath, fmt::format("a host path: the {} region is always written in place, and only "
+                                                    "{} may have two slots",
+                                                    region.name, shared::TwoSlotRegionNames()));
+            }
+            config.slotGroup.Add(region, fieldPath);
+            const std::string slotsPath = fieldPath + ".slots";
+            const json& slotPaths = reader_.Container(reader_.Required(value, "slots", slotsPath), slotsPath, true,
+                                                      "a list of the two slots' host paths, A then B");
+            if (slotPaths.size() != 2) {
+                reader_.Fail(slotsPath, "a list of the two slots' host paths, A then B");
+            }
+            config.flashRegions[index] = HostPath(slotPaths[0], slotsPath);
+            config.secondSlots[index] = HostPath(slotPaths[1], slotsPath);
         }
-        return targets;
+    }
+
+    BootSideTarget BootSide(const json& environment) const {
+        constexpr std::string_view kCopies = "bootEnvironment.copies";
+        constexpr std::string_view kExpected = "a list of the environment's two copies, each with \"device\", "
+                                               "\"offset\" and \"size\"";
+        reader_.Container(environment, "bootEnvironment", false, "an object with \"copies\"");
+        const json& copies = reader_.Container(reader_.Required(environment, "copies", kCopies), kCopies, true, kExpected);
+        if (copies.size() != 2) {
+            reader_.Fail(kCopies, kExpected);
+        }
+        BootSideTarget side;
+        for (std::size_t index = 0; index < side.environment.size(); ++index) {
+            side.environment[index] = EnvironmentCopy(copies[index], fmt::format("{}[{}]", kCopies, index));
+        }
+        if (side.environment[0].size != side.environment[1].size) {
+            reader_.Fail(kCopies, "two copies of one size, the boot loader's environment size");
+        }
+        if (const json* commandLine = shared::ConfigReader::Optional(environment, "commandLine")) {
+            side.commandLine = HostPath(*commandLine, "bootEnvironment.commandLine");
+        }
+        return side;
+    }
+
+    shared::EnvironmentCopy EnvironmentCopy(const json& copy, const std::string& fieldPath) const {
+        reader_.Container(copy, fieldPath, false, "an object with \"device\", \"offset\" and \"size\"");
+        shared::EnvironmentCopy result;
+        result.device = HostPath(reader_.Required(copy, "device", fieldPath + ".device"), fieldPath + ".device");
+        result.offset = ByteCount(reader_.Required(copy, "offset", fieldPath + ".offset"), fieldPath + ".offset");
+        result.size = ByteCount(reader_.Required(copy, "size", fieldPath + ".size"), fieldPath + ".size");
+        if (result.size == 0 || result.size > shared::kMaxEnvironmentBytes) {
+            reader_.Fail(fieldPath + ".size", "a number of bytes from 1 to 16 MiB");
+        }
+        return result;
+    }
+
+    // A number, or a string of one in hex ("0x4000") or decimal; small enough that an offset and
+    // a size added never overflow.
+    std::uint64_t ByteCount(const json& value, const std::string& fieldPath) const {
+        constexpr std::string_view kExpected = "a number of bytes below 2^62, or a string such as \"0x4000\"";
+        constexpr std::uint64_t kMax = std::uint64_t{1} << 62;
+        if (!value.is_string()) {
+            return reader_.Unsigned(value, fieldPath, kMax - 1, kExpected);
+        }
+        const auto bytes = shared::ParseHexOrDecimal<std::uint64_t>(value.get<std::string>());
+        if (!bytes || *bytes >= kMax) {
+            reader_.Fail(fieldPath, kExpected);
+        }
+        return *bytes;
     }
 
     StoreTarget Store(const json& store) const {

@@ -45,4 +45,6 @@ bool TargetDeviceIo::NamesFlashDriver(std::u16string_view path) const {
                        [&](const std::u16string& name) { return platform::EqualsIgnoreCase(name, path); });
 }
 
+int TargetDeviceIo::CommitUpdate() { return flash_.CommitUpdate() ? 1 : 0; }
+
 }  // namespace velkor::board

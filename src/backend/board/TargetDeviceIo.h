@@ -20,6 +20,8 @@ public:
     // 2 for a name that reaches no driver, 32 while a driver it reaches is open.
     std::unique_ptr<platform::DeviceHandle> OpenDevice(std::u16string_view path, std::uint32_t access,
                                                        std::uint32_t shareMode) override;
+    // The flash driver's commit point.
+    int CommitUpdate() override;
 
 private:
     bool NamesFlashDriver(std::u16string_view path) const;

@@ -1,4 +1,5 @@
 #include "backend/board/TargetPlatform.h"
+#include "backend/board/flash/SlotLayout.h"
 
 #include "backend/shared/DeviceError.h"
 #include "backend/shared/RegFileParser.h"
@@ -56,13 +57,22 @@ TargetPlatform::TargetPlatform(const fs::path& targetFile)
       registry_(ReadRegistry(config_.registry), errors_),
       fileSystem_(ExistingFolders(config_.folders), dismounted_, errors_),
       system_(config_.languageId, config_.commands, commands_, errors_, debugLog_.get(), events_),
-      flash_(config_.flashRegions, fileSystem_, errors_, events_,
-             [this](std::string_view line) { system_.DebugPrint(platform::FromUtf8(std::string(line) + "\n")); }),
+      environment_(config_.bootSide.environment),
+      slotSwitch_(config_.slotGroup, environment_, config_.bootSide.commandLine, errors_, events_,
+                  [this](std::string_view line) { DebugLine(line); }),
+      flash_(config_.flashRegions, config_.secondSlots, slotSwitch_, fileSystem_, errors_, events_,
+             [this](std::string_view line) { DebugLine(line); }),
       storageManager_(config_.stores, config_.commands, commands_, dismounted_, errors_, events_),
       deviceIo_(registry_.Tree(), flash_, storageManager_, errors_),
       bitmapLoader_(fileSystem_, errors_),
       formatLibrary_(errors_, events_),
       windows_(config_.programs, errors_, events_),
-      platform_{registry_, fileSystem_, system_, deviceIo_, bitmapLoader_, storageManager_, formatLibrary_, windows_} {}
+      platform_{registry_, fileSystem_, system_, deviceIo_, bitmapLoader_, storageManager_, formatLibrary_, windows_} {
+    CheckBootSide(config_);
+}
+
+void TargetPlatform::DebugLine(std::string_view line) {
+    system_.DebugPrint(platform::FromUtf8(std::string(line) + "\n"));
+}
 
 }  // namespace velkor::board

@@ -6,6 +6,8 @@
 #include "backend/shared/LogFile.h"
 #include "backend/shared/QtBitmapLoader.h"
 #include "backend/shared/RegistryService.h"
+#include "backend/shared/slots/SlotSwitch.h"
+#include "backend/shared/slots/UbootEnvironment.h"
 #include "platform/Platform.h"
 #include "backend/board/TargetConfig.h"
 #include "backend/board/TargetDeviceIo.h"
@@ -38,6 +40,8 @@ public:
     const TargetConfig& config() const { return config_; }
 
 private:
+    void DebugLine(std::string_view line);
+
     TargetConfig config_;
     shared::ErrorState errors_;
     std::unique_ptr<shared::LogFile> debugLog_;
@@ -47,6 +51,8 @@ private:
     TargetFileSystem fileSystem_;
     CommandRunner commands_;
     TargetSystem system_;
+    shared::UbootEnvironment environment_;
+    shared::SlotSwitch slotSwitch_;
     TargetFlashDriver flash_;
     TargetStorageManager storageManager_;
     TargetDeviceIo deviceIo_;

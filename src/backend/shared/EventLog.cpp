@@ -65,4 +65,12 @@ void EventLog::Restart() { file_.WriteLine("restart IOCTL_HAL_REBOOT"); }
 
 void EventLog::CoreService() { file_.WriteLine(fmt::format("core-service {}", kCoreServiceNumber)); }
 
+void EventLog::EnvironmentStore(std::string_view variables, bool done, std::uint32_t error) {
+    file_.WriteLine(fmt::format("environment-store {} -> {}", variables, AnswerText(done, error)));
+}
+
+void EventLog::SlotCopy(std::string_view region, char from, char to, bool done, std::uint32_t error) {
+    file_.WriteLine(fmt::format("slot-copy {} {} {} -> {}", region, from, to, AnswerText(done, error)));
+}
+
 }  // namespace velkor::shared

@@ -44,6 +44,11 @@ public:
     void Restart();
     // "core-service <number>", the core library's export behind the hot key.
     void CoreService();
+    // "environment-store <variables> -> <answer>": one store of the boot loader's environment.
+    void EnvironmentStore(std::string_view variables, bool done, std::uint32_t error);
+    // "slot-copy <region> <from> <to> -> <answer>": a region's booted slot copied into the slot an
+    // update goes to.
+    void SlotCopy(std::string_view region, char from, char to, bool done, std::uint32_t error);
 
 private:
     LogFile file_;

@@ -5,6 +5,7 @@
 #include "backend/shared/DeviceError.h"
 #include "backend/shared/HexOrDecimal.h"
 #include "backend/shared/PathResolver.h"
+#include "backend/shared/slots/EnvironmentCopy.h"
 #include "platform/DeviceText.h"
 #include "platform/FileSystem.h"
 #include "backend/sim/storage/StorageConfigReader.h"
@@ -117,6 +118,10 @@ void ReadFlashFaults(const shared::ConfigReader& reader, const json& faults, Fau
     if (const json* differs = shared::ConfigReader::Optional(faults, "flashReadBackDiffers")) {
         switches.flashReadBackDiffers = reader.Boolean(*differs, "faults.flashReadBackDiffers");
     }
+    if (const json* cut = shared::ConfigReader::Optional(faults, "powerCutAfterBytes")) {
+        switches.powerCutAfterBytes = reader.Unsigned(*cut, "faults.powerCutAfterBytes",
+                                                      std::numeric_limits<std::uint64_t>::max(), "a number of bytes");
+    }
 }
 
 void ReadSystemFaults(const shared::ConfigReader& reader, const json& faults, FaultSwitches& switches) {
@@ -155,25 +160,72 @@ FaultSwitches ReadFaults(const shared::ConfigReader& reader, const json& documen
     return switches;
 }
 
-FlashRegionSizes ReadFlashRegions(const shared::ConfigReader& reader, const json& document) {
-    FlashRegionSizes sizes;
+std::uint64_t ReadRegionBytes(const shared::ConfigReader& reader, const json& bytes, std::string_view fieldPath) {
+    constexpr std::string_view kExpected = "a number of bytes from 1";
+    const std::uint64_t size = reader.Unsigned(bytes, fieldPath, std::numeric_limits<std::uint64_t>::max(), kExpected);
+    if (size == 0) {
+        reader.Fail(fieldPath, kExpected);
+    }
+    return size;
+}
+
+// {"slots": [N, N]}: two slots of one size.
+std::uint64_t ReadSlotSizes(const shared::ConfigReader& reader, const json& region, const std::string& fieldPath) {
+    const std::string slotsPath = fieldPath + ".slots";
+    const json& sizes = reader.Container(reader.Required(region, "slots", slotsPath), slotsPath, true,
+                                        "a list of the two slots' sizes in bytes");
+    if (sizes.size() != 2) {
+        reader.Fail(slotsPath, "a list of the two slots' sizes in bytes");
+    }
+    const std::uint64_t first = ReadRegionBytes(reader, sizes[0], slotsPath);
+    if (ReadRegionBytes(reader, sizes[1], slotsPath) != first) {
+        reader.Fail(slotsPath, "two slots of the same size: an image written into one must fit the other");
+    }
+    return first;
+}
+
+void ReadFlashRegions(const shared::ConfigReader& reader, const json& document, DeviceConfig& config) {
     const json* regions = shared::ConfigReader::Optional(document, "flashRegions");
     if (!regions) {
-        return sizes;
+        return;
     }
     reader.Container(*regions, "flashRegions", false, "an object of region sizes in bytes");
     for (const shared::FlashRegionInfo& info : shared::kFlashRegions) {
-        if (const json* bytes = shared::ConfigReader::Optional(*regions, info.name)) {
-            const std::string fieldPath = fmt::format("flashRegions.{}", info.name);
-            constexpr std::string_view kExpected = "a number of bytes from 1";
-            sizes[info.region] =
-                reader.Unsigned(*bytes, fieldPath, std::numeric_limits<std::uint64_t>::max(), kExpected);
-            if (sizes[info.region] == 0) {
-                reader.Fail(fieldPath, kExpected);
-            }
+        const json* region = shared::ConfigReader::Optional(*regions, info.name);
+        if (!region) {
+            continue;
         }
+        const std::string fieldPath = fmt::format("flashRegions.{}", info.name);
+        if (!region->is_object()) {
+            config.flashRegions[info.region] = ReadRegionBytes(reader, *region, fieldPath);
+            continue;
+        }
+        if (!info.mayHaveTwoSlots) {
+            reader.Fail(fieldPath, fmt::format("a number of bytes: the {} region is always written in place, and only "
+                                               "{} may have two slots",
+                                               info.name, shared::TwoSlotRegionNames()));
+        }
+        config.slotGroup.Add(info, fieldPath);
+        config.flashRegions[info.region] = ReadSlotSizes(reader, *region, fieldPath);
     }
-    return sizes;
+}
+
+std::uint64_t ReadEnvironmentBytes(const shared::ConfigReader& reader, const json& document) {
+    const json* environment = shared::ConfigReader::Optional(document, "bootEnvironment");
+    if (!environment) {
+        return kDefaultEnvironmentBytes;
+    }
+    reader.Container(*environment, "bootEnvironment", false, "an object with the environment's \"size\"");
+    const json* size = shared::ConfigReader::Optional(*environment, "size");
+    if (!size) {
+        return kDefaultEnvironmentBytes;
+    }
+    constexpr std::string_view kExpected = "a number of bytes from 1 to 16 MiB";
+    const std::uint64_t bytes = reader.Unsigned(*size, "bootEnvironment.size", shared::kMaxEnvironmentBytes, kExpected);
+    if (bytes == 0) {
+        reader.Fail("bootEnvironment.size", kExpected);
+    }
+    return bytes;
 }
 
 // The key of a "fileAttributes" path; nothing unless it names an entry below the root.
@@ -227,7 +279,8 @@ DeviceConfig ParseDeviceConfig(std::string_view jsonText, std::string_view sourc
     DeviceConfig config;
     config.screen = ReadScreen(reader, document);
     config.languageId = reader.LanguageId(reader.Required(document, "languageId", "languageId"), "languageId");
-    config.flashRegions = ReadFlashRegions(reader, document);
+    ReadFlashRegions(reader, document, config);
+    config.environmentBytes = ReadEnvironmentBytes(reader, document);
     config.programs = ReadPrograms(reader, document);
     config.stores = ReadStores(reader, document);
     config.fileAttributes = ReadFileAttributes(reader, document);

@@ -2,6 +2,7 @@
 
 #include "backend/shared/FileRules.h"
 #include "backend/shared/flash/FlashRegion.h"
+#include "backend/shared/slots/SlotGroup.h"
 #include "platform/System.h"
 #include "backend/sim/flash/FlashRegionSizes.h"
 #include "backend/sim/storage/StorageFaults.h"
@@ -19,6 +20,8 @@
 namespace velkor::sim {
 
 inline constexpr int kMaxScreenSide = 8192;
+// A usual U-Boot environment size.
+inline constexpr std::uint64_t kDefaultEnvironmentBytes = 0x4000;
 
 enum class FlashDeviceAbsence {
     None,
@@ -44,6 +47,9 @@ struct FaultSwitches {
     std::vector<shared::FlashRegion> flashRegionTooSmall;
     // The flash driver's read-back differs from what it wrote.
     bool flashReadBackDiffers = false;
+    // The power goes once the flash writes, the second logo's copy and the boot environment's
+    // writes have put this many bytes on the device.
+    std::optional<std::uint64_t> powerCutAfterBytes;
     // A restart request is logged but fails, so the updater stays open.
     bool restartFails = false;
     // Programs whose termination fails; they keep running.
@@ -62,7 +68,11 @@ using FileAttributeMap = shared::FileAttributeMap;
 struct DeviceConfig {
     platform::ScreenSize screen{800, 480};
     std::uint16_t languageId = 0x0409;
+    // For a two-slot region, the size of each slot.
     FlashRegionSizes flashRegions;
+    shared::SlotGroup slotGroup;
+    // The size of the boot environment in each of its two files.
+    std::uint64_t environmentBytes = kDefaultEnvironmentBytes;
     // The programs running beside the updater.
     std::vector<ProgramConfig> programs;
     std::vector<StoreConfig> stores;

@@ -3,6 +3,7 @@
 #include "backend/shared/DeviceError.h"
 #include "backend/shared/BoundedFile.h"
 #include "backend/shared/flash/FlashRegion.h"
+#include "backend/shared/slots/BootState.h"
 #include "backend/sim/DeviceFiles.h"
 
 #include <fmt/format.h>
@@ -18,8 +19,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::array kPlainFiles{device_files::kConfig, device_files::kRegistry, device_files::kDebugLog,
-                                 device_files::kEventsLog};
+constexpr std::array kPlainFiles{device_files::kConfig,      device_files::kRegistry,
+                                 device_files::kDebugLog,    device_files::kEventsLog,
+                                 device_files::kEnvironment, device_files::kRedundantEnvironment,
+                                 device_files::kCommandLine};
 constexpr std::array kFolders{device_files::kRoot, device_files::kFlash};
 
 [[noreturn]] void Refuse(const fs::path& path, mode_t mode, bool wantsFolder) {
@@ -53,6 +56,9 @@ void CheckDeviceEntries(const fs::path& directory) {
     }
     for (const shared::FlashRegionInfo& region : shared::kFlashRegions) {
         CheckEntry(directory / device_files::kFlash / shared::RegionFileName(region), false);
+        for (const shared::Slot slot : shared::kSlots) {
+            CheckEntry(directory / device_files::kFlash / shared::SlotFileName(region, shared::SlotLetter(slot)), false);
+        }
     }
 }
 

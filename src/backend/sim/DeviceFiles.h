@@ -11,5 +11,10 @@ inline constexpr std::string_view kRoot = "root";
 inline constexpr std::string_view kFlash = "flash";
 inline constexpr std::string_view kDebugLog = "debug.log";
 inline constexpr std::string_view kEventsLog = "events.log";
+// The boot loader's environment, two redundant copies, for devices with two-slot regions.
+inline constexpr std::string_view kEnvironment = "uboot.env";
+inline constexpr std::string_view kRedundantEnvironment = "uboot-redund.env";
+// The kernel command line of the last boot (velkor-device boot), which names the booted slot.
+inline constexpr std::string_view kCommandLine = "cmdline";
 
 }  // namespace velkor::sim::device_files

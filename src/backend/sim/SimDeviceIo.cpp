@@ -16,11 +16,11 @@ namespace error = platform::error;
 }  // namespace
 
 SimDeviceIo::SimDeviceIo(const shared::RegistryTree& registry, platform::FileSystem& fileSystem, const DeviceConfig& config,
-                         std::filesystem::path flashDir, StorageContext& storage, shared::ErrorState& errors,
-                         shared::EventLog& events)
+                         std::filesystem::path flashDir, shared::SlotSwitch& slotSwitch, PowerCut& powerCut,
+                         StorageContext& storage, shared::ErrorState& errors, shared::EventLog& events)
     : registry_(registry),
       absence_(config.faults.flashDeviceAbsent),
-      driver_(fileSystem, config, std::move(flashDir), errors),
+      driver_(fileSystem, config, std::move(flashDir), slotSwitch, powerCut, errors),
       storage_(storage),
       errors_(errors),
       events_(events) {}
@@ -51,6 +51,8 @@ std::unique_ptr<platform::DeviceHandle> SimDeviceIo::OpenDevice(std::u16string_v
         std::make_unique<shared::FlashHandle>(name, driver_, errors_, events_, flashClaimed_), std::move(volumeHandle),
         shared::IsVolumeCode);
 }
+
+int SimDeviceIo::CommitUpdate() { return driver_.CommitUpdate() ? 1 : 0; }
 
 std::optional<SimDeviceIo::FlashName> SimDeviceIo::FindFlashName(std::u16string_view path) const {
     for (FlashName& name : FlashDeviceNames()) {

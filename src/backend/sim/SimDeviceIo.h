@@ -24,11 +24,14 @@ class SimDeviceIo : public platform::DeviceIo {
 public:
     // The registry is read at each open, so the profile's folder is the one of that moment.
     SimDeviceIo(const shared::RegistryTree& registry, platform::FileSystem& fileSystem, const DeviceConfig& config,
-                std::filesystem::path flashDir, StorageContext& storage, shared::ErrorState& errors, shared::EventLog& events);
+                std::filesystem::path flashDir, shared::SlotSwitch& slotSwitch, PowerCut& powerCut, StorageContext& storage,
+                shared::ErrorState& errors, shared::EventLog& events);
 
     // Every device is exclusive whatever the access and share mode asked for.
     std::unique_ptr<platform::DeviceHandle> OpenDevice(std::u16string_view path, std::uint32_t access,
                                                        std::uint32_t shareMode) override;
+    // The flash driver's commit point.
+    int CommitUpdate() override;
 
 private:
     struct FlashName {

@@ -4,6 +4,8 @@
 #include "backend/shared/RegFileParser.h"
 #include "backend/sim/DeviceEntries.h"
 #include "backend/sim/DeviceFiles.h"
+#include "backend/sim/SimBootSide.h"
+#include "platform/DeviceText.h"
 
 #include <fmt/format.h>
 #include <fmt/std.h>
@@ -58,19 +60,27 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
     : config_(ReadConfig(UsableDirectory(deviceDir))),
       debugLog_(deviceDir / device_files::kDebugLog),
       events_(deviceDir / device_files::kEventsLog),
+      powerCut_(config_.faults.powerCutAfterBytes),
+      environment_(EnvironmentCopiesOf(deviceDir, config_)),
+      cutEnvironment_(environment_, environment_.Copies(), powerCut_),
+      slotSwitch_(config_.slotGroup, cutEnvironment_, CommandLineFileOf(deviceDir), errors_, events_,
+                  [this](std::string_view line) { system_.DebugPrint(platform::FromUtf8(std::string(line) + "\n")); }),
       registry_(ReadRegistry(deviceDir), errors_, config_.faults.registryOpenFails),
       root_(RootOf(deviceDir)),
       rootFolder_(OpenFolder(root_)),
       storage_(config_.stores),
       storageContext_{storage_, config_.faults.storage, rootFolder_, errors_, events_},
       fileSystem_(root_, storage_.Dismounted(), FileRulesOf(config_), errors_),
+      cutFileSystem_(fileSystem_, powerCut_),
       system_(config_, errors_, debugLog_, events_, std::move(restartHook)),
-      deviceIo_(registry_.Tree(), fileSystem_, config_, deviceDir / device_files::kFlash, storageContext_, errors_,
-                events_),
+      deviceIo_(registry_.Tree(), fileSystem_, config_, deviceDir / device_files::kFlash, slotSwitch_, powerCut_,
+                storageContext_, errors_, events_),
       bitmapLoader_(fileSystem_, errors_),
       storageManager_(storageContext_),
       formatLibrary_(storageContext_),
       windows_(config_, errors_, events_),
-      platform_{registry_, fileSystem_, system_, deviceIo_, bitmapLoader_, storageManager_, formatLibrary_, windows_} {}
+      platform_{registry_, cutFileSystem_, system_, deviceIo_, bitmapLoader_, storageManager_, formatLibrary_, windows_} {
+    CheckBootSide(deviceDir, config_);
+}
 
 }  // namespace velkor::sim

@@ -9,6 +9,11 @@
 #include "backend/shared/UniqueFd.h"
 #include "platform/Platform.h"
 #include "backend/sim/DeviceConfig.h"
+#include "backend/shared/slots/SlotSwitch.h"
+#include "backend/shared/slots/UbootEnvironment.h"
+#include "backend/sim/PowerCut.h"
+#include "backend/sim/PowerCutEnvironment.h"
+#include "backend/sim/PowerCutFileSystem.h"
 #include "backend/sim/SimDeviceIo.h"
 #include "backend/sim/SimSystem.h"
 #include "backend/sim/storage/SimFormatLibrary.h"
@@ -41,12 +46,17 @@ private:
     shared::ErrorState errors_;
     shared::LogFile debugLog_;
     shared::EventLog events_;
+    PowerCut powerCut_;
+    shared::UbootEnvironment environment_;
+    PowerCutEnvironment cutEnvironment_;
+    shared::SlotSwitch slotSwitch_;
     shared::RegistryService registry_;
     std::filesystem::path root_;
     shared::UniqueFd rootFolder_;
     StorageState storage_;
     StorageContext storageContext_;
     shared::FolderFileSystem fileSystem_;
+    PowerCutFileSystem cutFileSystem_;
     SimSystem system_;
     SimDeviceIo deviceIo_;
     shared::QtBitmapLoader bitmapLoader_;

@@ -43,6 +43,8 @@ public:
     std::vector<std::string> log;
     bool exitEnabled = true;
     bool logsGoneWhenAppRan = false;
+    // How many log entries there were when the commit point came; none before it did.
+    std::vector<std::size_t> commitsAfter;
 
     void StopRunningPrograms() override { log.push_back("stop"); }
     void FormatDataVolume() override { log.push_back("format"); }
@@ -53,6 +55,7 @@ public:
         }
         return rows[kind].result;
     }
+    void CommitUpdate() override { commitsAfter.push_back(log.size()); }
     bool IsChecked(ImageKind kind) override { return rows[kind].checked; }
     bool IsCheckBoxEnabled(ImageKind kind) override { return rows[kind].boxEnabled; }
     void UpdateData(bool saveAndValidate) override {
@@ -187,6 +190,40 @@ TEST(UpdateSequenceRun, StopsFormatsAndHoldsTheButtonsAroundTheSteps) {
                                         "message"}));
     EXPECT_EQ(fixture.system.sleeps, std::vector<std::uint32_t>{300});
 }
+
+struct CommitCase {
+    const char* name;
+    std::function<void(Fixture&)> arrange;
+    // The log entry the commit point comes right after.
+    std::string before;
+};
+
+class UpdateSequenceCommitTest : public testing::TestWithParam<CommitCase> {};
+
+TEST_P(UpdateSequenceCommitTest, CommitsOnceAfterTheLastRowBeforeTheButtonsComeBack) {
+    Fixture fixture;
+    GetParam().arrange(fixture);
+
+    fixture.Run();
+
+    ASSERT_EQ(fixture.window.commitsAfter.size(), 1u);
+    const std::size_t at = fixture.window.commitsAfter[0];
+    ASSERT_GT(at, 0u);
+    EXPECT_EQ(fixture.window.log[at - 1], GetParam().before);
+    EXPECT_EQ(fixture.window.log[at], "enable 0") << "the buttons come back after the commit";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, UpdateSequenceCommitTest,
+    testing::Values(CommitCase{"EveryRow", [](Fixture& fixture) { ChooseAll(fixture.window); }, "run App"},
+                    CommitCase{"OnlyTheOs",
+                               [](Fixture& fixture) {
+                                   fixture.window.rows[ImageKind::OS].checked = true;
+                                   fixture.window.settings.osEnabled = 1;
+                               },
+                               "run OS"},
+                    CommitCase{"NoRow", [](Fixture&) {}, "format"}),
+    [](const testing::TestParamInfo<CommitCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace velkor::update

@@ -80,4 +80,15 @@ std::vector<std::string> Holders(DeviceNumber device, const fs::path& sysfs) {
     return FolderNames(DeviceFolder(device, sysfs) / "holders");
 }
 
+std::optional<std::uint64_t> PartitionStart(DeviceNumber partition, const fs::path& sysfs) {
+    constexpr std::uint64_t kSysfsSectorBytes = 512;
+    const fs::path folder = DeviceFolder(partition, sysfs);
+    std::ifstream file(folder / "start");
+    std::uint64_t sectors = 0;
+    if (!IsPartition(folder) || !(file >> sectors)) {
+        return std::nullopt;
+    }
+    return sectors * kSysfsSectorBytes;
+}
+
 }  // namespace velkor::board

@@ -33,5 +33,8 @@ std::optional<std::filesystem::path> LoopBackingFile(DeviceNumber device,
 
 // The kernel's names of the devices built on this one (device-mapper, md, bcache): its holders/.
 std::vector<std::string> Holders(DeviceNumber device, const std::filesystem::path& sysfs = kSysfsRoot);
+// Where a partition starts on its disk, in bytes (sysfs counts 512-byte sectors whatever the disk's
+// sector size); nothing for a whole disk and for a device sysfs does not know.
+std::optional<std::uint64_t> PartitionStart(DeviceNumber partition, const std::filesystem::path& sysfs = kSysfsRoot);
 
 }  // namespace velkor::board

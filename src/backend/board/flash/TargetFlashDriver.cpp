@@ -3,6 +3,12 @@
 #include "backend/shared/flash/FlashHandle.h"
 #include "backend/shared/flash/RegionWriter.h"
 #include "backend/board/flash/RegionDevice.h"
+#include "backend/shared/DeviceFile.h"
+#include "backend/shared/ErrnoErrors.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
 
 namespace velkor::board {
 namespace {
@@ -16,10 +22,27 @@ constexpr std::string_view kResetLine = "IOCTL_FLASH_RESET: no flash controller 
 
 }  // namespace
 
+TargetFlashDriver::TargetFlashDriver(const FlashRegionTargets& regions, const FlashRegionTargets& secondSlots,
+                                     shared::SlotSwitch& slotSwitch, platform::FileSystem& fileSystem,
+                                     shared::ErrorState& errors, shared::EventLog& events,
+                                     std::function<void(std::string_view)> debugLine)
+    : regions_(regions),
+      secondSlots_(secondSlots),
+      slotSwitch_(&slotSwitch),
+      fileSystem_(fileSystem),
+      errors_(errors),
+      events_(events),
+      debugLine_(std::move(debugLine)) {}
+
 TargetFlashDriver::TargetFlashDriver(const FlashRegionTargets& regions, platform::FileSystem& fileSystem,
                                      shared::ErrorState& errors, shared::EventLog& events,
                                      std::function<void(std::string_view)> debugLine)
-    : regions_(regions), fileSystem_(fileSystem), errors_(errors), events_(events), debugLine_(std::move(debugLine)) {}
+    : regions_(regions),
+      slotSwitch_(nullptr),
+      fileSystem_(fileSystem),
+      errors_(errors),
+      events_(events),
+      debugLine_(std::move(debugLine)) {}
 
 std::unique_ptr<platform::DeviceHandle> TargetFlashDriver::Open(std::u16string openedName) {
     if (claimed_) {
@@ -47,17 +70,66 @@ bool TargetFlashDriver::WriteImage(const shared::FlashRegionInfo& region, std::u
     if (!image) {
         return false;  // the file system's error is the answer
     }
-    const std::optional<RegionDevice> device =
-        RegionDevice::Open(regions_[static_cast<std::size_t>(region.region)], errors_);
+    if (slotSwitch_ && slotSwitch_->Group().Contains(region.region)) {
+        return WriteIntoSlot(region, *image);
+    }
+    return WriteInPlace(regions_[static_cast<std::size_t>(region.region)], *image);
+}
+
+bool TargetFlashDriver::WriteInPlace(const std::filesystem::path& target, platform::File& image) {
+    const std::optional<RegionDevice> device = RegionDevice::Open(target, errors_);
     if (!device) {
         return false;
     }
-    if (image->Length() > device->Capacity()) {
+    if (image.Length() > device->Capacity()) {
         return errors_.Fail(error::kDiskFull);
     }
     shared::RegionWriter writer(device->Descriptor(), device->Capacity(), errors_);
-    const std::optional<std::uint64_t> length = writer.Write(*image);
-    return length && writer.Verify(*image, *length);
+    const std::optional<std::uint64_t> length = writer.Write(image);
+    return length && writer.Verify(image, *length);
+}
+
+bool TargetFlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, platform::File& image) {
+    // Both slots are of one size, which the platform checked when it started.
+    const std::optional<BlockDeviceInfo> slot = ExaminePath(SlotPath(region, shared::Slot::A));
+    if (!slot) {
+        return errors_.Fail(shared::DeviceErrorFromErrno(errno));
+    }
+    if (image.Length() > slot->sizeBytes) {
+        return errors_.Fail(error::kDiskFull);
+    }
+    const std::optional<shared::Slot> target = slotSwitch_->PrepareWrite(region);
+    if (!target) {
+        return false;
+    }
+    const bool written = WriteInPlace(SlotPath(region, *target), image);
+    slotSwitch_->Written(region, written);
+    return written;
+}
+
+bool TargetFlashDriver::CommitUpdate() {
+    if (!slotSwitch_) {
+        return true;
+    }
+    return slotSwitch_->Commit([this](const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {
+        return CopySlot(region, from, to);
+    });
+}
+
+bool TargetFlashDriver::CopySlot(const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {
+    // The booted slot may hold the running system: it is only read, never claimed.
+    shared::UniqueFd source(::open(SlotPath(region, from).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!source.IsValid()) {
+        return errors_.Fail(shared::DeviceErrorFromErrno(errno));
+    }
+    shared::DeviceFile image(std::move(source), errors_, std::nullopt);
+    return WriteInPlace(SlotPath(region, to), image);
+}
+
+const std::filesystem::path& TargetFlashDriver::SlotPath(const shared::FlashRegionInfo& region,
+                                                        shared::Slot slot) const {
+    const auto index = static_cast<std::size_t>(region.region);
+    return slot == shared::Slot::A ? regions_[index] : secondSlots_[index];
 }
 
 }  // namespace velkor::board

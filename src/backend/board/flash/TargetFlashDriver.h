@@ -4,6 +4,7 @@
 #include "backend/shared/EventLog.h"
 #include "backend/shared/flash/FlashExecutor.h"
 #include "backend/shared/flash/FlashRegion.h"
+#include "backend/shared/slots/SlotSwitch.h"
 #include "platform/DeviceIo.h"
 #include "platform/FileSystem.h"
 #include "backend/board/TargetConfig.h"
@@ -20,7 +21,12 @@ namespace velkor::board {
 // nothing but say so on the debug output.
 class TargetFlashDriver : public shared::FlashExecutor {
 public:
-    // `debugLine` writes one line of the platform's debug output.
+    // `debugLine` writes one line of the platform's debug output. A region of `slotSwitch`'s group
+    // has its slot A in `regions` and its slot B in `secondSlots`.
+    TargetFlashDriver(const FlashRegionTargets& regions, const FlashRegionTargets& secondSlots,
+                      shared::SlotSwitch& slotSwitch, platform::FileSystem& fileSystem, shared::ErrorState& errors,
+                      shared::EventLog& events, std::function<void(std::string_view)> debugLine);
+    // A driver whose regions are all written in place.
     TargetFlashDriver(const FlashRegionTargets& regions, platform::FileSystem& fileSystem, shared::ErrorState& errors,
                       shared::EventLog& events, std::function<void(std::string_view)> debugLine);
 
@@ -37,11 +43,21 @@ public:
     // RegionDevice::Open refuses, kDiskFull for an image larger than its region (nothing is
     // written then), kCrc when the region does not read back as the image.
     bool Execute(const shared::FlashRequest& request) override;
+    // The commit point: SlotSwitch::Commit, copying a slot device into the other.
+    bool CommitUpdate();
 
 private:
     bool WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path);
+    bool WriteInPlace(const std::filesystem::path& target, platform::File& image);
+    // Into the slot the switch names; an image larger than a slot never disarms it.
+    bool WriteIntoSlot(const shared::FlashRegionInfo& region, platform::File& image);
+    bool CopySlot(const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to);
+    const std::filesystem::path& SlotPath(const shared::FlashRegionInfo& region, shared::Slot slot) const;
 
     FlashRegionTargets regions_;
+    FlashRegionTargets secondSlots_;
+    // Null when every region is written in place.
+    shared::SlotSwitch* slotSwitch_;
     platform::FileSystem& fileSystem_;
     shared::ErrorState& errors_;
     shared::EventLog& events_;

@@ -1,6 +1,11 @@
 #include "backend/shared/flash/FlashRegion.h"
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
 #include <algorithm>
+#include <cctype>
+#include <vector>
 
 namespace velkor::shared {
 namespace {
@@ -22,5 +27,19 @@ const FlashRegionInfo* FindRegionByName(std::string_view name) {
 }
 
 std::string RegionFileName(const FlashRegionInfo& region) { return std::string(region.name) + ".bin"; }
+
+std::string SlotFileName(const FlashRegionInfo& region, char slotLetter) {
+    return fmt::format("{}-{}.bin", region.name, static_cast<char>(std::tolower(static_cast<unsigned char>(slotLetter))));
+}
+
+std::string TwoSlotRegionNames() {
+    std::vector<std::string_view> names;
+    for (const FlashRegionInfo& info : kFlashRegions) {
+        if (info.mayHaveTwoSlots) {
+            names.push_back(info.name);
+        }
+    }
+    return fmt::format("{}", fmt::join(names, " and "));
+}
 
 }  // namespace velkor::shared

@@ -21,14 +21,17 @@ struct FlashRegionInfo {
     std::uint32_t controlCode;
     // Large enough for the sample images of a new simulated device.
     std::uint64_t defaultBytes;
+    // The OS and App may have two slots; the boot loader and the logo are always written in place,
+    // since a board has one place its boot ROM and boot loader read them from.
+    bool mayHaveTwoSlots;
 };
 
 // The regions in the order every table of them follows (a target file's flash regions too).
 inline constexpr std::array<FlashRegionInfo, 4> kFlashRegions{{
-    {FlashRegion::Boot, "boot", platform::IOCTL_FLASH_WRITE_BOOT, 1 * kMebibyte},
-    {FlashRegion::Logo, "logo", platform::IOCTL_FLASH_WRITE_LOGO, 16 * kMebibyte},
-    {FlashRegion::Os, "os", platform::IOCTL_FLASH_WRITE_OS, 64 * kMebibyte},
-    {FlashRegion::App, "app", platform::IOCTL_FLASH_WRITE_APP, 64 * kMebibyte},
+    {FlashRegion::Boot, "boot", platform::IOCTL_FLASH_WRITE_BOOT, 1 * kMebibyte, false},
+    {FlashRegion::Logo, "logo", platform::IOCTL_FLASH_WRITE_LOGO, 16 * kMebibyte, false},
+    {FlashRegion::Os, "os", platform::IOCTL_FLASH_WRITE_OS, 64 * kMebibyte, true},
+    {FlashRegion::App, "app", platform::IOCTL_FLASH_WRITE_APP, 64 * kMebibyte, true},
 }};
 
 // Null when no region goes by that code or name.
@@ -37,5 +40,9 @@ const FlashRegionInfo* FindRegionByName(std::string_view name);
 
 // "os.bin".
 std::string RegionFileName(const FlashRegionInfo& region);
+// "os-b.bin": a slot of a two-slot region in the simulator's DIR/flash.
+std::string SlotFileName(const FlashRegionInfo& region, char slotLetter);
+// "os and app": the regions that may have two slots.
+std::string TwoSlotRegionNames();
 
 }  // namespace velkor::shared

@@ -52,11 +52,11 @@ ssize_t ReadAt(int fd, char* data, std::size_t count, std::uint64_t offset) {
 
 }  // namespace
 
-RegionWriter::RegionWriter(int region, std::uint64_t capacity, ErrorState& errors, ReadBackHook readBackHook)
+RegionWriter::RegionWriter(int region, std::uint64_t capacity, ErrorState& errors, Hooks hooks)
     : region_(region),
       capacity_(capacity),
       errors_(errors),
-      readBackHook_(std::move(readBackHook)),
+      hooks_(std::move(hooks)),
       imageChunk_(kChunkBytes),
       readBackChunk_(kChunkBytes) {}
 
@@ -74,6 +74,9 @@ std::optional<std::uint64_t> RegionWriter::Write(platform::File& image) {
         if (length + count > capacity_) {
             errors_.Fail(error::kDiskFull);
             return std::nullopt;
+        }
+        if (hooks_.writing) {
+            hooks_.writing(length, count);
         }
         if (!WriteAt(region_, imageChunk_.data(), count, length)) {
             ErrnoFailure(errno);
@@ -105,6 +108,9 @@ bool RegionWriter::WriteBack(std::uint64_t offset, std::uint32_t count) {
 bool RegionWriter::Flush(std::uint64_t length) {
     if (::fdatasync(region_) != 0) {
         return ErrnoFailure(errno);
+    }
+    if (hooks_.flushed) {
+        hooks_.flushed();
     }
     // Without the cached pages the read-back has to come from the disk.
     return DropCachedPages(0, length);
@@ -147,8 +153,8 @@ bool RegionWriter::Verify(platform::File& image, std::uint64_t length) {
 
 std::int64_t RegionWriter::ReadBack(std::uint32_t count, std::uint64_t offset) {
     const ssize_t readBack = ReadAt(region_, readBackChunk_.data(), count, offset);
-    if (readBack > 0 && readBackHook_) {
-        readBackHook_(std::span<char>(readBackChunk_.data(), static_cast<std::size_t>(readBack)), offset);
+    if (readBack > 0 && hooks_.readBack) {
+        hooks_.readBack(std::span<char>(readBackChunk_.data(), static_cast<std::size_t>(readBack)), offset);
     }
     return readBack;
 }

@@ -20,9 +20,18 @@ public:
     // Sees each chunk read back from the region, with its offset, before it is compared.
     using ReadBackHook = std::function<void(std::span<char> chunk, std::uint64_t offset)>;
 
+    // What a backend may watch as the writer works; each is optional.
+    struct Hooks {
+        ReadBackHook readBack;
+        // Before `count` bytes are written at `offset`.
+        std::function<void(std::uint64_t offset, std::uint32_t count)> writing;
+        // After everything written so far reached the medium.
+        std::function<void()> flushed;
+    };
+
     // `region` stays open, and owned by the caller, while the writer works on it; `capacity` is
     // the region's size in bytes.
-    RegionWriter(int region, std::uint64_t capacity, ErrorState& errors, ReadBackHook readBackHook = {});
+    RegionWriter(int region, std::uint64_t capacity, ErrorState& errors, Hooks hooks = {});
 
     // Writes the image from its current position to its end; answers how many bytes that was.
     // Nothing, with the last error set, when the image cannot be read (the file system's code),
@@ -49,7 +58,7 @@ private:
     int region_;
     std::uint64_t capacity_;
     ErrorState& errors_;
-    ReadBackHook readBackHook_;
+    Hooks hooks_;
     std::vector<char> imageChunk_;
     std::vector<char> readBackChunk_;
 };

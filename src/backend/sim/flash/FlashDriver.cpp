@@ -1,6 +1,12 @@
 #include "backend/sim/flash/FlashDriver.h"
 
-#include "backend/sim/flash/RegionProgrammer.h"
+#include "backend/shared/DeviceFile.h"
+#include "backend/shared/ErrnoErrors.h"
+#include "backend/shared/PlainFile.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
 
 #include <algorithm>
 
@@ -17,8 +23,13 @@ bool Contains(const std::vector<Value>& values, Value value) {
 }  // namespace
 
 FlashDriver::FlashDriver(platform::FileSystem& fileSystem, const DeviceConfig& config, std::filesystem::path flashDir,
-                         shared::ErrorState& errors)
-    : fileSystem_(fileSystem), config_(config), flashDir_(std::move(flashDir)), errors_(errors) {}
+                         shared::SlotSwitch& slotSwitch, PowerCut& powerCut, shared::ErrorState& errors)
+    : fileSystem_(fileSystem),
+      config_(config),
+      flashDir_(std::move(flashDir)),
+      slots_(slotSwitch),
+      powerCut_(powerCut),
+      errors_(errors) {}
 
 bool FlashDriver::Execute(const shared::FlashRequest& request) {
     if (IsRefused(request.code)) {
@@ -46,9 +57,44 @@ bool FlashDriver::WriteImage(const shared::FlashRegionInfo& region, std::u16stri
     if (IsTooSmall(region.region)) {
         return errors_.Fail(error::kDiskFull);
     }
-    RegionProgrammer programmer(flashDir_ / shared::RegionFileName(region), config_.flashRegions[region.region],
-                                config_.faults.flashReadBackDiffers, errors_);
-    return programmer.Program(*image);
+    if (config_.slotGroup.Contains(region.region)) {
+        return WriteIntoSlot(region, *image);
+    }
+    return Programmer(region, shared::RegionFileName(region)).Program(*image);
+}
+
+bool FlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, platform::File& image) {
+    if (image.Length() > config_.flashRegions[region.region]) {
+        return errors_.Fail(error::kDiskFull);
+    }
+    const std::optional<shared::Slot> slot = slots_.PrepareWrite(region);
+    if (!slot) {
+        return false;
+    }
+    const bool written = Programmer(region, shared::SlotFileName(region, shared::SlotLetter(*slot))).Program(image);
+    slots_.Written(region, written);
+    return written;
+}
+
+bool FlashDriver::CommitUpdate() {
+    return slots_.Commit([this](const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {
+        return CopySlot(region, from, to);
+    });
+}
+
+bool FlashDriver::CopySlot(const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {
+    const std::filesystem::path source = flashDir_ / shared::SlotFileName(region, shared::SlotLetter(from));
+    shared::UniqueFd fd = shared::OpenPlainFile(AT_FDCWD, source.c_str(), O_RDONLY);
+    if (!fd.IsValid()) {
+        return errors_.Fail(shared::DeviceErrorFromErrno(errno));
+    }
+    shared::DeviceFile image(std::move(fd), errors_, std::nullopt);
+    return Programmer(region, shared::SlotFileName(region, shared::SlotLetter(to))).Program(image);
+}
+
+RegionProgrammer FlashDriver::Programmer(const shared::FlashRegionInfo& region, const std::string& fileName) {
+    return RegionProgrammer(flashDir_ / fileName, config_.flashRegions[region.region],
+                            config_.faults.flashReadBackDiffers, powerCut_, errors_);
 }
 
 }  // namespace velkor::sim

@@ -3,6 +3,9 @@
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/flash/FlashExecutor.h"
 #include "backend/shared/flash/FlashRegion.h"
+#include "backend/shared/slots/SlotSwitch.h"
+#include "backend/sim/PowerCut.h"
+#include "backend/sim/flash/RegionProgrammer.h"
 #include "platform/FileSystem.h"
 #include "backend/sim/DeviceConfig.h"
 
@@ -16,22 +19,31 @@ namespace velkor::sim {
 // asked for. The fault switches of device.json apply.
 class FlashDriver : public shared::FlashExecutor {
 public:
+    // `slotSwitch` carries the two-slot regions' side of an update; `powerCut` sees every write.
     FlashDriver(platform::FileSystem& fileSystem, const DeviceConfig& config, std::filesystem::path flashDir,
-                shared::ErrorState& errors);
+                shared::SlotSwitch& slotSwitch, PowerCut& powerCut, shared::ErrorState& errors);
 
     // False, with the last error set, when the request was not carried out: what
     // FlashRequest::Check answers (a refused code as one the driver does not take), or why the
     // image could not be programmed.
     bool Execute(const shared::FlashRequest& request) override;
+    // The commit point: SlotSwitch::Commit, copying a slot file into the other.
+    bool CommitUpdate();
 
 private:
     bool IsRefused(std::uint32_t code) const;
     bool IsTooSmall(shared::FlashRegion region) const;
     bool WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path);
+    // Into the slot the switch names, which an image larger than a slot never disarms.
+    bool WriteIntoSlot(const shared::FlashRegionInfo& region, platform::File& image);
+    bool CopySlot(const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to);
+    RegionProgrammer Programmer(const shared::FlashRegionInfo& region, const std::string& fileName);
 
     platform::FileSystem& fileSystem_;
     const DeviceConfig& config_;
     std::filesystem::path flashDir_;
+    shared::SlotSwitch& slots_;
+    PowerCut& powerCut_;
     shared::ErrorState& errors_;
 };
 

@@ -18,8 +18,12 @@ constexpr mode_t kFilePermissions = 0644;
 }  // namespace
 
 RegionProgrammer::RegionProgrammer(std::filesystem::path regionFile, std::uint64_t capacity, bool readBackDiffers,
-                                   shared::ErrorState& errors)
-    : regionFile_(std::move(regionFile)), capacity_(capacity), readBackDiffers_(readBackDiffers), errors_(errors) {}
+                                   PowerCut& powerCut, shared::ErrorState& errors)
+    : regionFile_(std::move(regionFile)),
+      capacity_(capacity),
+      readBackDiffers_(readBackDiffers),
+      powerCut_(powerCut),
+      errors_(errors) {}
 
 bool RegionProgrammer::Program(platform::File& image) {
     if (image.Length() > capacity_) {
@@ -29,7 +33,7 @@ bool RegionProgrammer::Program(platform::File& image) {
     if (!region.IsValid()) {
         return false;
     }
-    shared::RegionWriter writer(region.Get(), capacity_, errors_, ReadBackHook());
+    shared::RegionWriter writer(region.Get(), capacity_, errors_, WriterHooks());
     const std::optional<std::uint64_t> length = writer.Write(image);
     if (!length) {
         return false;
@@ -64,15 +68,22 @@ shared::UniqueFd RegionProgrammer::OpenRegion() {
     return region;
 }
 
-shared::RegionWriter::ReadBackHook RegionProgrammer::ReadBackHook() const {
-    if (!readBackDiffers_) {
-        return {};
+shared::RegionWriter::Hooks RegionProgrammer::WriterHooks() const {
+    shared::RegionWriter::Hooks hooks;
+    if (readBackDiffers_) {
+        hooks.readBack = [](std::span<char> chunk, std::uint64_t offset) {
+            if (offset == 0) {
+                chunk[0] = static_cast<char>(~chunk[0]);
+            }
+        };
     }
-    return [](std::span<char> chunk, std::uint64_t offset) {
-        if (offset == 0) {
-            chunk[0] = static_cast<char>(~chunk[0]);
-        }
-    };
+    if (powerCut_.Armed()) {
+        hooks.writing = [this](std::uint64_t offset, std::uint32_t count) {
+            powerCut_.RegionWriting(regionFile_, offset, count);
+        };
+        hooks.flushed = [this] { powerCut_.RegionFlushed(regionFile_); };
+    }
+    return hooks;
 }
 
 bool RegionProgrammer::ErrnoFailure(int errnoValue) { return errors_.Fail(shared::DeviceErrorFromErrno(errnoValue)); }

@@ -3,6 +3,7 @@
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/UniqueFd.h"
 #include "backend/shared/flash/RegionWriter.h"
+#include "backend/sim/PowerCut.h"
 #include "platform/File.h"
 
 #include <cstdint>
@@ -14,9 +15,10 @@ namespace velkor::sim {
 // The file is made when it is missing and cut to the image's length once the image is in.
 class RegionProgrammer {
 public:
-    // `capacity` is the region's size in bytes. `readBackDiffers` corrupts what is read back.
+    // `capacity` is the region's size in bytes. `readBackDiffers` corrupts what is read back;
+    // `powerCut` sees every write and flush.
     RegionProgrammer(std::filesystem::path regionFile, std::uint64_t capacity, bool readBackDiffers,
-                     shared::ErrorState& errors);
+                     PowerCut& powerCut, shared::ErrorState& errors);
 
     // True when the whole image was written, flushed and read back equal. Otherwise false with the
     // last error set: kDiskFull for an image larger than the region (the region is then left
@@ -26,12 +28,13 @@ public:
 
 private:
     shared::UniqueFd OpenRegion();
-    shared::RegionWriter::ReadBackHook ReadBackHook() const;
+    shared::RegionWriter::Hooks WriterHooks() const;
     bool ErrnoFailure(int errnoValue);
 
     std::filesystem::path regionFile_;
     std::uint64_t capacity_;
     bool readBackDiffers_;
+    PowerCut& powerCut_;
     shared::ErrorState& errors_;
 };
 

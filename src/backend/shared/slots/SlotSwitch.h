@@ -1,0 +1,72 @@
+#pragma once
+
+#include "backend/shared/ErrorState.h"
+#include "backend/shared/EventLog.h"
+#include "backend/shared/flash/FlashRegion.h"
+#include "backend/shared/slots/BootEnvironment.h"
+#include "backend/shared/slots/SlotGroup.h"
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velkor::shared {
+
+// The two-slot side of a flash driver, the same on every backend. An update writes each grouped
+// region into the slot that did not boot, after one environment store has taken that slot's tries
+// away; at its end (the commit point) the members it did not write are copied from the booted slot,
+// the environment is read again, and one store makes the written slot the first to boot. Until
+// then the boot loader never picks a slot that is being written.
+class SlotSwitch {
+public:
+    // Copies a region's slot `from` into its slot `to` and verifies it; false with the last error set.
+    using CopySlot = std::function<bool(const FlashRegionInfo& region, Slot from, Slot to)>;
+
+    // `commandLine` is the kernel command line (or the simulator's record of it) that names the
+    // booted slot. `debugLine` writes a line of the platform's debug output.
+    SlotSwitch(SlotGroup group, BootEnvironment& environment, std::filesystem::path commandLine, ErrorState& errors,
+               EventLog& events, std::function<void(std::string_view)> debugLine);
+
+    const SlotGroup& Group() const { return group_; }
+
+    // Before the first byte of a grouped region: the slot it is written into. The first call of an
+    // update reads the environment and the booted slot and disarms the other slot. Nothing, with
+    // kInvalidData and a debug line saying why, when that cannot be done.
+    std::optional<Slot> PrepareWrite(const FlashRegionInfo& region);
+    // Whether the region's image went into its slot and read back equal.
+    void Written(const FlashRegionInfo& region, bool verified);
+    // The commit point, once every row of the update has run. True when there was nothing to switch,
+    // or the switch is stored. False, with the last error set and a debug line, when a grouped row
+    // failed, a copy failed, the environment or the booted slot changed since the update began, or
+    // the store failed; the slot that booted then stays the one that boots.
+    bool Commit(const CopySlot& copy);
+
+private:
+    struct Update {
+        Slot booted;
+        Slot target;
+        std::string order;
+        std::array<std::optional<bool>, kFlashRegions.size()> written;
+        std::uint32_t failure = platform::error::kSuccess;
+    };
+
+    // The environment and the booted slot; throws DeviceError.
+    std::pair<BootState, Slot> ReadBootSide() const;
+    bool CopyUnwrittenMembers(const Update& update, const CopySlot& copy);
+    bool CheckUnchanged(const Update& update);
+    bool StoreVariables(const BootVariables& variables);
+    bool Refuse(std::string_view why, std::uint32_t code);
+
+    SlotGroup group_;
+    BootEnvironment& environment_;
+    std::filesystem::path commandLine_;
+    ErrorState& errors_;
+    EventLog& events_;
+    std::function<void(std::string_view)> debugLine_;
+    std::optional<Update> update_;
+};
+
+}  // namespace velkor::shared

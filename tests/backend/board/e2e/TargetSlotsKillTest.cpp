@@ -1,0 +1,322 @@
+#include "support/ProgramRun.h"
+#include "backend/board/support/HostCommand.h"
+#include "backend/board/support/LoopDevice.h"
+#include "backend/board/support/TempFolder.h"
+
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace velkor::test {
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint64_t kMebibyte = 1024 * 1024;
+constexpr std::uint64_t kSlotBytes = 32 * kMebibyte;
+constexpr std::uint64_t kEnvironmentBytes = 0x2000;
+constexpr auto kPoll = std::chrono::milliseconds(5);
+constexpr auto kRunLimit = std::chrono::seconds(120);
+
+struct Generation {
+    std::string os;
+    std::string app;
+};
+
+std::string Pattern(std::size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) {
+        byte = static_cast<char>(generator());
+    }
+    return bytes;
+}
+
+const Generation& Old() {
+    static const Generation generation{Pattern(12 * kMebibyte, 1), Pattern(8 * kMebibyte, 2)};
+    return generation;
+}
+
+const Generation& New() {
+    static const Generation generation{Pattern(20 * kMebibyte + 7, 3), Pattern(12 * kMebibyte + 5, 4)};
+    return generation;
+}
+
+std::string ReadPrefix(const fs::path& device, std::size_t bytes) {
+    std::ifstream in(device, std::ios::binary);
+    std::string prefix(bytes, '\0');
+    in.read(prefix.data(), static_cast<std::streamsize>(bytes));
+    prefix.resize(static_cast<std::size_t>(in.gcount()));
+    return prefix;
+}
+
+bool HasTools() {
+    return ::geteuid() == 0 && fs::exists("/dev/loop-control") &&
+           RunHostCommand("command -v losetup fw_printenv").has_value();
+}
+
+// A real device with two-slot OS and App regions on loop devices, the boot environment in two files
+// and a kernel command line file, whose card updates the OS and App by itself.
+class SlotTarget {
+public:
+    bool Make(std::string& why) {
+        const fs::path device = temp_.Path() / "device";
+        if (!RunProgram(VELKOR_DEVICE_BINARY, {"init", QString::fromStdString(device.string()), "--auto", "--screen",
+                                               "64x48"})
+                 .finished) {
+            why = "velkor-device init did not run";
+            return false;
+        }
+        for (const char* name : {"Logo1.bmp", "logo2.bmp", "Eboot.nb0"}) {
+            fs::remove(Card() / name);
+        }
+        for (const char* region : {"boot", "logo"}) {
+            WriteHostFile(temp_.Path() / (std::string(region) + ".bin"), std::string(kMebibyte, '\0'));
+        }
+        for (const std::string slot : {"os-a", "os-b", "app-a", "app-b"}) {
+            const fs::path file = temp_.Path() / (slot + ".img");
+            WriteHostFile(file, "");
+            fs::resize_file(file, kSlotBytes);
+            slots_[slot] = std::make_unique<LoopDevice>(file);
+            if (slots_[slot]->Path().empty()) {
+                why = "no loop device for a slot";
+                return false;
+            }
+        }
+        WriteSlot("os-a", Old().os);
+        WriteSlot("app-a", Old().app);
+        WriteHostFile(CommandLine(), "console=ttyS0 velkor.slot=A\n");
+        WriteHostFile(temp_.Path() / "fw_env.config", fmt::format("{} 0x0 0x{:x}\n{} 0x0 0x{:x}\n", Env(0).string(),
+                                                                  kEnvironmentBytes, Env(1).string(), kEnvironmentBytes));
+        WriteTargetFile(device);
+        const ProgramResult init = RunProgram(VELKOR_DEVICE_BINARY, {"env-init", "--target", Target()});
+        if (init.exitCode != 0) {
+            why = "velkor-device env-init failed: " + init.standardError.toStdString();
+            return false;
+        }
+        return true;
+    }
+
+    QString Target() const { return QString::fromStdString((temp_.Path() / "target.json").string()); }
+    fs::path PrintEnvConfig() const { return temp_.Path() / "fw_env.config"; }
+    fs::path Card() const { return temp_.Path() / "device/root/StorageCard/AutoUpdate"; }
+    fs::path EventsLog() const { return temp_.Path() / "log/events.log"; }
+    const fs::path& Slot(const std::string& name) const { return slots_.at(name)->Path(); }
+
+    // BOOT_ORDER and the tries, as fw_printenv shows them.
+    std::map<std::string, std::string> PrintEnv() const {
+        std::map<std::string, std::string> values;
+        const std::optional<std::string> text =
+            RunHostCommand("fw_printenv -c " + ShellQuoted(PrintEnvConfig().string()));
+        std::istringstream lines(text.value_or(""));
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t equals = line.find('=');
+            if (equals != std::string::npos) {
+                values[line.substr(0, equals)] = line.substr(equals + 1);
+            }
+        }
+        return values;
+    }
+
+    // What slot "a" or "b" holds, by the generations it may hold.
+    std::optional<Generation> Holds(char slot, const std::vector<Generation>& candidates) const {
+        for (const Generation& candidate : candidates) {
+            if (ReadPrefix(Slot(std::string("os-") + slot), candidate.os.size()) == candidate.os &&
+                ReadPrefix(Slot(std::string("app-") + slot), candidate.app.size()) == candidate.app) {
+                return candidate;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    fs::path Env(int index) const { return temp_.Path() / (index == 0 ? "uboot.env" : "uboot-redund.env"); }
+    fs::path CommandLine() const { return temp_.Path() / "cmdline"; }
+
+    void WriteSlot(const std::string& name, const std::string& bytes) const {
+        std::fstream out(Slot(name), std::ios::in | std::ios::out | std::ios::binary);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+
+    void WriteTargetFile(const fs::path& device) const {
+        const json target = {
+            {"registry", (device / "platform.reg").string()},
+            {"folders",
+             {{"StorageCard", (device / "root/StorageCard").string()},
+              {"NandFlash", (device / "root/NandFlash").string()}}},
+            {"flashRegions",
+             {{"boot", (temp_.Path() / "boot.bin").string()},
+              {"logo", (temp_.Path() / "logo.bin").string()},
+              {"os", {{"slots", {Slot("os-a").string(), Slot("os-b").string()}}}},
+              {"app", {{"slots", {Slot("app-a").string(), Slot("app-b").string()}}}}}},
+            {"bootEnvironment",
+             {{"copies",
+               {{{"device", Env(0).string()}, {"offset", 0}, {"size", kEnvironmentBytes}},
+                {{"device", Env(1).string()}, {"offset", 0}, {"size", kEnvironmentBytes}}}},
+              {"commandLine", CommandLine().string()}}},
+            {"commands", {{"restart", {"true"}}}},
+            {"log", (temp_.Path() / "log").string()}};
+        WriteHostFile(temp_.Path() / "target.json", target.dump(2));
+    }
+
+    TempFolder temp_;
+    std::map<std::string, std::unique_ptr<LoopDevice>> slots_;
+};
+
+// The real updater on the target, which runs the card's update by itself.
+class Updater {
+public:
+    explicit Updater(const QString& target) {
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            ::execl(VELKOR_BINARY, VELKOR_BINARY, "--target", target.toStdString().c_str(), nullptr);
+            ::_exit(127);
+        }
+    }
+    ~Updater() { Kill(); }
+
+    void Kill() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+std::size_t CountEvents(const fs::path& log, const std::string& text) {
+    const std::string events = ReadHostFile(log);
+    std::size_t found = 0;
+    for (std::size_t at = events.find(text); at != std::string::npos; at = events.find(text, at + 1)) {
+        ++found;
+    }
+    return found;
+}
+
+// Waits until events.log has `count` lines holding `text`; false after the run's limit.
+bool WaitForEvents(const fs::path& log, const std::string& text, std::size_t count) {
+    const auto deadline = Clock::now() + kRunLimit;
+    while (Clock::now() < deadline) {
+        if (CountEvents(log, text) >= count) {
+            return true;
+        }
+        std::this_thread::sleep_for(kPoll);
+    }
+    return false;
+}
+
+struct KillCase {
+    const char* name;
+    bool writesApp;
+    std::vector<Generation> allowed;
+    Generation updated;
+};
+
+class TargetSlotsKill : public testing::TestWithParam<KillCase> {
+protected:
+    void SetUp() override {
+        if (!HasTools()) {
+            GTEST_SKIP() << "needs root, loop devices, losetup and fw_printenv";
+        }
+        std::string why;
+        if (!target_.Make(why)) {
+            GTEST_SKIP() << why;
+        }
+        WriteHostFile(target_.Card() / "NK.bin", New().os);
+        if (GetParam().writesApp) {
+            WriteHostFile(target_.Card() / "NAPP.bin", New().app);
+        } else {
+            fs::remove(target_.Card() / "NAPP.bin");
+        }
+    }
+
+    void ExpectBootableSlotsWhole() {
+        const std::map<std::string, std::string> env = target_.PrintEnv();
+        ASSERT_TRUE(env.count("BOOT_ORDER")) << "fw_printenv reads the environment";
+        for (const char slot : {'A', 'B'}) {
+            if (env.at(fmt::format("BOOT_{}_LEFT", slot)) != "0") {
+                EXPECT_TRUE(target_.Holds(static_cast<char>(slot - 'A' + 'a'), GetParam().allowed))
+                    << "slot " << slot << " can boot (" << env.at("BOOT_ORDER") << ")";
+            }
+        }
+    }
+
+    SlotTarget target_;
+};
+
+TEST_P(TargetSlotsKill, AKillAtAnyMomentLeavesWholeSlotsToBootAndARerunCompletes) {
+    constexpr int kKills = 4;
+    const std::string disarm = "environment-store BOOT_B_LEFT=0 -> 1";
+    const std::string commit = "environment-store BOOT_ORDER=\"B A\" BOOT_B_LEFT=3 -> 1";
+    const fs::path log = target_.EventsLog();
+
+    // How long the slot rows take here, from the disarm to the commit, in a run left to finish.
+    Clock::duration window{};
+    {
+        Updater updater(target_.Target());
+        ASSERT_TRUE(WaitForEvents(log, disarm, 1));
+        const auto start = Clock::now();
+        ASSERT_TRUE(WaitForEvents(log, commit, 1));
+        window = Clock::now() - start;
+    }
+    std::mt19937 random(22);
+    for (int kill = 0; kill < kKills; ++kill) {
+        SCOPED_TRACE(testing::Message() << "kill " << kill);
+        // The old generation in A first again, as an engineer would put it back with fw_setenv.
+        ASSERT_TRUE(RunHostCommand(fmt::format("fw_setenv -c {0} BOOT_ORDER 'A B' && fw_setenv -c {0} BOOT_B_LEFT 0",
+                                               ShellQuoted(target_.PrintEnvConfig().string()))));
+        const std::size_t disarms = CountEvents(log, disarm);
+        const auto delay = std::uniform_int_distribution<long long>(
+            0, std::chrono::duration_cast<std::chrono::milliseconds>(window).count())(random);
+        {
+            Updater updater(target_.Target());
+            ASSERT_TRUE(WaitForEvents(log, disarm, disarms + 1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+            updater.Kill();
+        }
+        ExpectBootableSlotsWhole();
+    }
+    // A rerun of the same card completes: B, the slot that did not boot, holds the update and boots first.
+    const std::size_t commits = CountEvents(log, commit);
+    {
+        Updater updater(target_.Target());
+        ASSERT_TRUE(WaitForEvents(log, commit, commits + 1));
+    }
+    const std::map<std::string, std::string> env = target_.PrintEnv();
+    EXPECT_EQ(env.at("BOOT_ORDER"), "B A");
+    EXPECT_EQ(env.at("BOOT_B_LEFT"), "3");
+    EXPECT_TRUE(target_.Holds('b', {GetParam().updated}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cards, TargetSlotsKill,
+    testing::Values(KillCase{"OsAndApp", true, {Old(), New()}, New()},
+                    // The App is copied from the booted slot A into B after the OS row.
+                    KillCase{"OsOnly", false, {Old(), {New().os, Old().app}}, {New().os, Old().app}}),
+    [](const testing::TestParamInfo<KillCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace velkor::test

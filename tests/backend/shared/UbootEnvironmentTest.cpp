@@ -1,0 +1,107 @@
+#include "backend/shared/DeviceError.h"
+#include "backend/shared/slots/UbootEnvironment.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+namespace velkor::shared {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kSize = 0x2000;
+
+void Resize(const fs::path& file, std::uint64_t size) {
+    std::ofstream(file, std::ios::app).close();
+    fs::resize_file(file, size);
+}
+
+// Overwrites the copy's first bytes (its CRC), so the library no longer takes it.
+void Corrupt(const fs::path& file) {
+    std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
+    out.write("\x55\xAA\x55\xAA", 4);
+}
+
+struct EnvironmentFiles {
+    EnvironmentFiles() {
+        Resize(first(), kSize);
+        Resize(second(), kSize);
+    }
+    fs::path first() const { return fs::path(folder.path().toStdString()) / "uboot.env"; }
+    fs::path second() const { return fs::path(folder.path().toStdString()) / "uboot-redund.env"; }
+    UbootEnvironment environment() const { return UbootEnvironment({{{first(), 0, kSize}, {second(), 0, kSize}}}); }
+
+    QTemporaryDir folder;
+};
+
+TEST(UbootEnvironmentTest, ANewEnvironmentIsReadBackAndAStoreChangesOnlyItsVariables) {
+    EnvironmentFiles files;
+    files.environment().Create(BootState::InitialVariables());
+    EXPECT_EQ(files.environment().Read().OrderText(), "A B");
+
+    files.environment().Store(BootState::CommitVariables(Slot::B));
+
+    const BootState state = files.environment().Read();
+    EXPECT_EQ(state.OrderText(), "B A");
+    EXPECT_EQ(state.TriesLeft(Slot::A), kBootTries);
+    EXPECT_EQ(state.TriesLeft(Slot::B), kBootTries);
+}
+
+TEST(UbootEnvironmentTest, ANewEnvironmentIsInBothCopies) {
+    EnvironmentFiles files;
+    files.environment().Create(BootState::InitialVariables());
+    Corrupt(files.first());
+    EXPECT_EQ(files.environment().Read().OrderText(), "A B") << "the second copy holds it too";
+}
+
+struct BadCase {
+    const char* name;
+    std::function<void(const EnvironmentFiles&)> spoil;
+    std::function<void(UbootEnvironment&)> use;
+    std::string complaint;
+};
+
+class UbootEnvironmentBadInputTest : public testing::TestWithParam<BadCase> {};
+
+TEST_P(UbootEnvironmentBadInputTest, IsAClearErrorAndChangesNothing) {
+    EnvironmentFiles files;
+    files.environment().Create(BootState::InitialVariables());
+    GetParam().spoil(files);
+    const auto sizeBefore = fs::file_size(files.first());
+    UbootEnvironment environment = files.environment();
+    try {
+        GetParam().use(environment);
+        ADD_FAILURE() << "no error";
+    } catch (const DeviceError& error) {
+        EXPECT_NE(std::string(error.what()).find(GetParam().complaint), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(fs::file_size(files.first()), sizeBefore);
+}
+
+const auto kRead = [](UbootEnvironment& environment) { environment.Read(); };
+const auto kStore = [](UbootEnvironment& environment) { environment.Store(BootState::MarkGoodVariables(Slot::A)); };
+
+INSTANTIATE_TEST_SUITE_P(
+    Spoiled, UbootEnvironmentBadInputTest,
+    testing::Values(
+        BadCase{"BothCopiesCorruptOnAStore",
+                [](const EnvironmentFiles& files) {
+                    Corrupt(files.first());
+                    Corrupt(files.second());
+                },
+                kStore, "it is not changed"},
+        BadCase{"MissingCopy", [](const EnvironmentFiles& files) { fs::remove(files.second()); }, kRead,
+                "cannot be opened"},
+        BadCase{"CreateOverAnEnvironment", [](const EnvironmentFiles&) {},
+                [](UbootEnvironment& environment) { environment.Create(BootState::InitialVariables()); },
+                "already holds an environment"}),
+    [](const testing::TestParamInfo<BadCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace velkor::shared

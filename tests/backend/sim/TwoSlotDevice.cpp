@@ -1,0 +1,140 @@
+#include "backend/sim/TwoSlotDevice.h"
+
+#include "backend/shared/slots/BootedSlot.h"
+#include "backend/sim/DeviceInit.h"
+#include "backend/sim/SimPlatform.h"
+#include "platform/DeviceText.h"
+#include "storage/DataVolumeFormat.h"
+#include "support/FakeSystem.h"
+#include "update/ImageSteps.h"
+#include "update/ProgramStopper.h"
+#include "update/UpdateSequence.h"
+
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <random>
+
+namespace velkor::sim::test {
+namespace {
+
+namespace fs = std::filesystem;
+using update::ImageKind;
+
+const std::map<ImageKind, std::string> kCardNames{{ImageKind::OS, "NK.bin"},       {ImageKind::App, "NAPP.bin"},
+                                                  {ImageKind::Boot, "Eboot.nb0"},  {ImageKind::Logo, "Logo1.bmp"},
+                                                  {ImageKind::Logo2, "logo2.bmp"}};
+
+std::string ReadAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+void MakeTwoSlots(const fs::path& configFile) {
+    nlohmann::json config = nlohmann::json::parse(ReadAll(configFile));
+    config["flashRegions"]["os"] = {{"slots", {TwoSlotDevice::kSlotBytes, TwoSlotDevice::kSlotBytes}}};
+    config["flashRegions"]["app"] = {{"slots", {TwoSlotDevice::kSlotBytes, TwoSlotDevice::kSlotBytes}}};
+    config["bootEnvironment"] = {{"size", TwoSlotDevice::kEnvironmentBytes}};
+    WriteAll(configFile, config.dump(1));
+}
+
+// A minimal main window: every chosen row runs, the boxes are the flags.
+class HeadlessWindow : public update::UpdateWindow {
+public:
+    HeadlessWindow(platform::Platform& platform, update::UpdateSettings settings)
+        : platform_(platform), settings_(std::move(settings)) {}
+
+    void StopRunningPrograms() override {
+        update::StopRunningPrograms(platform_.windows, platform_.windows.MainWindow());
+    }
+    void FormatDataVolume() override { storage::FormatDataVolume(platform_); }
+    int RunStep(ImageKind kind) override { return update::RunImageStep(platform_, settings_, kind); }
+    void CommitUpdate() override { update::CommitUpdate(platform_); }
+    bool IsChecked(ImageKind kind) override { return settings_.Enabled(kind) != 0; }
+    bool IsCheckBoxEnabled(ImageKind) override { return true; }
+    void UpdateData(bool) override {}
+    update::UpdateSettings& Settings() override { return settings_; }
+    std::u16string& Status(ImageKind kind) override { return statuses_[kind]; }
+    void ClearStatusLabel(ImageKind) override {}
+    void PaintStatus(ImageKind) override {}
+    void EnableButton(update::CommandButton, bool) override {}
+    void FocusButton(update::CommandButton) override {}
+    void SetWaitCursor(bool) override {}
+    void ShowMessage(std::u16string_view) override {}
+
+private:
+    platform::Platform& platform_;
+    update::UpdateSettings settings_;
+    std::map<ImageKind, std::u16string> statuses_;
+};
+
+}  // namespace
+
+std::string PatternBytes(std::size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) {
+        byte = static_cast<char>(generator());
+    }
+    return bytes;
+}
+
+TwoSlotDevice::TwoSlotDevice(fs::path dir, const Generation& booted) : dir_(std::move(dir)) {
+    InitDevice(dir_, {true, {64, 48}, 0x0409});
+    MakeTwoSlots(dir_ / "device.json");
+    const shared::UbootEnvironment environment = Environment();
+    for (const shared::EnvironmentCopy& copy : environment.Copies()) {
+        WriteAll(copy.device, std::string(copy.size, '\0'));
+    }
+    Environment().Create(shared::BootState::InitialVariables());
+    fs::create_directories(dir_ / "flash");
+    WriteAll(SlotFile("os", shared::Slot::A), booted.os);
+    WriteAll(SlotFile("app", shared::Slot::A), booted.app);
+    Boot(shared::Slot::A);
+}
+
+fs::path TwoSlotDevice::SlotFile(std::string_view region, shared::Slot slot) const {
+    return dir_ / "flash" / shared::SlotFileName(*shared::FindRegionByName(region), shared::SlotLetter(slot));
+}
+
+Generation TwoSlotDevice::Holds(shared::Slot slot) const {
+    return {ReadAll(SlotFile("os", slot)), ReadAll(SlotFile("app", slot))};
+}
+
+shared::UbootEnvironment TwoSlotDevice::Environment() const {
+    return shared::UbootEnvironment(
+        {{{dir_ / "uboot.env", 0, kEnvironmentBytes}, {dir_ / "uboot-redund.env", 0, kEnvironmentBytes}}});
+}
+
+void TwoSlotDevice::Boot(shared::Slot slot) const { WriteAll(dir_ / "cmdline", shared::SlotParameter(slot) + "\n"); }
+
+std::string TwoSlotDevice::CardFile(ImageKind kind) const { return "\\StorageCard\\AutoUpdate\\" + kCardNames.at(kind); }
+
+void TwoSlotDevice::PutOnCard(ImageKind kind, const std::string& bytes) const {
+    WriteAll(dir_ / "root/StorageCard/AutoUpdate" / kCardNames.at(kind), bytes);
+}
+
+update::UpdateSettings CardSettings(const TwoSlotDevice& device, const std::map<ImageKind, bool>& rows) {
+    update::UpdateSettings settings;
+    for (const auto& [kind, chosen] : rows) {
+        settings.Enabled(kind) = chosen ? 1 : 0;
+        if (kind != ImageKind::Reset) {
+            *settings.Path(kind) = platform::FromUtf8(device.CardFile(kind));
+        }
+    }
+    return settings;
+}
+
+void RunUpdate(const fs::path& dir, const update::UpdateSettings& settings) {
+    SimPlatform simulated(dir);
+    HeadlessWindow window(simulated.platform(), settings);
+    // The sequence's own pause before the format is recorded, not slept: a cut test runs it a hundred times.
+    velkor::test::FakeSystem pacing;
+    update::UpdateSequence(window, pacing, simulated.platform().fileSystem).Run();
+}
+
+}  // namespace velkor::sim::test
