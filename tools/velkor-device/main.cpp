@@ -38,7 +38,7 @@ struct RequestRunner {
                 fmt::format("the card {} would leave a row of the device not updated", request.card.string()));
         }
     }
-    void operator()(const HelpRequest&) const { std::cout << UsageText(); }
+    void operator()(const HelpRequest& request) const { std::cout << HelpText(request.command); }
     void operator()(const VersionRequest&) const { std::cout << "velkor-device " << VELKOR_VERSION << '\n'; }
 };
 
@@ -50,7 +50,7 @@ int main(int argc, char* argv[]) {
         std::visit(RequestRunner{}, ParseCommandLine(arguments));
         return kSuccessExit;
     } catch (const UsageError& error) {
-        std::cerr << "velkor-device: " << error.what() << "\n\n" << UsageText();
+        std::cerr << "velkor-device: " << error.what() << "\n\n" << UsageText(error.Command());
         return kUsageExit;
     } catch (const std::exception& error) {
         std::cerr << "velkor-device: " << error.what() << '\n';
