@@ -77,8 +77,8 @@ void PrintCard(std::ostream& out, const CardPlan& plan, const fs::path& card) {
                            ToUtf8(mainwnd::kSettingsPath), TickedRows(plan.Settings()));
     }
     PrintTable(out, TableRows(plan));
-    out << fmt::format("Copy what {} holds to the root of the storage card ({} on the device); remove an earlier "
-                       "card's {} folder and {} from it first, or they count too.\n",
+    out << fmt::format("Copy what {} holds to the root of the storage card ({} on the device);\n"
+                       "remove an earlier card's {} folder and {} from it first, or they count too.\n",
                        card.string(), ToUtf8(plan.CardFolder()), ToUtf8(mainwnd::kAutoUpdateFolder),
                        ToUtf8(SettingsFileName()));
 }

@@ -55,11 +55,15 @@ std::string NoRowMessage(CardFolder& card, sim::SimPlatform& device, std::u16str
     return fmt::format("this card chooses no row:\n  {}", fmt::join(reasons, "\n  "));
 }
 
-void CopyDevice(const DryRunRequest& request, const fs::path& copy) {
+// Checked before the copy begins, so that a full disk is named as such.
+void CheckRoomForCopy(const DryRunRequest& request, const fs::path& folder) {
     const std::uintmax_t bytes = BytesBelow(request.device) + BytesBelow(request.card);
-    if (std::optional<std::string> problem = RoomProblem(copy.parent_path(), bytes, "the copy of the device")) {
+    if (std::optional<std::string> problem = RoomProblem(folder, bytes, "the copy of the device")) {
         throw shared::DeviceError(*problem);
     }
+}
+
+void CopyDevice(const DryRunRequest& request, const fs::path& copy) {
     std::error_code failure;
     fs::copy(request.device, copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks, failure);
     if (failure) {
@@ -121,6 +125,7 @@ bool RunDryRun(const DryRunRequest& request, std::ostream& out) {
         throw shared::DeviceError(NoRowMessage(card, original, cardFolder));
     }
 
+    CheckRoomForCopy(request, fs::temp_directory_path());
     const ScratchFolder scratch(fs::temp_directory_path() / "velkor", "dry-run");
     const fs::path device = scratch.Path() / "device";
     CopyDevice(request, device);
