@@ -73,11 +73,10 @@ void CardChecks::CheckNamesDiffer() {
     for (auto first = files.begin(); first != files.end(); ++first) {
         for (auto second = std::next(first); second != files.end(); ++second) {
             if (platform::EqualsIgnoreCase(first->name, second->name) && !SameBytes(first->source, second->source)) {
-                problems_.push_back(
-                    fmt::format("{} and {} would both be {}: the {} and {} rows would write the same "
-                                "file",
-                                first->source.string(), second->source.string(), ToUtf8(plan_.DevicePath(*second)),
-                                update::ImageKindName(first->kind), update::ImageKindName(second->kind)));
+                problems_.push_back(fmt::format(
+                    "{} and {} would both be {}: the {} and {} rows would write the same file", first->source.string(),
+                    second->source.string(), ToUtf8(plan_.DevicePath(*second)), update::ImageKindName(first->kind),
+                    update::ImageKindName(second->kind)));
             }
         }
     }

@@ -91,10 +91,9 @@ std::string CardFolder::AutoUpdateReason() {
 std::string CardFolder::SettingsFileReason() {
     const std::string file = fmt::format("{}/{}", folder_.string(), ToUtf8(SettingsFileName()));
     if (!HoldsSettingsFile(deviceCardFolder_)) {
-        return fmt::format(
-            "the updater reads its settings file only from {}, which is not on this device's storage "
-            "card {}",
-            ToUtf8(mainwnd::kSettingsPath), ToUtf8(deviceCardFolder_));
+        return fmt::format("the updater reads its settings file only from {}, which is not on this device's "
+                           "storage card {}",
+                           ToUtf8(mainwnd::kSettingsPath), ToUtf8(deviceCardFolder_));
     }
     if (files_.GetAttributes(SettingsFile(u"")) == platform::kInvalidFileAttributes) {
         return fmt::format("{} has no {}, where the updater reads its settings file", folder_.string(),

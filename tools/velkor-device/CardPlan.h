@@ -26,8 +26,8 @@ public:
 
     CardLayout Layout() const { return layout_; }
     const std::vector<CardFile>& Files() const { return files_; }
-    // False for a file whose name an earlier file has, in any letter case: the card holds that
-    // name once, and its one file serves both rows.
+    // False for a file (one of Files()) whose name an earlier file has, in any letter case: the
+    // card holds that name once, and its one file serves both rows.
     bool IsFirstOfItsName(const CardFile& file) const;
 
     const std::u16string& CardFolder() const { return cardFolder_; }

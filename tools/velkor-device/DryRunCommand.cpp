@@ -47,10 +47,9 @@ CardChoice ChooseOnDevice(platform::Platform& platform, std::u16string_view card
 std::string NoRowMessage(CardFolder& card, sim::SimPlatform& device, std::u16string_view cardFolder) {
     std::vector<std::string> reasons = card.WhyNoRow();
     if (ChooseOnDevice(device.platform(), cardFolder).ChoosesARow()) {
-        reasons.push_back(
-            fmt::format("the device's storage card {} still holds an earlier card, which an update "
-                        "would run instead",
-                        ToUtf8(cardFolder)));
+        reasons.push_back(fmt::format(
+            "the device's storage card {} still holds an earlier card, which an update would run instead",
+            ToUtf8(cardFolder)));
     }
     return fmt::format("this card chooses no row:\n  {}", fmt::join(reasons, "\n  "));
 }
@@ -79,19 +78,17 @@ std::vector<std::string> Leftovers(CardFolder& card, const CardChoice& alone, co
                                    platform::FileSystem& files) {
     std::vector<std::string> warnings;
     if (merged.unattended && !alone.unattended) {
-        warnings.push_back(
-            fmt::format("the device's storage card still holds images in its {} folder, so the update "
-                        "runs by itself and never reads the card's settings file",
-                        ToUtf8(mainwnd::kAutoUpdateFolder)));
+        warnings.push_back(fmt::format("the device's storage card still holds images in its {} folder, so the "
+                                       "update runs by itself and never reads the card's settings file",
+                                       ToUtf8(mainwnd::kAutoUpdateFolder)));
     }
     for (const update::ImageKind kind : mainwnd::kSettingsFileOrder) {
         const std::u16string* path = merged.settings.Path(kind);
         if (merged.settings.Enabled(kind) != 0 && path && card.LeavesToEarlierCard(*path) &&
             files.GetAttributes(*path) != platform::kInvalidFileAttributes) {
-            warnings.push_back(
-                fmt::format("{} is not on the card, but an earlier card left it on the device's "
-                            "storage card, and the {} row writes it",
-                            ToUtf8(*path), update::ImageKindName(kind)));
+            warnings.push_back(fmt::format("{} is not on the card, but an earlier card left it on the device's "
+                                           "storage card, and the {} row writes it",
+                                           ToUtf8(*path), update::ImageKindName(kind)));
         }
     }
     return warnings;

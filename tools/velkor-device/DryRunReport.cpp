@@ -97,7 +97,8 @@ bool PrintDryRun(const DryRunOutcome& outcome, std::ostream& out) {
     bool succeeded = true;
     for (const DryRunWindow::Stage& stage : outcome.window.Stages()) {
         if (stage.kind == StageKind::Row) {
-            succeeded = PrintRow(outcome, stage, out) && succeeded;
+            const bool rowSucceeded = PrintRow(outcome, stage, out);
+            succeeded = succeeded && rowSucceeded;
         } else {
             PrintStage(stage, out);
         }

@@ -48,7 +48,7 @@ private:
     platform::BitmapLoader& loader_;
     std::function<std::uint32_t()> lastError_;
     const sim::DeviceConfig& device_;
-    // The image being checked.
+    // The image that Problems() is checking, for the duration of the call.
     update::ImageKind kind_ = update::ImageKind::OS;
     std::u16string_view path_;
     std::string_view name_;
