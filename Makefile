@@ -39,8 +39,10 @@ test-sanitize: deps
 	$(SANITIZER_ENV) cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	$(SANITIZER_ENV) ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
-# The Debian package of the two programs, the docs and the examples, in BUILD_DIR/package.
-package: build
+# The Debian package of the two programs, their manual pages, the docs and the examples, in
+# BUILD_DIR/package; only what the package holds is built.
+package: deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target velkor_package_contents
 	cd $(BUILD_DIR) && cpack -G DEB
 	@ls $(BUILD_DIR)/package/*.deb
 

@@ -1,4 +1,5 @@
 #include "app/CUpdaterApp.h"
+#include "app/CommandLineHelp.h"
 #include "app/DeviceLocation.h"
 #include "backend/shared/DeviceError.h"
 #include "backend/sim/SimPlatform.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <initializer_list>
 #include <iostream>
 #include <memory>
 #include <string_view>
@@ -51,7 +53,7 @@ int RunUpdater(int argc, char** argv) {
     std::string error;
     const auto location = velkor::app::LocateDevice(QApplication::arguments(), error);
     if (!location) {
-        std::cerr << "velkor: " << error << "\nusage: velkor [--device DIR | --target FILE] | --version\n";
+        std::cerr << "velkor: " << error << '\n' << velkor::app::kUsage;
         return kUsageError;
     }
     Device device;
@@ -68,16 +70,21 @@ int RunUpdater(int argc, char** argv) {
     return 0;
 }
 
-// --version needs no display, so it is answered before the application connects to one.
-bool AsksForVersion(int argc, char** argv) {
-    return std::any_of(argv + 1, argv + argc,
-                       [](const char* argument) { return std::string_view(argument) == "--version"; });
+// --help and --version need no display, so they are answered before the application connects to one.
+bool Asks(int argc, char** argv, std::initializer_list<std::string_view> options) {
+    return std::any_of(argv + 1, argv + argc, [&](const char* argument) {
+        return std::find(options.begin(), options.end(), std::string_view(argument)) != options.end();
+    });
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (AsksForVersion(argc, argv)) {
+    if (Asks(argc, argv, {"--help", "-h"})) {
+        std::cout << velkor::app::kUsage << '\n' << velkor::app::kHelp;
+        return 0;
+    }
+    if (Asks(argc, argv, {"--version"})) {
         std::cout << "velkor " << VELKOR_VERSION << '\n';
         return 0;
     }

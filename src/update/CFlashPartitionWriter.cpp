@@ -13,8 +13,6 @@ constexpr std::u16string_view kFolderValue = u"Folder";
 constexpr std::size_t kFolderValueBytes = 260;
 constexpr std::u16string_view kVolumeSuffix = u"\\Vol:";
 constexpr std::u16string_view kFallbackVolume = u"\\pelmarflash\\Vol:";
-constexpr std::u16string_view kOpenFailure = u"CreateFile fail =%x\n";
-constexpr std::u16string_view kControlFailure = u"Deviceiocontrol error =%x";
 
 }  // namespace
 

@@ -6,8 +6,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace velkor::update {
+
+// The flash writer's debug texts when the flash volume does not open and when the driver refuses;
+// each prints the last error code in hex.
+inline constexpr std::u16string_view kOpenFailure = u"CreateFile fail =%x\n";
+inline constexpr std::u16string_view kControlFailure = u"Deviceiocontrol error =%x";
 
 // The one way raw images reach the flash: it opens the flash volume device, hands the flash
 // driver a control code and, for an image, the image file's path, and closes the device again.

@@ -1,114 +1,109 @@
 #include "velkor-device/CardChecks.h"
 
+#include "mainwnd/CUpdateDialog.h"
 #include "platform/DeviceText.h"
-#include "update/BitmapPixelBlock.h"
-#include "update/UpdateSequence.h"
-#include "velkor-device/CardRows.h"
+#include "ui/picker/FileListBuilder.h"
+#include "velkor-device/DiskRoom.h"
+#include "velkor-device/OutFolderChecks.h"
+#include "velkor-device/SourceImages.h"
+#include "velkor-device/StorageCardFolder.h"
 
-#include <array>
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <fstream>
 #include <iterator>
-#include <memory>
-#include <span>
+#include <system_error>
 
 namespace velkor::device_tool {
 namespace {
 
 namespace fs = std::filesystem;
-using update::ImageKind;
+using platform::ToUtf8;
 
-// The status a row would show, as the updater shows it.
-std::string Shown(std::u16string_view status) { return platform::ToUtf8(status); }
+bool SameBytes(const fs::path& first, const fs::path& second) {
+    std::error_code failure;
+    if (fs::equivalent(first, second, failure)) {
+        return true;
+    }
+    if (fs::file_size(first, failure) != fs::file_size(second, failure) || failure) {
+        return false;
+    }
+    std::ifstream left(first, std::ios::binary);
+    std::ifstream right(second, std::ios::binary);
+    return std::equal(std::istreambuf_iterator<char>(left), std::istreambuf_iterator<char>(),
+                      std::istreambuf_iterator<char>(right), std::istreambuf_iterator<char>());
+}
 
 }  // namespace
 
-CardChecks::CardChecks(const CardPlan& plan, const sim::DeviceConfig& device) : plan_(plan), device_(device) {}
+CardChecks::CardChecks(const CardRequest& request, const CardPlan& plan, const CardDevice& device)
+    : request_(request), plan_(plan), device_(device) {}
 
-std::vector<std::string> CardChecks::Problems(const fs::path& out, bool replace) {
+std::vector<std::string> CardChecks::Problems() {
     problems_.clear();
+    SourceImages sources(device_.Config());
     for (const CardFile& file : plan_.Files()) {
-        CheckImage(file);
+        const std::vector<std::string> found = sources.Problems(file.kind, file.source);
+        problems_.insert(problems_.end(), found.begin(), found.end());
+        CheckPathLength(file);
     }
     CheckNamesDiffer();
-    CheckOut(out, replace);
+    CheckSettingsFileIsRead();
+    const std::vector<std::string> out = OutFolderProblems(request_);
+    problems_.insert(problems_.end(), out.begin(), out.end());
+    CheckRoom();
     return problems_;
 }
 
-void CardChecks::CheckImage(const CardFile& file) {
-    const std::unique_ptr<platform::File> opened = sources_.Open(file.source);
-    if (!opened) {
-        Refuse("{} cannot be read ({}): the card would have no image for the {} row", file.source.string(),
-               sources_.LastFailure(), update::ImageKindName(file.kind));
-        return;
-    }
-    CheckRegion(file, opened->Length());
-    if (file.kind == ImageKind::Logo) {
-        CheckLogo(file);
-    }
-    if (file.kind == ImageKind::Logo2) {
-        CheckSecondLogo(file, *opened);
+void CardChecks::CheckPathLength(const CardFile& file) {
+    const std::u16string path = plan_.DevicePath(file);
+    if (path.size() > ui::kMaxPathChars) {
+        problems_.push_back(fmt::format(
+            "{} would be {} on the device, {} characters, longer than the {} a device "
+            "path holds: the {} row would not reach it; shorten the file's name",
+            file.source.string(), ToUtf8(path), path.size(), ui::kMaxPathChars, update::ImageKindName(file.kind)));
     }
 }
 
-void CardChecks::CheckRegion(const CardFile& file, std::uint64_t bytes) {
-    const shared::FlashRegionInfo* region = FlashRegionOf(file.kind);
-    if (region && bytes > device_.flashRegions[region->region]) {
-        Refuse("{} is {} bytes but the {} region holds {}: the {} row would show \"{}\"", file.source.string(), bytes,
-               region->name, device_.flashRegions[region->region], update::ImageKindName(file.kind),
-               Shown(update::kFailedText));
-    }
-}
-
-// The updater hands the first logo to the flash driver unread; only the boot screen decodes it.
-void CardChecks::CheckLogo(const CardFile& file) {
-    if (!sources_.LoadBitmap(file.source)) {
-        Refuse("{} is not a bitmap the device can decode: the Logo row would still write it to the logo region, "
-               "leaving the device without a boot logo",
-               file.source.string());
-    }
-}
-
-void CardChecks::CheckSecondLogo(const CardFile& file, platform::File& opened) {
-    const std::unique_ptr<platform::Bitmap> bitmap = sources_.LoadBitmap(file.source);
-    const platform::ScreenSize screen = device_.screen;
-    if (!bitmap) {
-        Refuse("{} is not a bitmap the device can decode: the Logo2 row would show \"{}\"", file.source.string(),
-               Shown(update::kFailedText));
-        return;
-    }
-    if (bitmap->Width() != screen.width || bitmap->Height() != screen.height) {
-        Refuse("{} is {}x{} but the screen is {}x{}: the Logo2 row would show \"{}\"", file.source.string(),
-               bitmap->Width(), bitmap->Height(), screen.width, screen.height, Shown(update::kFailedText));
-        return;
-    }
-    std::array<std::uint8_t, update::kBitmapHeaderBytes> headers{};
-    std::uint32_t headerBytes = 0;
-    // A plain file answers a read in full unless it is shorter.
-    if (!opened.Read(headers.data(), headers.size(), headerBytes) ||
-        !update::FindPixelBlock(std::span(headers.data(), headerBytes), opened.Length())) {
-        Refuse("{} is a bitmap the second logo's rewrite does not handle (it takes uncompressed 24-bit, or 16-bit "
-               "5-5-5, stored bottom-up): the Logo2 row would show \"{}\" but leave its near-black pixels as they are",
-               file.source.string(), Shown(update::kSucceedText));
-    }
-}
-
-// Manual cards keep the engineer's names, and the card's file system does not tell letter cases apart.
+// Manual cards keep the engineer's names, and the card's file system does not tell letter cases
+// apart; one file may serve two rows.
 void CardChecks::CheckNamesDiffer() {
     const std::vector<CardFile>& files = plan_.Files();
     for (auto first = files.begin(); first != files.end(); ++first) {
         for (auto second = std::next(first); second != files.end(); ++second) {
-            if (platform::EqualsIgnoreCase(first->name, second->name)) {
-                Refuse("{} and {} would both be {}: the {} and {} rows would write the same file",
-                       first->source.string(), second->source.string(), platform::ToUtf8(plan_.DevicePath(*second)),
-                       update::ImageKindName(first->kind), update::ImageKindName(second->kind));
+            if (platform::EqualsIgnoreCase(first->name, second->name) && !SameBytes(first->source, second->source)) {
+                problems_.push_back(fmt::format(
+                    "{} and {} would both be {}: the {} and {} rows would write the same file", first->source.string(),
+                    second->source.string(), ToUtf8(plan_.DevicePath(*second)), update::ImageKindName(first->kind),
+                    update::ImageKindName(second->kind)));
             }
         }
     }
 }
 
-void CardChecks::CheckOut(const fs::path& out, bool replace) {
+void CardChecks::CheckSettingsFileIsRead() {
+    if (plan_.Layout() == CardLayout::Manual && !HoldsSettingsFile(device_.CardFolder())) {
+        problems_.push_back(fmt::format(
+            "the updater reads its settings file only from {}, but the storage card of {} is {}: a card for an "
+            "update by hand would choose no row there; --auto lays the card out for the AutoUpdate folder, which "
+            "the updater finds on any card",
+            ToUtf8(mainwnd::kSettingsPath), request_.device.value_or(fs::path()).string(),
+            ToUtf8(device_.CardFolder())));
+    }
+}
+
+// Checked before anything is written, so that a full disk is named as such.
+void CardChecks::CheckRoom() {
     std::error_code failure;
-    if (!replace && fs::exists(fs::symlink_status(out, failure))) {
-        Refuse("{} already exists: --force replaces it", out.string());
+    const fs::path place = fs::absolute(request_.out, failure).lexically_normal();
+    const fs::path parent = place.has_filename() ? place.parent_path() : place.parent_path().parent_path();
+    std::uintmax_t needed = 0;
+    for (const CardFile& file : plan_.Files()) {
+        needed += plan_.IsFirstOfItsName(file) ? BytesBelow(file.source) : 0;
+    }
+    if (std::optional<std::string> problem = RoomProblem(parent, needed, "the card")) {
+        problems_.push_back(std::move(*problem));
     }
 }
 

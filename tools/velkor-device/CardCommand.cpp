@@ -1,14 +1,14 @@
 #include "velkor-device/CardCommand.h"
 
 #include "backend/shared/DeviceError.h"
+#include "mainwnd/AutoUpdateDetection.h"
 #include "mainwnd/CUpdateDialog.h"
 #include "mainwnd/SettingsEntries.h"
 #include "platform/DeviceText.h"
-#include "backend/sim/DeviceConfig.h"
-#include "backend/sim/DeviceEntries.h"
-#include "backend/sim/DeviceFiles.h"
 #include "update/SecondLogoStep.h"
 #include "velkor-device/CardChecks.h"
+#include "velkor-device/CardContents.h"
+#include "velkor-device/CardDevice.h"
 #include "velkor-device/CardPlan.h"
 #include "velkor-device/CardRows.h"
 #include "velkor-device/CardWriter.h"
@@ -29,31 +29,17 @@ using platform::ToUtf8;
 
 using TableRow = std::array<std::string, 5>;
 
-// The screen and flash regions the images must suit: the device's, or a new device's.
-sim::DeviceConfig TargetDevice(const CardRequest& request) {
-    if (request.device) {
-        const fs::path config = *request.device / sim::device_files::kConfig;
-        return sim::ParseDeviceConfig(sim::ReadDeviceFile(config), config.string());
-    }
-    sim::DeviceConfig defaults;
-    if (request.screen) {
-        sim::CheckScreenSize(*request.screen);
-        defaults.screen = *request.screen;
-    }
-    return defaults;
-}
-
 std::string Destination(update::ImageKind kind) {
     const shared::FlashRegionInfo* region = FlashRegionOf(kind);
     return region ? fmt::format("{} region", region->name)
                   : fmt::format("{} on the data volume", ToUtf8(update::kSecondLogoCopy));
 }
 
-std::vector<TableRow> TableRows(const CardPlan& plan, const fs::path& card) {
+std::vector<TableRow> TableRows(const CardPlan& plan) {
     std::vector<TableRow> rows{{"Row", "Source", "Bytes", "Card file", "Goes to"}};
     for (const CardFile& file : plan.Files()) {
         rows.push_back({std::string(update::ImageKindName(file.kind)), file.source.string(),
-                        std::to_string(fs::file_size(card / plan.HostPath(file))), ToUtf8(plan.DevicePath(file)),
+                        std::to_string(fs::file_size(file.source)), ToUtf8(plan.DevicePath(file)),
                         Destination(file.kind)});
     }
     return rows;
@@ -90,16 +76,19 @@ void PrintCard(std::ostream& out, const CardPlan& plan, const fs::path& card) {
         out << fmt::format("Made the card {} for an update by hand; {} ticks {}:\n", card.string(),
                            ToUtf8(mainwnd::kSettingsPath), TickedRows(plan.Settings()));
     }
-    PrintTable(out, TableRows(plan, card));
-    out << fmt::format("Copy what {} holds to the root of the storage card.\n", card.string());
+    PrintTable(out, TableRows(plan));
+    out << fmt::format("Copy what {} holds to the root of the storage card ({} on the device);\n"
+                       "remove an earlier card's {} folder and {} from it first, or they count too.\n",
+                       card.string(), ToUtf8(plan.CardFolder()), ToUtf8(mainwnd::kAutoUpdateFolder),
+                       ToUtf8(SettingsFileName()));
 }
 
 }  // namespace
 
 void RunCard(const CardRequest& request, std::ostream& out, std::ostream& problems) {
-    const sim::DeviceConfig device = TargetDevice(request);
-    const CardPlan plan(request);
-    const std::vector<std::string> found = CardChecks(plan, device).Problems(request.out, request.force);
+    const CardDevice device(request);
+    const CardPlan plan(request, device.CardFolder());
+    const std::vector<std::string> found = CardChecks(request, plan, device).Problems();
     if (!found.empty()) {
         for (const std::string& problem : found) {
             problems << problem << '\n';

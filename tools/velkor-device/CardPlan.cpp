@@ -1,25 +1,16 @@
 #include "velkor-device/CardPlan.h"
 
 #include "mainwnd/AutoUpdateDetection.h"
-#include "mainwnd/CUpdateDialog.h"
 #include "platform/DeviceText.h"
+#include "velkor-device/CardContents.h"
 #include "velkor-device/CardRows.h"
+
+#include <algorithm>
 
 namespace velkor::device_tool {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::u16string_view kImagesFolder = u"Images";
-
-// The storage card's folder, from the settings file's path that the program uses.
-std::u16string_view CardRoot() {
-    return mainwnd::kSettingsPath.substr(0, mainwnd::kSettingsPath.rfind(u'\\'));
-}
-
-std::u16string_view ImagesFolder(CardLayout layout) {
-    return layout == CardLayout::Auto ? mainwnd::kAutoUpdateFolder : kImagesFolder;
-}
 
 std::u16string CardName(CardLayout layout, update::ImageKind kind, const fs::path& source) {
     return layout == CardLayout::Auto ? std::u16string(*mainwnd::AutoUpdateFileName(kind))
@@ -28,7 +19,8 @@ std::u16string CardName(CardLayout layout, update::ImageKind kind, const fs::pat
 
 }  // namespace
 
-CardPlan::CardPlan(const CardRequest& request) : layout_(request.layout) {
+CardPlan::CardPlan(const CardRequest& request, std::u16string cardFolder)
+    : layout_(request.layout), cardFolder_(std::move(cardFolder)) {
     for (const update::ImageKind kind : kCardRows) {
         if (const auto image = request.images.find(kind); image != request.images.end()) {
             files_.push_back({kind, image->second, CardName(layout_, kind, image->second)});
@@ -36,15 +28,18 @@ CardPlan::CardPlan(const CardRequest& request) : layout_(request.layout) {
     }
 }
 
+bool CardPlan::IsFirstOfItsName(const CardFile& file) const {
+    return std::none_of(files_.data(), &file,
+                        [&](const CardFile& earlier) { return platform::EqualsIgnoreCase(earlier.name, file.name); });
+}
+
 std::u16string CardPlan::DevicePath(const CardFile& file) const {
-    return platform::Format(u"%s\\%s\\%s", CardRoot(), ImagesFolder(layout_), file.name);
+    return platform::Format(u"%s\\%s\\%s", cardFolder_, ImagesFolder(layout_), file.name);
 }
 
 fs::path CardPlan::HostFolder() const { return platform::ToUtf8(ImagesFolder(layout_)); }
 
 fs::path CardPlan::HostPath(const CardFile& file) const { return HostFolder() / platform::ToUtf8(file.name); }
-
-std::u16string_view CardPlan::SettingsFileName() { return mainwnd::kSettingsPath.substr(CardRoot().size() + 1); }
 
 update::UpdateSettings CardPlan::Settings() const {
     update::UpdateSettings settings;

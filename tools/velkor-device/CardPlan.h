@@ -21,24 +21,28 @@ struct CardFile {
 // layout, and for a hand-picked update the settings that pick them.
 class CardPlan {
 public:
-    explicit CardPlan(const CardRequest& request);
+    // For a device whose storage card appears at `cardFolder` ("\StorageCard").
+    CardPlan(const CardRequest& request, std::u16string cardFolder);
 
     CardLayout Layout() const { return layout_; }
     const std::vector<CardFile>& Files() const { return files_; }
+    // False for a file (one of Files()) whose name an earlier file has, in any letter case: the
+    // card holds that name once, and its one file serves both rows.
+    bool IsFirstOfItsName(const CardFile& file) const;
 
+    const std::u16string& CardFolder() const { return cardFolder_; }
     // Where the device finds the file: "\StorageCard\AutoUpdate\NK.bin".
     std::u16string DevicePath(const CardFile& file) const;
     // The card's folder of images, and a file in it, below the card's root on the host.
     std::filesystem::path HostFolder() const;
     std::filesystem::path HostPath(const CardFile& file) const;
-    // The settings file's name in the card's root: "updater.cfg".
-    static std::u16string_view SettingsFileName();
     // Each file's row ticked with the file's device path. A boot loader ticks Reset too, as the
     // auto-update detection does and as the Boot box does on the device.
     update::UpdateSettings Settings() const;
 
 private:
     CardLayout layout_;
+    std::u16string cardFolder_;
     std::vector<CardFile> files_;
 };
 

@@ -6,6 +6,8 @@
 #include "backend/shared/FolderFileSystem.h"
 #include "mainwnd/CSettingsFile.h"
 #include "mainwnd/SettingsEntries.h"
+#include "velkor-device/CardContents.h"
+#include "velkor-device/DiskRoom.h"
 
 #include <fmt/format.h>
 #include <fmt/std.h>
@@ -44,7 +46,18 @@ fs::path CardWriter::Write(const fs::path& out, bool replace) const {
 void CardWriter::CopyImages(const fs::path& card) const {
     fs::create_directory(card / plan_.HostFolder());
     for (const CardFile& file : plan_.Files()) {
-        fs::copy_file(file.source, card / plan_.HostPath(file));
+        if (!plan_.IsFirstOfItsName(file)) {
+            continue;
+        }
+        try {
+            fs::copy_file(file.source, card / plan_.HostPath(file));
+        } catch (const fs::filesystem_error& error) {
+            if (IsDiskFull(error.code(), card)) {
+                throw shared::DeviceError(fmt::format("cannot copy {} to the card: the disk that holds {} is full",
+                                                      file.source, card.parent_path()));
+            }
+            throw;
+        }
     }
 }
 
@@ -53,7 +66,7 @@ void CardWriter::WriteSettings(const fs::path& card) const {
     shared::ErrorState errors;
     const shared::DismountedFolders noneDismounted;
     shared::FolderFileSystem files(card, noneDismounted, shared::FileRules{}, errors);
-    const std::u16string path = u"\\" + std::u16string(CardPlan::SettingsFileName());
+    const std::u16string path = u"\\" + std::u16string(SettingsFileName());
     if (mainwnd::CSettingsFile(files, path).WriteEntries(mainwnd::MakeSettingsEntries(plan_.Settings())) == 0) {
         throw shared::DeviceError(fmt::format("cannot write the settings file in {}: error {}", card, errors.Last()));
     }

@@ -21,40 +21,8 @@ namespace {
 
 using Arguments = std::span<const std::string_view>;
 
-constexpr std::string_view kUsage =
-    "usage: velkor-device init DIR [--auto] [--screen WxH] [--language ID]\n"
-    "       velkor-device show DIR\n"
-    "       velkor-device check-target FILE\n"
-    "       velkor-device card OUT [--auto | --manual] [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE]\n"
-    "                          [--boot FILE] [--device DIR | --screen WxH] [--force]\n"
-    "       velkor-device dry-run CARD --device DIR\n"
-    "       velkor-device env-init (--device DIR | --target FILE)\n"
-    "       velkor-device boot DIR\n"
-    "       velkor-device mark-good (--device DIR | --target FILE)\n"
-    "       velkor-device --version\n"
-    "\n"
-    "  init  makes a new device in DIR, which must be absent or empty:\n"
-    "          --auto         the sample images go to \\StorageCard\\AutoUpdate instead of \\StorageCard\\Images\n"
-    "          --screen WxH   the screen size in pixels (800x480 unless given)\n"
-    "          --language ID  the default language id, hex (0x0804) or decimal (0x0409 unless given)\n"
-    "  show  prints the device in DIR at a glance, changing nothing\n"
-    "  check-target  prints what the target file FILE reaches on this machine, changing nothing, and\n"
-    "                fails naming each field that is wrong or unsafe\n"
-    "  card  lays out a storage card in the new folder OUT, once every image passed the device's checks;\n"
-    "        at least one image is needed:\n"
-    "          --auto         the images go to OUT/AutoUpdate under the names the updater looks for (the default)\n"
-    "          --manual       the images go to OUT/Images under their own names, and OUT/updater.cfg ticks them\n"
-    "          --os, --app, --logo, --logo2, --boot FILE   the image of that row\n"
-    "          --device DIR   checks against the screen and flash regions of the device in DIR\n"
-    "          --screen WxH   the screen the second logo must fit (800x480 unless given; default regions)\n"
-    "          --force        replaces OUT when it exists\n"
-    "  dry-run  runs the update the card CARD would make on a copy of the device in DIR, without a\n"
-    "           screen, and prints each row's status; DIR itself is never changed\n"
-    "  env-init  makes the boot environment of a device with two-slot regions: BOOT_ORDER=\"A B\",\n"
-    "            BOOT_A_LEFT=3, BOOT_B_LEFT=0, in both copies; an existing environment is left alone\n"
-    "  boot  plays the boot loader on the device in DIR: boots the first slot of BOOT_ORDER with tries\n"
-    "        left, takes one try, and prints the slot and what each region holds\n"
-    "  mark-good  gives the slot that booted its tries again, as the booted system does once it is up\n";
+constexpr std::string_view kProgram = "velkor-device";
+constexpr std::array<std::string_view, 2> kHelpOptions{"--help", "-h"};
 
 std::optional<int> ParseInteger(std::string_view text) {
     int value = 0;
@@ -62,8 +30,6 @@ std::optional<int> ParseInteger(std::string_view text) {
     const auto [stop, failure] = std::from_chars(text.data(), end, value);
     return !text.empty() && failure == std::errc() && stop == end ? std::optional<int>(value) : std::nullopt;
 }
-
-void ApplyAuto(sim::DeviceOptions& options, std::string_view) { options.autoUpdate = true; }
 
 platform::ScreenSize ParseScreen(std::string_view value) {
     const std::size_t separator = value.find_first_of("xX");
@@ -75,6 +41,8 @@ platform::ScreenSize ParseScreen(std::string_view value) {
     }
     return {*width, *height};
 }
+
+void ApplyAuto(sim::DeviceOptions& options, std::string_view) { options.autoUpdate = true; }
 
 void ApplyScreen(sim::DeviceOptions& options, std::string_view value) { options.screen = ParseScreen(value); }
 
@@ -100,14 +68,30 @@ constexpr std::array<Option<sim::DeviceOptions>, 3> kInitOptions{{
     {"--language", true, ApplyLanguage},
 }};
 
-void ApplyAutoLayout(CardRequest& request, std::string_view) { request.layout = CardLayout::Auto; }
-void ApplyManualLayout(CardRequest& request, std::string_view) { request.layout = CardLayout::Manual; }
-void ApplyDevice(CardRequest& request, std::string_view value) { request.device = value; }
-void ApplyCardScreen(CardRequest& request, std::string_view value) { request.screen = ParseScreen(value); }
-void ApplyForce(CardRequest& request, std::string_view) { request.force = true; }
+// The card's request as the options build it; the layout is remembered apart, so that both
+// layouts given can be told from one given twice.
+struct CardArguments {
+    CardRequest request;
+    std::optional<CardLayout> layout;
+};
+
+void ChooseLayout(CardArguments& arguments, CardLayout layout) {
+    if (arguments.layout && *arguments.layout != layout) {
+        throw UsageError("--auto or --manual, not both: a card is laid out one way");
+    }
+    arguments.layout = layout;
+}
+
+void ApplyAutoLayout(CardArguments& arguments, std::string_view) { ChooseLayout(arguments, CardLayout::Auto); }
+void ApplyManualLayout(CardArguments& arguments, std::string_view) { ChooseLayout(arguments, CardLayout::Manual); }
+void ApplyDevice(CardArguments& arguments, std::string_view value) { arguments.request.device = value; }
+void ApplyCardScreen(CardArguments& arguments, std::string_view value) {
+    arguments.request.screen = ParseScreen(value);
+}
+void ApplyForce(CardArguments& arguments, std::string_view) { arguments.request.force = true; }
 
 // The images' options (--os, ...) come from the rows themselves.
-constexpr std::array<Option<CardRequest>, 5> kCardOptions{{
+constexpr std::array<Option<CardArguments>, 5> kCardOptions{{
     {"--auto", false, ApplyAutoLayout},
     {"--manual", false, ApplyManualLayout},
     {"--device", true, ApplyDevice},
@@ -115,7 +99,13 @@ constexpr std::array<Option<CardRequest>, 5> kCardOptions{{
     {"--force", false, ApplyForce},
 }};
 
-bool IsOption(std::string_view argument) { return argument.starts_with("--"); }
+void ApplyDryRunDevice(DryRunRequest& request, std::string_view value) { request.device = value; }
+
+constexpr std::array<Option<DryRunRequest>, 1> kDryRunOptions{{
+    {"--device", true, ApplyDryRunDevice},
+}};
+
+bool IsOption(std::string_view argument) { return argument.starts_with("-") && argument.size() > 1; }
 
 // The value after the option at `index`, which it steps over.
 std::string_view OptionValue(Arguments arguments, std::size_t& index) {
@@ -125,49 +115,60 @@ std::string_view OptionValue(Arguments arguments, std::size_t& index) {
     return arguments[++index];
 }
 
-// Applies the option at `index` of `command`, stepping over its value when it takes one.
+// Applies the option at `index`, stepping over its value when it takes one.
 template <typename Target, std::size_t Count>
-void ApplyOption(std::string_view command, const std::array<Option<Target>, Count>& options, Arguments arguments,
-                 std::size_t& index, Target& target) {
+void ApplyOption(const std::array<Option<Target>, Count>& options, Arguments arguments, std::size_t& index,
+                 Target& target) {
     const std::string_view name = arguments[index];
     const auto option = std::find_if(options.begin(), options.end(),
                                      [&](const Option<Target>& known) { return known.name == name; });
     if (option == options.end()) {
-        throw UsageError(fmt::format("{} has no option {}", command, name));
+        throw UsageError(fmt::format("there is no option {}", name));
     }
     option->apply(target, option->takesValue ? OptionValue(arguments, index) : std::string_view());
+}
+
+// Sets the one path a command takes; `what` names it for the complaint about a second one.
+void SetPath(std::filesystem::path& path, std::string_view argument, std::string_view what) {
+    if (!path.empty()) {
+        throw UsageError(fmt::format("one {} only, not also \"{}\"", what, argument));
+    }
+    path = argument;
 }
 
 Request ParseInit(Arguments arguments) {
     InitRequest request;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         if (IsOption(arguments[index])) {
-            ApplyOption("init", kInitOptions, arguments, index, request.options);
-        } else if (request.directory.empty()) {
-            request.directory = arguments[index];
+            ApplyOption(kInitOptions, arguments, index, request.options);
         } else {
-            throw UsageError("init takes one directory");
+            SetPath(request.directory, arguments[index], "directory");
         }
     }
     if (request.directory.empty()) {
-        throw UsageError("init needs the directory to make the device in");
+        throw UsageError("the directory to make the device in is needed");
     }
     return request;
 }
 
-Request ParseShow(Arguments arguments) {
-    if (arguments.size() != 1 || IsOption(arguments[0])) {
-        throw UsageError("show takes exactly one directory and no options");
+// The one path of a command that takes nothing else.
+std::filesystem::path OnlyPath(Arguments arguments, std::string_view what) {
+    std::filesystem::path path;
+    for (const std::string_view argument : arguments) {
+        if (IsOption(argument)) {
+            throw UsageError(fmt::format("there is no option {}", argument));
+        }
+        SetPath(path, argument, what);
     }
-    return ShowRequest{arguments[0]};
+    if (path.empty()) {
+        throw UsageError(fmt::format("the {} is needed", what));
+    }
+    return path;
 }
 
-Request ParseCheckTarget(Arguments arguments) {
-    if (arguments.size() != 1 || IsOption(arguments[0])) {
-        throw UsageError("check-target takes exactly one target file and no options");
-    }
-    return CheckTargetRequest{arguments[0]};
-}
+Request ParseShow(Arguments arguments) { return ShowRequest{OnlyPath(arguments, "device directory")}; }
+
+Request ParseCheckTarget(Arguments arguments) { return CheckTargetRequest{OnlyPath(arguments, "target file")}; }
 
 std::optional<update::ImageKind> ImageOption(std::string_view argument) {
     const auto row = std::find_if(kCardRows.begin(), kCardRows.end(),
@@ -184,40 +185,50 @@ void AddCardImage(Arguments arguments, std::size_t& index, update::ImageKind kin
 
 void CheckCardRequest(const CardRequest& request) {
     if (request.out.empty()) {
-        throw UsageError("card needs the folder to lay the card out in");
+        throw UsageError("the folder to lay the card out in is needed");
     }
     if (request.images.empty()) {
         std::vector<std::string> options;
         std::transform(kCardRows.begin(), kCardRows.end(), std::back_inserter(options), CardOption);
-        throw UsageError(fmt::format("card needs at least one image: {}", fmt::join(options, ", ")));
+        throw UsageError(fmt::format("at least one image is needed: {}", fmt::join(options, ", ")));
     }
     if (request.device && request.screen) {
-        throw UsageError("card takes --device or --screen, not both: the device has its own screen");
+        throw UsageError("--device or --screen, not both: the device has its own screen");
     }
 }
 
 Request ParseCard(Arguments arguments) {
-    CardRequest request;
+    CardArguments parsed;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         if (const std::optional<update::ImageKind> kind = ImageOption(arguments[index])) {
-            AddCardImage(arguments, index, *kind, request);
+            AddCardImage(arguments, index, *kind, parsed.request);
         } else if (IsOption(arguments[index])) {
-            ApplyOption("card", kCardOptions, arguments, index, request);
-        } else if (request.out.empty()) {
-            request.out = arguments[index];
+            ApplyOption(kCardOptions, arguments, index, parsed);
         } else {
-            throw UsageError("card takes one folder to lay the card out in");
+            SetPath(parsed.request.out, arguments[index], "card folder");
         }
     }
-    CheckCardRequest(request);
-    return request;
+    parsed.request.layout = parsed.layout.value_or(CardLayout::Auto);
+    CheckCardRequest(parsed.request);
+    return parsed.request;
 }
 
 Request ParseDryRun(Arguments arguments) {
-    if (arguments.size() != 3 || IsOption(arguments[0]) || arguments[1] != "--device") {
-        throw UsageError("dry-run takes a card folder and --device DIR");
+    DryRunRequest request;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        if (IsOption(arguments[index])) {
+            ApplyOption(kDryRunOptions, arguments, index, request);
+        } else {
+            SetPath(request.card, arguments[index], "card folder");
+        }
     }
-    return DryRunRequest{arguments[0], arguments[2]};
+    if (request.card.empty()) {
+        throw UsageError("the card folder is needed");
+    }
+    if (request.device.empty()) {
+        throw UsageError("--device DIR is needed: the device the card is meant for");
+    }
+    return request;
 }
 
 // --device DIR or --target FILE, exactly one.
@@ -246,28 +257,125 @@ Request ParseBoot(Arguments arguments) {
     return BootSideRequest{BootCommand::Boot, std::filesystem::path(arguments[0]), std::nullopt};
 }
 
-Request ParseHelp(Arguments) { return HelpRequest{}; }
+Request ParseVersion(Arguments arguments) {
+    if (!arguments.empty()) {
+        throw UsageError(fmt::format("--version takes nothing after it, not \"{}\"", arguments.front()));
+    }
+    return VersionRequest{};
+}
 
-Request ParseVersion(Arguments) { return VersionRequest{}; }
+Request ParseHelp(Arguments arguments);
 
+// A command: its name, its usage (after "velkor-device "; a further line starts with "\n" and is
+// indented from the command's name), what it and its options do, and how its arguments make its
+// request. A new command is one more entry here and in `Request`. Aliases have no usage.
 struct Command {
     std::string_view name;
+    std::string_view usage;
+    std::string_view help;
     Request (*parse)(Arguments);
 };
+
 constexpr std::array<Command, 12> kCommands{{
-    {"init", ParseInit},
-    {"show", ParseShow},
-    {"check-target", ParseCheckTarget},
-    {"card", ParseCard},
-    {"dry-run", ParseDryRun},
-    {"env-init", ParseEnvInit},
-    {"boot", ParseBoot},
-    {"mark-good", ParseMarkGood},
-    {"help", ParseHelp},
-    {"--help", ParseHelp},
-    {"-h", ParseHelp},
-    {"--version", ParseVersion},
+    {"init", "init DIR [--auto] [--screen WxH] [--language ID]",
+     "makes a new device in DIR, which must be absent or empty:\n"
+     "  --auto         the sample images go to \\StorageCard\\AutoUpdate instead of \\StorageCard\\Images\n"
+     "  --screen WxH   the screen size in pixels (800x480 unless given)\n"
+     "  --language ID  the default language id, hex (0x0804) or decimal (0x0409 unless given)\n",
+     ParseInit},
+    {"show", "show DIR", "prints the device in DIR at a glance, changing nothing\n", ParseShow},
+    {"check-target", "check-target FILE",
+     "prints what the target file FILE reaches on this machine, changing nothing, and fails naming\n"
+     "each field that is wrong or unsafe\n",
+     ParseCheckTarget},
+    {"card",
+     "card OUT [--auto | --manual] [--device DIR | --screen WxH] [--force]\n"
+     "     [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE] [--boot FILE]",
+     "lays out a storage card in the new folder OUT, once every image passed the device's checks;\n"
+     "at least one image is needed:\n"
+     "  --auto         the images go to OUT/AutoUpdate under the names the updater looks for (the default)\n"
+     "  --manual       the images go to OUT/Images under their own names, and OUT/updater.cfg ticks them\n"
+     "  --os, --app, --logo, --logo2, --boot FILE   the image of that row\n"
+     "  --device DIR   checks against the screen, flash regions and storage card of the device in DIR\n"
+     "  --screen WxH   the screen the second logo must fit (800x480 unless given; default regions)\n"
+     "  --force        replaces OUT when it holds an earlier card and nothing else\n",
+     ParseCard},
+    {"dry-run", "dry-run CARD --device DIR",
+     "runs the update that the card CARD, copied onto the storage card of the device in DIR, would\n"
+     "make, on a copy of that device and without a screen; prints what it did in the order it did it,\n"
+     "and fails when the card chooses no row or a row it chose would not be updated; DIR itself is\n"
+     "never changed\n",
+     ParseDryRun},
+    {"env-init", "env-init (--device DIR | --target FILE)",
+     "makes the boot environment of a device with two-slot regions: BOOT_ORDER=\"A B\",\n"
+     "BOOT_A_LEFT=3, BOOT_B_LEFT=0, in both copies; an existing environment is left alone:\n"
+     "  --device DIR   the simulated device in DIR\n"
+     "  --target FILE  the real device that the target file FILE describes\n",
+     ParseEnvInit},
+    {"boot", "boot DIR",
+     "plays the boot loader on the simulated device in DIR: boots the first slot of BOOT_ORDER with\n"
+     "tries left, takes one try, and prints the slot and what each region holds\n",
+     ParseBoot},
+    {"mark-good", "mark-good (--device DIR | --target FILE)",
+     "gives the slot that booted its tries again, as the booted system does once it is up:\n"
+     "  --device DIR   the simulated device in DIR\n"
+     "  --target FILE  the real device that the target file FILE describes\n",
+     ParseMarkGood},
+    {"help", "help [COMMAND] | COMMAND --help",
+     "prints the usage of every command, or of COMMAND with what its options do\n", ParseHelp},
+    {"--help", "", "", ParseHelp},
+    {"-h", "", "", ParseHelp},
+    {"--version", "--version", "prints the version\n", ParseVersion},
 }};
+
+const Command* FindCommand(std::string_view name) {
+    const auto command =
+        std::find_if(kCommands.begin(), kCommands.end(), [&](const Command& known) { return known.name == name; });
+    return command != kCommands.end() ? &*command : nullptr;
+}
+
+Request ParseHelp(Arguments arguments) {
+    if (arguments.empty()) {
+        return HelpRequest{};
+    }
+    const Command* command = FindCommand(arguments.front());
+    if (!command) {
+        throw UsageError(fmt::format("there is no command \"{}\"", arguments.front()));
+    }
+    if (arguments.size() > 1) {
+        throw UsageError(fmt::format("one command only, not also \"{}\"", arguments[1]));
+    }
+    return HelpRequest{std::string(command->name)};
+}
+
+// "usage: velkor-device card OUT ...", later commands' lines aligned under the first.
+std::string UsageLines(const Command& command, bool first) {
+    const std::string lead = fmt::format("{:<7}{} ", first ? "usage:" : "", kProgram);
+    std::string lines = lead;
+    for (const char letter : command.usage) {
+        lines += letter;
+        if (letter == '\n') {
+            lines += std::string(lead.size(), ' ');
+        }
+    }
+    return lines + '\n';
+}
+
+// Each line of `text` two columns in, under its command's name.
+std::string Indented(std::string_view text) {
+    std::string indented;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+        indented += fmt::format("  {}", text.substr(start, end - start));
+        start = end;
+    }
+    return indented;
+}
+
+bool AsksForHelp(Arguments arguments) {
+    return std::find_first_of(arguments.begin(), arguments.end(), kHelpOptions.begin(), kHelpOptions.end()) !=
+           arguments.end();
+}
 
 }  // namespace
 
@@ -275,14 +383,45 @@ Request ParseCommandLine(const std::vector<std::string_view>& arguments) {
     if (arguments.empty()) {
         throw UsageError("a command is needed");
     }
-    const auto command = std::find_if(kCommands.begin(), kCommands.end(),
-                                      [&](const Command& known) { return known.name == arguments[0]; });
-    if (command == kCommands.end()) {
-        throw UsageError(fmt::format("unknown command \"{}\"", arguments[0]));
+    const Command* command = FindCommand(arguments[0]);
+    if (!command) {
+        throw UsageError(fmt::format("there is no command \"{}\"", arguments[0]));
     }
-    return command->parse(Arguments(arguments).subspan(1));
+    const Arguments rest = Arguments(arguments).subspan(1);
+    if (!command->usage.empty() && command->parse != ParseHelp && AsksForHelp(rest)) {
+        return HelpRequest{std::string(command->name)};
+    }
+    try {
+        return command->parse(rest);
+    } catch (const UsageError& error) {
+        throw UsageError(fmt::format("{}: {}", command->name, error.what()), command->name);
+    }
 }
 
-std::string_view UsageText() { return kUsage; }
+std::string UsageText(std::string_view name) {
+    if (const Command* command = FindCommand(name); command && !command->usage.empty()) {
+        return UsageLines(*command, true);
+    }
+    std::string lines;
+    for (const Command& command : kCommands) {
+        if (!command.usage.empty()) {
+            lines += UsageLines(command, lines.empty());
+        }
+    }
+    return lines;
+}
+
+std::string HelpText(std::string_view name) {
+    if (const Command* command = FindCommand(name); command && !command->usage.empty()) {
+        return fmt::format("{}\n{}", UsageLines(*command, true), command->help);
+    }
+    std::string text = UsageText();
+    for (const Command& command : kCommands) {
+        if (!command.usage.empty()) {
+            text += fmt::format("\n{}\n{}", command.name, Indented(command.help));
+        }
+    }
+    return text;
+}
 
 }  // namespace velkor::device_tool

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -35,6 +36,7 @@ enum class CardLayout {
 
 struct CardRequest {
     std::filesystem::path out;
+    // Auto unless --manual is given.
     CardLayout layout = CardLayout::Auto;
     // The image file of each row given.
     std::map<update::ImageKind, std::filesystem::path> images;
@@ -42,20 +44,27 @@ struct CardRequest {
     // (with `screen` when given) otherwise.
     std::optional<std::filesystem::path> device;
     std::optional<platform::ScreenSize> screen;
-    // Replaces an existing `out`.
+    // Replaces an existing `out` that holds an earlier card.
     bool force = false;
 };
 
-struct HelpRequest {};
+// The usage of one command with its options, or with no command the usage of every command.
+struct HelpRequest {
+    std::string command;
+};
 
 struct VersionRequest {};
 
 using Request = std::variant<InitRequest, ShowRequest, CheckTargetRequest, CardRequest, DryRunRequest,
                              BootSideRequest, HelpRequest, VersionRequest>;
 
-// The request that the arguments after the program name make. Throws UsageError.
+// The request that the arguments after the program name make; `--help` (or `-h`) after a command
+// asks for that command's help. Throws UsageError.
 Request ParseCommandLine(const std::vector<std::string_view>& arguments);
 
-std::string_view UsageText();
+// The usage lines of `command`, or of every command when it is empty or unknown.
+std::string UsageText(std::string_view command = {});
+// The usage lines and what the command and its options do; every command's with none named.
+std::string HelpText(std::string_view command = {});
 
 }  // namespace velkor::device_tool

@@ -5,6 +5,7 @@
 #include "backend/shared/flash/FlashRegion.h"
 #include "mainwnd/AutoUpdateDetection.h"
 #include "mainwnd/CSettingsFile.h"
+#include "mainwnd/CUpdateDialog.h"
 #include "mainwnd/SettingsEntries.h"
 #include "mainwnd/StorageCardSearch.h"
 #include "platform/DeviceText.h"
@@ -31,8 +32,6 @@ namespace {
 namespace fs = std::filesystem;
 using platform::ToUtf8;
 
-constexpr std::u16string_view kSettingsFile = u"\\StorageCard\\updater.cfg";
-constexpr std::u16string_view kAutoUpdateFolder = u"\\AutoUpdate\\";
 constexpr std::size_t kRegistryNameChars = 260;
 constexpr std::size_t kRegistryValueBytes = 520;
 constexpr std::size_t kRecentEventCount = 10;
@@ -169,7 +168,7 @@ void DeviceReport::PrintAutoUpdate(std::ostream& out) {
         Line(out, "Auto update", "no storage card");
         return;
     }
-    const std::u16string folder = storageCard_ + std::u16string(kAutoUpdateFolder);
+    const std::u16string folder = platform::Format(u"%s\\%s\\", storageCard_, mainwnd::kAutoUpdateFolder);
     update::UpdateSettings found;
     if (!mainwnd::DetectAutoUpdate(platform_.fileSystem, folder, found)) {
         Line(out, "Auto update", fmt::format("no images in {}", ToUtf8(folder)));
@@ -185,13 +184,13 @@ void DeviceReport::PrintAutoUpdate(std::ostream& out) {
 }
 
 void DeviceReport::PrintSettingsFile(std::ostream& out) {
-    const std::string path = ToUtf8(kSettingsFile);
-    if (platform_.fileSystem.GetAttributes(kSettingsFile) == platform::kInvalidFileAttributes) {
+    const std::string path = ToUtf8(mainwnd::kSettingsPath);
+    if (platform_.fileSystem.GetAttributes(mainwnd::kSettingsPath) == platform::kInvalidFileAttributes) {
         Line(out, "Settings file", fmt::format("{}: no such file", path));
         return;
     }
     platform::StringArray entries;
-    mainwnd::CSettingsFile(platform_.fileSystem, std::u16string(kSettingsFile)).ReadEntries(entries);
+    mainwnd::CSettingsFile(platform_.fileSystem, std::u16string(mainwnd::kSettingsPath)).ReadEntries(entries);
     if (entries.Count() < mainwnd::kSettingsEntryCount) {
         Line(out, "Settings file",
              fmt::format("{}: ignored, only {} entries; {} are needed", path, entries.Count(),

@@ -1,129 +1,144 @@
 #include "velkor-device/DryRunCommand.h"
 
 #include "backend/shared/DeviceError.h"
-#include "mainwnd/AutoUpdateDetection.h"
-#include "mainwnd/CSettingsFile.h"
-#include "mainwnd/CUpdateDialog.h"
-#include "mainwnd/SettingsEntries.h"
-#include "mainwnd/StorageCardSearch.h"
-#include "platform/DeviceText.h"
 #include "backend/sim/DeviceFiles.h"
 #include "backend/sim/SimPlatform.h"
+#include "mainwnd/AutoUpdateDetection.h"
+#include "mainwnd/CUpdateDialog.h"
+#include "mainwnd/SettingsEntries.h"
+#include "platform/DeviceText.h"
 #include "update/UpdateSequence.h"
+#include "velkor-device/CardCopy.h"
+#include "velkor-device/CardFolder.h"
+#include "velkor-device/DiskRoom.h"
+#include "velkor-device/DryRunReport.h"
 #include "velkor-device/DryRunWindow.h"
+#include "velkor-device/ImageChecks.h"
+#include "velkor-device/InterruptGuard.h"
 #include "velkor-device/ScratchFolder.h"
+#include "velkor-device/StorageCardFolder.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 #include <fmt/std.h>
-
-#include <array>
 
 namespace velkor::device_tool {
 namespace {
 
 namespace fs = std::filesystem;
-using update::ImageKind;
+using platform::ToUtf8;
 
-// The rows in the order the main window shows them.
-constexpr std::array kRows{ImageKind::Logo, ImageKind::Logo2, ImageKind::Boot,
-                           ImageKind::OS,   ImageKind::App,   ImageKind::Reset};
+// The storage card's folder on the device, as the updater finds it (or where a card appears).
+std::u16string CardFolderOf(sim::SimPlatform& device, const fs::path& directory) {
+    platform::Platform& platform = device.platform();
+    const std::optional<std::u16string> folder = StorageCardFolder(platform.registry, platform.fileSystem);
+    if (!folder) {
+        throw shared::DeviceError(fmt::format("the device {} has no storage card to put the card on", directory));
+    }
+    return *folder;
+}
 
-// The scratch device: a copy of the device with the card's contents as its storage card.
-void PrepareScratch(const DryRunRequest& request, const fs::path& scratch) {
+CardChoice ChooseOnDevice(platform::Platform& platform, std::u16string_view cardFolder) {
+    return ChooseRows(platform.fileSystem, platform::Format(u"%s\\%s\\", cardFolder, mainwnd::kAutoUpdateFolder),
+                      mainwnd::kSettingsPath);
+}
+
+// "this card chooses no row:" and a line for each reason.
+std::string NoRowMessage(CardFolder& card, sim::SimPlatform& device, std::u16string_view cardFolder) {
+    std::vector<std::string> reasons = card.WhyNoRow();
+    if (ChooseOnDevice(device.platform(), cardFolder).ChoosesARow()) {
+        reasons.push_back(fmt::format(
+            "the device's storage card {} still holds an earlier card, which an update would run instead",
+            ToUtf8(cardFolder)));
+    }
+    return fmt::format("this card chooses no row:\n  {}", fmt::join(reasons, "\n  "));
+}
+
+// Checked before the copy begins, so that a full disk is named as such.
+void CheckRoomForCopy(const DryRunRequest& request, const fs::path& folder) {
+    const std::uintmax_t bytes = BytesBelow(request.device) + BytesBelow(request.card);
+    if (std::optional<std::string> problem = RoomProblem(folder, bytes, "the copy of the device")) {
+        throw shared::DeviceError(*problem);
+    }
+}
+
+void CopyDevice(const DryRunRequest& request, const fs::path& copy) {
     std::error_code failure;
-    if (!fs::is_directory(request.card, failure)) {
-        throw shared::DeviceError(fmt::format("{} is not a card: there is no such folder", request.card));
-    }
-    fs::copy(request.device, scratch, fs::copy_options::recursive, failure);
+    fs::copy(request.device, copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks, failure);
     if (failure) {
-        throw shared::DeviceError(fmt::format("cannot copy the device {}: {}", request.device, failure.message()));
+        throw shared::DeviceError(fmt::format("cannot copy the device {}: {}", request.device,
+                                              IsDiskFull(failure, copy)
+                                                  ? fmt::format("the disk that holds {} is full", copy.parent_path())
+                                                  : failure.message()));
     }
 }
 
-void PutCard(const fs::path& card, const fs::path& cardFolder) {
-    fs::remove_all(cardFolder);
-    fs::copy(card, cardFolder, fs::copy_options::recursive);
-}
-
-// The rows as the main window chooses them at start-up: the card's AutoUpdate folder, else the
-// settings file. True for an unattended update.
-bool ChooseRows(platform::Platform& platform, const std::u16string& card, update::UpdateSettings& settings) {
-    const std::u16string autoUpdate = card + u"\\" + std::u16string(mainwnd::kAutoUpdateFolder) + u"\\";
-    if (mainwnd::DetectAutoUpdate(platform.fileSystem, autoUpdate, settings)) {
-        return true;
+// Files of the device's storage card that the card did not replace, and that the run uses.
+std::vector<std::string> Leftovers(CardFolder& card, const CardChoice& alone, const CardChoice& merged,
+                                   platform::FileSystem& files) {
+    std::vector<std::string> warnings;
+    if (merged.unattended && !alone.unattended) {
+        warnings.push_back(fmt::format("the device's storage card still holds images in its {} folder, so the "
+                                       "update runs by itself and never reads the card's settings file",
+                                       ToUtf8(mainwnd::kAutoUpdateFolder)));
     }
-    platform::StringArray entries;
-    mainwnd::CSettingsFile(platform.fileSystem, std::u16string(mainwnd::kSettingsPath)).ReadEntries(entries);
-    mainwnd::ApplySettingsEntries(entries, settings);
-    return false;
-}
-
-// Why the second logo was not copied when the logs do not say: it must be a bitmap of the screen's size.
-std::string SecondLogoReason(platform::Platform& platform, const update::UpdateSettings& settings) {
-    const platform::ScreenSize screen = platform.system.GetScreenSize();
-    const std::unique_ptr<platform::Bitmap> logo = platform.bitmapLoader.LoadDIBitmap(settings.logo2Path);
-    if (!logo) {
-        return "the second logo is not a bitmap the device can decode";
-    }
-    return fmt::format("the second logo is {} x {}, the screen {} x {}", logo->Width(), logo->Height(), screen.width,
-                       screen.height);
-}
-
-// Prints the rows; true when every row meant to run succeeded.
-bool PrintRows(const DryRunWindow& window, const update::UpdateSettings& settings, platform::Platform& platform,
-               std::ostream& out) {
-    bool allSucceeded = true;
-    for (const ImageKind kind : kRows) {
-        const auto row = window.Rows().find(kind);
-        const std::string status =
-            row != window.Rows().end() && !row->second.status.empty() ? platform::ToUtf8(row->second.status) : "not run";
-        const bool meant = settings.Enabled(kind) != 0;
-        allSucceeded = allSucceeded && (!meant || status.starts_with(platform::ToUtf8(update::kSucceedText)));
-        out << fmt::format("  {:<6} {}{}\n", update::ImageKindName(kind), status, meant ? "" : " (not chosen)");
-        std::vector<std::string> reasons = row != window.Rows().end() ? row->second.logLines : std::vector<std::string>{};
-        if (kind == ImageKind::Logo2 && status == platform::ToUtf8(update::kFailedText) && reasons.empty()) {
-            reasons.push_back(SecondLogoReason(platform, settings));
-        }
-        for (const std::string& reason : reasons) {
-            out << "           " << reason << '\n';
+    for (const update::ImageKind kind : mainwnd::kSettingsFileOrder) {
+        const std::u16string* path = merged.settings.Path(kind);
+        if (merged.settings.Enabled(kind) != 0 && path && card.LeavesToEarlierCard(*path) &&
+            files.GetAttributes(*path) != platform::kInvalidFileAttributes) {
+            warnings.push_back(fmt::format("{} is not on the card, but an earlier card left it on the device's "
+                                           "storage card, and the {} row writes it",
+                                           ToUtf8(*path), update::ImageKindName(kind)));
         }
     }
-    // Only a device with two-slot regions has anything to commit, and says so in its logs.
-    const DryRunWindow::Commit& commit = window.CommitResult();
-    if (!commit.logLines.empty()) {
-        out << fmt::format("  Commit {}\n", commit.answer != 0 ? "done" : "not made");
-        for (const std::string& line : commit.logLines) {
-            out << "           " << line << '\n';
+    return warnings;
+}
+
+// The card's checks of each image the run will write, as the device would take it.
+std::vector<std::string> ImageWarnings(sim::SimPlatform& device, const CardChoice& choice) {
+    platform::Platform& platform = device.platform();
+    ImageChecks checks(
+        platform.fileSystem, platform.bitmapLoader, [&] { return platform.system.GetLastError(); }, device.config());
+    std::vector<std::string> warnings;
+    for (const update::ImageKind kind : mainwnd::kSettingsFileOrder) {
+        const std::u16string* path = choice.settings.Path(kind);
+        if (choice.settings.Enabled(kind) != 0 && path) {
+            const std::vector<std::string> found = checks.Problems(kind, *path, ToUtf8(*path));
+            warnings.insert(warnings.end(), found.begin(), found.end());
         }
     }
-    return allSucceeded && commit.answer != 0;
+    return warnings;
 }
 
 }  // namespace
 
 bool RunDryRun(const DryRunRequest& request, std::ostream& out) {
+    const InterruptGuard interrupts;
+    sim::SimPlatform original(request.device);
+    const std::u16string cardFolder = CardFolderOf(original, request.device);
+    CardFolder card(request.card, cardFolder);
+    const CardChoice alone = card.Choice();
+    if (!alone.ChoosesARow()) {
+        throw shared::DeviceError(NoRowMessage(card, original, cardFolder));
+    }
+
+    CheckRoomForCopy(request, fs::temp_directory_path());
     const ScratchFolder scratch(fs::temp_directory_path() / "velkor", "dry-run");
     const fs::path device = scratch.Path() / "device";
-    PrepareScratch(request, device);
+    CopyDevice(request, device);
+    interrupts.Check();
     sim::SimPlatform simulated(device);
     platform::Platform& platform = simulated.platform();
-    const std::u16string card = mainwnd::FindStorageCard(platform.registry, platform.fileSystem);
-    if (card.empty()) {
-        throw shared::DeviceError(fmt::format("the device {} has no storage card to put the card on", request.device));
-    }
-    PutCard(request.card, device / sim::device_files::kRoot / platform::ToUtf8(card.substr(1)));
+    CopyCardOnto(request.card, device / sim::device_files::kRoot / ToUtf8(cardFolder.substr(1)));
+    interrupts.Check();
 
-    update::UpdateSettings settings;
-    const bool unattended = ChooseRows(platform, card, settings);
-    DryRunWindow window(platform, settings, device);
+    const CardChoice merged = ChooseOnDevice(platform, cardFolder);
+    std::vector<std::string> warnings = Leftovers(card, alone, merged, platform.fileSystem);
+    const std::vector<std::string> images = ImageWarnings(simulated, merged);
+    warnings.insert(warnings.end(), images.begin(), images.end());
+    DryRunWindow window(platform, merged.settings, device, interrupts);
     update::UpdateSequence(window, platform.system, platform.fileSystem).Run();
-
-    out << fmt::format("Dry run of the card {} on a copy of the device {} ({}):\n", request.card, request.device,
-                       unattended ? "an unattended update" : "the settings file's rows, as if Update were pressed");
-    const bool succeeded = PrintRows(window, settings, platform, out);
-    out << fmt::format("The final message: \"{}\". The device itself is unchanged.\n",
-                       platform::ToUtf8(window.FinalMessage()));
-    return succeeded;
+    return PrintDryRun({request, merged.unattended, warnings, window, platform}, out);
 }
 
 }  // namespace velkor::device_tool

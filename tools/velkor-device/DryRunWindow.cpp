@@ -27,38 +27,59 @@ std::vector<std::string> LogTexts(const std::filesystem::path& log) {
 
 }  // namespace
 
-DryRunWindow::DryRunWindow(platform::Platform& platform, update::UpdateSettings settings,
-                           std::filesystem::path device)
-    : platform_(platform), settings_(std::move(settings)), device_(std::move(device)) {}
+DryRunWindow::DryRunWindow(platform::Platform& platform, update::UpdateSettings settings, std::filesystem::path device,
+                           const InterruptGuard& interrupts)
+    : platform_(platform), settings_(std::move(settings)), device_(std::move(device)), interrupts_(interrupts) {}
 
-void DryRunWindow::StopRunningPrograms() {
-    update::StopRunningPrograms(platform_.windows, platform_.windows.MainWindow());
+std::u16string DryRunWindow::StatusOf(ImageKind kind) const {
+    const auto status = statuses_.find(kind);
+    return status != statuses_.end() ? status->second : std::u16string();
 }
 
-void DryRunWindow::FormatDataVolume() { storage::FormatDataVolume(platform_); }
-
-int DryRunWindow::RunStep(ImageKind kind) {
-    return CaptureLogLines([&] { return update::RunImageStep(platform_, settings_, kind); }, rows_[kind].logLines);
-}
-
-void DryRunWindow::CommitUpdate() {
-    commit_.answer = CaptureLogLines([&] { return update::CommitUpdate(platform_); }, commit_.logLines);
-}
-
-int DryRunWindow::CaptureLogLines(const std::function<int()>& step, std::vector<std::string>& lines) const {
+void DryRunWindow::Record(Stage& stage, const std::function<void()>& action) {
+    interrupts_.Check();
     const std::array logs{device_ / sim::device_files::kDebugLog, device_ / sim::device_files::kEventsLog};
     std::array<std::size_t, 2> before{};
     std::transform(logs.begin(), logs.end(), before.begin(), [](const auto& log) { return LogTexts(log).size(); });
-    const int answer = step();
+    action();
     for (std::size_t index = 0; index < logs.size(); ++index) {
         const std::vector<std::string> after = LogTexts(logs[index]);
-        lines.insert(lines.end(), after.begin() + static_cast<std::ptrdiff_t>(std::min(before[index], after.size())),
-                     after.end());
+        stage.logLines.insert(stage.logLines.end(),
+                              after.begin() + static_cast<std::ptrdiff_t>(std::min(before[index], after.size())),
+                              after.end());
     }
+}
+
+DryRunWindow::Stage& DryRunWindow::RowStage(ImageKind kind) {
+    const auto stage = std::find_if(stages_.begin(), stages_.end(), [&](const Stage& known) {
+        return known.kind == StageKind::Row && known.row == kind;
+    });
+    return stage != stages_.end() ? *stage : stages_.emplace_back(Stage{StageKind::Row, kind, {}});
+}
+
+void DryRunWindow::StopRunningPrograms() {
+    Record(stages_.emplace_back(Stage{StageKind::Programs, {}, {}}),
+           [this] { update::StopRunningPrograms(platform_.windows, platform_.windows.MainWindow()); });
+}
+
+void DryRunWindow::FormatDataVolume() {
+    Record(stages_.emplace_back(Stage{StageKind::DataVolume, {}, {}}),
+           [this] { storage::FormatDataVolume(platform_); });
+}
+
+int DryRunWindow::RunStep(ImageKind kind) {
+    int answer = 0;
+    Record(RowStage(kind), [&] { answer = update::RunImageStep(platform_, settings_, kind); });
     return answer;
 }
 
+void DryRunWindow::CommitUpdate() {
+    Record(stages_.emplace_back(Stage{StageKind::Commit, {}, {}}),
+           [this] { commitAnswer_ = update::CommitUpdate(platform_); });
+}
+
 bool DryRunWindow::IsChecked(ImageKind kind) {
+    RowStage(kind);
     return settings_.Enabled(kind) != 0 || (kind == ImageKind::Reset && settings_.Enabled(ImageKind::Boot) != 0);
 }
 

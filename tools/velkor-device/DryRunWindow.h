@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "update/UpdateSettings.h"
 #include "update/UpdateWindow.h"
+#include "velkor-device/InterruptGuard.h"
 
 #include <filesystem>
 #include <functional>
@@ -13,39 +14,42 @@
 namespace velkor::device_tool {
 
 // The main window as an update run meets it, without a screen: the boxes stand as the window
-// sets them from the rows' flags, the steps are the program's own over the device's platform,
-// and what the run shows (each row's status, the final message) and writes to the device's logs
-// while each row runs is kept for the report.
+// sets them from the rows' flags, the work is the program's own over the device's platform, and
+// what the run shows (each row's status, the final message) and writes to the device's logs is
+// kept for the report, stage by stage in the order the run reached them. An interrupt noted by
+// `interrupts` stops the run before its next stage.
 class DryRunWindow : public update::UpdateWindow {
 public:
-    struct Row {
-        std::u16string status;
-        // The lines debug.log and events.log got while the row ran.
+    enum class StageKind { Programs, DataVolume, Row, Commit };
+    struct Stage {
+        StageKind kind;
+        // The row, for a Row stage.
+        update::ImageKind row = update::ImageKind::OS;
+        // The lines debug.log and events.log got while the stage ran.
         std::vector<std::string> logLines;
     };
 
-    DryRunWindow(platform::Platform& platform, update::UpdateSettings settings, std::filesystem::path device);
+    DryRunWindow(platform::Platform& platform, update::UpdateSettings settings, std::filesystem::path device,
+                 const InterruptGuard& interrupts);
 
-    // The commit point's answer and the lines the logs got from it.
-    struct Commit {
-        int answer = 1;
-        std::vector<std::string> logLines;
-    };
-
-    const std::map<update::ImageKind, Row>& Rows() const { return rows_; }
-    const Commit& CommitResult() const { return commit_; }
+    const std::vector<Stage>& Stages() const { return stages_; }
+    // The commit point's answer (1 until the run reaches it).
+    int CommitAnswer() const { return commitAnswer_; }
     const std::u16string& FinalMessage() const { return message_; }
+    const update::UpdateSettings& Settings() const { return settings_; }
+    std::u16string StatusOf(update::ImageKind kind) const;
 
     void StopRunningPrograms() override;
     void FormatDataVolume() override;
     int RunStep(update::ImageKind kind) override;
     void CommitUpdate() override;
-    // The window ticks each row whose flag is set, and Reset with Boot.
+    // The window ticks each row whose flag is set, and Reset with Boot. The run asks for every
+    // row's box in the order it takes the rows, so that is when a row's stage begins.
     bool IsChecked(update::ImageKind kind) override;
     bool IsCheckBoxEnabled(update::ImageKind kind) override;
     void UpdateData(bool saveAndValidate) override;
     update::UpdateSettings& Settings() override { return settings_; }
-    std::u16string& Status(update::ImageKind kind) override { return rows_[kind].status; }
+    std::u16string& Status(update::ImageKind kind) override { return statuses_[kind]; }
     void ClearStatusLabel(update::ImageKind kind) override;
     void PaintStatus(update::ImageKind kind) override;
     void EnableButton(update::CommandButton button, bool enabled) override;
@@ -54,14 +58,17 @@ public:
     void ShowMessage(std::u16string_view text) override { message_ = text; }
 
 private:
-    // Runs `step` and adds the lines debug.log and events.log got meanwhile to `lines`.
-    int CaptureLogLines(const std::function<int()>& step, std::vector<std::string>& lines) const;
+    // Runs `action` and adds the log lines it wrote to `stage`.
+    void Record(Stage& stage, const std::function<void()>& action);
+    Stage& RowStage(update::ImageKind kind);
 
     platform::Platform& platform_;
     update::UpdateSettings settings_;
     std::filesystem::path device_;
-    std::map<update::ImageKind, Row> rows_;
-    Commit commit_;
+    const InterruptGuard& interrupts_;
+    std::vector<Stage> stages_;
+    std::map<update::ImageKind, std::u16string> statuses_;
+    int commitAnswer_ = 1;
     std::u16string message_;
 };
 

@@ -6,7 +6,6 @@ namespace velkor::device_tool {
 namespace {
 
 namespace fs = std::filesystem;
-namespace error = platform::error;
 
 // The host's whole tree is the file system here: the engineer's files may lie anywhere.
 constexpr std::string_view kHostRoot = "/";
@@ -19,27 +18,14 @@ std::u16string DevicePath(const fs::path& file) {
 
 }  // namespace
 
-SourceImages::SourceImages()
-    : files_(fs::path(kHostRoot), noneDismounted_, shared::FileRules{}, errors_), loader_(files_, errors_) {}
+SourceImages::SourceImages(const sim::DeviceConfig& device)
+    : files_(fs::path(kHostRoot), noneDismounted_, shared::FileRules{}, errors_),
+      loader_(files_, errors_),
+      checks_(
+          files_, loader_, [this] { return errors_.Last(); }, device) {}
 
-std::unique_ptr<platform::File> SourceImages::Open(const fs::path& file) {
-    return files_.OpenFile(DevicePath(file), platform::FileMode::Read);
-}
-
-std::unique_ptr<platform::Bitmap> SourceImages::LoadBitmap(const fs::path& file) {
-    return loader_.LoadDIBitmap(DevicePath(file));
-}
-
-std::string_view SourceImages::LastFailure() const {
-    switch (errors_.Last()) {
-        case error::kFileNotFound:
-        case error::kPathNotFound:
-            return "no such file";
-        case error::kInvalidName:
-            return "its path holds a name the device refuses";
-        default:
-            return "not a plain file this user may read";
-    }
+std::vector<std::string> SourceImages::Problems(update::ImageKind kind, const fs::path& file) {
+    return checks_.Problems(kind, DevicePath(file), file.string());
 }
 
 }  // namespace velkor::device_tool

@@ -4,34 +4,32 @@
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/FolderFileSystem.h"
 #include "backend/shared/QtBitmapLoader.h"
+#include "velkor-device/ImageChecks.h"
 
 #include <filesystem>
-#include <memory>
-#include <string_view>
+#include <string>
+#include <vector>
 
 namespace velkor::device_tool {
 
-// The engineer's image files, read through the program's own file system and bitmap loader, so
-// that a file passes the card's checks exactly when the device would open and load it.
+// The engineer's image files, read through the program's own file system and bitmap loader and
+// checked as the device would take them.
 class SourceImages {
 public:
-    SourceImages();
+    explicit SourceImages(const sim::DeviceConfig& device);
 
     SourceImages(const SourceImages&) = delete;
     SourceImages& operator=(const SourceImages&) = delete;
 
-    // Null when the file cannot be opened for reading; LastFailure() says why.
-    std::unique_ptr<platform::File> Open(const std::filesystem::path& file);
-    // Null when the file is not a bitmap the device loads.
-    std::unique_ptr<platform::Bitmap> LoadBitmap(const std::filesystem::path& file);
-    // Why the last Open failed: "no such file", ...
-    std::string_view LastFailure() const;
+    // The problems of `file` as the image of the row `kind`, each naming the file as given.
+    std::vector<std::string> Problems(update::ImageKind kind, const std::filesystem::path& file);
 
 private:
     shared::ErrorState errors_;
     shared::DismountedFolders noneDismounted_;
     shared::FolderFileSystem files_;
     shared::QtBitmapLoader loader_;
+    ImageChecks checks_;
 };
 
 }  // namespace velkor::device_tool

@@ -39,7 +39,7 @@ struct RequestRunner {
         }
     }
     void operator()(const BootSideRequest& request) const { RunBootSide(request, std::cout); }
-    void operator()(const HelpRequest&) const { std::cout << UsageText(); }
+    void operator()(const HelpRequest& request) const { std::cout << HelpText(request.command); }
     void operator()(const VersionRequest&) const { std::cout << "velkor-device " << VELKOR_VERSION << '\n'; }
 };
 
@@ -51,7 +51,7 @@ int main(int argc, char* argv[]) {
         std::visit(RequestRunner{}, ParseCommandLine(arguments));
         return kSuccessExit;
     } catch (const UsageError& error) {
-        std::cerr << "velkor-device: " << error.what() << "\n\n" << UsageText();
+        std::cerr << "velkor-device: " << error.what() << "\n\n" << UsageText(error.Command());
         return kUsageExit;
     } catch (const std::exception& error) {
         std::cerr << "velkor-device: " << error.what() << '\n';

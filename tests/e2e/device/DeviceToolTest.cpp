@@ -232,36 +232,121 @@ TEST_F(DeviceToolTest, ShowOfSomethingThatIsNoDeviceFails) {
     EXPECT_THAT(result.standardError.toStdString(), HasSubstr("no such directory"));
 }
 
+constexpr const char* kEveryUsage =
+    "usage: velkor-device init DIR [--auto] [--screen WxH] [--language ID]\n"
+    "       velkor-device show DIR\n"
+    "       velkor-device check-target FILE\n"
+    "       velkor-device card OUT [--auto | --manual] [--device DIR | --screen WxH] [--force]\n"
+    "                          [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE] [--boot FILE]\n"
+    "       velkor-device dry-run CARD --device DIR\n"
+    "       velkor-device env-init (--device DIR | --target FILE)\n"
+    "       velkor-device boot DIR\n"
+    "       velkor-device mark-good (--device DIR | --target FILE)\n"
+    "       velkor-device help [COMMAND] | COMMAND --help\n"
+    "       velkor-device --version\n";
+constexpr const char* kInitUsage = "usage: velkor-device init DIR [--auto] [--screen WxH] [--language ID]\n";
+constexpr const char* kShowUsage = "usage: velkor-device show DIR\n";
+
 struct BadArgumentsCase {
     const char* name;
     QStringList arguments;
+    const char* message;
+    // The usage after it: the command's own, or every command's when no command was understood.
+    const char* usage;
 };
 
 class BadArgumentsTest : public ::testing::TestWithParam<BadArgumentsCase> {};
 
-TEST_P(BadArgumentsTest, PrintUsageAndExitWith2) {
+TEST_P(BadArgumentsTest, NameTheFaultPrintTheCommandsUsageAndExitWith2) {
     const ProgramResult result = RunProgram(VELKOR_DEVICE_BINARY, GetParam().arguments);
 
     EXPECT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 2);
-    EXPECT_THAT(result.standardError.toStdString(), HasSubstr("usage: velkor-device init DIR"));
+    EXPECT_EQ(result.standardError.toStdString(),
+              std::string("velkor-device: ") + GetParam().message + "\n\n" + GetParam().usage);
     EXPECT_TRUE(result.standardOutput.isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, BadArgumentsTest,
-                         ::testing::Values(BadArgumentsCase{"NoCommand", {}},
-                                           BadArgumentsCase{"UnknownCommand", {"create", "/tmp/x"}},
-                                           BadArgumentsCase{"InitWithoutDirectory", {"init"}},
-                                           BadArgumentsCase{"InitWithTwoDirectories", {"init", "a", "b"}},
-                                           BadArgumentsCase{"ScreenWithoutValue", {"init", "a", "--screen"}},
-                                           BadArgumentsCase{"ScreenWithoutHeight", {"init", "a", "--screen", "800"}},
-                                           BadArgumentsCase{"ScreenWithEmptyHeight", {"init", "a", "--screen", "800x"}},
-                                           BadArgumentsCase{"LanguageTooLarge", {"init", "a", "--language", "0x10000"}},
-                                           BadArgumentsCase{"UnknownOption", {"init", "a", "--colour"}},
-                                           BadArgumentsCase{"ShowWithoutDirectory", {"show"}},
-                                           BadArgumentsCase{"ShowWithTwoDirectories", {"show", "a", "b"}},
-                                           BadArgumentsCase{"ShowWithAnOption", {"show", "--auto"}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, BadArgumentsTest,
+    ::testing::Values(
+        BadArgumentsCase{"NoCommand", {}, "a command is needed", kEveryUsage},
+        BadArgumentsCase{"UnknownCommand", {"create", "/tmp/x"}, "there is no command \"create\"", kEveryUsage},
+        BadArgumentsCase{"InitWithoutDirectory", {"init"}, "init: the directory to make the device in is needed",
+                         kInitUsage},
+        BadArgumentsCase{"InitWithTwoDirectories", {"init", "a", "b"}, "init: one directory only, not also \"b\"",
+                         kInitUsage},
+        BadArgumentsCase{"ScreenWithoutValue", {"init", "a", "--screen"}, "init: --screen needs a value", kInitUsage},
+        BadArgumentsCase{"ScreenWithoutHeight", {"init", "a", "--screen", "800"},
+                         "init: --screen wants WIDTHxHEIGHT, such as 800x480, not \"800\"", kInitUsage},
+        BadArgumentsCase{"ScreenWithEmptyHeight", {"init", "a", "--screen", "800x"},
+                         "init: --screen wants WIDTHxHEIGHT, such as 800x480, not \"800x\"", kInitUsage},
+        BadArgumentsCase{"LanguageTooLarge", {"init", "a", "--language", "0x10000"},
+                         "init: --language wants a 16-bit id such as 0x0804 or 2052, not \"0x10000\"", kInitUsage},
+        BadArgumentsCase{"UnknownOption", {"init", "a", "--colour"}, "init: there is no option --colour", kInitUsage},
+        BadArgumentsCase{"ShowWithoutDirectory", {"show"}, "show: the device directory is needed", kShowUsage},
+        BadArgumentsCase{"ShowWithTwoDirectories", {"show", "a", "b"},
+                         "show: one device directory only, not also \"b\"", kShowUsage},
+        BadArgumentsCase{"ShowWithAnOption", {"show", "--auto"}, "show: there is no option --auto", kShowUsage},
+        BadArgumentsCase{"CheckTargetWithAnOption", {"check-target", "t.json", "--force"},
+                         "check-target: there is no option --force", "usage: velkor-device check-target FILE\n"},
+        BadArgumentsCase{"CardWithAnUnknownOption", {"card", "out", "--os", "NK.bin", "--fast"},
+                         "card: there is no option --fast",
+                         "usage: velkor-device card OUT [--auto | --manual] [--device DIR | --screen WxH] [--force]\n"
+                         "                          [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE] "
+                         "[--boot FILE]\n"},
+        BadArgumentsCase{"DryRunWithoutDevice", {"dry-run", "card"},
+                         "dry-run: --device DIR is needed: the device the card is meant for",
+                         "usage: velkor-device dry-run CARD --device DIR\n"},
+        BadArgumentsCase{"HelpOfAnUnknownCommand", {"help", "frob"}, "help: there is no command \"frob\"",
+                         "usage: velkor-device help [COMMAND] | COMMAND --help\n"},
+        BadArgumentsCase{"VersionWithAnArgument", {"--version", "x"},
+                         "--version: --version takes nothing after it, not \"x\"",
+                         "usage: velkor-device --version\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct HelpCase {
+    const char* name;
+    const char* program;
+    QStringList arguments;
+    // The start of the help on stdout.
+    const char* help;
+};
+
+class HelpTest : public ::testing::TestWithParam<HelpCase> {};
+
+TEST_P(HelpTest, PrintsTheCommandsHelpWithoutADisplayAndExitsWith0) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.remove("QT_QPA_PLATFORM");
+    const ProgramResult result = RunProgram(GetParam().program, GetParam().arguments, environment);
+
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_THAT(result.standardOutput.toStdString(), ::testing::StartsWith(GetParam().help));
+    EXPECT_TRUE(result.standardError.isEmpty()) << result.standardError.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, HelpTest,
+    ::testing::Values(
+        HelpCase{"Updater", VELKOR_BINARY, {"--help"},
+                 "usage: velkor [--device DIR | --target FILE]\n       velkor --help | --version\n\n"
+                 "Runs the device image updater full screen on one device:\n"},
+        HelpCase{"EveryCommand", VELKOR_DEVICE_BINARY, {"--help"}, kEveryUsage},
+        HelpCase{"Init", VELKOR_DEVICE_BINARY, {"init", "--help"},
+                 "usage: velkor-device init DIR [--auto] [--screen WxH] [--language ID]\n\n"
+                 "makes a new device in DIR, which must be absent or empty:\n"},
+        HelpCase{"Show", VELKOR_DEVICE_BINARY, {"show", "-h"},
+                 "usage: velkor-device show DIR\n\nprints the device in DIR at a glance"},
+        HelpCase{"CheckTarget", VELKOR_DEVICE_BINARY, {"check-target", "--help"},
+                 "usage: velkor-device check-target FILE\n\nprints what the target file FILE reaches"},
+        HelpCase{"CardEvenAfterABadOption", VELKOR_DEVICE_BINARY, {"card", "--fast", "--help"},
+                 "usage: velkor-device card OUT [--auto | --manual]"},
+        HelpCase{"DryRun", VELKOR_DEVICE_BINARY, {"dry-run", "--help"},
+                 "usage: velkor-device dry-run CARD --device DIR\n\nruns the update that the card CARD"},
+        HelpCase{"HelpWithACommand", VELKOR_DEVICE_BINARY, {"help", "card"},
+                 "usage: velkor-device card OUT [--auto | --manual]"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace velkor::test
