@@ -18,6 +18,7 @@ fail() { echo "test-package.sh: $*" >&2; exit 1; }
 [ "$("$bin/velkor" --version)" = "velkor $version" ] || fail "velkor --version does not say $version"
 [ "$("$bin/velkor-device" --version)" = "velkor-device $version" ] || fail "velkor-device --version does not say $version"
 dpkg-deb -f "$package" Depends | grep -q libqt6widgets6 || fail "the package does not depend on the Qt libraries it links"
+dpkg-deb -f "$package" Depends | grep -q fonts-droid-fallback || fail "the package does not depend on a font with the final message's glyphs"
 [ -f "$root/unpacked/usr/share/doc/velkor/examples/target.json" ] || fail "the target file example is not in the package"
 
 "$bin/velkor-device" init "$root/device" >/dev/null

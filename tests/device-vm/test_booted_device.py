@@ -23,7 +23,9 @@ from velkorvm.screen import ORANGE  # noqa: E402
 
 IMAGE = os.environ.get("VELKOR_VM_IMAGE")
 DEVICE_TOOL = os.environ.get("VELKOR_DEVICE_TOOL")
-DOCS = pathlib.Path(__file__).resolve().parents[2] / "docs"
+# Where the screen dumps of the boot and of the hand-picked update go (docs/ keeps a pair); the
+# test's own folder unless VELKOR_VM_SCREENSHOTS names one.
+SCREENSHOTS = os.environ.get("VELKOR_VM_SCREENSHOTS")
 # Emulation boots the device to Velkor's window in about 40 s here; a loaded machine takes longer.
 BOOT_SECONDS = 300
 UPDATE_SECONDS = 180
@@ -78,6 +80,7 @@ class BootedDeviceTest(unittest.TestCase):
         velkor_device("init", str(cls.work / "sample"), "--screen", "800x480")
         velkor_device("init", str(cls.work / "small-screen"), "--screen", "640x480")
         cls.images = cls.work / "sample" / "root" / "StorageCard" / "Images"
+        cls.screenshots = pathlib.Path(SCREENSHOTS) if SCREENSHOTS else cls.work
 
     @classmethod
     def tearDownClass(cls):
@@ -85,7 +88,9 @@ class BootedDeviceTest(unittest.TestCase):
             shutil.rmtree(cls.work, ignore_errors=True)
 
     def setUp(self):
-        self.disks = DeviceDisks(self.work / self.id().rsplit(".", 1)[-1])
+        # A short folder: the machine protocol's socket lies in it, and socket paths are short.
+        self.disks = DeviceDisks(tempfile.mkdtemp(dir=self.work, prefix="disks-"))
+        print(f"\n  {self.id().rsplit('.', 1)[-1]}: disks in {self.disks.folder}", file=sys.stderr)
         self.boots = 0
 
     def tearDown(self):
@@ -134,7 +139,7 @@ class BootedDeviceTest(unittest.TestCase):
         self.disks.insert_card(card)
         with self.boot() as machine:
             screen = self.wait_for_window(machine)
-            machine.save_screen(DOCS / "booted-main-window.png")
+            machine.save_screen(self.screenshots / "booted-main-window.png")
             self.assertEqual((screen.width, screen.height), (800, 480), "Velkor is not full screen")
             background = screen.pixel(400, 5)
             # The command buttons stand right-aligned, 15 pixels from the right edge.
@@ -143,7 +148,7 @@ class BootedDeviceTest(unittest.TestCase):
             machine.keys("ret", "right", "ret")  # OS ticked, its "..." button, the picker
             machine.keys("down", "down", "ret", "down", "ret")  # the list, Images: in; NK.bin: picked
             machine.keys("down", "down", "down", "down", "ret")  # App "...", Restart, Format, Update: pressed
-            self.finish_update_and_restart(machine, screenshot=DOCS / "booted-hand-picked-update.png")
+            self.finish_update_and_restart(machine, screenshot=self.screenshots / "booted-hand-picked-update.png")
 
         image = (self.images / "NK.bin").read_bytes()
         self.assertEqual(self.disks.region("os")[:len(image)], image)
