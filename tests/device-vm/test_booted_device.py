@@ -17,7 +17,7 @@ import unittest
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "scripts" / "device-vm"))
 
 from velkorvm.accel import usable_accelerator  # noqa: E402
-from velkorvm.disks import REGIONS, DeviceDisks, old_region_content  # noqa: E402
+from velkorvm.disks import MIB, REGIONS, DeviceDisks, old_region_content  # noqa: E402
 from velkorvm.machine import Machine  # noqa: E402
 from velkorvm.screen import ORANGE  # noqa: E402
 
@@ -58,6 +58,14 @@ def lifted(logo):
     """The second logo as the program leaves it on the data volume: the sample's only zero bytes are
     its black pixels, which the program lifts to 8; the 54 header bytes stay."""
     return logo[:54] + logo[54:].replace(b"\0", b"\x08")
+
+
+def written_mebibytes(region, image):
+    """How many whole MiB at the start of region are already image's."""
+    count = 0
+    while count * MIB < len(image) and region[count * MIB:(count + 1) * MIB] == image[count * MIB:(count + 1) * MIB]:
+        count += 1
+    return count
 
 
 def events(disks):
@@ -105,11 +113,16 @@ class BootedDeviceTest(unittest.TestCase):
     def timed(self, what, started):
         print(f"  {self.id().rsplit('.', 1)[-1]}: {what} {time.monotonic() - started:.0f} s", file=sys.stderr)
 
-    def wait_for_window(self, machine):
+    def wait_for_start(self, machine):
         started = time.monotonic()
+        self.assertIsNotNone(machine.wait_for_console(r"Started .*velkor\.service", BOOT_SECONDS),
+                             "systemd never started velkor.service")
+        self.timed("boot to Velkor's start", started)
+
+    def wait_for_window(self, machine):
+        self.wait_for_start(machine)
         screen = machine.wait_for_screen(framed_in(OS_ROW_BOX), BOOT_SECONDS)
         self.assertIsNotNone(screen, "Velkor's window never showed its focus on the OS check box")
-        self.timed("boot to the window", started)
         return screen
 
     def finish_update_and_restart(self, machine, screenshot=None):
@@ -163,7 +176,7 @@ class BootedDeviceTest(unittest.TestCase):
                                               for part in (f"--{row}", str(self.images / file))])
         self.disks.insert_card(card)
         with self.boot() as machine:
-            self.wait_for_window(machine)
+            self.wait_for_start(machine)
             self.finish_update_and_restart(machine)
 
         for region in REGIONS:
@@ -195,7 +208,7 @@ class BootedDeviceTest(unittest.TestCase):
         self.disks.insert_card(self.card("bad", "--auto", "--logo2", str(small_logo), screen="640x480"))
         before = {region: self.disks.region(region) for region in REGIONS}
         with self.boot() as machine:
-            self.wait_for_window(machine)
+            self.wait_for_start(machine)
             self.finish_update_and_restart(machine)
 
         for region in REGIONS:
@@ -208,21 +221,27 @@ class BootedDeviceTest(unittest.TestCase):
     def test_a_power_cut_while_the_os_region_is_written_leaves_it_unfinished_until_the_card_runs_again(self):
         large_os = self.work / "NK.bin"
         large_os.write_bytes(os.urandom(LARGE_OS_BYTES))
+        # The boot image brings the reset row, which runs just before the OS row.
         self.disks.insert_card(self.card("large", "--auto", "--os", str(large_os),
+                                         "--boot", str(self.images / "Eboot.nb0"),
                                          "--logo2", str(self.images / "logo2.bmp")))
         slow_os = {"os": SLOW_FLASH_BYTES_PER_SECOND}
         with self.boot(write_limits=slow_os) as machine:
-            self.wait_for_window(machine)
-            # The reset row runs just before the OS row: its line means the OS image is on its way.
+            self.wait_for_start(machine)
+            # The reset row's line means the OS image is on its way.
             self.assertIsNotNone(machine.cut_power_when(r"0x800020E0 null 0 -> 1", UPDATE_SECONDS, after_seconds=2),
                                  "the reset row never ran")
         image = large_os.read_bytes()
-        self.assertNotEqual(self.disks.region("os")[:len(image)], image, "the OS image was whole before the cut")
+        region = self.disks.region("os")
+        self.assertNotEqual(region[:len(image)], image, "the OS image was whole before the cut")
+        print(f"  after the cut: {written_mebibytes(region, image)} of the OS image's {len(image) // MIB} MiB "
+              f"reached the region; the last events.log line on the log disk: {events(self.disks)[-1:]}",
+              file=sys.stderr)
 
         # One slot: nothing brings the old OS image back, but the card is still in, so the next start
         # runs the whole update again, and this time it ends.
         with self.boot(write_limits=slow_os) as machine:
-            self.wait_for_window(machine)
+            self.wait_for_start(machine)
             self.finish_update_and_restart(machine)
         self.assertEqual(self.disks.region("os")[:len(image)], image)
         self.assertTrue(self.disks.data_volume_is_sound())
