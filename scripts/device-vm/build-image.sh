@@ -64,7 +64,7 @@ cp "$work"/root/boot/vmlinuz-* "$work/vmlinuz"
 cp "$work"/root/boot/initrd.img-* "$work/initrd.img"
 # Room for what the system writes while it runs; the test boots it with a throw-away overlay.
 size_mib=$(( $(du -sm "$work/root" | cut -f1) + 512 ))
-mkfs.ext4 -q -L velkor-root -d "$work/root" "$work/rootfs.img" "${size_mib}M"
+mkfs.ext4 -q -L velkor-root -d "$work/root" "$work/rootfs.img" "${size_mib}M" >&2
 rm -rf "$work/root"
 # One image at a time: an older key's image is of no more use.
 rm -rf "$cache"/image-*

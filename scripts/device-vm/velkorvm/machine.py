@@ -1,6 +1,7 @@
 """The virtual device: QEMU booting the image's kernel on the device's disks, with its display,
 keyboard and power switch in the host's hands."""
 
+import ctypes
 import os
 import pathlib
 import re
@@ -14,6 +15,7 @@ from .screen import Screen
 SCREEN_WIDTH, SCREEN_HEIGHT = 800, 480
 MEMORY_MIB = 1024
 KERNEL_ARGUMENTS = "root=/dev/vda rw console=ttyS0 systemd.show_status=1"
+PR_SET_PDEATHSIG = 1
 
 
 class MachineError(RuntimeError):
@@ -73,8 +75,8 @@ class Machine:
     def start(self):
         self._socket.unlink(missing_ok=True)
         with open(self.qemu_log_path, "wb") as qemu_log:
-            self._process = subprocess.Popen(self.command_line(), stdin=subprocess.DEVNULL,
-                                             stdout=qemu_log, stderr=subprocess.STDOUT)
+            self._process = subprocess.Popen(self.command_line(), stdin=subprocess.DEVNULL, stdout=qemu_log,
+                                             stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
         try:
             self.qmp = Qmp(self._socket)
         except OSError:
@@ -146,6 +148,11 @@ class Machine:
         self._process = None
         self.qmp = None
         self._socket.unlink(missing_ok=True)
+
+
+def _die_with_parent():
+    """A harness that is killed takes its machine with it instead of leaving QEMU running."""
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
 
 
 def _wait_for_line(path, pattern, timeout, machine):
