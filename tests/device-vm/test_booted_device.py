@@ -34,9 +34,8 @@ RESTART_SECONDS = 120
 # in the middle of the screen, its OK button framed.
 OS_ROW_BOX = (0, 220, 90, 265)
 MESSAGE_BOX = (250, 140, 550, 340)
-# Closes the final message, then from the Update button, which has the focus, Left twice reaches
-# Restart, and Enter presses it.
-CLOSE_AND_RESTART = ("ret", "left", "left", "ret")
+# Between the first two rows, where a login prompt on the display's console once drew.
+LOGIN_PROMPT_SPOT = (60, 71)
 # The OS row's images: velkor-device's sample, and one large enough that writing it to the slowed
 # OS disk takes seconds.
 LARGE_OS_BYTES = 32 * 1024 * 1024
@@ -132,13 +131,15 @@ class BootedDeviceTest(unittest.TestCase):
                              "the final message never showed")
         self.timed("update", started)
         machine.keys("ret")
+        screen = machine.wait_for_screen(lambda shown: not framed_in(MESSAGE_BOX)(shown), 30)
+        self.assertIsNotNone(screen, "the final message did not close")
         if screenshot:
-            self.assertIsNotNone(machine.wait_for_screen(lambda s: not framed_in(MESSAGE_BOX)(s), 30))
             machine.save_screen(screenshot)
         machine.keys("left", "left", "ret")
         started = time.monotonic()
         self.assertEqual(machine.wait_until_off(RESTART_SECONDS), "guest-reset", "the device did not restart")
         self.timed("restart", started)
+        return screen
 
     def card(self, name, *rows, screen="800x480"):
         folder = self.work / f"{self.id().rsplit('.', 1)[-1]}-{name}"
@@ -161,7 +162,8 @@ class BootedDeviceTest(unittest.TestCase):
             machine.keys("ret", "right", "ret")  # OS ticked, its "..." button, the picker
             machine.keys("down", "down", "ret", "down", "ret")  # the list, Images: in; NK.bin: picked
             machine.keys("down", "down", "down", "down", "ret")  # App "...", Restart, Format, Update: pressed
-            self.finish_update_and_restart(machine, screenshot=self.screenshots / "booted-hand-picked-update.png")
+            done = self.finish_update_and_restart(machine, screenshot=self.screenshots / "booted-hand-picked-update.png")
+        self.assertEqual(done.pixel(*LOGIN_PROMPT_SPOT), background, "something drew over the window")
 
         image = (self.images / "NK.bin").read_bytes()
         self.assertEqual(self.disks.region("os")[:len(image)], image)
