@@ -7,13 +7,15 @@ FUZZ_DIR ?= build-fuzz
 JOBS ?= $(shell nproc)
 DEVICE ?=
 FUZZ_SECONDS ?= 60
+# Where the virtual device's image is kept between runs, outside the clone.
+VM_CACHE ?= /var/cache/velkor-vm
 
 # Leaks are reported, except those the suppression file explains; undefined behaviour stops a test.
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps build run test test-sanitize fuzz bench package clean
+.PHONY: all deps build run test test-device test-sanitize fuzz bench package clean
 
 all: build
 
@@ -32,6 +34,11 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# Velkor on a booted virtual device (docs/target.md): the package, the device's image built from
+# Debian's packages with it (cached in VM_CACHE), then the test, which boots the image under QEMU.
+test-device: package
+	./scripts/device-vm/test-device.sh $(BUILD_DIR) $(VM_CACHE)
 
 # The whole test suite again, built with AddressSanitizer (leaks included) and UBSan.
 test-sanitize: deps

@@ -99,6 +99,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Stripped; the package keeps no debug symbols.
 set(CPACK_STRIP_FILES ON)
+# The final message is Chinese whatever the interface language: without a font that has its
+# glyphs the operator sees empty boxes. dpkg-shlibdeps adds the libraries to this list.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-droid-fallback)
 # A real device's data volume is formatted with mkfs.fat.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS dosfstools)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)

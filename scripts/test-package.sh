@@ -63,6 +63,8 @@ if [ "$mode" = unpacked ]; then
     dpkg-deb -x "$package" "$root/unpacked"
     usr=$root/unpacked/usr
     dpkg-deb -f "$package" Depends | grep -q libqt6widgets6 || fail "the package does not depend on the Qt libraries"
+    dpkg-deb -f "$package" Depends | grep -q fonts-droid-fallback \
+        || fail "the package does not depend on a font with the final message's glyphs"
     [ -f "$usr/share/doc/velkor/examples/target.json" ] || fail "the target file example is not in the package"
     [ -f "$usr/share/doc/velkor/copyright" ] || fail "the package has no copyright file"
     gzip -dc "$usr/share/doc/velkor/changelog.gz" | head -n 1 | grep -q "^velkor ($version) " \

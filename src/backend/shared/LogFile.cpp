@@ -18,6 +18,14 @@ namespace {
 
 constexpr mode_t kLogPermissions = 0644;
 
+// A file just made lasts a power cut only once its folder's entry is on the medium too.
+void SyncFolder(const std::filesystem::path& folder) {
+    const UniqueFd handle(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (handle.IsValid()) {
+        ::fsync(handle.Get());
+    }
+}
+
 }  // namespace
 
 LogFile::LogFile(std::filesystem::path path) : path_(std::move(path)) {}
@@ -39,6 +47,9 @@ void LogFile::WriteLine(std::string_view text) {
         }
         rest.remove_prefix(static_cast<std::size_t>(written));
     }
+    // On the medium before the program goes on: after a power cut the log still tells what was
+    // done up to it.
+    ::fdatasync(file_.Get());
 }
 
 std::string LogFile::Timestamp(std::chrono::system_clock::time_point time) {
@@ -56,6 +67,7 @@ bool LogFile::EnsureOpen() {
     }
     file_ = OpenPlainFile(AT_FDCWD, path_.c_str(), O_WRONLY | O_APPEND | O_CREAT, kLogPermissions);
     if (file_.IsValid()) {
+        SyncFolder(path_.parent_path());
         return true;
     }
     // Said once: logging must not stop the device, and a line per attempt would drown stderr.

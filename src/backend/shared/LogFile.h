@@ -11,7 +11,8 @@ namespace velkor::shared {
 
 // One of the device's log files, written a line at a time: "YYYY-MM-DD HH:MM:SS.mmm <text>" in
 // local time. The file is opened on the first line, so a device that is only looked at gets no
-// log, and every line is written at once, so that whoever watches the file sees it immediately.
+// log, and every line is written at once, so that whoever watches the file sees it immediately,
+// and reaches the medium before the program goes on, so that it outlasts a power cut.
 // Only a plain file is written: a link, a FIFO or a device file in its place gets no lines.
 class LogFile {
 public:

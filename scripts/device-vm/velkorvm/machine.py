@@ -1,0 +1,175 @@
+"""The virtual device: QEMU booting the image's kernel on the device's disks, with its display,
+keyboard and power switch in the host's hands."""
+
+import ctypes
+import os
+import pathlib
+import re
+import signal
+import subprocess
+import time
+
+from .qmp import Qmp
+from .screen import Screen
+
+SCREEN_WIDTH, SCREEN_HEIGHT = 800, 480
+MEMORY_MIB = 1024
+KERNEL_ARGUMENTS = "root=/dev/vda rw console=ttyS0 systemd.show_status=1"
+PR_SET_PDEATHSIG = 1
+
+
+class MachineError(RuntimeError):
+    pass
+
+
+class Machine:
+    """One boot of the device. The console and the events.log copy are read from the two serial ports.
+
+    `write_limits` slows a disk's writes (bytes per second), as a slow flash medium would.
+    `vnc` serves the display on 127.0.0.1 (display number) for a person to watch.
+    """
+
+    def __init__(self, image, disks, accelerator, boot_name, write_limits=None, vnc=None):
+        self.image = pathlib.Path(image)
+        self.disks = disks
+        self.accelerator = accelerator
+        self.console_path = disks.folder / f"{boot_name}-console.log"
+        self.events_path = disks.folder / f"{boot_name}-events.log"
+        self.qemu_log_path = disks.folder / f"{boot_name}-qemu.log"
+        self._socket = disks.folder / f"{boot_name}-qmp.sock"
+        self._write_limits = write_limits or {}
+        self._vnc = vnc
+        self._process = None
+        self.qmp = None
+
+    def command_line(self):
+        command = [
+            "qemu-system-x86_64", "-accel", self.accelerator, "-m", str(MEMORY_MIB), "-smp", "1",
+            "-nodefaults", "-no-reboot", "-nic", "none",
+            "-kernel", str(self.image / "vmlinuz"), "-initrd", str(self.image / "initrd.img"),
+            "-append", KERNEL_ARGUMENTS,
+            # The system disk is never changed: the guest's writes go to a throw-away overlay.
+            "-drive", f"file={self.image / 'rootfs.img'},if=none,format=raw,id=root,snapshot=on",
+            "-device", "virtio-blk-pci,drive=root",
+        ]
+        for name in self.disks.names():
+            limit = self._write_limits.get(name)
+            throttle = f",throttling.bps-write={limit}" if limit else ""
+            command += ["-drive", f"file={self.disks.path(name)},if=none,format=raw,id={name}{throttle}",
+                        "-device", f"virtio-blk-pci,drive={name},serial={name}"]
+        command += [
+            "-device", f"VGA,xres={SCREEN_WIDTH},yres={SCREEN_HEIGHT}",
+            "-display", f"vnc=127.0.0.1:{self._vnc}" if self._vnc is not None else "none",
+            "-serial", f"file:{self.console_path}", "-serial", f"file:{self.events_path}",
+            "-qmp", f"unix:{self._socket},server=on,wait=off",
+        ]
+        return command
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *_):
+        self.cut_power()
+
+    def start(self):
+        self._socket.unlink(missing_ok=True)
+        with open(self.qemu_log_path, "wb") as qemu_log:
+            self._process = subprocess.Popen(self.command_line(), stdin=subprocess.DEVNULL, stdout=qemu_log,
+                                             stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
+        try:
+            self.qmp = Qmp(self._socket)
+        except OSError:
+            self.cut_power()
+            raise MachineError(f"QEMU did not start: {self.qemu_log_path.read_text(errors='replace')}")
+
+    def running(self):
+        return self._process is not None and self._process.poll() is None
+
+    def cut_power(self):
+        """Stops the machine at once, as pulling its plug would: nothing is flushed or shut down."""
+        if self.running():
+            self._process.send_signal(signal.SIGKILL)
+        self._finish()
+
+    def wait_until_off(self, timeout):
+        """Waits for the machine to stop by itself; the reason QEMU gave ("guest-reset" for a restart,
+        "guest-shutdown" for a power-off), or None when it still runs after timeout seconds."""
+        event = self.qmp.wait_for_event("SHUTDOWN", timeout)
+        if event is None:
+            return None
+        self._process.wait(timeout=30)
+        self._finish()
+        return event["data"]["reason"]
+
+    def wait_for_console(self, pattern, timeout):
+        return _wait_for_line(self.console_path, pattern, timeout, self)
+
+    def wait_for_event_line(self, pattern, timeout):
+        """The first events.log line matching pattern, as the guest writes it; None after timeout."""
+        return _wait_for_line(self.events_path, pattern, timeout, self)
+
+    def cut_power_when(self, pattern, timeout, after_seconds=0.0):
+        """Cuts the power after_seconds after an events.log line matches pattern; the line, or None
+        when it did not come (the machine then runs on)."""
+        line = self.wait_for_event_line(pattern, timeout)
+        if line is not None:
+            time.sleep(after_seconds)
+            self.cut_power()
+        return line
+
+    def screen(self):
+        dump = self.disks.folder / "screen.ppm"
+        self.qmp.screendump(dump, "ppm")
+        return Screen.from_ppm(dump.read_bytes())
+
+    def save_screen(self, path):
+        self.qmp.screendump(pathlib.Path(path).resolve(), "png")
+
+    def wait_for_screen(self, shows, timeout, interval=1.0):
+        """The first screen for which shows(screen) holds; None after timeout seconds."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline and self.running():
+            screen = self.screen()
+            if shows(screen):
+                return screen
+            time.sleep(interval)
+        return None
+
+    def keys(self, *keys):
+        self.qmp.send_keys(*keys)
+
+    def _finish(self):
+        if self._process is None:
+            return
+        self._process.wait()
+        if self.qmp is not None:
+            self.qmp.close()
+        self._process = None
+        self.qmp = None
+        self._socket.unlink(missing_ok=True)
+
+
+def _die_with_parent():
+    """A harness that is killed takes its machine with it instead of leaving QEMU running."""
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
+
+
+def _wait_for_line(path, pattern, timeout, machine):
+    expression = re.compile(pattern)
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        for line in read_lines(path):
+            if expression.search(line):
+                return line
+        if not machine.running():
+            return None
+        time.sleep(0.1)
+    return None
+
+
+def read_lines(path):
+    if not os.path.exists(path):
+        return []
+    with open(path, "rb") as text:
+        return text.read().decode(errors="replace").splitlines()
