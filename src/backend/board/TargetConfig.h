@@ -1,5 +1,7 @@
 #pragma once
 
+#include "backend/shared/TrustConfig.h"
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -66,6 +68,8 @@ struct TargetConfig {
     std::filesystem::path logFolder;
     // A file that gets the debug output besides stderr; none when empty.
     std::filesystem::path debugLog;
+    // What the device trusts; none for a device that takes any card.
+    std::optional<shared::TrustConfig> trust;
 };
 
 }  // namespace velkor::board

@@ -63,6 +63,8 @@ TargetPlatform::TargetPlatform(const fs::path& targetFile)
       bitmapLoader_(fileSystem_, errors_),
       formatLibrary_(errors_, events_),
       windows_(config_.programs, errors_, events_),
-      platform_{registry_, fileSystem_, system_, deviceIo_, bitmapLoader_, storageManager_, formatLibrary_, windows_} {}
+      trust_(config_.trust, errors_, events_),
+      platform_{registry_,       fileSystem_,    system_,   deviceIo_, bitmapLoader_,
+                storageManager_, formatLibrary_, windows_, trust_} {}
 
 }  // namespace velkor::board

@@ -65,4 +65,12 @@ void EventLog::Restart() { file_.WriteLine("restart IOCTL_HAL_REBOOT"); }
 
 void EventLog::CoreService() { file_.WriteLine(fmt::format("core-service {}", kCoreServiceNumber)); }
 
+void EventLog::CardRefused(std::string_view reason) { file_.WriteLine(fmt::format("card-refused {}", reason)); }
+
+void EventLog::InstalledRelease(std::uint64_t version, std::string_view manifestSha256, bool done,
+                                std::uint32_t error) {
+    file_.WriteLine(
+        fmt::format("installed-release {} {} -> {}", version, manifestSha256, AnswerText(done, error)));
+}
+
 }  // namespace velkor::shared

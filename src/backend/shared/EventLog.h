@@ -44,6 +44,10 @@ public:
     void Restart();
     // "core-service <number>", the core library's export behind the hot key.
     void CoreService();
+    // "card-refused <reason>": a card the device does not trust, refused before anything happened.
+    void CardRefused(std::string_view reason);
+    // "installed-release <version> <manifest SHA-256> -> <answer>".
+    void InstalledRelease(std::uint64_t version, std::string_view manifestSha256, bool done, std::uint32_t error);
 
 private:
     LogFile file_;

@@ -11,5 +11,8 @@ inline constexpr std::string_view kRoot = "root";
 inline constexpr std::string_view kFlash = "flash";
 inline constexpr std::string_view kDebugLog = "debug.log";
 inline constexpr std::string_view kEventsLog = "events.log";
+// The release a trusted card installed, beside the device's own files: never on a volume an update
+// formats.
+inline constexpr std::string_view kInstalledRecord = "installed.json";
 
 }  // namespace velkor::sim::device_files
