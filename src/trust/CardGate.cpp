@@ -23,7 +23,8 @@ std::optional<CardRefusal> CardGate::Check(std::u16string_view cardRoot, const s
         const std::string_view name = CardRefusalName(*verdict.refusal);
         Debug(fmt::format("Card refused, {}: {}", name, verdict.detail));
         platform_.trust.LogCardRefused(name);
-    } else {
+    } else if (card_) {
+        // A card without a manifest on a device without a keyring leaves the output as it always was.
         Debug(fmt::format("Card accepted: {}", verdict.detail));
     }
     return verdict.refusal;

@@ -74,6 +74,10 @@ TEST_P(CardGateTest, ReportsARefusalOnceAndRecordsOnlyAWholeTrustedRun) {
     }
 
     EXPECT_EQ(device.trust.events, GetParam().events(device));
+    if (GetParam().lastDebugLine.empty()) {
+        EXPECT_TRUE(device.system.debugLines.empty());
+        return;
+    }
     ASSERT_FALSE(device.system.debugLines.empty());
     EXPECT_EQ(device.system.debugLines.back().substr(0, GetParam().lastDebugLine.size()),
               std::u16string(GetParam().lastDebugLine.begin(), GetParam().lastDebugLine.end()));
@@ -95,7 +99,13 @@ INSTANTIATE_TEST_SUITE_P(
                  [](const Device& d) { return std::vector<std::string>{d.Recorded("0 error 5")}; },
                  "Installed version 3 not recorded"},
         GateCase{"UnsignedManifestIsNeverRecorded", [](Device& d) { d.trust.settings = {}; }, true, kNoEvents,
-                 "Card accepted: unsigned manifest"}),
+                 "Card accepted: unsigned manifest"},
+        GateCase{"NoManifestWithoutKeyringIsAsBefore",
+                 [](Device& d) {
+                     d.trust.settings = {};
+                     d.files.DeleteFile(u"\\StorageCard\\velkor-manifest.json");
+                 },
+                 true, kNoEvents, ""}),
     [](const testing::TestParamInfo<GateCase>& info) { return info.param.name; });
 
 }  // namespace
