@@ -88,12 +88,6 @@ const auto kNoEvents = [](const Device&) { return std::vector<std::string>{}; };
 INSTANTIATE_TEST_SUITE_P(
     Gates, CardGateTest,
     testing::Values(
-        GateCase{"RefusedCardIsReportedOnce", [](Device& d) { d.trust.keyringPem.reset(); }, true,
-                 [](const Device&) { return std::vector<std::string>{"card-refused keyring-unreadable"}; },
-                 "Card refused, keyring-unreadable: the keyring cannot be read"},
-        GateCase{"TrustedRunRecordsItsRelease", [](Device&) {}, true,
-                 [](const Device& d) { return std::vector<std::string>{d.Recorded("1")}; },
-                 "Card accepted: card signed by CN = Velkor Test Signer, for \"velkor-vk100\", version 3"},
         GateCase{"RunWithAFailedRowRecordsNothing", [](Device&) {}, false, kNoEvents, "Card accepted: card signed by"},
         GateCase{"RecordThatCannotBeWrittenIsReported", [](Device& d) { d.trust.recordFails = true; }, true,
                  [](const Device& d) { return std::vector<std::string>{d.Recorded("0 error 5")}; },
