@@ -6,7 +6,7 @@
 set -eu
 build=$1
 seconds=$2
-for name in settings_file pixel_block reg_file device_config target_config; do
+for name in settings_file pixel_block reg_file device_config target_config manifest_reader; do
     mkdir -p "$build/corpus/$name"
     log=$build/$name.log
     if ! "$build/fuzz/${name}_fuzzer" -max_total_time="$seconds" -print_final_stats=1 \

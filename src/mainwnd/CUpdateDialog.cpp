@@ -1,11 +1,14 @@
 #include "mainwnd/CUpdateDialog.h"
 
 #include "mainwnd/AutoUpdateDetection.h"
+#include "mainwnd/CardRefusalMessage.h"
 #include "mainwnd/CSettingsFile.h"
 #include "mainwnd/MainWindowTemplate.h"
 #include "mainwnd/SettingsEntries.h"
 #include "mainwnd/StorageCardSearch.h"
 #include "storage/DataVolumeFormat.h"
+#include "trust/BuildTime.h"
+#include "trust/CardGate.h"
 #include "ui/DialogFocus.h"
 #include "ui/DialogResult.h"
 #include "ui/FullScreen.h"
@@ -348,7 +351,16 @@ void CUpdateDialog::BrowseForImage(std::u16string_view extension, std::u16string
 // At once and without a word to the operator: the button is for people who know what it does.
 void CUpdateDialog::OnFormat() { FormatDataVolume(); }
 
-void CUpdateDialog::OnUpdate() { update::UpdateSequence(*this, platform_.system, platform_.fileSystem).Run(); }
+// The card is checked before the run does anything; a card the device does not trust changes nothing.
+void CUpdateDialog::OnUpdate() {
+    update::UpdateSequence sequence(*this, platform_.system, platform_.fileSystem);
+    trust::CardGate gate(platform_, trust::ProgramBuildTime());
+    if (const auto refusal = gate.Check(FindStorageCard(), sequence.ChosenRows(), updateSettings)) {
+        ShowMessage(CardRefusalMessage(strings_, *refusal));
+        return;
+    }
+    sequence.Run([&gate](bool everyChosenRowSucceeded) { gate.RowsDone(everyChosenRowSucceeded); });
+}
 
 void CUpdateDialog::OnTimer(int id) {
     if (id == TIMER_HOTKEY) {

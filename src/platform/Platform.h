@@ -2,6 +2,7 @@
 
 #include "platform/BitmapLoader.h"
 #include "platform/DeviceIo.h"
+#include "platform/DeviceTrust.h"
 #include "platform/FileSystem.h"
 #include "platform/FormatLibrary.h"
 #include "platform/Registry.h"
@@ -21,6 +22,7 @@ struct Platform {
     StorageManager& storageManager;
     FormatLibrary& formatLibrary;
     Windows& windows;
+    DeviceTrust& trust;
 };
 
 }  // namespace velkor::platform

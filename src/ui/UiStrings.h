@@ -6,10 +6,38 @@
 
 namespace velkor::ui {
 
-// The file picker's texts that follow the device's language.
-enum class UiStringId : std::size_t { ColumnName, ColumnType, ColumnSize, PreviousLayer, FolderSuffix, FileSuffix };
+// The program's texts that follow the device's language: the file picker's, and the messages that
+// say why a card was refused (the message is CardRefusedPattern with the reason's text).
+enum class UiStringId : std::size_t {
+    ColumnName,
+    ColumnType,
+    ColumnSize,
+    PreviousLayer,
+    FolderSuffix,
+    FileSuffix,
+    CardRefusedPattern,
+    RefusedKeyringUnreadable,
+    RefusedClockNotSet,
+    RefusedNoManifest,
+    RefusedManifestMalformed,
+    RefusedNoSignature,
+    RefusedSignatureUnreadable,
+    RefusedSignerUntrusted,
+    RefusedCertificateOutOfDate,
+    RefusedCertificateRevoked,
+    RefusedRevocationListOutOfDate,
+    RefusedRevocationUnknown,
+    RefusedWrongPurpose,
+    RefusedManifestChanged,
+    RefusedWrongCompatible,
+    RefusedInstalledUnreadable,
+    RefusedOlderVersion,
+    RefusedVersionReused,
+    RefusedImageNotListed,
+    RefusedImageChanged,
+};
 
-inline constexpr std::size_t kUiStringCount = 6;
+inline constexpr std::size_t kUiStringCount = 26;
 
 // The table of those texts: English when built, Chinese after UseChineseSet().
 class UiStrings {

@@ -45,17 +45,38 @@ const std::array<UpdateSequence::Step, 6>& UpdateSequence::Steps() {
 UpdateSequence::UpdateSequence(UpdateWindow& window, platform::System& system, platform::FileSystem& fileSystem)
     : window_(window), system_(system), fileSystem_(fileSystem) {}
 
-void UpdateSequence::Run() {
+void UpdateSequence::Run(const RowsDone& rowsDone) {
     Prepare();
     bool exitStaysDisabled = false;
+    bool everyChosenRowSucceeded = true;
     for (const Step& step : Steps()) {
-        if (RunRow(step) && step.keepsExitDisabled) {
+        const RowOutcome outcome = RunRow(step);
+        if (outcome == RowOutcome::Succeeded && step.keepsExitDisabled) {
             exitStaysDisabled = true;
+        }
+        if (outcome == RowOutcome::Failed) {
+            everyChosenRowSucceeded = false;
         }
         window_.UpdateData(false);
     }
     window_.CommitUpdate();
+    if (rowsDone) {
+        rowsDone(everyChosenRowSucceeded);
+    }
     Finish(exitStaysDisabled);
+}
+
+std::vector<ImageKind> UpdateSequence::ChosenRows() {
+    std::vector<ImageKind> chosen;
+    bool flagsFollowBoxes = false;
+    for (const Step& step : Steps()) {
+        flagsFollowBoxes = flagsFollowBoxes || step.readsControls;
+        const bool flagSet = flagsFollowBoxes || window_.Settings().Enabled(step.kind) != 0;
+        if (flagSet && window_.IsChecked(step.kind) && window_.IsCheckBoxEnabled(step.kind)) {
+            chosen.push_back(step.kind);
+        }
+    }
+    return chosen;
 }
 
 void UpdateSequence::Prepare() {
@@ -71,11 +92,11 @@ void UpdateSequence::Prepare() {
     window_.FormatDataVolume();
 }
 
-bool UpdateSequence::RunRow(const Step& step) {
+UpdateSequence::RowOutcome UpdateSequence::RunRow(const Step& step) {
     std::u16string& status = window_.Status(step.kind);
     if (!IsChosen(step)) {
         status.clear();
-        return false;
+        return RowOutcome::NotChosen;
     }
     if (step.deletesStartupLogs) {
         for (const std::u16string_view log : kStartupLogs) {
@@ -91,7 +112,7 @@ bool UpdateSequence::RunRow(const Step& step) {
     const bool succeeded = TimedStep(step, seconds) == 1;
     status = succeeded ? platform::Format(kSucceedPattern, kSucceedText, static_cast<int>(seconds))
                        : std::u16string(kFailedText);
-    return succeeded;
+    return succeeded ? RowOutcome::Succeeded : RowOutcome::Failed;
 }
 
 bool UpdateSequence::IsChosen(const Step& step) {

@@ -5,7 +5,9 @@
 #include "update/UpdateWindow.h"
 
 #include <array>
+#include <functional>
 #include <string_view>
+#include <vector>
 
 namespace velkor::update {
 
@@ -20,18 +22,28 @@ inline constexpr std::u16string_view kFinalMessage = u"升级完成,请拔出SD�
 // and its result after; then the commit point, and the final message after every run.
 class UpdateSequence {
 public:
+    // Called once the rows have run, before the final message, with whether every chosen row's step
+    // answered 1.
+    using RowsDone = std::function<void(bool everyChosenRowSucceeded)>;
+
     UpdateSequence(UpdateWindow& window, platform::System& system, platform::FileSystem& fileSystem);
 
-    void Run();
+    void Run(const RowsDone& rowsDone = {});
+
+    // The rows a run started now would carry out, in their order, as each row will decide at its
+    // turn: a row before OS runs when its flag is set and its box checked and enabled; OS and the
+    // rows after it follow their boxes alone, since the OS row first reads the boxes into the flags.
+    // Changes nothing, so that what the run will write can be checked before it begins.
+    std::vector<ImageKind> ChosenRows();
 
 private:
     struct Step;
+    enum class RowOutcome { NotChosen, Succeeded, Failed };
     // In the order the rows run.
     static const std::array<Step, 6>& Steps();
 
     void Prepare();
-    // Runs the row when it is chosen; true when its step answered 1.
-    bool RunRow(const Step& step);
+    RowOutcome RunRow(const Step& step);
     bool IsChosen(const Step& step);
     int TimedStep(const Step& step, std::int64_t& seconds);
     void Finish(bool exitStaysDisabled);

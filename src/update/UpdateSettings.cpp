@@ -27,6 +27,17 @@ const RowMembers& MembersOf(ImageKind kind) { return kRowMembers.at(static_cast<
 
 std::string_view ImageKindName(ImageKind kind) { return MembersOf(kind).name; }
 
+std::optional<ImageKind> ImageKindNamed(std::string_view name) {
+    for (std::size_t index = 0; index < kRowMembers.size(); ++index) {
+        if (kRowMembers[index].name == name) {
+            return static_cast<ImageKind>(index);
+        }
+    }
+    return std::nullopt;
+}
+
+bool WritesImage(ImageKind kind) { return MembersOf(kind).path != nullptr; }
+
 std::int32_t& UpdateSettings::Enabled(ImageKind kind) { return this->*MembersOf(kind).enabled; }
 
 std::int32_t UpdateSettings::Enabled(ImageKind kind) const { return this->*MembersOf(kind).enabled; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,10 @@ enum class ImageKind { OS, Logo, Logo2, Boot, App, Reset };
 
 // "OS", "Logo", "Logo2", "Boot", "App" or "Reset", as the rows are labelled.
 std::string_view ImageKindName(ImageKind kind);
+// The row labelled `name`, exactly as ImageKindName spells it; nothing for any other text.
+std::optional<ImageKind> ImageKindNamed(std::string_view name);
+// True for the rows that write an image file (all but Reset).
+bool WritesImage(ImageKind kind);
 
 // Which images to write and from which files: the operator's choice, shown by the main window,
 // kept in the settings file and carried out by an update.

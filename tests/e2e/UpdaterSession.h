@@ -38,6 +38,8 @@ public:
     bool WaitForDialogToClose(int timeoutSeconds);
     // Waits for the updater to end; its exit code, or -1 when it had to be killed.
     int WaitForExit(int timeoutMs = 15000);
+    // How many of the updater's windows show besides its main window.
+    int OtherWindowCount() { return static_cast<int>(OtherWindows().size()); }
 
 private:
     // The updater's visible windows other than its main window.

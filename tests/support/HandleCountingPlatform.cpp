@@ -150,7 +150,8 @@ HandleCountingPlatform::HandleCountingPlatform(platform::Platform& inner)
       storageManager_(std::make_unique<CountingStorageManager>(*this, inner.storageManager)),
       formatLibrary_(std::make_unique<CountingFormatLibrary>(*this, inner.formatLibrary)),
       platform_{inner.registry,     inner.fileSystem,  inner.system,    *deviceIo_,
-                inner.bitmapLoader, *storageManager_, *formatLibrary_, inner.windows} {}
+                inner.bitmapLoader, *storageManager_, *formatLibrary_, inner.windows,
+                inner.trust} {}
 
 HandleCountingPlatform::~HandleCountingPlatform() = default;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mainwnd/CUpdateDialog.h"
+#include "support/FakeDeviceTrust.h"
 #include "support/FakeDevices.h"
 #include "support/FakeFileSystem.h"
 #include "support/FakeRegistry.h"
@@ -46,8 +47,9 @@ protected:
     FakeStorageManager storageManager;
     FakeFormatLibrary formatLibrary;
     FakeWindows windows;
+    FakeDeviceTrust trust;
     platform::Platform platform{registry, fileSystem, system, deviceIo, bitmapLoader, storageManager, formatLibrary,
-                                windows};
+                                windows, trust};
     std::unique_ptr<mainwnd::CUpdateDialog> dialog;
 };
 

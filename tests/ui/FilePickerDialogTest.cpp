@@ -221,7 +221,8 @@ public:
 TEST_F(FilePickerDialogTest, UpFromARootViewThatCannotBeSearchedStaysThere) {
     UnsearchableRoot files;
     files.AddDirectory(u"\\StorageCard");
-    platform::Platform device{registry, files, system, deviceIo, bitmapLoader, storageManager, formatLibrary, windows};
+    platform::Platform device{registry, files,         system,  deviceIo, bitmapLoader,
+                              storageManager, formatLibrary, windows, trust};
     picker_ = std::make_unique<ui::CFilePickerDialog>(device, strings);
     picker_->Create();
     picker_->show();

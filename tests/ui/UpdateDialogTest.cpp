@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -205,6 +206,38 @@ TEST_F(UpdateDialogTest, OtherKeysAreNotTheHotKey) {
     QTest::keyClick(Item(control::kOsCheck), Qt::Key_F23);
     QTest::keyClick(Item(control::kOsCheck), Qt::Key_F24, Qt::ShiftModifier);
     EXPECT_FALSE(TimerActive(*dialog, mainwnd::TIMER_HOTKEY));
+}
+
+// A device with a keyring it cannot read refuses the card when Update is pressed: one message in
+// the device's language, and the run does not begin.
+TEST_F(UpdateDialogTest, ARefusedCardShowsOneMessageInTheDevicesLanguageAndStartsNothing) {
+    const std::vector<std::pair<bool, QString>> languages{
+        {false, QStringLiteral("The device's keyring cannot be read.\nThe card was not used; nothing on the device "
+                               "has changed.")},
+        {true, QStringLiteral("无法读取设备的密钥环。\n未使用此卡，设备没有任何改变。")}};
+    for (const auto& [chinese, expected] : languages) {
+        strings = ui::UiStrings();
+        if (chinese) {
+            strings.UseChineseSet();
+        }
+        trust = FakeDeviceTrust();
+        trust.settings.hasKeyring = true;
+        fileSystem.AddFile(kSettingsPath, SettingsFileBytes(kOsAndBoot));
+        Open();
+        QStringList messages;
+        QTimer::singleShot(0, [&messages] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            messages << (box ? box->text() : QStringLiteral("no message"));
+            QApplication::activeModalWidget()->close();
+        });
+
+        Item<QPushButton>(control::kUpdate)->click();
+
+        EXPECT_EQ(messages, QStringList{expected});
+        EXPECT_EQ(trust.events, std::vector<std::string>{"card-refused keyring-unreadable"});
+        EXPECT_TRUE(system.sleeps.empty()) << "the run began";
+        EXPECT_TRUE(Item(control::kUpdate)->isEnabled());
+    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "app/CUpdaterApp.h"
+#include "support/FakeDeviceTrust.h"
 #include "support/FakeDevices.h"
 #include "support/FakeFileSystem.h"
 #include "support/FakeRegistry.h"
@@ -33,8 +34,9 @@ TEST(UpdaterApp, RunsTheMainWindowAtRaisedPriorityAndReturnsFalse) {
     test::FakeStorageManager storageManager;
     test::FakeFormatLibrary formatLibrary;
     test::FakeWindows windows;
+    test::FakeDeviceTrust trust;
     platform::Platform platform{registry, fileSystem, system, deviceIo, bitmapLoader, storageManager, formatLibrary,
-                                windows};
+                                windows, trust};
     ui::UiStrings strings;
 
     CloseMainWindowOnceRunning();

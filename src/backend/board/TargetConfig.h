@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backend/shared/TrustConfig.h"
 #include "backend/shared/slots/EnvironmentCopy.h"
 #include "backend/shared/slots/SlotGroup.h"
 
@@ -83,6 +84,8 @@ struct TargetConfig {
     std::filesystem::path logFolder;
     // A file that gets the debug output besides stderr; none when empty.
     std::filesystem::path debugLog;
+    // What the device trusts; none for a device that takes any card.
+    std::optional<shared::TrustConfig> trust;
 };
 
 }  // namespace velkor::board

@@ -5,6 +5,7 @@
 #include "backend/shared/DeviceError.h"
 #include "backend/shared/HexOrDecimal.h"
 #include "backend/shared/PathResolver.h"
+#include "backend/shared/TrustFields.h"
 #include "backend/shared/flash/FlashRegion.h"
 #include "platform/DeviceText.h"
 
@@ -82,6 +83,7 @@ public:
         }
         AddVolumeFolders(config);
         RefuseOverlaps(config.folders, spelling);
+        config.trust = Trust(document, config.folders);
         return config;
     }
 
@@ -270,6 +272,29 @@ private:
             reader_.Fail(fieldPath, expected);
         }
         return command;
+    }
+
+    // The keyring, and the record of the installed release, which must lie outside every device
+    // folder: the storage card is the operator's, and a data volume is formatted by every update.
+    std::optional<shared::TrustConfig> Trust(const json& document, const std::vector<FolderMapping>& folders) const {
+        const std::optional<shared::TrustFields> fields = shared::ReadTrustFields(reader_, document);
+        if (!fields) {
+            return std::nullopt;
+        }
+        const fs::path record = HostPath(reader_.Required(document.at("trust"), "record", "trust.record"), "trust.record");
+        for (const FolderMapping& folder : folders) {
+            if (IsInside(record, folder.host)) {
+                reader_.Fail("trust.record", fmt::format("a host file outside the device folders, not inside {} ({})",
+                                                         folder.host, platform::ToUtf8(folder.name)));
+            }
+        }
+        return shared::TrustConfig{HostPath(json(fields->keyring), "trust.keyring"), fields->compatible,
+                                   fields->validity, record};
+    }
+
+    static bool IsInside(const fs::path& file, const fs::path& folder) {
+        const fs::path relative = file.lexically_relative(folder);
+        return !relative.empty() && *relative.begin() != "..";
     }
 
     // Each partition's volume is the folder it is mounted on.

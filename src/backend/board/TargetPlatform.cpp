@@ -67,7 +67,9 @@ TargetPlatform::TargetPlatform(const fs::path& targetFile)
       bitmapLoader_(fileSystem_, errors_),
       formatLibrary_(errors_, events_),
       windows_(config_.programs, errors_, events_),
-      platform_{registry_, fileSystem_, system_, deviceIo_, bitmapLoader_, storageManager_, formatLibrary_, windows_} {
+      trust_(config_.trust, errors_, events_),
+      platform_{registry_,       fileSystem_,    system_,   deviceIo_, bitmapLoader_,
+                storageManager_, formatLibrary_, windows_, trust_} {
     CheckBootSide(config_);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backend/shared/DeviceTrustService.h"
 #include "backend/shared/DismountedFolders.h"
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/EventLog.h"
@@ -59,6 +60,7 @@ private:
     shared::QtBitmapLoader bitmapLoader_;
     TargetFormatLibrary formatLibrary_;
     XcbWindows windows_;
+    shared::DeviceTrustService trust_;
     platform::Platform platform_;
 };
 

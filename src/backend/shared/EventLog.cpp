@@ -73,4 +73,12 @@ void EventLog::SlotCopy(std::string_view region, char from, char to, bool done, 
     file_.WriteLine(fmt::format("slot-copy {} {} {} -> {}", region, from, to, AnswerText(done, error)));
 }
 
+void EventLog::CardRefused(std::string_view reason) { file_.WriteLine(fmt::format("card-refused {}", reason)); }
+
+void EventLog::InstalledRelease(std::uint64_t version, std::string_view manifestSha256, bool done,
+                                std::uint32_t error) {
+    file_.WriteLine(
+        fmt::format("installed-release {} {} -> {}", version, manifestSha256, AnswerText(done, error)));
+}
+
 }  // namespace velkor::shared

@@ -49,6 +49,10 @@ public:
     // "slot-copy <region> <from> <to> -> <answer>": a region's booted slot copied into the slot an
     // update goes to.
     void SlotCopy(std::string_view region, char from, char to, bool done, std::uint32_t error);
+    // "card-refused <reason>": a card the device does not trust, refused before anything happened.
+    void CardRefused(std::string_view reason);
+    // "installed-release <version> <manifest SHA-256> -> <answer>".
+    void InstalledRelease(std::uint64_t version, std::string_view manifestSha256, bool done, std::uint32_t error);
 
 private:
     LogFile file_;

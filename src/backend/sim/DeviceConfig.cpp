@@ -266,6 +266,16 @@ FileAttributeMap ReadFileAttributes(const shared::ConfigReader& reader, const js
     return attributes;
 }
 
+// The keyring is a file of the device directory, named without a folder, so that the device never
+// reads a host file outside itself.
+std::optional<shared::TrustFields> ReadTrust(const shared::ConfigReader& reader, const json& document) {
+    std::optional<shared::TrustFields> trust = shared::ReadTrustFields(reader, document);
+    if (trust && (trust->keyring == "." || trust->keyring == ".." || trust->keyring.find('/') != std::string::npos)) {
+        reader.Fail("trust.keyring", "the name of a file in the device directory, such as \"keyring.pem\"");
+    }
+    return trust;
+}
+
 }  // namespace
 
 shared::FileRules FileRulesOf(const DeviceConfig& config) {
@@ -284,6 +294,7 @@ DeviceConfig ParseDeviceConfig(std::string_view jsonText, std::string_view sourc
     config.programs = ReadPrograms(reader, document);
     config.stores = ReadStores(reader, document);
     config.fileAttributes = ReadFileAttributes(reader, document);
+    config.trust = ReadTrust(reader, document);
     config.faults = ReadFaults(reader, document);
     return config;
 }

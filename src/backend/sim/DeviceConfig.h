@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backend/shared/FileRules.h"
+#include "backend/shared/TrustFields.h"
 #include "backend/shared/flash/FlashRegion.h"
 #include "backend/shared/slots/SlotGroup.h"
 #include "platform/System.h"
@@ -77,6 +78,9 @@ struct DeviceConfig {
     std::vector<ProgramConfig> programs;
     std::vector<StoreConfig> stores;
     FileAttributeMap fileAttributes;
+    // What the device trusts; none for a device that takes any card. Its keyring is a file of the
+    // device directory.
+    std::optional<shared::TrustFields> trust;
     FaultSwitches faults;
 };
 

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 constexpr std::array kPlainFiles{device_files::kConfig,      device_files::kRegistry,
                                  device_files::kDebugLog,    device_files::kEventsLog,
                                  device_files::kEnvironment, device_files::kRedundantEnvironment,
-                                 device_files::kCommandLine};
+                                 device_files::kCommandLine, device_files::kInstalledRecord};
 constexpr std::array kFolders{device_files::kRoot, device_files::kFlash};
 
 [[noreturn]] void Refuse(const fs::path& path, mode_t mode, bool wantsFolder) {

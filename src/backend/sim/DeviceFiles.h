@@ -16,5 +16,8 @@ inline constexpr std::string_view kEnvironment = "uboot.env";
 inline constexpr std::string_view kRedundantEnvironment = "uboot-redund.env";
 // The kernel command line of the last boot (velkor-device boot), which names the booted slot.
 inline constexpr std::string_view kCommandLine = "cmdline";
+// The release a trusted card installed, beside the device's own files: never on a volume an update
+// formats.
+inline constexpr std::string_view kInstalledRecord = "installed.json";
 
 }  // namespace velkor::sim::device_files

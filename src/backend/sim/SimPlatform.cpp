@@ -54,6 +54,14 @@ shared::UniqueFd OpenFolder(const fs::path& folder) {
     return fd;
 }
 
+std::optional<shared::TrustConfig> TrustConfigOf(const DeviceConfig& config, const fs::path& directory) {
+    if (!config.trust) {
+        return std::nullopt;
+    }
+    return shared::TrustConfig{directory / config.trust->keyring, config.trust->compatible, config.trust->validity,
+                               directory / device_files::kInstalledRecord};
+}
+
 }  // namespace
 
 SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restartHook)
@@ -79,7 +87,9 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
       storageManager_(storageContext_),
       formatLibrary_(storageContext_),
       windows_(config_, errors_, events_),
-      platform_{registry_, cutFileSystem_, system_, deviceIo_, bitmapLoader_, storageManager_, formatLibrary_, windows_} {
+      trust_(TrustConfigOf(config_, deviceDir), errors_, events_),
+      platform_{registry_,       cutFileSystem_, system_,   deviceIo_, bitmapLoader_,
+                storageManager_, formatLibrary_, windows_, trust_} {
     CheckBootSide(deviceDir, config_);
 }
 

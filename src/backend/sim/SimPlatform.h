@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backend/shared/DeviceTrustService.h"
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/EventLog.h"
 #include "backend/shared/FolderFileSystem.h"
@@ -63,6 +64,7 @@ private:
     SimStorageManager storageManager_;
     SimFormatLibrary formatLibrary_;
     SimWindows windows_;
+    shared::DeviceTrustService trust_;
     platform::Platform platform_;
 };
 

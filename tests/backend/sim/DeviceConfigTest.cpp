@@ -25,6 +25,21 @@ TEST(DeviceConfigTest, ReadsEveryField) {
     EXPECT_EQ(config.faults.fileSizeLimit, 4096U);
 }
 
+TEST(DeviceConfigTest, ReadsTheTrustWithTheDeviceClockAsTheDefaultRule) {
+    for (const auto& [validity, rule] : {std::pair{"", platform::ValidityRule::DeviceClock},
+                                         {R"(, "validity": "not-checked")", platform::ValidityRule::NotChecked}}) {
+        const DeviceConfig config = ParseDeviceConfig(
+            fmt::format(R"({{"screen": {{"width": 1, "height": 1}}, "languageId": 1,
+                            "trust": {{"keyring": "keyring.pem", "compatible": "velkor-sim"{}}}}})",
+                        validity),
+            "device.json");
+        ASSERT_TRUE(config.trust);
+        EXPECT_EQ(config.trust->keyring, "keyring.pem");
+        EXPECT_EQ(config.trust->compatible, "velkor-sim");
+        EXPECT_EQ(config.trust->validity, rule);
+    }
+}
+
 TEST(DeviceConfigTest, FaultsAreOptionalAndTheLanguageMayBeANumber) {
     const DeviceConfig config =
         ParseDeviceConfig(R"({"screen": {"width": 1, "height": 8192}, "languageId": 2052})", "device.json");
@@ -36,6 +51,7 @@ TEST(DeviceConfigTest, FaultsAreOptionalAndTheLanguageMayBeANumber) {
     EXPECT_FALSE(config.faults.restartFails);
     EXPECT_TRUE(config.faults.terminateFails.empty());
     EXPECT_TRUE(config.fileAttributes.empty());
+    EXPECT_FALSE(config.trust);
 }
 
 struct BadConfigCase {
@@ -327,7 +343,20 @@ INSTANTIATE_TEST_SUITE_P(
                       Object({kScreen, kLanguage, R"("fileAttributes": {"\\A": 2, "a\\": 4})"}),
                       "must be a path that no other key names"},
         BadConfigCase{"FormatFailsNotBoolean", Object({kScreen, kLanguage, R"("faults": {"formatFails": "yes"})"}),
-                      "\"faults.formatFails\" must be true or false"}),
+                      "\"faults.formatFails\" must be true or false"},
+        BadConfigCase{"TrustWithoutKeyring", Object({kScreen, kLanguage, R"("trust": {"compatible": "v"})"}),
+                      "\"trust.keyring\" is missing"},
+        BadConfigCase{"TrustWithoutCompatible", Object({kScreen, kLanguage, R"("trust": {"keyring": "k.pem"})"}),
+                      "\"trust.compatible\" is missing"},
+        BadConfigCase{"KeyringOutsideTheDevice",
+                      Object({kScreen, kLanguage, R"("trust": {"keyring": "../k.pem", "compatible": "v"})"}),
+                      "\"trust.keyring\" must be the name of a file in the device directory"},
+        BadConfigCase{"KeyringTheDeviceItself",
+                      Object({kScreen, kLanguage, R"("trust": {"keyring": "..", "compatible": "v"})"}),
+                      "\"trust.keyring\" must be the name of a file in the device directory"},
+        BadConfigCase{"UnknownValidityRule",
+                      Object({kScreen, kLanguage, R"("trust": {"keyring": "k", "compatible": "v", "validity": "rtc"})"}),
+                      "\"trust.validity\" must be \"device-clock\" or \"not-checked\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct LanguageCase {

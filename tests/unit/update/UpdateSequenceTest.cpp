@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <map>
@@ -88,11 +89,24 @@ struct Fixture {
         files.AddFile(kNandLog, "nand");
         files.AddFile(kDataLog, "data");
     }
-    void Run() { UpdateSequence(window, system, files).Run(); }
+    void Run() {
+        UpdateSequence(window, system, files).Run([this](bool succeeded) {
+            window.log.push_back("rows done");
+            everyChosenRowSucceeded = succeeded;
+        });
+    }
+    std::vector<std::string> ChosenRows() {
+        std::vector<std::string> names;
+        for (const ImageKind kind : UpdateSequence(window, system, files).ChosenRows()) {
+            names.push_back(Name(kind));
+        }
+        return names;
+    }
 
     test::FakeFileSystem files;
     test::FakeSystem system;
     FakeUpdateWindow window{files};
+    bool everyChosenRowSucceeded = false;
 };
 
 // Every row chosen: flag set, box checked and enabled.
@@ -121,6 +135,9 @@ TEST_P(UpdateSequenceTest, RunsTheChosenStepsInOrderAndShowsTheirResults) {
     Fixture fixture;
     fixture.window.statuses = {{ImageKind::OS, u"old"}, {ImageKind::App, u"old"}};
     GetParam().arrange(fixture);
+    const UpdateSettings stored = fixture.window.settings;
+    const std::vector<std::string> foreseen = fixture.ChosenRows();
+    ASSERT_TRUE(fixture.window.log.empty() && fixture.window.settings == stored) << "foreseeing the rows did something";
 
     fixture.Run();
 
@@ -131,6 +148,10 @@ TEST_P(UpdateSequenceTest, RunsTheChosenStepsInOrderAndShowsTheirResults) {
         }
     }
     EXPECT_EQ(stepsRun, GetParam().stepsRun);
+    EXPECT_EQ(foreseen, GetParam().stepsRun) << "the rows foreseen are the rows that ran";
+    EXPECT_EQ(fixture.everyChosenRowSucceeded,
+              std::none_of(GetParam().statuses.begin(), GetParam().statuses.end(),
+                           [](const std::u16string& status) { return status == u"Failed"; }));
     for (std::size_t index = 0; index < kKinds.size(); ++index) {
         EXPECT_EQ(fixture.window.statuses[kKinds[index]], GetParam().statuses[index]) << Name(kKinds[index]);
     }
@@ -186,8 +207,8 @@ TEST(UpdateSequenceRun, StopsFormatsAndHoldsTheButtonsAroundTheSteps) {
     EXPECT_EQ(fixture.window.log,
               (std::vector<std::string>{"stop", "clear OS", "clear Boot", "clear Logo", "clear Reset", "wait",
                                         "disable 0", "disable 1", "disable 2", "format", "paint Reset Waiting...",
-                                        "run Reset", "enable 0", "enable 1", "enable 2", "focus 1", "arrow",
-                                        "message"}));
+                                        "run Reset", "rows done", "enable 0", "enable 1", "enable 2", "focus 1",
+                                        "arrow", "message"}));
     EXPECT_EQ(fixture.system.sleeps, std::vector<std::uint32_t>{300});
 }
 
@@ -210,7 +231,8 @@ TEST_P(UpdateSequenceCommitTest, CommitsOnceAfterTheLastRowBeforeTheButtonsComeB
     const std::size_t at = fixture.window.commitsAfter[0];
     ASSERT_GT(at, 0u);
     EXPECT_EQ(fixture.window.log[at - 1], GetParam().before);
-    EXPECT_EQ(fixture.window.log[at], "enable 0") << "the buttons come back after the commit";
+    EXPECT_EQ(fixture.window.log[at], "rows done") << "the release is recorded after the commit";
+    EXPECT_EQ(fixture.window.log[at + 1], "enable 0") << "the buttons come back after both";
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -42,6 +42,19 @@ TEST(TargetConfigReader, ReadsAWholeTargetFromItsFolder) {
     EXPECT_EQ(config.programs.at(0).devicePath, u"\\Windows\\Tirnow.exe");
     EXPECT_EQ(config.commands.restart, (CommandLine{"reboot", "-f"}));
     EXPECT_EQ(config.commands.unmount, (CommandLine{"umount", "{mountPoint}"})) << "an absent command keeps its default";
+    EXPECT_FALSE(config.trust) << "a target without a keyring takes any card";
+}
+
+TEST(TargetConfigReader, ReadsTheTrustWithItsPathsFromTheTargetsFolder) {
+    const TargetConfig config = ParseTargetConfig(
+        TargetText(R"(, "trust": {"keyring": "keyring.pem", "compatible": "velkor-vk100", "validity": "not-checked",
+                                  "record": "/var/lib/velkor/installed.json"})"),
+        kFile);
+    ASSERT_TRUE(config.trust);
+    EXPECT_EQ(config.trust->keyring, "/etc/velkor/keyring.pem");
+    EXPECT_EQ(config.trust->compatible, "velkor-vk100");
+    EXPECT_EQ(config.trust->validity, platform::ValidityRule::NotChecked);
+    EXPECT_EQ(config.trust->installedRecord, "/var/lib/velkor/installed.json");
 }
 
 struct BadTarget {
@@ -81,7 +94,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadTarget{"EmptyCommand", TargetText(R"(, "commands": {"mount": []})"),
                   "\"commands.mount\" must be a list of non-empty strings, the program first"},
         BadTarget{"ProgramNotADevicePath", TargetText(R"(, "programs": {"tirnow": "/usr/bin/tirnow"})"),
-                  "\"programs[tirnow]\" must be named by a device path such as \"\\\\Windows\\\\Tirnow.exe\""}),
+                  "\"programs[tirnow]\" must be named by a device path such as \"\\\\Windows\\\\Tirnow.exe\""},
+        BadTarget{"TrustWithoutRecord", TargetText(R"(, "trust": {"keyring": "k.pem", "compatible": "v"})"),
+                  "\"trust.record\" is missing"},
+        BadTarget{"RecordOnAVolumeTheUpdateFormats",
+                  TargetText(R"(, "trust": {"keyring": "k.pem", "compatible": "v", "record": "/mnt/data/x/installed.json"})"),
+                  "\"trust.record\" must be a host file outside the device folders, not inside \"/mnt/data\" (VKRFlash)"}),
     [](const testing::TestParamInfo<BadTarget>& info) { return info.param.name; });
 
 struct TargetFileCase {

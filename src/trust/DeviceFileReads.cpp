@@ -1,0 +1,74 @@
+#include "trust/DeviceFileReads.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace velkor::trust {
+namespace {
+
+// Reads the open file chunk by chunk into `take` until its end, or until more than `maxBytes` were
+// taken; false when a read fails.
+template <typename Take>
+bool ReadChunks(platform::File& file, std::uint64_t maxBytes, Take take) {
+    std::vector<char> chunk(kReadChunkBytes);
+    std::uint64_t total = 0;
+    while (total <= maxBytes) {
+        std::uint32_t got = 0;
+        if (!file.Read(chunk.data(), kReadChunkBytes, got)) {
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        take(chunk.data(), got);
+        total += got;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<FileDigest> DigestDeviceFile(platform::FileSystem& fileSystem, std::u16string_view path,
+                                           std::uint64_t maxBytes) {
+    const std::unique_ptr<platform::File> file = fileSystem.OpenFile(path, platform::FileMode::Read);
+    if (!file) {
+        return std::nullopt;
+    }
+    FileDigest digest;
+    Sha256 hash;
+    const bool read = ReadChunks(*file, maxBytes, [&](const char* data, std::uint32_t size) {
+        hash.Update(data, size);
+        digest.size += size;
+    });
+    if (!read) {
+        return std::nullopt;
+    }
+    digest.sha256 = hash.Finish();
+    return digest;
+}
+
+DeviceFileText ReadDeviceFileText(platform::FileSystem& fileSystem, std::u16string_view path, std::size_t maxBytes) {
+    const std::uint32_t attributes = fileSystem.GetAttributes(path);
+    if (attributes == platform::kInvalidFileAttributes) {
+        return {TextReadOutcome::Missing, {}};
+    }
+    const std::unique_ptr<platform::File> file = (attributes & platform::kFileAttributeDirectory) != 0
+                                                     ? nullptr
+                                                     : fileSystem.OpenFile(path, platform::FileMode::Read);
+    if (!file) {
+        return {TextReadOutcome::Failed, {}};
+    }
+    if (file->Length() > maxBytes) {
+        return {TextReadOutcome::TooLarge, {}};
+    }
+    DeviceFileText text{TextReadOutcome::Read, {}};
+    if (!ReadChunks(*file, maxBytes, [&](const char* data, std::uint32_t size) { text.bytes.append(data, size); })) {
+        return {TextReadOutcome::Failed, {}};
+    }
+    if (text.bytes.size() > maxBytes) {
+        return {TextReadOutcome::TooLarge, {}};
+    }
+    return text;
+}
+
+}  // namespace velkor::trust

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+#include "trust/Sha256.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velkor::trust {
+
+// Images are read in pieces of this size, so that hashing one takes fixed memory.
+inline constexpr std::uint32_t kReadChunkBytes = 64 * 1024;
+
+struct FileDigest {
+    // The bytes read: the file's length, or one chunk's worth past `maxBytes` when it is longer.
+    std::uint64_t size = 0;
+    Sha256Digest sha256{};
+};
+
+// The SHA-256 of a device file, read to its end, or until more than `maxBytes` were read (the size
+// then tells, and the digest means nothing). Nothing when it cannot be opened or read; the
+// platform's last error says why.
+std::optional<FileDigest> DigestDeviceFile(platform::FileSystem& fileSystem, std::u16string_view path,
+                                           std::uint64_t maxBytes);
+
+enum class TextReadOutcome {
+    Read,
+    Missing,
+    TooLarge,
+    // A folder, or a file that cannot be opened or read (the platform's last error says why).
+    Failed,
+};
+
+struct DeviceFileText {
+    TextReadOutcome outcome = TextReadOutcome::Failed;
+    std::string bytes;
+};
+
+// The whole of a small device file of at most `maxBytes`. Its length is checked before any byte is
+// read, and a file that grows meanwhile is still not read past the limit.
+DeviceFileText ReadDeviceFileText(platform::FileSystem& fileSystem, std::u16string_view path, std::size_t maxBytes);
+
+}  // namespace velkor::trust

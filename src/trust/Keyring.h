@@ -1,0 +1,35 @@
+#pragma once
+
+#include "trust/OpenSsl.h"
+#include "trust/PemObjects.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velkor::trust {
+
+// The CA certificates a device trusts, several so that a signing CA can be rotated with overlap,
+// and the CRLs that come with them.
+class Keyring {
+public:
+    // Nothing, with `error` saying why, when the text is not PEM certificates and CRLs or holds no
+    // certificate.
+    static std::optional<Keyring> FromPem(std::string_view pem, std::string& error);
+
+    std::size_t CertificateCount() const { return objects_.certificates.size(); }
+    bool HasRevocationLists() const { return !objects_.revocationLists.empty(); }
+
+    // A store of the keyring for one verification. CRLs are checked for every certificate of a
+    // chain exactly when the keyring holds some. `time` is the moment validity is judged at, in
+    // seconds since the epoch; nothing leaves every validity time unchecked (the CRLs' too).
+    X509StorePtr Store(std::optional<std::int64_t> time) const;
+
+private:
+    explicit Keyring(PemObjects objects) : objects_(std::move(objects)) {}
+
+    PemObjects objects_;
+};
+
+}  // namespace velkor::trust

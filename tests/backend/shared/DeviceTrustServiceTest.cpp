@@ -1,0 +1,140 @@
+#include "backend/shared/DeviceTrustService.h"
+
+#include "platform/ErrorCodes.h"
+#include "support/LogTexts.h"
+#include "support/ProgramRun.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velkor::shared {
+namespace {
+
+namespace fs = std::filesystem;
+namespace error = platform::error;
+
+const std::string kDigest(64, 'c');
+
+// A device with a keyring and a record in a temporary folder.
+struct TrustFolder {
+    TrustFolder() : events(Path("events.log")) {}
+
+    fs::path Path(const char* name) const { return fs::path(folder.path().toStdString()) / name; }
+    DeviceTrustService Service() {
+        return DeviceTrustService(TrustConfig{Path("keyring.pem"), "velkor-vk100", platform::ValidityRule::DeviceClock,
+                                              Path("state/installed.json")},
+                                  errors, events);
+    }
+    std::vector<std::string> Events() const { return test::LogTexts(test::ReadHostFile(Path("events.log"))); }
+
+    QTemporaryDir folder;
+    ErrorState errors;
+    EventLog events;
+};
+
+struct ReadCase {
+    const char* name;
+    std::function<void(TrustFolder&)> arrange;
+    std::optional<platform::InstalledRelease> release;
+    std::uint32_t error;
+};
+
+class InstalledRecordReadTest : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(InstalledRecordReadTest, ReadsTheRecordOrSaysWhyNot) {
+    TrustFolder device;
+    fs::create_directory(device.Path("state"));
+    GetParam().arrange(device);
+
+    EXPECT_EQ(device.Service().ReadInstalled(), GetParam().release);
+    EXPECT_EQ(device.errors.Last(), GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, InstalledRecordReadTest,
+    testing::Values(
+        ReadCase{"NoneYet", [](TrustFolder&) {}, platform::InstalledRelease{}, error::kSuccess},
+        ReadCase{"Written",
+                 [](TrustFolder& d) {
+                     test::WriteHostFile(d.Path("state/installed.json"),
+                                         R"({"version": 9, "manifestSha256": ")" + kDigest + "\"}");
+                 },
+                 platform::InstalledRelease{9, kDigest}, error::kSuccess},
+        ReadCase{"NotARecord", [](TrustFolder& d) { test::WriteHostFile(d.Path("state/installed.json"), "{\"version\": -1}"); },
+                 std::nullopt, error::kInvalidData},
+        ReadCase{"TooLargeToBeOne",
+                 [](TrustFolder& d) { test::WriteHostFile(d.Path("state/installed.json"), std::string(8192, ' ')); },
+                 std::nullopt, error::kInvalidData}),
+    [](const testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
+
+TEST(InstalledRecordWrite, ReplacesTheRecordWholeAndLogsIt) {
+    TrustFolder device;
+    fs::create_directory(device.Path("state"));
+    test::WriteHostFile(device.Path("state/installed.json"), R"({"version": 3, "manifestSha256": "old"})");
+    // A power cut during an earlier write left its new record behind.
+    test::WriteHostFile(device.Path("state/installed.json.new"), "{\"vers");
+    DeviceTrustService service = device.Service();
+
+    ASSERT_TRUE(service.RecordInstalled({4, kDigest}));
+
+    EXPECT_EQ(service.ReadInstalled(), (platform::InstalledRelease{4, kDigest}));
+    EXPECT_FALSE(fs::exists(device.Path("state/installed.json.new")));
+    EXPECT_EQ(device.Events(), std::vector<std::string>{"installed-release 4 " + kDigest + " -> 1"});
+}
+
+TEST(InstalledRecordWrite, AFailedWriteLeavesTheOldRecordAndNoTemporaryFile) {
+    TrustFolder device;
+    fs::create_directory(device.Path("state"));
+    test::WriteHostFile(device.Path("state/installed.json"), R"({"version": 3, "manifestSha256": "old"})");
+    // The new record cannot take the old one's place.
+    fs::create_directory(device.Path("state/installed.json.new"));
+    DeviceTrustService service = device.Service();
+
+    EXPECT_FALSE(service.RecordInstalled({4, kDigest}));
+
+    EXPECT_EQ(service.ReadInstalled(), (platform::InstalledRelease{3, "old"}));
+    EXPECT_TRUE(fs::is_directory(device.Path("state/installed.json.new"))) << "a folder in the way is not removed";
+    EXPECT_EQ(device.Events(), std::vector<std::string>{"installed-release 4 " + kDigest + " -> 0 error 183"});
+}
+
+TEST(DeviceTrustServiceKeyring, IsReadAfreshAndRefusedWhenItIsNoPlainFileOrTooLarge) {
+    TrustFolder device;
+    DeviceTrustService service = device.Service();
+    const auto keyring = [&] { return service.ReadKeyring(); };
+    EXPECT_EQ(keyring(), std::nullopt);
+    EXPECT_EQ(device.errors.Last(), error::kFileNotFound);
+
+    test::WriteHostFile(device.Path("keyring.pem"), "first");
+    EXPECT_EQ(keyring(), "first");
+    test::WriteHostFile(device.Path("keyring.pem"), "rotated");
+    EXPECT_EQ(keyring(), "rotated") << "a newer keyring counts at once";
+
+    test::WriteHostFile(device.Path("keyring.pem"), std::string(platform::kMaxKeyringBytes + 1, '-'));
+    EXPECT_EQ(keyring(), std::nullopt);
+    EXPECT_EQ(device.errors.Last(), error::kInvalidData);
+
+    fs::remove(device.Path("keyring.pem"));
+    fs::create_symlink(device.Path("events.log"), device.Path("keyring.pem"));
+    EXPECT_EQ(keyring(), std::nullopt);
+    EXPECT_EQ(device.errors.Last(), error::kAccessDenied);
+}
+
+TEST(DeviceTrustServiceKeyring, ADeviceWithoutOneTrustsAnyCardAndKeepsNoRecord) {
+    TrustFolder device;
+    DeviceTrustService service(std::nullopt, device.errors, device.events);
+
+    EXPECT_FALSE(service.Settings().hasKeyring);
+    EXPECT_EQ(service.ReadInstalled(), platform::InstalledRelease{});
+    EXPECT_FALSE(service.RecordInstalled({1, kDigest}));
+    EXPECT_EQ(device.errors.Last(), error::kNotSupported);
+}
+
+}  // namespace
+}  // namespace velkor::shared

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/DeviceTrust.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velkor::test {
+
+// A device's trust configuration held in memory. Like the backends it answers from what it holds
+// at every call, so a test may change the keyring or the record between checks, and it keeps the
+// events.log lines it would write, a record's line whether or not the record could be written.
+class FakeDeviceTrust : public platform::DeviceTrust {
+public:
+    platform::TrustSettings settings;
+    // Nothing: the keyring file cannot be read.
+    std::optional<std::string> keyringPem;
+    // Nothing: the record exists but is not one.
+    std::optional<platform::InstalledRelease> installed = platform::InstalledRelease{};
+    bool recordFails = false;
+    std::vector<std::string> events;
+
+    platform::TrustSettings Settings() const override { return settings; }
+    std::optional<std::string> ReadKeyring() override;
+    std::optional<platform::InstalledRelease> ReadInstalled() override;
+    bool RecordInstalled(const platform::InstalledRelease& release) override;
+    void LogCardRefused(std::string_view reason) override;
+};
+
+}  // namespace velkor::test
