@@ -37,6 +37,7 @@ public:
     }
 
     std::uint64_t Length() const override { return owner_.files_.at(key_).size(); }
+    bool Close() override { return true; }
 
 private:
     FakeFileSystem& owner_;

@@ -1,0 +1,109 @@
+#include "backend/shared/FileCopy.h"
+
+#include "backend/shared/DeviceFile.h"
+#include "backend/shared/ErrnoErrors.h"
+#include "backend/shared/PlainFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace velkor::shared {
+namespace {
+
+namespace error = platform::error;
+
+// Copies stream through a buffer of this size, however large the file.
+constexpr std::uint32_t kCopyChunkBytes = 64 * 1024;
+
+bool IsSameFile(const struct stat& first, const struct stat& second) {
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// True when the target's name is free or holds another file than `source`.
+bool TargetIsAnotherFile(const ResolvedPath& target, const struct stat& source, ErrorState& errors) {
+    struct stat info {};
+    if (::fstatat(target.folder.Get(), target.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) {
+            return true;
+        }
+        return errors.Fail(DeviceErrorFromErrno(errno));
+    }
+    if (IsSameFile(info, source)) {
+        return errors.Fail(error::kSharingViolation);
+    }
+    return true;
+}
+
+// Opens the target without emptying it, and checks it once more, open: a name that changed since
+// the first check must not lead to the source.
+UniqueFd OpenTarget(const ResolvedPath& target, const struct stat& source, ErrorState& errors) {
+    UniqueFd fd = OpenResolvedFile(target, O_WRONLY | O_CREAT, errors);
+    struct stat info {};
+    if (!fd.IsValid()) {
+        return fd;
+    }
+    if (::fstat(fd.Get(), &info) != 0) {
+        errors.Fail(DeviceErrorFromErrno(errno));
+        return UniqueFd();
+    }
+    if (IsSameFile(info, source)) {
+        errors.Fail(error::kSharingViolation);
+        return UniqueFd();
+    }
+    return fd;
+}
+
+bool StreamContents(DeviceFile& source, DeviceFile& target) {
+    std::vector<char> chunk(kCopyChunkBytes);
+    std::uint32_t bytesRead = 0;
+    while (source.Read(chunk.data(), kCopyChunkBytes, bytesRead)) {
+        if (bytesRead == 0) {
+            return true;
+        }
+        if (!target.Write(chunk.data(), bytesRead)) {
+            return false;
+        }
+    }
+    return false;
+}
+
+// The whole source written to the target, and the target synced and closed.
+bool FillTarget(DeviceFile& source, DeviceFile& target) {
+    if (!StreamContents(source, target)) {
+        return false;
+    }
+    return target.Close();
+}
+
+}  // namespace
+
+bool CopyFileOnto(UniqueFd source, const ResolvedPath& target, ErrorState& errors) {
+    struct stat sourceInfo {};
+    if (::fstat(source.Get(), &sourceInfo) != 0) {
+        return errors.Fail(DeviceErrorFromErrno(errno));
+    }
+    if (!TargetIsAnotherFile(target, sourceInfo, errors)) {
+        return false;
+    }
+    UniqueFd targetFd = OpenTarget(target, sourceInfo, errors);
+    if (!targetFd.IsValid()) {
+        return false;
+    }
+    if (::ftruncate(targetFd.Get(), 0) != 0) {
+        return errors.Fail(DeviceErrorFromErrno(errno));
+    }
+    DeviceFile reader(std::move(source), errors);
+    DeviceFile writer(std::move(targetFd), errors);
+    if (FillTarget(reader, writer)) {
+        return true;
+    }
+    // No partial file is left; the error of the failed step stays the one reported.
+    ::unlinkat(target.folder.Get(), target.name.c_str(), 0);
+    return false;
+}
+
+}  // namespace velkor::shared
