@@ -222,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   {u"\\StorageCard\\updater.cfg.1.tmp", u"\\StorageCard\\updater.cfg.2.tmp"}}),
     [](const testing::TestParamInfo<TakenNameCase>& info) { return info.param.name; });
 
-enum class Fault { CannotCreate, WriteFailsPartWay, ReplaceFails, NoStorageCard };
+enum class Fault { CannotCreate, WriteFailsPartWay, CloseFails, ReplaceFails, NoStorageCard };
 
 struct FailedSaveCase {
     const char* name;
@@ -240,6 +240,7 @@ TEST_P(FailedSaveTest, KeepsThePreviousFileAndLeavesNoTemporaryFile) {
     switch (GetParam().fault) {
         case Fault::CannotCreate: fileSystem.FailOpen(u"\\StorageCard\\updater.cfg.tmp"); break;
         case Fault::WriteFailsPartWay: fileSystem.FailWritesAfter(5); break;
+        case Fault::CloseFails: fileSystem.FailCloses(); break;
         case Fault::ReplaceFails: fileSystem.FailMoves(); break;
         case Fault::NoStorageCard: break;
     }
@@ -257,6 +258,7 @@ TEST_P(FailedSaveTest, KeepsThePreviousFileAndLeavesNoTemporaryFile) {
 INSTANTIATE_TEST_SUITE_P(Faults, FailedSaveTest,
                          testing::Values(FailedSaveCase{"CannotCreate", Fault::CannotCreate},
                                          FailedSaveCase{"WriteFailsPartWay", Fault::WriteFailsPartWay},
+                                         FailedSaveCase{"CloseFails", Fault::CloseFails},
                                          FailedSaveCase{"ReplaceFails", Fault::ReplaceFails},
                                          FailedSaveCase{"NoStorageCard", Fault::NoStorageCard}),
                          [](const testing::TestParamInfo<FailedSaveCase>& info) { return info.param.name; });
