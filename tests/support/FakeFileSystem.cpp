@@ -222,10 +222,10 @@ bool FakeFileSystem::CopyFile(std::u16string_view from, std::u16string_view to) 
     if (source == target) {
         return errors_.Fail(error::kSharingViolation);
     }
-    if (!TakeWrite()) {
+    if (!TakeWrite() || failCloses_) {
         // As the device's copy, which leaves no partial file, not even the one it was replacing.
         files_.erase(target);
-        return errors_.Fail(error::kDiskFull);
+        return errors_.Fail(failCloses_ ? error::kAccessDenied : error::kDiskFull);
     }
     if (!files_.count(target)) {
         Remember(to);

@@ -37,7 +37,8 @@ public:
     // Writes succeed this many times, then every write fails with disk full.
     void FailWritesAfter(int successfulWrites) { writesLeft_ = successfulWrites; }
     void FailMoves() { failMoves_ = true; }
-    // Closing a file that was written fails with access denied, as on a volume whose flush fails.
+    // Closing a file that was written fails with access denied, as on a volume whose flush fails,
+    // and so does every copy.
     void FailCloses() { failCloses_ = true; }
 
     std::uint32_t GetAttributes(std::u16string_view path) override;

@@ -57,23 +57,41 @@ UniqueFd OpenTarget(const ResolvedPath& target, const struct stat& source, Error
     return fd;
 }
 
-bool StreamContents(DeviceFile& source, DeviceFile& target) {
+// Cuts off what is left of a longer file the copy replaced. A file already of that length is left
+// alone: fusefat refuses to "cut" a file to the length it has.
+bool CutTo(int fd, off_t length, ErrorState& errors) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return errors.Fail(DeviceErrorFromErrno(errno));
+    }
+    if (info.st_size > length && ::ftruncate(fd, length) != 0) {
+        return errors.Fail(DeviceErrorFromErrno(errno));
+    }
+    return true;
+}
+
+// Writes the whole source over the start of the target, then cuts the target to the source's length.
+// The target is cut only at the end: some file systems (fusefat) keep an emptied file's old clusters
+// for the writes that follow, and the old tail would come back.
+bool WriteOver(DeviceFile& source, DeviceFile& target, int targetFd, ErrorState& errors) {
     std::vector<char> chunk(kCopyChunkBytes);
     std::uint32_t bytesRead = 0;
+    off_t copied = 0;
     while (source.Read(chunk.data(), kCopyChunkBytes, bytesRead)) {
         if (bytesRead == 0) {
-            return true;
+            return CutTo(targetFd, copied, errors);
         }
         if (!target.Write(chunk.data(), bytesRead)) {
             return false;
         }
+        copied += bytesRead;
     }
     return false;
 }
 
-// The whole source written to the target, and the target synced and closed.
-bool FillTarget(DeviceFile& source, DeviceFile& target) {
-    if (!StreamContents(source, target)) {
+// The whole source written over the target, and the target synced and closed.
+bool FillTarget(DeviceFile& source, DeviceFile& target, int targetFd, ErrorState& errors) {
+    if (!WriteOver(source, target, targetFd, errors)) {
         return false;
     }
     return target.Close();
@@ -93,12 +111,10 @@ bool CopyFileOnto(UniqueFd source, const ResolvedPath& target, ErrorState& error
     if (!targetFd.IsValid()) {
         return false;
     }
-    if (::ftruncate(targetFd.Get(), 0) != 0) {
-        return errors.Fail(DeviceErrorFromErrno(errno));
-    }
+    const int targetDescriptor = targetFd.Get();
     DeviceFile reader(std::move(source), errors);
     DeviceFile writer(std::move(targetFd), errors);
-    if (FillTarget(reader, writer)) {
+    if (FillTarget(reader, writer, targetDescriptor, errors)) {
         return true;
     }
     // No partial file is left; the error of the failed step stays the one reported.
