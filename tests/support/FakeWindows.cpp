@@ -76,8 +76,13 @@ std::u16string FakeWindows::GetModuleFileName(std::uint32_t processId, std::size
 }
 
 std::intptr_t FakeWindows::SendCommand(platform::WindowHandle window, std::uintptr_t wParam, std::intptr_t) {
-    if (Find(window)) {
-        calls.push_back("command " + std::to_string(window) + " " + std::to_string(wParam));
+    const FakeWindow* found = Find(window);
+    if (!found) {
+        return 0;
+    }
+    calls.push_back("command " + std::to_string(window) + " " + std::to_string(wParam));
+    if (found->closesOnCommand) {
+        std::erase_if(zOrder, [&](const FakeWindow& candidate) { return candidate.handle == window; });
     }
     return 0;
 }
@@ -88,7 +93,7 @@ std::unique_ptr<platform::ProcessHandle> FakeWindows::OpenProcess(std::uint32_t,
         errors_.Fail(error::kInvalidParameter);
         return nullptr;
     }
-    if (openFails) {
+    if (openFails.count(processId)) {
         errors_.Fail(error::kAccessDenied);
         return nullptr;
     }
@@ -106,7 +111,7 @@ bool FakeWindows::IsSibling(std::uint32_t processId) const {
 }
 
 bool FakeWindows::End(std::uint32_t processId) {
-    if (terminateFails || ended_.count(processId)) {
+    if (terminateFails.count(processId) || ended_.count(processId)) {
         return errors_.Fail(error::kAccessDenied);
     }
     ended_.insert(processId);

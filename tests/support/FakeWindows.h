@@ -15,6 +15,8 @@ struct FakeWindow {
     std::uint32_t processId = 0;
     bool visible = true;
     platform::WindowHandle owner = 0;
+    // A command to the window takes it down; its program runs on.
+    bool closesOnCommand = false;
 };
 
 // A window manager over a list of top-level windows that records what the program asks of it.
@@ -30,9 +32,10 @@ public:
     std::vector<FakeWindow> zOrder;
     std::map<std::uint32_t, std::u16string> executables;
     platform::WindowHandle mainWindow = 0;
-    bool openFails = false;
-    // Terminations fail with kAccessDenied, and the process runs on.
-    bool terminateFails = false;
+    // Processes that do not open (kAccessDenied).
+    std::set<std::uint32_t> openFails;
+    // Processes whose termination fails with kAccessDenied; they run on.
+    std::set<std::uint32_t> terminateFails;
     bool terminateLeavesWindows = false;
     // "walk", "command <window> <id>", "open <process>", "terminate <process> <code>", "close <process>".
     std::vector<std::string> calls;
