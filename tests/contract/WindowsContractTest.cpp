@@ -98,6 +98,13 @@ const WindowsCase kCases[] = {
          return Lines{opened, p.Terminate(4)};
      },
      {"handle", "0 error 5"}},
+    {"AProgramThatEndedAfterItWasFoundDoesNotOpen", WindowsFault::None,
+     [](WindowsRig& r, WindowsProbe& p) {
+         const std::string found = p.Find(u"\\Windows\\Pavlor.exe");
+         r.EndProgram("pavlor");
+         return Lines{found, p.Open(r.Pid("pavlor"))};
+     },
+     {"pavlor <pavlor>", "null error 87"}},
     {"ATerminationTheDeviceRefusesFails", WindowsFault::PavlorTerminationRefused,
      [](WindowsRig& r, WindowsProbe& p) {
          return Lines{p.Open(r.Pid("pavlor")), p.Terminate(4), p.Module(r.Pid("pavlor")), p.Visible(r.Window("pavlor"))};
