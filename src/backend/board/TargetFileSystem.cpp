@@ -64,7 +64,10 @@ std::uint32_t TargetFileSystem::GetAttributes(std::u16string_view path) {
 
 bool TargetFileSystem::CreateDirectory(std::u16string_view path) {
     const std::optional<Route> route = FindBelowRoot(path);
-    return route && route->folder->files.CreateDirectory(route->inside);
+    if (!route) {
+        return false;
+    }
+    return route->folder->files.CreateDirectory(route->inside);
 }
 
 bool TargetFileSystem::CopyFile(std::u16string_view from, std::u16string_view to) {
@@ -78,7 +81,10 @@ bool TargetFileSystem::CopyFile(std::u16string_view from, std::u16string_view to
 
 bool TargetFileSystem::DeleteFile(std::u16string_view path) {
     const std::optional<Route> route = FindBelowRoot(path);
-    return route && route->folder->files.DeleteFile(route->inside);
+    if (!route) {
+        return false;
+    }
+    return route->folder->files.DeleteFile(route->inside);
 }
 
 bool TargetFileSystem::MoveFile(std::u16string_view from, std::u16string_view to) {

@@ -66,7 +66,8 @@ bool DeviceFile::Close() {
     // What a file system keeps back until the file is synced or closed (a FUSE volume's flush, a
     // full disk found late) fails here, and must fail the write it belongs to. A file that cannot
     // be synced at all (EINVAL) has nothing held back.
-    if (written_ && ::fsync(fd_.Get()) != 0 && errno != EINVAL) {
+    const int syncResult = written_ ? ::fsync(fd_.Get()) : 0;
+    if (syncResult != 0 && errno != EINVAL) {
         const int syncFailure = errno;
         fd_.Close();
         return errors_.Fail(DeviceErrorFromErrno(syncFailure));

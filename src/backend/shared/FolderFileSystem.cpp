@@ -79,7 +79,10 @@ bool FolderFileSystem::CopyFileTo(std::u16string_view from, FolderFileSystem& ta
         return false;
     }
     const std::optional<ResolvedPath> target = targetFiles.ResolveForChange(to, FinalLink::Follow);
-    return target && CopyFileOnto(std::move(sourceFd), *target, errors_);
+    if (!target) {
+        return false;
+    }
+    return CopyFileOnto(std::move(sourceFd), *target, errors_);
 }
 
 bool FolderFileSystem::DeleteFile(std::u16string_view path) {

@@ -40,7 +40,10 @@ bool FlashDriver::Execute(const shared::FlashRequest& request) {
         return errors_.Fail(refusal);
     }
     const shared::FlashRegionInfo* region = shared::FindRegionByCode(request.code);
-    return !region || WriteImage(*region, *request.path);  // no region: the reset
+    if (!region) {
+        return true;  // the reset
+    }
+    return WriteImage(*region, *request.path);
 }
 
 bool FlashDriver::IsRefused(std::uint32_t code) const { return Contains(config_.faults.flashRefusedCodes, code); }
