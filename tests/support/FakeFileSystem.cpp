@@ -28,8 +28,10 @@ public:
             return owner_.errors_.Fail(error::kAccessDenied);  // opened for writing only
         }
         const std::string& content = owner_.files_.at(key_);
-        bytesRead = static_cast<std::uint32_t>(std::min<std::size_t>(count, content.size() - std::min(position_, content.size())));
-        content.copy(static_cast<char*>(buffer), bytesRead, std::min(position_, content.size()));
+        // A position past the end reads nothing, as on the device.
+        const std::size_t start = std::min(position_, content.size());
+        bytesRead = static_cast<std::uint32_t>(std::min<std::size_t>(count, content.size() - start));
+        content.copy(static_cast<char*>(buffer), bytesRead, start);
         position_ += bytesRead;
         return true;
     }
