@@ -11,8 +11,6 @@
 #include "support/FakeFileSystem.h"
 #include "support/ProgramRun.h"
 
-#include <unistd.h>
-
 namespace velkor::test {
 namespace {
 
