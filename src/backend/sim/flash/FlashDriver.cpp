@@ -91,7 +91,7 @@ bool FlashDriver::CopySlot(const shared::FlashRegionInfo& region, shared::Slot f
     if (!fd.IsValid()) {
         return errors_.Fail(shared::DeviceErrorFromErrno(errno));
     }
-    shared::DeviceFile image(std::move(fd), errors_, std::nullopt);
+    shared::DeviceFile image(std::move(fd), errors_);
     return Programmer(region, shared::SlotFileName(region, shared::SlotLetter(to))).Program(image);
 }
 
