@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <ostream>
 #include <set>
 #include <tuple>
 
@@ -106,6 +107,9 @@ struct FileSystemCase {
     std::function<Lines(FileSystemProbe&, const std::u16string& name)> calls;
     Lines answers;
 };
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const FileSystemCase& c, std::ostream* out) { *out << c.name; }
 
 class FileSystemContract : public ::testing::TestWithParam<std::tuple<FileSystemRigMaker, FileSystemCase>> {};
 

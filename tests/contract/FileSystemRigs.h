@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ struct FileSystemRigMaker {
     const char* name;
     std::function<std::unique_ptr<FileSystemRig>()> make;
 };
+
+// Failures name the implementation rather than dump its bytes.
+inline void PrintTo(const FileSystemRigMaker& maker, std::ostream* out) { *out << maker.name; }
 
 // The fake, the simulator, the real device's folders on the host's file system, and (as root) the
 // real device's folders on a FAT volume mounted through fusefat from a loop device.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <tuple>
 
 namespace velkor::test {
@@ -67,6 +68,9 @@ struct FlashCase {
     std::function<Lines(FlashRig&, FlashProbe&)> calls;
     Lines answers;
 };
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const FlashCase& c, std::ostream* out) { *out << c.name; }
 
 class FlashContract : public ::testing::TestWithParam<std::tuple<FlashRigMaker, FlashCase>> {};
 

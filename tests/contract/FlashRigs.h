@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ struct FlashRigMaker {
     const char* name;
     std::function<std::unique_ptr<FlashRig>()> make;
 };
+
+// Failures name the implementation rather than dump its bytes.
+inline void PrintTo(const FlashRigMaker& maker, std::ostream* out) { *out << maker.name; }
 
 // The fake (a device without drivers), the simulator, and the real device with its OS region a
 // file and (as root) a loop device.

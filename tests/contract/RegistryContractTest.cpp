@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <tuple>
 
 namespace velkor::test {
@@ -91,6 +92,9 @@ struct RegistryCase {
     std::function<Lines(RegistryProbe&)> calls;
     Lines answers;
 };
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const RegistryCase& c, std::ostream* out) { *out << c.name; }
 
 class RegistryContract : public ::testing::TestWithParam<std::tuple<RegistryRigMaker, RegistryCase>> {};
 

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct RegistryRigMaker {
     // With `lockedRefused`, the key Locked refuses to open: null where that cannot be arranged.
     std::function<std::unique_ptr<RegistryRig>(bool lockedRefused)> make;
 };
+
+// Failures name the implementation rather than dump its bytes.
+inline void PrintTo(const RegistryRigMaker& maker, std::ostream* out) { *out << maker.name; }
 
 // The fake, the simulator (platform.reg) and the real device (the target file's registry).
 std::vector<RegistryRigMaker> RegistryRigs();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <set>
 #include <tuple>
 
@@ -116,6 +117,9 @@ struct StorageCase {
     std::function<Lines(StorageProbe&)> calls;
     Lines answers;
 };
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const StorageCase& c, std::ostream* out) { *out << c.name; }
 
 class StorageContract : public ::testing::TestWithParam<std::tuple<StorageRigMaker, StorageCase>> {};
 

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct StorageRigMaker {
     // cannot be arranged.
     std::function<std::unique_ptr<StorageRig>(bool mountsNothing)> make;
 };
+
+// Failures name the implementation rather than dump its bytes.
+inline void PrintTo(const StorageRigMaker& maker, std::ostream* out) { *out << maker.name; }
 
 // The fake (no stores, no library), the simulator, and (as root) the real device on a loop
 // device, its volume mounted through fusefat.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <tuple>
 
 namespace velkor::test {
@@ -25,6 +26,9 @@ struct WindowsCase {
     std::function<Lines(WindowsRig&, WindowsProbe&)> calls;
     Lines answers;
 };
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const WindowsCase& c, std::ostream* out) { *out << c.name; }
 
 class WindowsContract : public ::testing::TestWithParam<std::tuple<WindowsRigMaker, WindowsCase>> {};
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,9 @@ struct WindowsRigMaker {
     // Null where the fault cannot be arranged.
     std::function<std::unique_ptr<WindowsRig>(WindowsFault fault)> make;
 };
+
+// Failures name the implementation rather than dump its bytes.
+inline void PrintTo(const WindowsRigMaker& maker, std::ostream* out) { *out << maker.name; }
 
 // The fake, the simulator (device.json's programs) and, on a virtual X display, the real device
 // (X clients standing in for the programs).
