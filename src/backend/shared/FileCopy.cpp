@@ -64,7 +64,10 @@ bool CutTo(int fd, off_t length, ErrorState& errors) {
     if (::fstat(fd, &info) != 0) {
         return errors.Fail(DeviceErrorFromErrno(errno));
     }
-    if (info.st_size > length && ::ftruncate(fd, length) != 0) {
+    if (info.st_size <= length) {
+        return true;
+    }
+    if (::ftruncate(fd, length) != 0) {
         return errors.Fail(DeviceErrorFromErrno(errno));
     }
     return true;
@@ -76,17 +79,17 @@ bool CutTo(int fd, off_t length, ErrorState& errors) {
 bool WriteOver(DeviceFile& source, DeviceFile& target, int targetFd, ErrorState& errors) {
     std::vector<char> chunk(kCopyChunkBytes);
     std::uint32_t bytesRead = 0;
-    off_t copied = 0;
-    while (source.Read(chunk.data(), kCopyChunkBytes, bytesRead)) {
+    for (off_t copied = 0;; copied += bytesRead) {
+        if (!source.Read(chunk.data(), kCopyChunkBytes, bytesRead)) {
+            return false;
+        }
         if (bytesRead == 0) {
             return CutTo(targetFd, copied, errors);
         }
         if (!target.Write(chunk.data(), bytesRead)) {
             return false;
         }
-        copied += bytesRead;
     }
-    return false;
 }
 
 // The whole source written over the target, and the target synced and closed.
