@@ -4,7 +4,6 @@
 #include "backend/shared/HexOrDecimal.h"
 #include "backend/shared/flash/FlashRegion.h"
 #include "mainwnd/AutoUpdateDetection.h"
-#include "mainwnd/CUpdateDialog.h"
 #include "mainwnd/CSettingsFile.h"
 #include "mainwnd/CUpdateDialog.h"
 #include "mainwnd/SettingsEntries.h"
