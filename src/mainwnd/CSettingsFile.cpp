@@ -98,13 +98,25 @@ int CSettingsFile::WriteEntries(const platform::StringArray& list) {
         return 0;
     }
     std::size_t lastLineLength = 0;
-    const bool written = WriteLines(list, lastLineLength);
-    file_.reset();
-    if (!written || !fileSystem_.MoveFile(*temporaryPath, path_)) {
+    if (!WriteAndReplace(list, *temporaryPath, lastLineLength)) {
         fileSystem_.DeleteFile(*temporaryPath);
         return 0;
     }
     return static_cast<int>(lastLineLength);
+}
+
+bool CSettingsFile::WriteAndReplace(const platform::StringArray& list, std::u16string_view temporaryPath,
+                                    std::size_t& lastLineLength) {
+    bool kept = WriteLines(list, lastLineLength);
+    if (kept) {
+        // A file the device could not keep (a failing close) must not replace the settings file.
+        kept = file_->Close();
+    }
+    file_.reset();
+    if (!kept) {
+        return false;
+    }
+    return fileSystem_.MoveFile(temporaryPath, path_);
 }
 
 std::optional<std::u16string> CSettingsFile::CreateTemporaryFile() {

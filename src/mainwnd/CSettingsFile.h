@@ -38,6 +38,9 @@ private:
     // own file nor a folder of that name is touched; its path, or nothing.
     std::optional<std::u16string> CreateTemporaryFile();
     bool WriteLines(const platform::StringArray& list, std::size_t& lastLineLength);
+    // The temporary file written, closed and moved over the settings file; false when any step failed.
+    bool WriteAndReplace(const platform::StringArray& list, std::u16string_view temporaryPath,
+                         std::size_t& lastLineLength);
 
     platform::FileSystem& fileSystem_;
     std::u16string path_;

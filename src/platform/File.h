@@ -4,7 +4,7 @@
 
 namespace velkor::platform {
 
-// An open file of the device's file system; destroying the object closes it.
+// An open file of the device's file system; closing it, or destroying the object, closes it.
 // Failures set the platform's last-error code.
 class File {
 public:
@@ -17,6 +17,10 @@ public:
     // Moves the file position to `offset` bytes from the beginning.
     virtual bool Seek(std::uint64_t offset) = 0;
     virtual std::uint64_t Length() const = 0;
+    // Closes the file, after writing through to the device what was written to it: false, with
+    // the last error set, when the device could not keep it (the file is closed all the same).
+    // Destroying a file that was not closed closes it without telling.
+    virtual bool Close() = 0;
 };
 
 }  // namespace velkor::platform

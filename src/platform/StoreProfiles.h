@@ -12,6 +12,8 @@ namespace velkor::platform {
 
 // Where the storage manager describes its storage devices, under HKEY_LOCAL_MACHINE.
 inline constexpr std::u16string_view kProfilesKey = u"System\\StorageManager\\Profiles\\";
+// The profile of the device's flash store, whose "Folder" names the flash driver's device.
+inline constexpr std::u16string_view kFlashStoreProfile = u"BinFLASH";
 
 // Profiles whose name contains "flash", in any letter case, describe the device's own stores.
 bool IsFlashProfile(std::u16string_view profileName);

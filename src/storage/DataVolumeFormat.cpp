@@ -1,7 +1,9 @@
 #include "storage/DataVolumeFormat.h"
 
+#include "platform/DataVolume.h"
 #include "platform/DeviceText.h"
 #include "platform/DiskControlCodes.h"
+#include "platform/StoreProfiles.h"
 #include "storage/ProfileName.h"
 #include "storage/VolumeInfo.h"
 
@@ -10,8 +12,6 @@
 namespace velkor::storage {
 namespace {
 
-constexpr std::u16string_view kFlashStoreProfile = u"binflash";
-constexpr std::u16string_view kDataVolumePrefix = u"\\VKRFlash";
 constexpr std::size_t kProfileNameCapacity = 260;
 constexpr std::u16string_view kFormatLibraryName = u"FATUTIL.dll";
 constexpr std::u16string_view kFormatEntryName = u"FormatVolume";
@@ -51,7 +51,7 @@ private:
 
     bool IsFlashStore(const platform::StoreInfo& store) {
         Debug(u"si.sdi.szProfile = %s\n", store.profile);
-        return platform::EqualsIgnoreCase(store.profile, kFlashStoreProfile);
+        return platform::EqualsIgnoreCase(store.profile, platform::kFlashStoreProfile);
     }
 
     void FormatStore(const platform::StoreInfo& store) {
@@ -80,7 +80,7 @@ private:
 
     void FormatPartition(platform::Store& store, const platform::PartitionInfo& partition) {
         Debug(u"szPartName =%s\n", partition.partitionName);
-        if (!partition.volumeName.starts_with(kDataVolumePrefix)) {
+        if (!partition.volumeName.starts_with(platform::kDataVolume)) {
             return;
         }
         FatVolumeInfo info;

@@ -2,11 +2,16 @@
 
 #include "platform/DeviceText.h"
 #include "platform/RegistryKey.h"
+#include "platform/StoreProfiles.h"
+
+#include <string>
 
 namespace velkor::update {
 namespace {
 
-constexpr std::u16string_view kBinFlashProfileKey = u"\\System\\StorageManager\\Profiles\\BinFLASH";
+// The flash store's profile key, with the leading backslash the program has always opened it by.
+const std::u16string kBinFlashProfileKey =
+    u"\\" + std::u16string(platform::kProfilesKey) + std::u16string(platform::kFlashStoreProfile);
 constexpr std::u16string_view kFolderValue = u"Folder";
 // The value is read into a 260-character buffer with a limit of 260 bytes, so a folder name of
 // more than 129 characters does not arrive at all.

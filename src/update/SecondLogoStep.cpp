@@ -77,7 +77,10 @@ bool LiftDarkPixels(platform::File& file) {
         return false;
     }
     LogoDarkPixelFix(pixels, block->rows);
-    return file.Seek(block->offset) && file.Write(pixels.data(), block->bytes);
+    if (!file.Seek(block->offset)) {
+        return false;
+    }
+    return file.Write(pixels.data(), block->bytes);
 }
 
 }  // namespace velkor::update

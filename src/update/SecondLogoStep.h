@@ -1,14 +1,18 @@
 #pragma once
 
+#include "platform/DataVolume.h"
 #include "platform/File.h"
 #include "platform/Platform.h"
 
+#include <string>
 #include <string_view>
 
 namespace velkor::update {
 
-inline constexpr std::u16string_view kSecondLogoFolder = u"\\VKRFlash\\$MSD$\\Logo\\";
-inline constexpr std::u16string_view kSecondLogoCopy = u"\\VKRFlash\\$MSD$\\Logo\\Logo.bmp";
+// "\VKRFlash\$MSD$\Logo\" and the copy in it.
+inline const std::u16string kSecondLogoFolder =
+    std::u16string(platform::kDataVolume) + u"\\" + std::u16string(platform::kStoreFolderName) + u"\\Logo\\";
+inline const std::u16string kSecondLogoCopy = kSecondLogoFolder + u"Logo.bmp";
 
 // Copies the second logo into the flash file system, then lifts the copy's near-black pixels.
 // The logo must be a loadable bitmap of exactly the screen's size. Only the last folder level

@@ -1,5 +1,7 @@
 #include "update/UpdateSequence.h"
 
+#include "platform/DataVolume.h"
+
 #include "platform/DeviceText.h"
 
 #include <array>
@@ -24,8 +26,11 @@ namespace {
 // Emptied at the start of a run, in this order; the other two change at the first data exchange.
 constexpr std::array<ImageKind, 4> kLabelsClearedFirst{ImageKind::OS, ImageKind::Boot, ImageKind::Logo,
                                                        ImageKind::Reset};
-constexpr std::array<std::u16string_view, 2> kStartupLogs{u"\\NandFlash\\$MSD$\\startup.log",
-                                                         u"\\VKRFlash\\$MSD$\\startup.log"};
+// The start-up log in the storage manager's folder of each flash volume.
+std::u16string StartupLog(std::u16string_view volume) {
+    return std::u16string(volume) + u"\\" + std::u16string(platform::kStoreFolderName) + u"\\startup.log";
+}
+constexpr std::array<std::u16string_view, 2> kStartupLogVolumes{u"\\NandFlash", platform::kDataVolume};
 constexpr std::uint32_t kPauseBeforeFormatMs = 300;
 
 }  // namespace
@@ -99,8 +104,8 @@ UpdateSequence::RowOutcome UpdateSequence::RunRow(const Step& step) {
         return RowOutcome::NotChosen;
     }
     if (step.deletesStartupLogs) {
-        for (const std::u16string_view log : kStartupLogs) {
-            fileSystem_.DeleteFile(log);
+        for (const std::u16string_view volume : kStartupLogVolumes) {
+            fileSystem_.DeleteFile(StartupLog(volume));
         }
     }
     status = kWaitingText;

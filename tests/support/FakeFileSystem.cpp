@@ -1,5 +1,6 @@
 #include "support/FakeFileSystem.h"
 
+#include "backend/shared/SearchPattern.h"
 #include "platform/DeviceText.h"
 
 #include <algorithm>
@@ -7,23 +8,42 @@
 
 namespace velkor::test {
 
+namespace error = platform::error;
+
 class FakeFileSystem::OpenedFile : public platform::File {
 public:
-    OpenedFile(FakeFileSystem& owner, std::u16string key) : owner_(owner), key_(std::move(key)) { ++owner_.openFiles_; }
-    ~OpenedFile() override { --owner_.openFiles_; }
+    OpenedFile(FakeFileSystem& owner, std::u16string key, platform::FileMode mode)
+        : owner_(owner), key_(std::move(key)), mode_(mode) {
+        ++owner_.openFiles_;
+    }
+    ~OpenedFile() override {
+        if (!closed_) {
+            --owner_.openFiles_;
+        }
+    }
 
     bool Read(void* buffer, std::uint32_t count, std::uint32_t& bytesRead) override {
+        bytesRead = 0;
+        if (mode_ == platform::FileMode::CreateTruncate || mode_ == platform::FileMode::CreateNew) {
+            return owner_.errors_.Fail(error::kAccessDenied);  // opened for writing only
+        }
         const std::string& content = owner_.files_.at(key_);
-        bytesRead = static_cast<std::uint32_t>(std::min<std::size_t>(count, content.size() - position_));
-        content.copy(static_cast<char*>(buffer), bytesRead, position_);
+        // A position past the end reads nothing, as on the device.
+        const std::size_t start = std::min(position_, content.size());
+        bytesRead = static_cast<std::uint32_t>(std::min<std::size_t>(count, content.size() - start));
+        content.copy(static_cast<char*>(buffer), bytesRead, start);
         position_ += bytesRead;
         return true;
     }
 
     bool Write(const void* data, std::uint32_t count) override {
-        if (!owner_.TakeWrite()) {
-            return false;
+        if (mode_ == platform::FileMode::Read) {
+            return owner_.errors_.Fail(error::kAccessDenied);
         }
+        if (!owner_.TakeWrite()) {
+            return owner_.errors_.Fail(error::kDiskFull);
+        }
+        written_ = true;
         std::string& content = owner_.files_.at(key_);
         content.resize(std::max(content.size(), position_ + count));
         content.replace(position_, count, static_cast<const char*>(data), count);
@@ -38,10 +58,25 @@ public:
 
     std::uint64_t Length() const override { return owner_.files_.at(key_).size(); }
 
+    bool Close() override {
+        if (closed_) {
+            return owner_.errors_.Fail(error::kInvalidHandle);
+        }
+        closed_ = true;
+        --owner_.openFiles_;
+        if (written_ && owner_.failCloses_) {
+            return owner_.errors_.Fail(error::kAccessDenied);
+        }
+        return true;
+    }
+
 private:
     FakeFileSystem& owner_;
     std::u16string key_;
+    platform::FileMode mode_;
     std::size_t position_ = 0;
+    bool written_ = false;
+    bool closed_ = false;
 };
 
 class FakeFileSystem::Search : public platform::FolderSearch {
@@ -53,7 +88,7 @@ public:
 
     bool FindNext(platform::FindData& entry) override {
         if (rest_.empty()) {
-            return false;
+            return owner_.errors_.Fail(error::kNoMoreFiles);
         }
         entry = std::move(rest_.front());
         rest_.pop_front();
@@ -71,6 +106,11 @@ std::u16string FakeFileSystem::Key(std::u16string_view path) {
     return platform::ToLowerCase(path);
 }
 
+std::u16string FakeFileSystem::ParentKey(const std::u16string& key) {
+    const std::size_t split = key.rfind(u'\\');
+    return split == std::u16string::npos ? std::u16string() : key.substr(0, split);
+}
+
 void FakeFileSystem::AddDirectory(std::u16string_view path) {
     std::u16string key = Key(path);
     std::u16string spelling(path.substr(0, path.find_last_not_of(u'\\') + 1));
@@ -78,16 +118,14 @@ void FakeFileSystem::AddDirectory(std::u16string_view path) {
         if (directories_.insert(key).second) {
             Remember(spelling);
         }
-        const std::size_t split = key.rfind(u'\\');
-        key = split == std::u16string::npos ? std::u16string() : key.substr(0, split);
+        key = ParentKey(key);
         spelling = spelling.substr(0, spelling.rfind(u'\\'));
     }
 }
 
 void FakeFileSystem::AddFile(std::u16string_view path, const std::string& bytes) {
     const std::u16string key = Key(path);
-    const std::size_t split = key.rfind(u'\\');
-    if (split != std::u16string::npos) {
+    if (key.find(u'\\') != std::u16string::npos) {
         AddDirectory(path.substr(0, path.rfind(u'\\')));
     }
     if (!files_.count(key)) {
@@ -121,9 +159,20 @@ std::set<std::u16string> FakeFileSystem::FilePaths() const {
 
 void FakeFileSystem::FailOpen(std::u16string_view path) { failingOpens_.insert(Key(path)); }
 
-bool FakeFileSystem::ParentExists(const std::u16string& key) const {
-    const std::size_t split = key.rfind(u'\\');
-    return directories_.count(split == std::u16string::npos ? std::u16string() : key.substr(0, split)) > 0;
+bool FakeFileSystem::ParentExists(const std::u16string& key) const { return directories_.count(ParentKey(key)) > 0; }
+
+std::uint32_t FakeFileSystem::MissingError(const std::u16string& key) const {
+    return ParentExists(key) ? error::kFileNotFound : error::kPathNotFound;
+}
+
+bool FakeFileSystem::IsFile(const std::u16string& key) {
+    if (directories_.count(key)) {
+        return errors_.Fail(error::kAccessDenied);
+    }
+    if (!files_.count(key)) {
+        return errors_.Fail(MissingError(key));
+    }
+    return true;
 }
 
 bool FakeFileSystem::TakeWrite() {
@@ -140,13 +189,20 @@ std::uint32_t FakeFileSystem::GetAttributes(std::u16string_view path) {
     if (directories_.count(key)) {
         return platform::kFileAttributeDirectory | extraBits;
     }
-    return files_.count(key) ? platform::kFileAttributeArchive | extraBits : platform::kInvalidFileAttributes;
+    if (!files_.count(key)) {
+        errors_.Fail(MissingError(key));
+        return platform::kInvalidFileAttributes;
+    }
+    return platform::kFileAttributeArchive | extraBits;
 }
 
 bool FakeFileSystem::CreateDirectory(std::u16string_view path) {
     const std::u16string key = Key(path);
-    if (Exists(key) || !ParentExists(key)) {
-        return false;
+    if (Exists(key)) {
+        return errors_.Fail(error::kAlreadyExists);
+    }
+    if (!ParentExists(key)) {
+        return errors_.Fail(error::kPathNotFound);
     }
     directories_.insert(key);
     Remember(path);
@@ -154,65 +210,101 @@ bool FakeFileSystem::CreateDirectory(std::u16string_view path) {
 }
 
 bool FakeFileSystem::CopyFile(std::u16string_view from, std::u16string_view to) {
-    const auto source = files_.find(Key(from));
-    if (source == files_.end() || !ParentExists(Key(to)) || directories_.count(Key(to))) {
+    const std::u16string source = Key(from);
+    const std::u16string target = Key(to);
+    if (!IsFile(source)) {
         return false;
     }
-    if (!files_.count(Key(to))) {
+    if (directories_.count(target)) {
+        return errors_.Fail(error::kAccessDenied);
+    }
+    if (!ParentExists(target)) {
+        return errors_.Fail(error::kPathNotFound);
+    }
+    if (source == target) {
+        return errors_.Fail(error::kSharingViolation);
+    }
+    if (!TakeWrite() || failCloses_) {
+        // As the device's copy, which leaves no partial file, not even the one it was replacing.
+        files_.erase(target);
+        return errors_.Fail(failCloses_ ? error::kAccessDenied : error::kDiskFull);
+    }
+    if (!files_.count(target)) {
         Remember(to);
     }
-    files_[Key(to)] = source->second;
+    files_[target] = files_.at(source);
     return true;
 }
 
-bool FakeFileSystem::DeleteFile(std::u16string_view path) { return files_.erase(Key(path)) > 0; }
-
-bool FakeFileSystem::MoveFile(std::u16string_view from, std::u16string_view to) {
-    const auto source = files_.find(Key(from));
-    if (failMoves_ || source == files_.end() || !ParentExists(Key(to))) {
+bool FakeFileSystem::DeleteFile(std::u16string_view path) {
+    const std::u16string key = Key(path);
+    if (!IsFile(key)) {
         return false;
     }
-    std::string content = std::move(source->second);
+    files_.erase(key);
+    return true;
+}
+
+bool FakeFileSystem::MoveFile(std::u16string_view from, std::u16string_view to) {
+    const std::u16string source = Key(from);
+    const std::u16string target = Key(to);
+    if (failMoves_) {
+        return errors_.Fail(error::kAccessDenied);
+    }
+    if (!IsFile(source)) {
+        return false;
+    }
+    if (directories_.count(target)) {
+        return errors_.Fail(error::kAccessDenied);
+    }
+    if (!ParentExists(target)) {
+        return errors_.Fail(error::kPathNotFound);
+    }
+    std::string content = std::move(files_.at(source));
     files_.erase(source);
     Remember(to);
-    files_[Key(to)] = std::move(content);
+    files_[target] = std::move(content);
     return true;
 }
 
 std::unique_ptr<platform::File> FakeFileSystem::OpenFile(std::u16string_view path, platform::FileMode mode) {
     const std::u16string key = Key(path);
+    const bool creates = mode == platform::FileMode::CreateTruncate || mode == platform::FileMode::CreateNew;
     if (failingOpens_.count(key) || directories_.count(key)) {
+        errors_.Fail(error::kAccessDenied);
         return nullptr;
     }
     if (mode == platform::FileMode::CreateNew && files_.count(key)) {
+        errors_.Fail(error::kAlreadyExists);
         return nullptr;
     }
-    if (mode == platform::FileMode::CreateTruncate || mode == platform::FileMode::CreateNew) {
-        if (!ParentExists(key)) {
-            return nullptr;
-        }
-        if (!files_.count(key)) {
-            Remember(path);
-        }
+    if (!creates && !files_.count(key)) {
+        errors_.Fail(MissingError(key));
+        return nullptr;
+    }
+    if (creates && !ParentExists(key)) {
+        errors_.Fail(error::kPathNotFound);
+        return nullptr;
+    }
+    if (creates && !files_.count(key)) {
+        Remember(path);
+    }
+    if (creates) {
         files_[key].clear();
-    } else if (!files_.count(key)) {
-        return nullptr;
     }
-    return std::make_unique<OpenedFile>(*this, key);
+    return std::make_unique<OpenedFile>(*this, key, mode);
 }
 
 std::vector<platform::FindData> FakeFileSystem::Entries(const std::u16string& folderKey) {
     std::vector<platform::FindData> entries;
     std::set<std::u16string> listed;
-    for (const std::u16string& spelling : spellings_) {
-        const std::u16string key = Key(spelling);
-        const std::size_t split = key.rfind(u'\\');
-        const std::u16string parent = split == std::u16string::npos ? std::u16string() : key.substr(0, split);
-        if (parent != folderKey || !Exists(key) || !listed.insert(key).second) {
+    for (auto spelling = spellings_.rbegin(); spelling != spellings_.rend(); ++spelling) {
+        const std::u16string key = Key(*spelling);
+        if (ParentKey(key) != folderKey || !Exists(key) || !listed.insert(key).second) {
             continue;
         }
         const auto file = files_.find(key);
-        entries.push_back({spelling.substr(spelling.rfind(u'\\') + 1), GetAttributes(key),
+        entries.push_back({spelling->substr(spelling->rfind(u'\\') + 1), GetAttributes(key),
                            file == files_.end() ? 0 : file->second.size()});
     }
     return entries;
@@ -220,16 +312,19 @@ std::vector<platform::FindData> FakeFileSystem::Entries(const std::u16string& fo
 
 std::unique_ptr<platform::FolderSearch> FakeFileSystem::FindFirstFile(std::u16string_view pattern,
                                                                       platform::FindData& first) {
-    constexpr std::u16string_view kEveryName = u"\\*.*";
-    if (!pattern.ends_with(kEveryName)) {
+    const std::optional<std::u16string_view> folderPath = shared::SearchedFolder(pattern);
+    if (!folderPath) {
+        errors_.Fail(error::kInvalidParameter);
         return nullptr;
     }
-    const std::u16string folder = Key(pattern.substr(0, pattern.size() - kEveryName.size()));
+    const std::u16string folder = Key(*folderPath);
     if (!directories_.count(folder)) {
+        errors_.Fail(error::kPathNotFound);
         return nullptr;
     }
     const std::vector<platform::FindData> entries = Entries(folder);
     if (entries.empty()) {
+        errors_.Fail(error::kFileNotFound);
         return nullptr;
     }
     first = entries.front();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileSystem.h"
+#include "support/FakeLastError.h"
 
 #include <map>
 #include <optional>
@@ -11,11 +12,14 @@
 namespace velkor::test {
 
 // An in-memory file system with the device's rules: paths compare without regard to case, and
-// a leading backslash is optional. Folder searches return entries in the order they were added,
-// spelled as added. Failures can be injected, and open files and searches are counted so that
-// tests can tell every one was closed.
-class FakeFileSystem : public platform::FileSystem {
+// a leading backslash is optional. Failures set the last error with the device's codes. Folder
+// searches return entries spelled as added, newest first: the device promises no order, and a
+// test must not lean on the order it added them in. Failures can be injected, and open files and
+// searches are counted so that tests can tell every one was closed.
+class FakeFileSystem : public platform::FileSystem, public FakeLastError {
 public:
+    using FakeLastError::FakeLastError;
+
     void AddDirectory(std::u16string_view path);
     // Adds the file and its folders.
     void AddFile(std::u16string_view path, const std::string& bytes);
@@ -33,6 +37,9 @@ public:
     // Writes succeed this many times, then every write fails with disk full.
     void FailWritesAfter(int successfulWrites) { writesLeft_ = successfulWrites; }
     void FailMoves() { failMoves_ = true; }
+    // Closing a file that was written fails with access denied, as on a volume whose flush fails,
+    // and so does every copy.
+    void FailCloses() { failCloses_ = true; }
 
     std::uint32_t GetAttributes(std::u16string_view path) override;
     bool CreateDirectory(std::u16string_view path) override;
@@ -52,7 +59,12 @@ private:
     std::vector<platform::FindData> Entries(const std::u16string& folderKey);
 
     static std::u16string Key(std::u16string_view path);
+    static std::u16string ParentKey(const std::u16string& key);
     bool ParentExists(const std::u16string& key) const;
+    // The error for a path that names nothing: file not found in an existing folder, else path not found.
+    std::uint32_t MissingError(const std::u16string& key) const;
+    // Fails as the device does unless `key` names a file: folders are refused, missing files not found.
+    bool IsFile(const std::u16string& key);
     bool TakeWrite();
 
     std::map<std::u16string, std::string> files_;
@@ -63,6 +75,7 @@ private:
     std::set<std::u16string> failingOpens_;
     std::optional<int> writesLeft_;
     bool failMoves_ = false;
+    bool failCloses_ = false;
     int openFiles_ = 0;
     int openSearches_ = 0;
 };

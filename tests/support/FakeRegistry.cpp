@@ -41,7 +41,7 @@ void FakeRegistry::FailOpen(std::u16string_view path) { failingOpens_.insert(pla
 
 std::uint32_t FakeRegistry::CreateKey(std::u16string_view subKey, Handle& key) {
     if (failingOpens_.count(platform::ToLowerCase(Trimmed(subKey)))) {
-        return error::kAccessDenied;
+        return errors_.Report(error::kAccessDenied);
     }
     Ensure(subKey);
     key = nextHandle_++;
@@ -51,7 +51,7 @@ std::uint32_t FakeRegistry::CreateKey(std::u16string_view subKey, Handle& key) {
 
 std::uint32_t FakeRegistry::OpenKey(std::u16string_view subKey, Handle& key) {
     if (!keys_.count(platform::ToLowerCase(Trimmed(subKey)))) {
-        return error::kFileNotFound;
+        return errors_.Report(error::kFileNotFound);
     }
     return CreateKey(subKey, key);
 }
@@ -59,14 +59,14 @@ std::uint32_t FakeRegistry::OpenKey(std::u16string_view subKey, Handle& key) {
 std::uint32_t FakeRegistry::EnumKey(Handle key, std::uint32_t index, std::size_t maxChars, std::u16string& name) {
     const auto handle = handles_.find(key);
     if (handle == handles_.end()) {
-        return error::kInvalidHandle;
+        return errors_.Report(error::kInvalidHandle);
     }
     const Key& entry = keys_.at(handle->second);
     if (index >= entry.subkeys.size()) {
-        return error::kNoMoreItems;
+        return errors_.Report(error::kNoMoreItems);
     }
     if (entry.subkeys[index].size() + 1 > maxChars) {
-        return error::kMoreData;
+        return errors_.Report(error::kMoreData);
     }
     name = entry.subkeys[index];
     return error::kSuccess;
@@ -76,20 +76,24 @@ std::uint32_t FakeRegistry::QueryString(Handle key, std::u16string_view valueNam
                                         std::u16string& value) {
     const auto handle = handles_.find(key);
     if (handle == handles_.end()) {
-        return error::kInvalidHandle;
+        return errors_.Report(error::kInvalidHandle);
     }
     const Key& entry = keys_.at(handle->second);
     const auto found = entry.values.find(platform::ToLowerCase(valueName));
     if (found == entry.values.end()) {
-        return error::kFileNotFound;
+        return errors_.Report(error::kFileNotFound);
     }
     if ((found->second.size() + 1) * 2 > maxBytes) {
-        return error::kMoreData;
+        return errors_.Report(error::kMoreData);
     }
     value = found->second;
     return error::kSuccess;
 }
 
-void FakeRegistry::CloseKey(Handle key) { handles_.erase(key); }
+void FakeRegistry::CloseKey(Handle key) {
+    if (handles_.erase(key) == 0) {
+        errors_.Report(error::kInvalidHandle);
+    }
+}
 
 }  // namespace velkor::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Registry.h"
+#include "support/FakeLastError.h"
 
 #include <map>
 #include <set>
@@ -11,11 +12,13 @@
 namespace velkor::test {
 
 // An in-memory registry under HKEY_LOCAL_MACHINE. Subkeys enumerate in the order they were
-// added; names compare without regard to case. It counts open handles so that tests can tell
-// every key was closed.
-class FakeRegistry : public platform::Registry {
+// added, as the device's do; names compare without regard to case. Failures answer the device's
+// codes and set the last error. It counts open handles so that tests can tell every key was closed.
+class FakeRegistry : public platform::Registry, public FakeLastError {
 public:
     using Values = std::vector<std::pair<std::u16string, std::u16string>>;
+
+    using FakeLastError::FakeLastError;
 
     // Adds the key (and the keys above it) with string values.
     void AddKey(std::u16string_view path, const Values& values = {});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/System.h"
+#include "support/FakeLastError.h"
 
 #include <string>
 #include <utility>
@@ -8,9 +9,12 @@
 
 namespace velkor::test {
 
-// A device with a settable screen and language that records what the program asked of it.
-class FakeSystem : public platform::System {
+// A device with a settable screen and language that records what the program asked of it. Its last
+// error is the one its platform's fakes share, when they are given one.
+class FakeSystem : public platform::System, public FakeLastError {
 public:
+    using FakeLastError::FakeLastError;
+
     platform::ScreenSize screen{800, 480};
     std::uint16_t languageId = 0x0409;
     std::vector<int> priorities;
@@ -30,7 +34,7 @@ public:
     std::int64_t CurrentTime() const override { return std::exchange(now, now + secondsPerReading); }
     void CallCoreService() override { ++coreServiceCalls; }
     void DebugPrint(std::u16string_view text) override { debugLines.emplace_back(text); }
-    std::uint32_t GetLastError() const override { return 0; }
+    std::uint32_t GetLastError() const override { return LastError(); }
 };
 
 }  // namespace velkor::test

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/Windows.h"
+#include "support/FakeLastError.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,17 +15,27 @@ struct FakeWindow {
     std::uint32_t processId = 0;
     bool visible = true;
     platform::WindowHandle owner = 0;
+    // A command to the window takes it down; its program runs on.
+    bool closesOnCommand = false;
 };
 
 // A window manager over a list of top-level windows that records what the program asks of it.
-// Terminating a process takes its windows down unless `terminateLeavesWindows` is set.
-class FakeWindows : public platform::Windows {
+// Calls about a window it does not hold fail with kInvalidWindowHandle, and processes it does not
+// know (or the updater's own, the main window's) with kInvalidParameter, as the device's do.
+// Terminating a process ends it: it opens no more, and a second termination fails with
+// kAccessDenied; its windows and name go with it unless `terminateLeavesWindows` is set.
+class FakeWindows : public platform::Windows, public FakeLastError {
 public:
+    using FakeLastError::FakeLastError;
+
     // Top to bottom.
     std::vector<FakeWindow> zOrder;
     std::map<std::uint32_t, std::u16string> executables;
     platform::WindowHandle mainWindow = 0;
-    bool openFails = false;
+    // Processes that do not open (kAccessDenied).
+    std::set<std::uint32_t> openFails;
+    // Processes whose termination fails with kAccessDenied; they run on.
+    std::set<std::uint32_t> terminateFails;
     bool terminateLeavesWindows = false;
     // "walk", "command <window> <id>", "open <process>", "terminate <process> <code>", "close <process>".
     std::vector<std::string> calls;
@@ -39,7 +51,13 @@ public:
 private:
     class Process;
 
-    const FakeWindow* Find(platform::WindowHandle window) const;
+    // The window, or null with kInvalidWindowHandle set.
+    const FakeWindow* Find(platform::WindowHandle window);
+    bool IsSibling(std::uint32_t processId) const;
+    // Ends the process; false with kAccessDenied when it cannot be ended.
+    bool End(std::uint32_t processId);
+
+    std::set<std::uint32_t> ended_;
 };
 
 }  // namespace velkor::test

@@ -26,8 +26,9 @@ enum class Leave { Escape, OkWithNothingSelected, PickRow };
 class BrowseButtonsTest : public DialogFixture {
 protected:
     BrowseButtonsTest() {
-        for (auto image : {u"\\StorageCard\\NK.bin", u"\\StorageCard\\Logo.BMP", u"\\StorageCard\\Eboot.nb0",
-                           u"\\StorageCard\\App.bin", u"\\StorageCard\\notes.txt"}) {
+        // The fake's search lists the newest first: NK.bin, Logo.BMP, Eboot.nb0, App.bin, notes.txt.
+        for (auto image : {u"\\StorageCard\\notes.txt", u"\\StorageCard\\App.bin", u"\\StorageCard\\Eboot.nb0",
+                           u"\\StorageCard\\Logo.BMP", u"\\StorageCard\\NK.bin"}) {
             fileSystem.AddFile(image, "");
         }
     }

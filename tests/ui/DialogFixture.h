@@ -39,14 +39,16 @@ protected:
     }
 
     ui::UiStrings strings;
-    FakeRegistry registry;
-    FakeFileSystem fileSystem;
-    FakeSystem system;
-    FakeDeviceIo deviceIo;
+    // The device's one last error, which every fake sets.
+    shared::ErrorState errors;
+    FakeRegistry registry{errors};
+    FakeFileSystem fileSystem{errors};
+    FakeSystem system{errors};
+    FakeDeviceIo deviceIo{errors};
     FakeBitmapLoader bitmapLoader;
-    FakeStorageManager storageManager;
-    FakeFormatLibrary formatLibrary;
-    FakeWindows windows;
+    FakeStorageManager storageManager{errors};
+    FakeFormatLibrary formatLibrary{errors};
+    FakeWindows windows{errors};
     FakeDeviceTrust trust;
     platform::Platform platform{registry, fileSystem, system, deviceIo, bitmapLoader, storageManager, formatLibrary,
                                 windows, trust};

@@ -23,8 +23,9 @@ class FilePickerDialogTest : public DialogFixture {
 protected:
     FilePickerDialogTest() {
         fileSystem.AddDirectory(u"\\StorageCard\\Images");
-        fileSystem.AddFile(u"\\StorageCard\\NK.bin", "");
+        // The fake's search lists the newest first: NK.bin, then App.bin.
         fileSystem.AddFile(u"\\StorageCard\\App.bin", "");
+        fileSystem.AddFile(u"\\StorageCard\\NK.bin", "");
         fileSystem.AddFile(u"\\StorageCard\\Images\\logo.bin", "");
     }
 

@@ -69,8 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
                         files.AddFile(u"\\StorageCard\\bin", "");
                         files.AddFile(u"\\StorageCard\\App.Bin", "");
                     },
-                    {Up(), Folder(u"Zeta"), Folder(u"Alpha"), File(u"a.bin", u"bin File"), File(u"NK.BIN", u"BIN File"),
-                     File(u"image.tar.bin", u"bin File"), File(u"App.Bin", u"Bin File")}},
+                    // The fake's search lists the newest entry first.
+                    {Up(), Folder(u"Alpha"), Folder(u"Zeta"), File(u"App.Bin", u"Bin File"),
+                     File(u"image.tar.bin", u"bin File"), File(u"NK.BIN", u"BIN File"), File(u"a.bin", u"bin File")}},
         ListingCase{"HiddenFilesAndSystemFoldersLeftOut", u"\\StorageCard",
                     [](test::FakeFileSystem& files, test::FakeRegistry&) {
                         files.AddFile(u"\\StorageCard\\secret.bin", "");
@@ -82,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
                         files.AddDirectory(u"\\StorageCard\\SystemOnly");
                         files.AddAttributes(u"\\StorageCard\\SystemOnly", kFileAttributeSystem);
                     },
-                    {Up(), Folder(u"HiddenOnly"), Folder(u"SystemOnly")}},
+                    {Up(), Folder(u"SystemOnly"), Folder(u"HiddenOnly")}},
         ListingCase{"EmptyFolderOnlyUp", u"\\StorageCard",
                     [](test::FakeFileSystem& files, test::FakeRegistry&) { files.AddDirectory(u"\\StorageCard"); },
                     {Up()}},

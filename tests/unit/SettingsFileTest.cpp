@@ -122,6 +122,7 @@ private:
         bool Write(const void*, std::uint32_t) override { return false; }
         bool Seek(std::uint64_t) override { return false; }
         std::uint64_t Length() const override { return std::uint64_t{1} << 40; }
+        bool Close() override { return true; }
     };
 };
 
@@ -221,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   {u"\\StorageCard\\updater.cfg.1.tmp", u"\\StorageCard\\updater.cfg.2.tmp"}}),
     [](const testing::TestParamInfo<TakenNameCase>& info) { return info.param.name; });
 
-enum class Fault { CannotCreate, WriteFailsPartWay, ReplaceFails, NoStorageCard };
+enum class Fault { CannotCreate, WriteFailsPartWay, CloseFails, ReplaceFails, NoStorageCard };
 
 struct FailedSaveCase {
     const char* name;
@@ -239,6 +240,7 @@ TEST_P(FailedSaveTest, KeepsThePreviousFileAndLeavesNoTemporaryFile) {
     switch (GetParam().fault) {
         case Fault::CannotCreate: fileSystem.FailOpen(u"\\StorageCard\\updater.cfg.tmp"); break;
         case Fault::WriteFailsPartWay: fileSystem.FailWritesAfter(5); break;
+        case Fault::CloseFails: fileSystem.FailCloses(); break;
         case Fault::ReplaceFails: fileSystem.FailMoves(); break;
         case Fault::NoStorageCard: break;
     }
@@ -256,6 +258,7 @@ TEST_P(FailedSaveTest, KeepsThePreviousFileAndLeavesNoTemporaryFile) {
 INSTANTIATE_TEST_SUITE_P(Faults, FailedSaveTest,
                          testing::Values(FailedSaveCase{"CannotCreate", Fault::CannotCreate},
                                          FailedSaveCase{"WriteFailsPartWay", Fault::WriteFailsPartWay},
+                                         FailedSaveCase{"CloseFails", Fault::CloseFails},
                                          FailedSaveCase{"ReplaceFails", Fault::ReplaceFails},
                                          FailedSaveCase{"NoStorageCard", Fault::NoStorageCard}),
                          [](const testing::TestParamInfo<FailedSaveCase>& info) { return info.param.name; });

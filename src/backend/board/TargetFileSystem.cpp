@@ -1,20 +1,15 @@
 #include "backend/board/TargetFileSystem.h"
 
 #include "backend/shared/PathResolver.h"
+#include "backend/shared/SearchPattern.h"
 #include "platform/DeviceText.h"
 
 #include <algorithm>
-#include <array>
 
 namespace velkor::board {
 namespace {
 
 namespace error = platform::error;
-
-// Copies between folders stream through a buffer of this size, however large the file.
-constexpr std::uint32_t kCopyChunkBytes = 64 * 1024;
-// The only search pattern the device is asked for, as the final component of a folder's path.
-constexpr std::u16string_view kEveryName = u"*.*";
 
 // The root's listing: its folders, as they stood when the search started.
 class RootSearch : public platform::FolderSearch {
@@ -69,7 +64,10 @@ std::uint32_t TargetFileSystem::GetAttributes(std::u16string_view path) {
 
 bool TargetFileSystem::CreateDirectory(std::u16string_view path) {
     const std::optional<Route> route = FindBelowRoot(path);
-    return route && route->folder->files.CreateDirectory(route->inside);
+    if (!route) {
+        return false;
+    }
+    return route->folder->files.CreateDirectory(route->inside);
 }
 
 bool TargetFileSystem::CopyFile(std::u16string_view from, std::u16string_view to) {
@@ -77,15 +75,16 @@ bool TargetFileSystem::CopyFile(std::u16string_view from, std::u16string_view to
     if (!routes) {
         return false;
     }
-    if (routes->source.folder == routes->target.folder) {
-        return routes->source.folder->files.CopyFile(routes->source.inside, routes->target.inside);
-    }
-    return CopyBetweenFolders(from, to);
+    return routes->source.folder->files.CopyFileTo(routes->source.inside, routes->target.folder->files,
+                                                   routes->target.inside);
 }
 
 bool TargetFileSystem::DeleteFile(std::u16string_view path) {
     const std::optional<Route> route = FindBelowRoot(path);
-    return route && route->folder->files.DeleteFile(route->inside);
+    if (!route) {
+        return false;
+    }
+    return route->folder->files.DeleteFile(route->inside);
 }
 
 bool TargetFileSystem::MoveFile(std::u16string_view from, std::u16string_view to) {
@@ -107,8 +106,12 @@ std::unique_ptr<platform::File> TargetFileSystem::OpenFile(std::u16string_view p
 
 std::unique_ptr<platform::FolderSearch> TargetFileSystem::FindFirstFile(std::u16string_view pattern,
                                                                         platform::FindData& first) {
-    std::vector<std::u16string> components = shared::PathResolver::SplitComponents(pattern);
-    if (components.size() != 1 || components.front() != kEveryName) {
+    const std::optional<std::u16string_view> folder = shared::SearchedFolder(pattern);
+    if (!folder) {
+        errors_.Fail(error::kInvalidParameter);
+        return nullptr;
+    }
+    if (!shared::PathResolver::SplitComponents(*folder).empty()) {
         const std::optional<Route> route = FindBelowRoot(pattern);
         return route ? route->folder->files.FindFirstFile(route->inside, first) : nullptr;
     }
@@ -155,27 +158,6 @@ std::optional<TargetFileSystem::RoutePair> TargetFileSystem::FindBoth(std::u16st
     return RoutePair{std::move(*source), std::move(*target)};
 }
 
-bool TargetFileSystem::CopyBetweenFolders(std::u16string_view from, std::u16string_view to) {
-    const std::unique_ptr<platform::File> source = OpenFile(from, platform::FileMode::Read);
-    const std::unique_ptr<platform::File> target = source ? OpenFile(to, platform::FileMode::CreateTruncate) : nullptr;
-    if (!target) {
-        return false;
-    }
-    std::vector<char> chunk(kCopyChunkBytes);
-    for (;;) {
-        std::uint32_t count = 0;
-        if (!source->Read(chunk.data(), kCopyChunkBytes, count)) {
-            return false;
-        }
-        if (count == 0) {
-            return true;
-        }
-        if (!target->Write(chunk.data(), count)) {
-            return false;
-        }
-    }
-}
-
 std::vector<std::u16string> TargetFileSystem::PresentFolderNames() const {
     std::vector<std::u16string> names;
     for (const std::unique_ptr<Folder>& folder : folders_) {
@@ -183,6 +165,9 @@ std::vector<std::u16string> TargetFileSystem::PresentFolderNames() const {
             names.push_back(folder->name);
         }
     }
+    std::sort(names.begin(), names.end(), [](const std::u16string& first, const std::u16string& second) {
+        return platform::FoldCase(first) < platform::FoldCase(second);
+    });
     return names;
 }
 

@@ -16,7 +16,7 @@ namespace velkor::board {
 
 // The device's file system on a real device: its top-level folders are the host folders the target
 // file names, and below each one device paths resolve as on the simulator, confined to that host
-// folder. The root lists the folders; a partition's folder is absent while its volume is
+// folder. The root lists the folders by name; a partition's folder is absent while its volume is
 // dismounted. Files copy between folders; they move only within one.
 class TargetFileSystem : public platform::FileSystem {
 public:
@@ -56,7 +56,7 @@ private:
     std::optional<Route> FindBelowRoot(std::u16string_view path);
     // Both paths below the root; nothing, with the last error set, unless both are.
     std::optional<RoutePair> FindBoth(std::u16string_view from, std::u16string_view to);
-    bool CopyBetweenFolders(std::u16string_view from, std::u16string_view to);
+    // The folders whose volumes are mounted, in name order (without regard to case).
     std::vector<std::u16string> PresentFolderNames() const;
 
     const shared::DismountedFolders& dismounted_;

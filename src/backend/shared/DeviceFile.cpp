@@ -11,8 +11,7 @@
 
 namespace velkor::shared {
 
-DeviceFile::DeviceFile(UniqueFd fd, ErrorState& errors, std::optional<std::uint64_t> sizeLimit)
-    : fd_(std::move(fd)), errors_(errors), sizeLimit_(sizeLimit) {}
+DeviceFile::DeviceFile(UniqueFd fd, ErrorState& errors) : fd_(std::move(fd)), errors_(errors) {}
 
 bool DeviceFile::Read(void* buffer, std::uint32_t count, std::uint32_t& bytesRead) {
     ssize_t result = 0;
@@ -28,9 +27,7 @@ bool DeviceFile::Read(void* buffer, std::uint32_t count, std::uint32_t& bytesRea
 }
 
 bool DeviceFile::Write(const void* data, std::uint32_t count) {
-    if (WouldExceedLimit(count)) {
-        return errors_.Fail(platform::error::kDiskFull);
-    }
+    written_ = true;
     const auto* bytes = static_cast<const char*>(data);
     std::uint32_t written = 0;
     while (written < count) {
@@ -62,13 +59,23 @@ std::uint64_t DeviceFile::Length() const {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
-bool DeviceFile::WouldExceedLimit(std::uint32_t count) const {
-    if (!sizeLimit_) {
-        return false;
+bool DeviceFile::Close() {
+    if (!fd_.IsValid()) {
+        return errors_.Fail(platform::error::kInvalidHandle);
     }
-    const off_t position = ::lseek(fd_.Get(), 0, SEEK_CUR);
-    const std::uint64_t end = static_cast<std::uint64_t>(std::max<off_t>(position, 0)) + count;
-    return end > *sizeLimit_ && end > Length();
+    // What a file system keeps back until the file is synced or closed (a FUSE volume's flush, a
+    // full disk found late) fails here, and must fail the write it belongs to. A file that cannot
+    // be synced at all (EINVAL) has nothing held back.
+    const int syncResult = written_ ? ::fsync(fd_.Get()) : 0;
+    if (syncResult != 0 && errno != EINVAL) {
+        const int syncFailure = errno;
+        fd_.Close();
+        return errors_.Fail(DeviceErrorFromErrno(syncFailure));
+    }
+    if (fd_.Close() != 0) {
+        return errors_.Fail(DeviceErrorFromErrno(errno));
+    }
+    return true;
 }
 
 }  // namespace velkor::shared

@@ -7,6 +7,8 @@
 namespace velkor::shared {
 namespace {
 
+// The device's own spelling of the profile its flash driver reads, apart from the program's on purpose:
+// a typo in the program's must show, not be matched by the same typo here.
 constexpr std::u16string_view kFlashProfileKey = u"System\\StorageManager\\Profiles\\BinFLASH";
 constexpr std::u16string_view kFolderValue = u"Folder";
 

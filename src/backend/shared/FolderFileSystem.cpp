@@ -2,13 +2,15 @@
 
 #include "backend/shared/ErrnoErrors.h"
 #include "backend/shared/DeviceFile.h"
+#include "backend/shared/FileCopy.h"
 #include "backend/shared/FolderListingSearch.h"
+#include "backend/shared/PlainFile.h"
+#include "backend/shared/SearchPattern.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 namespace velkor::shared {
@@ -17,16 +19,7 @@ namespace {
 namespace error = platform::error;
 namespace fs = std::filesystem;
 
-// The final component of the only search pattern the device is asked for, and the wildcards that
-// may appear nowhere else in it.
-constexpr std::u16string_view kEveryName = u"*.*";
-constexpr std::u16string_view kWildcards = u"*?";
-constexpr std::u16string_view kSeparators = u"\\/";
-
-constexpr mode_t kNewFilePermissions = 0644;
 constexpr mode_t kNewFolderPermissions = 0755;
-// Copies stream through a buffer of this size, however large the file.
-constexpr std::uint32_t kCopyChunkSize = 64 * 1024;
 
 int OpenFlags(platform::FileMode mode) {
     switch (mode) {
@@ -42,25 +35,6 @@ int OpenFlags(platform::FileMode mode) {
     return O_RDONLY;
 }
 
-// The folder that a search pattern lists: the pattern less its final "*.*"; nothing for any other pattern.
-std::optional<std::u16string_view> SearchedFolder(std::u16string_view pattern) {
-    const std::size_t separator = pattern.find_last_of(kSeparators);
-    const std::size_t nameStart = separator == std::u16string_view::npos ? 0 : separator + 1;
-    const std::u16string_view folder = pattern.substr(0, nameStart);
-    if (pattern.substr(nameStart) != kEveryName || folder.find_first_of(kWildcards) != std::u16string_view::npos) {
-        return std::nullopt;
-    }
-    return folder;
-}
-
-// True also when either file cannot be examined: better to refuse a copy than to empty its source.
-bool MayBeSameFile(const UniqueFd& first, const UniqueFd& second) {
-    struct stat firstInfo {};
-    struct stat secondInfo {};
-    return ::fstat(first.Get(), &firstInfo) != 0 || ::fstat(second.Get(), &secondInfo) != 0 ||
-           (firstInfo.st_dev == secondInfo.st_dev && firstInfo.st_ino == secondInfo.st_ino);
-}
-
 }  // namespace
 
 FolderFileSystem::FolderFileSystem(const fs::path& root, const DismountedFolders& dismounted, const FileRules& rules,
@@ -68,13 +42,7 @@ FolderFileSystem::FolderFileSystem(const fs::path& root, const DismountedFolders
     : resolver_(root, dismounted),
       dismounted_(dismounted),
       attributes_(rules),
-      fileSizeLimit_(rules.fileSizeLimit),
-      moveFails_(rules.moveFails),
-      errors_(errors) {
-    for (const std::u16string& file : rules.openFails) {
-        openFails_.push_back(AttributeRules::Key(PathResolver::SplitComponents(file)));
-    }
-}
+      errors_(errors) {}
 
 std::uint32_t FolderFileSystem::GetAttributes(std::u16string_view path) {
     const std::optional<ResolvedPath> resolved = Resolve(path, FinalLink::Follow);
@@ -101,22 +69,20 @@ bool FolderFileSystem::CreateDirectory(std::u16string_view path) {
 }
 
 bool FolderFileSystem::CopyFile(std::u16string_view from, std::u16string_view to) {
+    return CopyFileTo(from, *this, to);
+}
+
+bool FolderFileSystem::CopyFileTo(std::u16string_view from, FolderFileSystem& targetFiles, std::u16string_view to) {
     const std::optional<ResolvedPath> source = Resolve(from, FinalLink::Follow);
-    UniqueFd sourceFd = source ? OpenRegularFile(*source, O_RDONLY) : UniqueFd();
+    UniqueFd sourceFd = source ? OpenResolvedFile(*source, O_RDONLY, errors_) : UniqueFd();
     if (!sourceFd.IsValid()) {
         return false;
     }
-    const std::optional<ResolvedPath> target = ResolveForChange(to, FinalLink::Follow);
-    UniqueFd targetFd = target ? OpenCopyTarget(*target, sourceFd) : UniqueFd();
-    if (!targetFd.IsValid()) {
+    const std::optional<ResolvedPath> target = targetFiles.ResolveForChange(to, FinalLink::Follow);
+    if (!target) {
         return false;
     }
-    if (!CopyContents(std::move(sourceFd), std::move(targetFd))) {
-        // No half file is left behind; the error of the failed write stays the one reported.
-        ::unlinkat(target->folder.Get(), target->name.c_str(), 0);
-        return false;
-    }
-    return true;
+    return CopyFileOnto(std::move(sourceFd), *target, errors_);
 }
 
 bool FolderFileSystem::DeleteFile(std::u16string_view path) {
@@ -145,9 +111,6 @@ bool FolderFileSystem::MoveFile(std::u16string_view from, std::u16string_view to
     if (!target) {
         return false;
     }
-    if (moveFails_) {
-        return errors_.Fail(error::kAccessDenied);
-    }
     if (::renameat(source->folder.Get(), source->name.c_str(), target->folder.Get(), target->name.c_str()) != 0) {
         return errors_.Fail(DeviceErrorFromErrno(errno));
     }
@@ -158,15 +121,11 @@ std::unique_ptr<platform::File> FolderFileSystem::OpenFile(std::u16string_view p
     const std::optional<ResolvedPath> resolved = mode == platform::FileMode::Read
                                                      ? Resolve(path, FinalLink::Follow)
                                                      : ResolveForChange(path, FinalLink::Follow);
-    if (resolved && RefusesOpen(*resolved)) {
-        errors_.Fail(error::kAccessDenied);
-        return nullptr;
-    }
-    UniqueFd fd = resolved ? OpenRegularFile(*resolved, OpenFlags(mode)) : UniqueFd();
+    UniqueFd fd = resolved ? OpenResolvedFile(*resolved, OpenFlags(mode), errors_) : UniqueFd();
     if (!fd.IsValid()) {
         return nullptr;
     }
-    return std::make_unique<DeviceFile>(std::move(fd), errors_, fileSizeLimit_);
+    return std::make_unique<DeviceFile>(std::move(fd), errors_);
 }
 
 std::unique_ptr<platform::FolderSearch> FolderFileSystem::FindFirstFile(std::u16string_view pattern,
@@ -181,6 +140,14 @@ std::unique_ptr<platform::FolderSearch> FolderFileSystem::FindFirstFile(std::u16
         return nullptr;
     }
     return FolderListingSearch::Start(*folder, {resolver_, dismounted_, attributes_, errors_}, first);
+}
+
+std::optional<std::vector<std::u16string>> FolderFileSystem::Locate(std::u16string_view path) const {
+    ResolvedPath resolved = resolver_.Resolve(path, FinalLink::Follow);
+    if (resolved.error != error::kSuccess) {
+        return std::nullopt;
+    }
+    return std::move(resolved.components);
 }
 
 std::optional<ResolvedPath> FolderFileSystem::Resolve(std::u16string_view path, FinalLink finalLink) {
@@ -203,61 +170,6 @@ std::optional<ResolvedPath> FolderFileSystem::ResolveForChange(std::u16string_vi
 
 bool FolderFileSystem::IsWriteProtected(const ResolvedPath& path) const {
     return attributes_.IsWriteProtected(AttributeRules::Key(path.components));
-}
-
-bool FolderFileSystem::RefusesOpen(const ResolvedPath& path) const {
-    return std::find(openFails_.begin(), openFails_.end(), AttributeRules::Key(path.components)) != openFails_.end();
-}
-
-UniqueFd FolderFileSystem::OpenRegularFile(const ResolvedPath& path, int flags) {
-    // O_NOFOLLOW makes a link swapped in since the walk fail instead of leading elsewhere;
-    // O_NONBLOCK keeps a fifo placed in the root from hanging the open, and is cleared again
-    // once the file is known to be regular.
-    UniqueFd fd(::openat(path.folder.Get(), path.name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
-                         kNewFilePermissions));
-    struct stat info {};
-    if (!fd.IsValid()) {
-        errors_.Fail(DeviceErrorFromErrno(errno));
-    } else if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        errors_.Fail(error::kAccessDenied);
-        fd = UniqueFd();
-    } else {
-        ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
-    }
-    return fd;
-}
-
-UniqueFd FolderFileSystem::OpenCopyTarget(const ResolvedPath& target, const UniqueFd& source) {
-    // Opened without O_TRUNC: only once it is known not to be the source may it be emptied.
-    UniqueFd fd = OpenRegularFile(target, O_WRONLY | O_CREAT);
-    if (!fd.IsValid()) {
-        return fd;
-    }
-    if (MayBeSameFile(source, fd)) {
-        errors_.Fail(error::kSharingViolation);
-        return UniqueFd();
-    }
-    if (::ftruncate(fd.Get(), 0) != 0) {
-        errors_.Fail(DeviceErrorFromErrno(errno));
-        return UniqueFd();
-    }
-    return fd;
-}
-
-bool FolderFileSystem::CopyContents(UniqueFd source, UniqueFd target) {
-    DeviceFile reader(std::move(source), errors_, std::nullopt);
-    DeviceFile writer(std::move(target), errors_, fileSizeLimit_);
-    std::vector<char> chunk(kCopyChunkSize);
-    std::uint32_t bytesRead = 0;
-    while (reader.Read(chunk.data(), kCopyChunkSize, bytesRead)) {
-        if (bytesRead == 0) {
-            return true;
-        }
-        if (!writer.Write(chunk.data(), bytesRead)) {
-            return false;
-        }
-    }
-    return false;
 }
 
 }  // namespace velkor::shared

@@ -11,11 +11,12 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velkor::shared {
 
-// A device's file system on a host folder, with the attributes and limits of its rules. Every
-// operation acts inside the folder its path resolved to, through that folder's descriptor.
+// A device's file system on a host folder, with the attributes of its rules. Every operation acts
+// inside the folder its path resolved to, through that folder's descriptor.
 class FolderFileSystem : public platform::FileSystem {
 public:
     // Paths into the `dismounted` folders of the root answer kPathNotFound.
@@ -31,27 +32,23 @@ public:
     std::unique_ptr<platform::FolderSearch> FindFirstFile(std::u16string_view pattern,
                                                           platform::FindData& first) override;
 
+    // Copies `from` of this file system onto `to` of `targetFiles`, this one or another over a
+    // host folder of its own, as CopyFile does.
+    bool CopyFileTo(std::u16string_view from, FolderFileSystem& targetFiles, std::u16string_view to);
+    // Where a path leads, its links followed: its device components as spelled on disk. Nothing
+    // when it is refused; the last error is left alone either way.
+    std::optional<std::vector<std::u16string>> Locate(std::u16string_view path) const;
+
 private:
     // Nothing, with the last error set, when the path is refused.
     std::optional<ResolvedPath> Resolve(std::u16string_view path, FinalLink finalLink);
     // As Resolve, and refused with kWriteProtect where the path leads into a protected folder.
     std::optional<ResolvedPath> ResolveForChange(std::u16string_view path, FinalLink finalLink);
     bool IsWriteProtected(const ResolvedPath& path) const;
-    // The openFails switch names the file the path resolved to.
-    bool RefusesOpen(const ResolvedPath& path) const;
-    // An invalid descriptor, with the last error set, unless the entry is a regular file.
-    UniqueFd OpenRegularFile(const ResolvedPath& path, int flags);
-    // The copy's target opened and emptied, unless it is the source itself.
-    UniqueFd OpenCopyTarget(const ResolvedPath& target, const UniqueFd& source);
-    bool CopyContents(UniqueFd source, UniqueFd target);
 
     PathResolver resolver_;
     const DismountedFolders& dismounted_;
     AttributeRules attributes_;
-    std::optional<std::uint64_t> fileSizeLimit_;
-    // The keys (AttributeRules::Key) of the files that do not open.
-    std::vector<std::u16string> openFails_;
-    bool moveFails_;
     ErrorState& errors_;
 };
 

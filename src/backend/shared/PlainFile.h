@@ -1,5 +1,7 @@
 #pragma once
 
+#include "backend/shared/ErrorState.h"
+#include "backend/shared/ResolvedPath.h"
 #include "backend/shared/UniqueFd.h"
 
 #include <sys/types.h>
@@ -19,5 +21,10 @@ UniqueFd OpenPlainFile(int folder, const char* name, int flags, mode_t mode = 0)
 // grows meanwhile is still not read past the limit. False with errno set otherwise (EFBIG when it
 // is larger).
 bool ReadPlainFile(const char* path, std::uint64_t maxBytes, std::string& bytes);
+
+// Opens the plain file a device path resolved to as OpenPlainFile does, new files readable by all,
+// and makes it blocking again once it is known to be plain. Invalid, with the device's error code
+// in `errors`, when it cannot be opened or is not a plain file (kAccessDenied).
+UniqueFd OpenResolvedFile(const ResolvedPath& path, int flags, ErrorState& errors);
 
 }  // namespace velkor::shared

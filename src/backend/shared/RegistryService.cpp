@@ -11,21 +11,10 @@ constexpr std::size_t kBytesPerCharacter = sizeof(char16_t);
 
 }  // namespace
 
-RegistryService::RegistryService(RegistryTree tree, ErrorState& errors, const std::vector<std::u16string>& openFails)
-    : tree_(std::move(tree)), errors_(errors) {
-    for (const std::u16string& path : openFails) {
-        if (const std::optional<RegistryTree::KeyId> id = tree_.Find(path)) {
-            refusedKeys_.push_back(*id);
-        }
-    }
-}
+RegistryService::RegistryService(RegistryTree tree, ErrorState& errors) : tree_(std::move(tree)), errors_(errors) {}
 
 std::uint32_t RegistryService::CreateKey(std::u16string_view subKey, Handle& key) {
-    const RegistryTree::KeyId id = tree_.Create(subKey);
-    if (Refuses(id)) {
-        return errors_.Report(error::kAccessDenied);
-    }
-    key = NewHandle(id);
+    key = NewHandle(tree_.Create(subKey));
     return error::kSuccess;
 }
 
@@ -34,15 +23,8 @@ std::uint32_t RegistryService::OpenKey(std::u16string_view subKey, Handle& key) 
     if (!id) {
         return errors_.Report(error::kFileNotFound);
     }
-    if (Refuses(*id)) {
-        return errors_.Report(error::kAccessDenied);
-    }
     key = NewHandle(*id);
     return error::kSuccess;
-}
-
-bool RegistryService::Refuses(RegistryTree::KeyId id) const {
-    return std::find(refusedKeys_.begin(), refusedKeys_.end(), id) != refusedKeys_.end();
 }
 
 std::uint32_t RegistryService::EnumKey(Handle key, std::uint32_t index, std::size_t maxChars, std::u16string& name) {

@@ -5,7 +5,6 @@
 #include "platform/Registry.h"
 
 #include <optional>
-#include <string>
 #include <vector>
 
 namespace velkor::shared {
@@ -14,8 +13,7 @@ namespace velkor::shared {
 // last for the run only. Handles are small integers, reused once closed.
 class RegistryService : public platform::Registry {
 public:
-    // The keys at `openFails` (paths below the root, as read from platform.reg) refuse to open.
-    RegistryService(RegistryTree tree, ErrorState& errors, const std::vector<std::u16string>& openFails = {});
+    RegistryService(RegistryTree tree, ErrorState& errors);
 
     std::uint32_t CreateKey(std::u16string_view subKey, Handle& key) override;
     std::uint32_t OpenKey(std::u16string_view subKey, Handle& key) override;
@@ -29,12 +27,10 @@ public:
 
 private:
     Handle NewHandle(RegistryTree::KeyId id);
-    bool Refuses(RegistryTree::KeyId id) const;
     std::optional<RegistryTree::KeyId> KeyOf(Handle key) const;
 
     RegistryTree tree_;
     ErrorState& errors_;
-    std::vector<RegistryTree::KeyId> refusedKeys_;
     // Handle n is slot n - 1; a closed handle leaves an empty slot.
     std::vector<std::optional<RegistryTree::KeyId>> handles_;
 };

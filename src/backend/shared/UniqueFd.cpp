@@ -21,4 +21,6 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
 
 int UniqueFd::Release() { return std::exchange(fd_, -1); }
 
+int UniqueFd::Close() { return ::close(Release()); }
+
 }  // namespace velkor::shared

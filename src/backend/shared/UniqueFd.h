@@ -18,6 +18,9 @@ public:
     int Get() const { return fd_; }
     // Gives the descriptor up to a new owner, such as fdopendir().
     [[nodiscard]] int Release();
+    // Closes the descriptor now: 0, or -1 with errno set when close() reported a failure (the
+    // descriptor is gone either way).
+    int Close();
 
 private:
     int fd_ = -1;

@@ -279,8 +279,7 @@ std::optional<shared::TrustFields> ReadTrust(const shared::ConfigReader& reader,
 }  // namespace
 
 shared::FileRules FileRulesOf(const DeviceConfig& config) {
-    return {config.fileAttributes, config.faults.writeProtected, config.faults.fileSizeLimit, config.faults.openFails,
-            config.faults.moveFails};
+    return {config.fileAttributes, config.faults.writeProtected};
 }
 
 DeviceConfig ParseDeviceConfig(std::string_view jsonText, std::string_view sourceName) {

@@ -84,7 +84,7 @@ struct DeviceConfig {
     FaultSwitches faults;
 };
 
-// The file system's rules: "fileAttributes" and the file fault switches.
+// The file system's rules: "fileAttributes" and the write-protected folders.
 shared::FileRules FileRulesOf(const DeviceConfig& config);
 
 // Reads device.json's text; fields it does not know are ignored. Throws shared::DeviceError naming

@@ -40,6 +40,8 @@ constexpr std::array<StorageProfile, 3> kProfiles{{
 constexpr std::string_view kPartitionName = "Part00";
 constexpr const StorageProfile& kStorageCard = kProfiles[0];
 
+// The registry as a new device has it, spelled apart from the program's keys on purpose: a typo in
+// the program's must show, not be matched by the same typo here.
 constexpr std::string_view kProfilesKey = "HKEY_LOCAL_MACHINE\\System\\StorageManager\\Profiles";
 constexpr std::string_view kStartupLog = "startup.log";
 

@@ -16,6 +16,8 @@
 #include "backend/sim/PowerCutEnvironment.h"
 #include "backend/sim/PowerCutFileSystem.h"
 #include "backend/sim/SimDeviceIo.h"
+#include "backend/sim/SimFileSystem.h"
+#include "backend/sim/SimRegistry.h"
 #include "backend/sim/SimSystem.h"
 #include "backend/sim/storage/SimFormatLibrary.h"
 #include "backend/sim/storage/SimStorageManager.h"
@@ -51,12 +53,14 @@ private:
     shared::UbootEnvironment environment_;
     PowerCutEnvironment cutEnvironment_;
     shared::SlotSwitch slotSwitch_;
-    shared::RegistryService registry_;
+    shared::RegistryService registryService_;
+    SimRegistry registry_;
     std::filesystem::path root_;
     shared::UniqueFd rootFolder_;
     StorageState storage_;
     StorageContext storageContext_;
-    shared::FolderFileSystem fileSystem_;
+    shared::FolderFileSystem folderFiles_;
+    SimFileSystem fileSystem_;
     PowerCutFileSystem cutFileSystem_;
     SimSystem system_;
     SimDeviceIo deviceIo_;

@@ -203,5 +203,8 @@ int main(int argc, char** argv) {
         fmt::print(stderr, "cannot make the folders under {}\n", argv[1]);
         return 1;
     }
-    return SaveIcons(folder) && SaveFaces(folder) ? 0 : 1;
+    if (!SaveIcons(folder)) {
+        return 1;
+    }
+    return SaveFaces(folder) ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include "backend/sim/windows/SimWindows.h"
 #include "support/LogTexts.h"
 #include "support/ProgramRun.h"
+#include "support/WindowsProbe.h"
 #include "backend/sim/TempDevice.h"
 #include "update/ProgramStopper.h"
 
@@ -34,86 +35,39 @@ constexpr std::string_view kPrograms = R"("programs": [
     {"processId": 103, "executable": "\\Windows\\Quelt.exe"}])";
 constexpr std::string_view kEveryWindow = "6 5 4 3 2 1";
 
-// Calls the window manager and answers each call as text: its result, and " error <code>" when
-// the call set an error code.
-class WindowsProbe {
+// The window manager of a device with these programs and faults, and the probe that calls it;
+// windows are named by their handles.
+class SimScene {
 public:
-    explicit WindowsProbe(std::string_view faultsJson)
+    explicit SimScene(std::string_view faultsJson)
         : config_(ParseDeviceConfig(fmt::format(R"({{"screen": {{"width": 800, "height": 480}}, "languageId": 1033,
                                                      {}, "faults": {}}})",
                                                 kPrograms, faultsJson),
                                     "device.json")),
           events_(EventsLog()),
-          windows_(config_, errors_, events_) {}
-
-    // Bottom-up from the bottom-most window, as the updater looks for programs.
-    std::string Walk() {
-        std::vector<WindowHandle> walked;
-        for (WindowHandle window = windows_.GetWindow(windows_.MainWindow(), WindowRelation::Last);
-             window != 0 && walked.size() < kMaxWalk; window = windows_.GetWindow(window, WindowRelation::Previous)) {
-            walked.push_back(window);
-        }
-        return fmt::format("{}", fmt::join(walked, " "));
-    }
-    std::string Neighbour(WindowHandle window, WindowRelation relation) {
-        return Answer([&] { return windows_.GetWindow(window, relation); });
-    }
-    std::string Visible(WindowHandle window) {
-        return Answer([&] { return windows_.IsWindowVisible(window) ? 1 : 0; });
-    }
-    std::string ProcessId(WindowHandle window) {
-        return Answer([&] { return windows_.GetWindowProcessId(window); });
-    }
-    std::string Module(std::uint32_t processId, std::size_t maxChars = 260) {
-        return Answer([&] {
-            return fmt::format("\"{}\"", platform::ToUtf8(windows_.GetModuleFileName(processId, maxChars)));
-        });
-    }
-    std::string Command(WindowHandle window, std::uintptr_t wParam) {
-        return Answer([&] { return windows_.SendCommand(window, wParam, 0); });
-    }
-    // Keeps the handle for Terminate and Close.
-    std::string Open(std::uint32_t processId) {
-        return Answer([&] {
-            process_ = windows_.OpenProcess(platform::PROCESS_TERMINATE, processId);
-            return process_ ? "handle" : "null";
-        });
-    }
-    std::string Terminate(std::uint32_t exitCode) {
-        return Answer([&] { return process_->Terminate(exitCode) ? 1 : 0; });
-    }
-    std::string Close() {
-        process_.reset();
-        return "closed";
-    }
+          windows_(config_, errors_, events_),
+          probe(windows_, errors_,
+                {[](WindowHandle window) { return fmt::format("{}", window); }, [](std::string text) { return text; }}) {}
 
     Lines Events() const { return LogTexts(ReadHostFile(EventsLog())); }
 
 private:
-    static constexpr std::size_t kMaxWalk = 64;
-
     fs::path EventsLog() const { return fs::path(temporary_.path().toStdString()) / "events.log"; }
-
-    template <typename Call>
-    std::string Answer(Call call) {
-        errors_ = shared::ErrorState();
-        const std::string answer = fmt::format("{}", call());
-        const std::uint32_t error = errors_.Last();
-        return error == platform::error::kSuccess ? answer : fmt::format("{} error {}", answer, error);
-    }
 
     QTemporaryDir temporary_;
     DeviceConfig config_;
     shared::ErrorState errors_;
     shared::EventLog events_;
     SimWindows windows_;
-    std::unique_ptr<platform::ProcessHandle> process_;
+
+public:
+    velkor::test::WindowsProbe probe;
 };
 
 struct WindowsCase {
     const char* name;
     const char* faults;
-    std::function<Lines(WindowsProbe&)> calls;
+    std::function<Lines(velkor::test::WindowsProbe&)> calls;
     Lines answers;
     Lines events;
 };
@@ -122,10 +76,10 @@ class SimWindowsTest : public ::testing::TestWithParam<WindowsCase> {};
 
 TEST_P(SimWindowsTest, AnswersAndLogs) {
     const WindowsCase& c = GetParam();
-    WindowsProbe probe(c.faults);
+    SimScene scene(c.faults);
 
-    EXPECT_EQ(c.calls(probe), c.answers);
-    EXPECT_EQ(probe.Events(), c.events);
+    EXPECT_EQ(c.calls(scene.probe), c.answers);
+    EXPECT_EQ(scene.Events(), c.events);
 }
 
 constexpr WindowRelation kLast = WindowRelation::Last;
@@ -139,87 +93,54 @@ const std::string kPavlorTerminated = R"(terminate-process \Windows\Pavlor.exe 1
 INSTANTIATE_TEST_SUITE_P(
     Calls, SimWindowsTest,
     ::testing::Values(
-        WindowsCase{"WalkGoesBottomUpFromAnyWindowAndEndsAtZero", "{}",
-                    [](WindowsProbe& p) {
-                        return Lines{p.Walk(), p.Neighbour(4, kLast), p.Neighbour(6, kPrevious),
-                                     p.Neighbour(2, kPrevious), p.Neighbour(1, kPrevious)};
-                    },
-                    {std::string(kEveryWindow), "6", "5", "1", "0"},
-                    {}},
-        WindowsCase{"VisibilityAndOwnership", "{}",
-                    [](WindowsProbe& p) {
-                        return Lines{p.Visible(1), p.Visible(2), p.Visible(3), p.Visible(4),
-                                     p.Neighbour(1, kOwner), p.Neighbour(2, kOwner), p.Neighbour(4, kOwner)};
-                    },
-                    {"1", "1", "0", "1", "0", "0", "1"},
-                    {}},
         WindowsCase{"ProcessIdsAndModules", "{}",
-                    [](WindowsProbe& p) {
+                    [](velkor::test::WindowsProbe& p) {
                         return Lines{p.ProcessId(1), p.ProcessId(4), p.ProcessId(6), p.Module(0),
                                      p.Module(100), p.Module(101), p.Module(103), p.Module(104)};
                     },
-                    {"100", "101", "102", R"("\Windows\Velkor.exe")", R"("\Windows\Velkor.exe")",
-                     R"("\Windows\Tirnow.exe")", R"("\Windows\Quelt.exe")", R"("" error 87)"},
-                    {}},
-        WindowsCase{"ModulePathCutToFitWithItsTerminator", "{}",
-                    [](WindowsProbe& p) { return Lines{p.Module(101, 20), p.Module(101, 19), p.Module(101, 1)}; },
-                    {R"("\Windows\Tirnow.exe")", R"("\Windows\Tirnow.ex" error 122)", R"("" error 122)"},
-                    {}},
-        WindowsCase{"HandlesOfNoWindowFail", "{}",
-                    [](WindowsProbe& p) {
-                        return Lines{p.Neighbour(7, kLast), p.Neighbour(0, kPrevious), p.Neighbour(99, kOwner),
-                                     p.Visible(7), p.ProcessId(0), p.Command(7, 2)};
-                    },
-                    {"0 error 1400", "0 error 1400", "0 error 1400", "0 error 1400", "0 error 1400", "0 error 1400"},
-                    {}},
-        WindowsCase{"UnknownRelation", "{}",
-                    [](WindowsProbe& p) { return Lines{p.Neighbour(1, static_cast<WindowRelation>(2))}; },
-                    {"0 error 87"},
+                    {"100", "101", "102", R"(\Windows\Velkor.exe)", R"(\Windows\Velkor.exe)",
+                     R"(\Windows\Tirnow.exe)", R"(\Windows\Quelt.exe)", " error 87"},
                     {}},
         WindowsCase{"IgnoredCommandsAreLogged", "{}",
-                    [](WindowsProbe& p) { return Lines{p.Command(2, 2), p.Command(2, 1), p.Walk()}; },
+                    [](velkor::test::WindowsProbe& p) { return Lines{p.Command(2, 2), p.Command(2, 1), p.Walk()}; },
                     {"0", "0", std::string(kEveryWindow)},
                     {kTirnowCommand + "2", kTirnowCommand + "1"}},
         WindowsCase{"CloseTakesDownOnlyTheCommandedWindow", "{}",
-                    [](WindowsProbe& p) {
+                    [](velkor::test::WindowsProbe& p) {
                         return Lines{p.Command(5, 2), p.Walk(), p.Visible(5), p.Command(5, 1), p.Module(102)};
                     },
-                    {"0", "6 4 3 2 1", "0 error 1400", "0 error 1400", R"("\Windows\Pavlor.exe")"},
+                    {"0", "6 4 3 2 1", "0 error 1400", "0 error 1400", R"(\Windows\Pavlor.exe)"},
                     {kPavlorCommand + "2"}},
         WindowsCase{"CommandToTheUpdatersOwnWindowIsLoggedOnly", "{}",
-                    [](WindowsProbe& p) { return Lines{p.Command(1, 1), p.Walk()}; },
+                    [](velkor::test::WindowsProbe& p) { return Lines{p.Command(1, 1), p.Walk()}; },
                     {"0", std::string(kEveryWindow)},
                     {R"(window-command \Windows\Velkor.exe 100 1)"}},
         WindowsCase{"OnlyRunningSiblingProgramsOpen", "{}",
-                    [](WindowsProbe& p) {
+                    [](velkor::test::WindowsProbe& p) {
                         return Lines{p.Open(0), p.Open(100), p.Open(104), p.Open(103), p.Close(), p.Walk()};
                     },
                     {"null error 87", "null error 87", "null error 87", "handle", "closed", std::string(kEveryWindow)},
                     {}},
         WindowsCase{"TerminatedProgramIsGoneForTheRun", "{}",
-                    [](WindowsProbe& p) {
+                    [](velkor::test::WindowsProbe& p) {
                         return Lines{p.Open(101), p.Terminate(4), p.Walk(), p.Visible(2), p.Module(101), p.Open(101)};
                     },
-                    {"handle", "1", "6 5 1", "0 error 1400", R"("" error 87)", "null error 87"},
+                    {"handle", "1", "6 5 1", "0 error 1400", " error 87", "null error 87"},
                     {kTirnowTerminated + "1"}},
         WindowsCase{"SecondTerminationFails", "{}",
-                    [](WindowsProbe& p) { return Lines{p.Open(102), p.Terminate(4), p.Terminate(4)}; },
+                    [](velkor::test::WindowsProbe& p) { return Lines{p.Open(102), p.Terminate(4), p.Terminate(4)}; },
                     {"handle", "1", "0 error 5"},
                     {kPavlorTerminated + "1", kPavlorTerminated + "0 error 5"}},
         WindowsCase{"TerminateFailsForAnExecutableInAnyCase", R"({"terminateFails": ["\\WINDOWS\\tirnow.EXE"]})",
-                    [](WindowsProbe& p) {
+                    [](velkor::test::WindowsProbe& p) {
                         return Lines{p.Open(101), p.Terminate(4), p.Walk(), p.Open(102), p.Terminate(4)};
                     },
                     {"handle", "0 error 5", std::string(kEveryWindow), "handle", "1"},
                     {kTirnowTerminated + "0 error 5", kPavlorTerminated + "1"}},
         WindowsCase{"TerminateFailsForAProcessId", R"({"terminateFails": [102]})",
-                    [](WindowsProbe& p) { return Lines{p.Open(101), p.Terminate(4), p.Open(102), p.Terminate(4)}; },
+                    [](velkor::test::WindowsProbe& p) { return Lines{p.Open(101), p.Terminate(4), p.Open(102), p.Terminate(4)}; },
                     {"handle", "1", "handle", "0 error 5"},
-                    {kTirnowTerminated + "1", kPavlorTerminated + "0 error 5"}},
-        WindowsCase{"ProcessOpenFails", R"({"processOpenFails": ["\\Windows\\Tirnow.exe"]})",
-                    [](WindowsProbe& p) { return Lines{p.Open(101), p.Open(102)}; },
-                    {"null error 5", "handle"},
-                    {}}),
+                    {kTirnowTerminated + "1", kPavlorTerminated + "0 error 5"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimWindowsDeviceTest, WithoutProgramsTheUpdatersWindowIsAlone) {

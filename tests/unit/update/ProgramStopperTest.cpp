@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"WindowOutlivesTheProcess",
                  [](FakeWindows& w) { Add(w, {kTirnow, 101}), w.terminateLeavesWindows = true; },
                  kWalk + Stopped(kTirnow, 101) + kTenWalks + kWalk},
-        StopCase{"ProcessDoesNotOpen", [](FakeWindows& w) { Add(w, {kTirnow, 101}), w.openFails = true; },
+        StopCase{"ProcessDoesNotOpen", [](FakeWindows& w) { Add(w, {kTirnow, 101}), w.openFails = {101}; },
                  kWalk + Calls{"command 10 2", "command 10 1", "open 101"} + kTenWalks + kWalk}),
     [](const testing::TestParamInfo<StopCase>& info) { return info.param.name; });
 

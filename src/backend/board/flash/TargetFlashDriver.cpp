@@ -122,7 +122,7 @@ bool TargetFlashDriver::CopySlot(const shared::FlashRegionInfo& region, shared::
     if (!source.IsValid()) {
         return errors_.Fail(shared::DeviceErrorFromErrno(errno));
     }
-    shared::DeviceFile image(std::move(source), errors_, std::nullopt);
+    shared::DeviceFile image(std::move(source), errors_);
     return WriteInPlace(SlotPath(region, to), image);
 }
 

@@ -25,7 +25,10 @@ bool ControlCall::OutputHolds(std::uint32_t bytes, ErrorState& errors) const {
     if (!output_) {
         return errors.Fail(error::kInvalidParameter);
     }
-    return outputSize_ >= bytes || errors.Fail(error::kInsufficientBuffer);
+    if (outputSize_ < bytes) {
+        return errors.Fail(error::kInsufficientBuffer);
+    }
+    return true;
 }
 
 int ControlCall::Answer(const std::optional<std::vector<std::uint8_t>>& reply, std::string_view device,

@@ -11,7 +11,8 @@ namespace velkor::shared {
 // A volume's device is its volume name followed by this: "\VKRFlash\Vol:".
 inline constexpr std::u16string_view kVolumeDeviceSuffix = u"\\Vol:";
 
-// The storage manager's own folder, which it keeps on every volume it mounts.
+// The storage manager's own folder, which it keeps on every volume it mounts; the device's spelling,
+// apart from the program's on purpose.
 inline constexpr std::string_view kStoreFolder = "$MSD$";
 
 // Whether `path` is the device name of the volume `volume`, letter case aside.

@@ -40,7 +40,10 @@ bool FlashDriver::Execute(const shared::FlashRequest& request) {
         return errors_.Fail(refusal);
     }
     const shared::FlashRegionInfo* region = shared::FindRegionByCode(request.code);
-    return !region || WriteImage(*region, *request.path);  // no region: the reset
+    if (!region) {
+        return true;  // the reset
+    }
+    return WriteImage(*region, *request.path);
 }
 
 bool FlashDriver::IsRefused(std::uint32_t code) const { return Contains(config_.faults.flashRefusedCodes, code); }
@@ -88,7 +91,7 @@ bool FlashDriver::CopySlot(const shared::FlashRegionInfo& region, shared::Slot f
     if (!fd.IsValid()) {
         return errors_.Fail(shared::DeviceErrorFromErrno(errno));
     }
-    shared::DeviceFile image(std::move(fd), errors_, std::nullopt);
+    shared::DeviceFile image(std::move(fd), errors_);
     return Programmer(region, shared::SlotFileName(region, shared::SlotLetter(to))).Program(image);
 }
 

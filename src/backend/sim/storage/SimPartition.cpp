@@ -47,7 +47,10 @@ std::optional<std::vector<std::uint8_t>> SimPartition::Reply(const shared::Contr
 
 bool SimPartition::ChangeMount(bool mounted) {
     // Only a dismount can fail: a device refuses it while the volume is in use.
-    const bool done = mounted || !context_.faults.dismountFails || context_.errors.Fail(error::kSharingViolation);
+    const bool done = mounted || !context_.faults.dismountFails;
+    if (!done) {
+        context_.errors.Fail(error::kSharingViolation);
+    }
     const bool mountsAgain = done && mounted && !context_.state.IsMounted(partition_);
     if (done) {
         context_.state.SetMounted(partition_, mounted);

@@ -57,7 +57,10 @@ bool VolumeFolder::MakeFolder(const std::string& name) {
     if (::faccessat(folder->Get(), existing.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0) {
         return true;
     }
-    return ::mkdirat(folder->Get(), name.c_str(), kNewFolderPermissions) == 0 || Fail();
+    if (::mkdirat(folder->Get(), name.c_str(), kNewFolderPermissions) != 0) {
+        return Fail();
+    }
+    return true;
 }
 
 std::optional<shared::UniqueFd> VolumeFolder::Open() {

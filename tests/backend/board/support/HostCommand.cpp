@@ -23,7 +23,8 @@ std::optional<std::string> RunHostCommand(const std::string& command) {
         const std::unique_ptr<FILE, ClosePipe> pipe(::popen((command + " 2>/dev/null").c_str(), "r"), {&status});
         std::array<char, 4096> buffer{};
         // Read as bytes: the output may be a file's, zeros included.
-        for (std::size_t got = 0; pipe && (got = ::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0;) {
+        for (std::size_t got = pipe ? ::fread(buffer.data(), 1, buffer.size(), pipe.get()) : 0; got > 0;
+             got = ::fread(buffer.data(), 1, buffer.size(), pipe.get())) {
             output.append(buffer.data(), got);
         }
     }

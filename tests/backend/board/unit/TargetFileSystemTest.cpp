@@ -18,7 +18,8 @@ namespace error = platform::error;
 using test::ReadHostFile;
 using test::WriteHostFile;
 
-// Two device folders on two host folders, and a host file beside them that no path may reach.
+// Two device folders on two host folders, a third name for the first one's host folder, and a host
+// file beside them that no path may reach.
 class TwoFolders {
 public:
     TwoFolders() {
@@ -30,7 +31,9 @@ public:
     fs::path Card() const { return fs::path(temp_.path().toStdString()) / "card"; }
     fs::path Data() const { return fs::path(temp_.path().toStdString()) / "data"; }
     fs::path Outside() const { return fs::path(temp_.path().toStdString()) / "secret"; }
-    std::vector<FolderMapping> Mappings() const { return {{u"StorageCard", Card()}, {u"VKRFlash", Data()}}; }
+    std::vector<FolderMapping> Mappings() const {
+        return {{u"StorageCard", Card()}, {u"VKRFlash", Data()}, {u"Alias", Card()}};
+    }
 
 private:
     QTemporaryDir temp_;
@@ -63,6 +66,7 @@ TEST_P(TargetFileSystemTest, RoutesEachPathToItsFolder) {
     }
     EXPECT_EQ(ReadHostFile(folders.Data() / "Logo.bmp"), GetParam().copiedLogo);
     EXPECT_EQ(ReadHostFile(folders.Outside()), "outside");
+    EXPECT_EQ(ReadHostFile(folders.Card() / "logo2.bmp"), "BM logo");
 }
 
 bool ListsRoot(platform::FileSystem& files, const std::vector<std::u16string>& expected) {
@@ -84,6 +88,11 @@ INSTANTIATE_TEST_SUITE_P(
                       return files.CopyFile(u"\\storagecard\\LOGO2.BMP", u"\\VKRFlash\\Logo.bmp");
                   },
                   true, 0, "BM logo"},
+        RouteCase{"CopyOntoItselfThroughASecondFolderName", false,
+                  [](platform::FileSystem& files) {
+                      return files.CopyFile(u"\\StorageCard\\logo2.bmp", u"\\Alias\\LOGO2.bmp");
+                  },
+                  false, error::kSharingViolation, ""},
         RouteCase{"DismountedFolderIsAbsent", true,
                   [](platform::FileSystem& files) {
                       return files.CopyFile(u"\\StorageCard\\logo2.bmp", u"\\VKRFlash\\Logo.bmp");
@@ -102,9 +111,9 @@ INSTANTIATE_TEST_SUITE_P(
                       return files.MoveFile(u"\\StorageCard\\logo2.bmp", u"\\VKRFlash\\Logo.bmp");
                   },
                   false, error::kAccessDenied, ""},
-        RouteCase{"RootListsThePresentFolders", true,
+        RouteCase{"RootListsThePresentFoldersByName", true,
                   [](platform::FileSystem& files) {
-                      return ListsRoot(files, {u"StorageCard"}) &&
+                      return ListsRoot(files, {u"Alias", u"StorageCard"}) &&
                              files.GetAttributes(u"\\") == platform::kFileAttributeDirectory;
                   },
                   true, 0, ""}),

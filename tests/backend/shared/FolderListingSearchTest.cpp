@@ -55,9 +55,9 @@ struct ListingCase {
 // old.bin ("old", hidden); Huge.bin (5 GiB, sparse); Unusable\ with a name not in UTF-8 and a link
 // loop; the links NKLink -> Images/NK.bin, ImagesLink -> Images, Out (out of the root), Dangling;
 // and a file named bad:name.
-class FolderSearchTest : public ::testing::TestWithParam<ListingCase> {
+class FolderListingSearchTest : public ::testing::TestWithParam<ListingCase> {
 protected:
-    FolderSearchTest() {
+    FolderListingSearchTest() {
         const fs::path card = temp_.Root() / "StorageCard";
         temp_.Write("device.json", fmt::format(kDeviceJson, test::kFat12));
         temp_.Write("root/NandFlash/nand.txt", "nand");
@@ -80,7 +80,7 @@ protected:
         EXPECT_TRUE(sim_->platform().storageManager.OpenStore(u"DSK2:")->OpenPartition(u"Flash")->Dismount());
     }
     // The temporary folder's own clean-up cannot name this file.
-    ~FolderSearchTest() override { fs::remove(temp_.Dir() / kNotUtf8); }
+    ~FolderListingSearchTest() override { fs::remove(temp_.Dir() / kNotUtf8); }
 
     platform::FileSystem& Files() { return sim_->platform().fileSystem; }
     std::uint32_t LastError() { return sim_->platform().system.GetLastError(); }
@@ -89,7 +89,7 @@ protected:
     std::optional<SimPlatform> sim_;
 };
 
-TEST_P(FolderSearchTest, ListsWhatTheDeviceCanReachAndClosesEverything) {
+TEST_P(FolderListingSearchTest, ListsWhatTheDeviceCanReachAndClosesEverything) {
     const ListingCase& c = GetParam();
     const std::ptrdiff_t descriptors = OpenDescriptors();
     std::set<Entry> listed;
@@ -111,7 +111,7 @@ TEST_P(FolderSearchTest, ListsWhatTheDeviceCanReachAndClosesEverything) {
 const std::set<Entry> kImages{{"NK.bin", kProtectedFile, 5}, {"Logo2.BMP", kProtectedFile, 0}};
 
 INSTANTIATE_TEST_SUITE_P(
-    Folders, FolderSearchTest,
+    Folders, FolderListingSearchTest,
     ::testing::Values(
         ListingCase{"StorageCard", u"\\storagecard\\*.*", error::kSuccess,
                     {{"Images", kFolder, 0}, {"Empty", kFolder, 0}, {"Unusable", kFolder, 0},

@@ -1,0 +1,155 @@
+#include "contract/FileSystemRigs.h"
+
+#include "backend/board/TargetFileSystem.h"
+#include "backend/board/support/FuseFatMount.h"
+#include "backend/board/support/HostCommand.h"
+#include "backend/board/support/LoopDevice.h"
+#include "backend/board/support/TempFolder.h"
+#include "backend/sim/SimPlatform.h"
+#include "backend/sim/TempDevice.h"
+#include "contract/UnkeptMount.h"
+#include "support/FakeFileSystem.h"
+#include "support/ProgramRun.h"
+
+namespace velkor::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uintmax_t kFatImageBytes = 16 * 1024 * 1024;
+
+// The contract's layout below a host folder.
+void LayOut(const fs::path& card, const fs::path& data) {
+    fs::create_directories(card / "Sub");
+    fs::create_directories(data);
+    WriteHostFile(card / "Image.bin", "image");
+}
+
+class FakeRig : public FileSystemRig {
+public:
+    FakeRig() {
+        files_.AddFile(u"\\Card\\Image.bin", "image");
+        files_.AddDirectory(u"\\Card\\Sub");
+        files_.AddDirectory(u"\\Data");
+    }
+
+    platform::FileSystem& Files() override { return files_; }
+    std::uint32_t LastError() override { return files_.LastError(); }
+    std::optional<std::u16string> UnkeptFolder() override {
+        files_.AddDirectory(u"\\Unkept");
+        files_.FailCloses();
+        return u"\\Unkept";
+    }
+
+private:
+    FakeFileSystem files_;
+};
+
+// A second name through a link in DIR/root.
+class SimRig : public FileSystemRig {
+public:
+    SimRig() {
+        LayOut(device_.Root() / "Card", device_.Root() / "Data");
+        fs::create_directory_symlink("Card", device_.Root() / "Alias");
+        platform_.emplace(device_.Dir());
+    }
+
+    platform::FileSystem& Files() override { return platform_->platform().fileSystem; }
+    std::uint32_t LastError() override { return platform_->platform().system.GetLastError(); }
+    std::optional<std::u16string> SecondName() override { return u"\\Alias\\Image.bin"; }
+
+private:
+    sim::test::TempDevice device_;
+    std::optional<sim::SimPlatform> platform_;
+};
+
+// The target's folders on host folders, with a second folder name for \Card's host folder.
+class BoardFoldersRig : public FileSystemRig {
+public:
+    BoardFoldersRig() {
+        LayOut(temp_.Path() / "card", temp_.Path() / "data");
+        files_.emplace(std::vector<board::FolderMapping>{{u"Card", temp_.Path() / "card"},
+                                                         {u"Data", temp_.Path() / "data"},
+                                                         {u"Alias", temp_.Path() / "card"}},
+                       dismounted_, errors_);
+    }
+
+    platform::FileSystem& Files() override { return *files_; }
+    std::uint32_t LastError() override { return errors_.Last(); }
+    std::optional<std::u16string> SecondName() override { return u"\\Alias\\Image.bin"; }
+
+private:
+    TempFolder temp_;
+    shared::ErrorState errors_;
+    shared::DismountedFolders dismounted_;
+    std::optional<board::TargetFileSystem> files_;
+};
+
+// The target's folders on a FAT volume (a loop device over an image the rig made, mounted through
+// fusefat), with a second folder name for \Card, and \Unkept on velkor_test_unkeptfs.
+class BoardFatRig : public FileSystemRig {
+public:
+    BoardFatRig() : unkept_(temp_.Path() / "unkept") {
+        unavailable_ = Mount();
+        if (!unavailable_.empty()) {
+            return;
+        }
+        const fs::path volume = temp_.Path() / "volume";
+        LayOut(volume / "Card", volume / "Data");
+        files_.emplace(std::vector<board::FolderMapping>{{u"Card", volume / "Card"},
+                                                         {u"Data", volume / "Data"},
+                                                         {u"Alias", volume / "Card"},
+                                                         {u"Unkept", temp_.Path() / "unkept"}},
+                       dismounted_, errors_);
+    }
+
+    std::string Unavailable() const override { return unavailable_; }
+    platform::FileSystem& Files() override { return *files_; }
+    std::uint32_t LastError() override { return errors_.Last(); }
+    std::optional<std::u16string> SecondName() override { return u"\\Alias\\Image.bin"; }
+    std::optional<std::u16string> UnkeptFolder() override { return u"\\Unkept"; }
+
+private:
+    std::string Mount() {
+        if (!unkept_.Unavailable().empty()) {
+            return unkept_.Unavailable();
+        }
+        const fs::path image = temp_.Path() / "fat.img";
+        WriteHostFile(image, "");
+        fs::resize_file(image, kFatImageBytes);
+        if (!RunHostCommand("mkfs.fat " + ShellQuoted(image.string()))) {
+            return "mkfs.fat (dosfstools) is missing";
+        }
+        if (loop_.emplace(image).Path().empty()) {
+            return "losetup set up no loop device";
+        }
+        if (!mount_.emplace(loop_->Path(), temp_.Path() / "volume").IsMounted()) {
+            return "fusefat did not mount the loop device";
+        }
+        return {};
+    }
+
+    // Declared first, so that it goes last, once nothing is mounted in it.
+    TempFolder temp_;
+    UnkeptMount unkept_;
+    std::optional<LoopDevice> loop_;
+    std::optional<FuseFatMount> mount_;
+    std::string unavailable_;
+    shared::ErrorState errors_;
+    shared::DismountedFolders dismounted_;
+    std::optional<board::TargetFileSystem> files_;
+};
+
+template <typename Rig>
+FileSystemRigMaker Maker(const char* name) {
+    return {name, [] { return std::make_unique<Rig>(); }};
+}
+
+}  // namespace
+
+std::vector<FileSystemRigMaker> FileSystemRigs() {
+    return {Maker<FakeRig>("Fake"), Maker<SimRig>("Sim"), Maker<BoardFoldersRig>("BoardFolders"),
+            Maker<BoardFatRig>("BoardFat")};
+}
+
+}  // namespace velkor::test

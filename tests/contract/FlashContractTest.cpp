@@ -1,0 +1,133 @@
+#include "contract/FlashRigs.h"
+#include "platform/ErrorCodes.h"
+#include "platform/FlashControlCodes.h"
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+#include <tuple>
+
+namespace velkor::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr std::u16string_view kFlash = u"\\VKRFlash\\Vol:";
+// A code of the driver's device type that names no request.
+constexpr std::uint32_t kUnknownCode = platform::FlashControlCode(0x839);
+
+// Bytes that differ from their neighbours and from any region's filling.
+std::string Image(std::size_t bytes) {
+    std::string image(bytes, '\0');
+    for (std::size_t index = 0; index < bytes; ++index) {
+        image[index] = static_cast<char>(index % 251);
+    }
+    return image;
+}
+
+// Opens devices and sends them codes, answering each call as text: what it gave, or that it
+// failed and the last error then ("0 error 112").
+class FlashProbe {
+public:
+    explicit FlashProbe(FlashRig& rig) : rig_(rig) {}
+
+    std::string Open(std::u16string_view name) {
+        handles_.push_back(rig_.Devices().OpenDevice(name, platform::kGenericRead | platform::kGenericWrite,
+                                                     platform::kShareExclusive));
+        return handles_.back() ? "handle" : Failed("null");
+    }
+    std::string CloseFirst() {
+        handles_.erase(handles_.begin());
+        return "closed";
+    }
+    // The image \Card\<file> for the OS region, with its path as the driver's convention has it
+    // (declared size 0) or with `inputSize` declared.
+    std::string WriteOs(std::u16string_view file, std::uint32_t inputSize = 0) {
+        const std::u16string path = u"\\Card\\" + std::u16string(file);
+        return Answer(handles_.back()->Control(platform::IOCTL_FLASH_WRITE_OS, path.c_str(), inputSize, nullptr, 0,
+                                               nullptr));
+    }
+    std::string Send(std::uint32_t code) { return Answer(handles_.back()->Control(code, nullptr, 0, nullptr, 0, nullptr)); }
+    // Whether the OS region starts with `image` now.
+    std::string RegionHolds(const std::string& image) { return rig_.OsRegion(image.size()) == image ? "holds it" : "not"; }
+
+private:
+    std::string Answer(int answer) { return answer != 0 ? fmt::format("{}", answer) : Failed("0"); }
+    std::string Failed(std::string_view what) { return fmt::format("{} error {}", what, rig_.LastError()); }
+
+    FlashRig& rig_;
+    std::vector<std::unique_ptr<platform::DeviceHandle>> handles_;
+};
+
+struct FlashCase {
+    const char* name;
+    // Whether the case asks for a flash driver.
+    bool needsFlash;
+    std::function<Lines(FlashRig&, FlashProbe&)> calls;
+    Lines answers;
+};
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const FlashCase& c, std::ostream* out) { *out << c.name; }
+
+class FlashContract : public ::testing::TestWithParam<std::tuple<FlashRigMaker, FlashCase>> {};
+
+TEST_P(FlashContract, AnswersAsTheDeviceDoes) {
+    const auto& [maker, c] = GetParam();
+    const std::unique_ptr<FlashRig> rig = maker.make();
+    if (!rig->Unavailable().empty()) {
+        GTEST_SKIP() << rig->Unavailable();
+    }
+    if (c.needsFlash && !rig->HasFlash()) {
+        GTEST_SKIP() << maker.name << " has no flash driver";
+    }
+    FlashProbe probe(*rig);
+
+    EXPECT_EQ(c.calls(*rig, probe), c.answers);
+}
+
+const FlashCase kCases[] = {
+    {"ADeviceThatIsNotThereIsNotFound", false,
+     [](FlashRig&, FlashProbe& p) { return Lines{p.Open(u"\\Nowhere\\Vol:")}; },
+     {"null error 2"}},
+    {"AnImageIsWrittenOverTheStartOfItsRegion", true,
+     [](FlashRig& r, FlashProbe& p) {
+         const std::string image = Image(kOsRegionBytes / 2 + 3);
+         r.PutImage("os.bin", image);
+         return Lines{p.Open(kFlash), p.WriteOs(u"os.bin"), p.RegionHolds(image)};
+     },
+     {"handle", "1", "holds it"}},
+    {"AnImageLargerThanItsRegionIsRefusedUnwritten", true,
+     [](FlashRig& r, FlashProbe& p) {
+         const std::string before = r.OsRegion(kOsRegionBytes);
+         r.PutImage("big.bin", Image(kOsRegionBytes + 1));
+         return Lines{p.Open(kFlash), p.WriteOs(u"big.bin"), p.RegionHolds(before)};
+     },
+     {"handle", "0 error 112", "holds it"}},
+    {"AMissingImageIsNotFound", true,
+     [](FlashRig&, FlashProbe& p) { return Lines{p.Open(kFlash), p.WriteOs(u"none.bin")}; },
+     {"handle", "0 error 2"}},
+    {"RequestsOutsideTheConventionAreRefused", true,
+     [](FlashRig& r, FlashProbe& p) {
+         r.PutImage("os.bin", Image(16));
+         return Lines{p.Open(kFlash), p.WriteOs(u"os.bin", 16), p.Send(platform::IOCTL_FLASH_WRITE_OS),
+                      p.Send(kUnknownCode), p.Send(platform::IOCTL_FLASH_RESET)};
+     },
+     {"handle", "0 error 87", "0 error 87", "0 error 50", "1"}},
+    {"TheDriverTakesOneHandleAtATime", true,
+     [](FlashRig&, FlashProbe& p) {
+         return Lines{p.Open(kFlash), p.Open(kFlash), p.CloseFirst(), p.Open(kFlash)};
+     },
+     {"handle", "null error 32", "closed", "handle"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Implementations, FlashContract,
+                         ::testing::Combine(::testing::ValuesIn(FlashRigs()), ::testing::ValuesIn(kCases)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+                         });
+
+}  // namespace
+}  // namespace velkor::test
