@@ -202,10 +202,12 @@ class BootedDeviceTest(unittest.TestCase):
         with self.boot(write_limits={"os-b": SLOW_FLASH_BYTES_PER_SECOND}) as machine:
             self.assertEqual(machine.slot, "A")
             self.wait_for_start(machine)
+            started = time.monotonic()
             # The slot's tries are taken before its first byte: from this line on, B is being written.
             self.assertIsNotNone(machine.cut_power_when(r"environment-store BOOT_B_LEFT=0 -> 1", UPDATE_SECONDS,
                                                         after_seconds=2),
                                  "the OS row never disarmed slot B")
+            self.timed("Velkor's start to the cut", started)
         written = written_mebibytes(self.disks.region("os-b"), image)
         print(f"  after the cut: {written} of the OS image's {len(image) // MIB} MiB reached slot B",
               file=sys.stderr)
