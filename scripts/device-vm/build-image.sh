@@ -2,7 +2,8 @@
 # Builds the virtual device's system from Debian's packages: the build machine's release with the
 # kernel, systemd, dosfstools and the Velkor package PACKAGE installed by apt (so its declared
 # dependencies are what make it run), examples/velkor.service as the unit, and the guest/ files (the
-# target file, the registry, the storage card's mount unit, fstab). Prints the folder that holds
+# target file with two-slot OS and App regions, the registry, the storage card's mount unit, the
+# mark-good unit, fstab). Prints the folder that holds
 # rootfs.img (ext4), vmlinuz and initrd.img.
 #
 # The image is cached in CACHE (VELKOR_VM_CACHE, /var/cache/velkor-vm unless set), keyed by what goes
@@ -57,7 +58,7 @@ mmdebstrap --mode=root --variant=apt --quiet \
     --customize-hook="cp -R $here/guest/. \"\$1\"/" \
     --customize-hook="cp $unit \"\$1\"/etc/systemd/system/velkor.service" \
     --customize-hook='mkdir -p "$1"/media/sdcard "$1"/mnt/nand "$1"/mnt/data' \
-    --customize-hook='chroot "$1" systemctl enable velkor.service velkor-events-serial.service' \
+    --customize-hook='chroot "$1" systemctl enable velkor.service velkor-mark-good.service velkor-events-serial.service' \
     "$suite" "$work/root" "$sources" >&2
 
 cp "$work"/root/boot/vmlinuz-* "$work/vmlinuz"

@@ -14,5 +14,5 @@ started=$(date +%s)
 image=$(VELKOR_VM_CACHE=$2 "$repo/scripts/device-vm/build-image.sh" "$package")
 [ -f "$image/rootfs.img" ] || { echo "test-device: build-image.sh gave no image: $image" >&2; exit 1; }
 echo "test-device: the image $image took $(( $(date +%s) - started )) s (0 when it was cached)"
-VELKOR_VM_IMAGE=$image VELKOR_DEVICE_TOOL=$build/tools/velkor-device/velkor-device \
+VELKOR_VM_IMAGE=$image VELKOR_DEVICE_TOOL=$build/tools/velkor-device/velkor-device PYTHONDONTWRITEBYTECODE=1 \
     python3 -m unittest discover --start-directory "$repo/tests/device-vm" --verbose

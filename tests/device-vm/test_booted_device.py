@@ -1,8 +1,10 @@
 """Velkor on a booted virtual device: systemd starts it full screen on the frame buffer, the keys come
-through the virtual keyboard, the kernel mounts the FAT volumes, and the restart reboots the machine.
+through the virtual keyboard, the kernel mounts the FAT volumes, the restart reboots the machine, and
+the OS and App regions have two slots, which the host's boot loader chooses between before each boot.
 
 Run by `make test-device`, which builds the package and the image and sets VELKOR_VM_IMAGE (the
-image's folder) and VELKOR_DEVICE_TOOL (velkor-device, which lays out the cards).
+image's folder) and VELKOR_DEVICE_TOOL (velkor-device, which lays out the cards and makes each
+device's boot loader environment).
 """
 
 import os
@@ -17,7 +19,8 @@ import unittest
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "scripts" / "device-vm"))
 
 from velkorvm.accel import usable_accelerator  # noqa: E402
-from velkorvm.disks import MIB, REGIONS, DeviceDisks, old_region_content  # noqa: E402
+from velkorvm.bootloader import BootLoader  # noqa: E402
+from velkorvm.disks import MIB, DeviceDisks, region_disks  # noqa: E402
 from velkorvm.machine import Machine  # noqa: E402
 from velkorvm.screen import ORANGE  # noqa: E402
 
@@ -37,7 +40,7 @@ MESSAGE_BOX = (250, 140, 550, 340)
 # Between the first two rows, where a login prompt on the display's console once drew.
 LOGIN_PROMPT_SPOT = (60, 71)
 # The OS row's images: velkor-device's sample, and one large enough that writing it to the slowed
-# OS disk takes seconds.
+# OS slot takes seconds.
 LARGE_OS_BYTES = 32 * 1024 * 1024
 SLOW_FLASH_BYTES_PER_SECOND = 4 * 1024 * 1024
 
@@ -71,9 +74,9 @@ def events(disks):
     return disks.log_file("/velkor/events.log").splitlines()
 
 
-def event_texts(disks):
-    """events.log's lines without their time stamps."""
-    return [line.split(" ", 2)[2] for line in events(disks) if line.count(" ") >= 2]
+def event_texts(disks, since=0):
+    """events.log's lines from the line numbered since on, without their time stamps."""
+    return [line.split(" ", 2)[2] for line in events(disks)[since:] if line.count(" ") >= 2]
 
 
 @unittest.skipUnless(os.geteuid() == 0 and IMAGE and DEVICE_TOOL and shutil.which("qemu-system-x86_64"),
@@ -96,7 +99,8 @@ class BootedDeviceTest(unittest.TestCase):
 
     def setUp(self):
         # A short folder: the machine protocol's socket lies in it, and socket paths are short.
-        self.disks = DeviceDisks(tempfile.mkdtemp(dir=self.work, prefix="disks-"))
+        self.disks = DeviceDisks(tempfile.mkdtemp(dir=self.work, prefix="disks-"), DEVICE_TOOL)
+        self.boot_loader = BootLoader(self.disks.fw_config)
         print(f"\n  {self.id().rsplit('.', 1)[-1]}: disks in {self.disks.folder}", file=sys.stderr)
         self.boots = 0
 
@@ -106,8 +110,9 @@ class BootedDeviceTest(unittest.TestCase):
             self.disks.delete()
 
     def boot(self, **options):
+        """The next boot, of the slot the boot loader takes."""
         self.boots += 1
-        return Machine(IMAGE, self.disks, self.accelerator, f"boot{self.boots}", **options)
+        return Machine(IMAGE, self.disks, self.accelerator, f"boot{self.boots}", self.boot_loader.boot(), **options)
 
     def timed(self, what, started):
         print(f"  {self.id().rsplit('.', 1)[-1]}: {what} {time.monotonic() - started:.0f} s", file=sys.stderr)
@@ -146,12 +151,14 @@ class BootedDeviceTest(unittest.TestCase):
         velkor_device("card", str(folder), *rows, "--screen", screen, "--force")
         return folder
 
-    def test_keys_alone_pick_an_os_image_and_write_it(self):
+    def test_keys_alone_pick_an_os_image_and_write_it_into_the_other_slot(self):
         card = self.work / "manual-card"
         (card / "Images").mkdir(parents=True, exist_ok=True)
         shutil.copy(self.images / "NK.bin", card / "Images" / "NK.bin")
         self.disks.insert_card(card)
+        before = self.digests()
         with self.boot() as machine:
+            self.assertEqual(machine.slot, "A")
             screen = self.wait_for_window(machine)
             machine.save_screen(self.screenshots / "booted-main-window.png")
             self.assertEqual((screen.width, screen.height), (800, 480), "Velkor is not full screen")
@@ -166,24 +173,69 @@ class BootedDeviceTest(unittest.TestCase):
         self.assertEqual(done.pixel(*LOGIN_PROMPT_SPOT), background, "something drew over the window")
 
         image = (self.images / "NK.bin").read_bytes()
-        self.assertEqual(self.disks.region("os")[:len(image)], image)
-        for region in ("boot", "logo", "app"):
-            self.assertTrue(self.disks.region(region).startswith(old_region_content(region)), region)
-        self.assertIn('device-control \\VKRFlash\\Vol: 0x800020DC "\\StorageCard\\Images\\NK.bin" 0 -> 1',
-                      event_texts(self.disks))
+        self.assertEqual(self.disks.region("os-b")[:len(image)], image)
+        # The App the update did not bring is copied from the booted slot, so B boots a whole generation.
+        self.assertEqual(self.disks.region("app-b"), self.disks.region("app-a"))
+        self.assertUnchanged(before, "boot", "logo", "os-a", "app-a")
+        self.assertBootsNext("B")
+        texts = event_texts(self.disks)
+        for line in ("environment-store BOOT_B_LEFT=0 -> 1",
+                     'device-control \\VKRFlash\\Vol: 0x800020DC "\\StorageCard\\Images\\NK.bin" 0 -> 1',
+                     "slot-copy app A B -> 1", 'environment-store BOOT_ORDER="B A" BOOT_B_LEFT=3 -> 1'):
+            self.assertIn(line, texts)
 
-    def test_an_unattended_update_from_the_card_writes_every_region_and_restarts(self):
-        rows = {"logo": "Logo1.bmp", "logo2": "logo2.bmp", "boot": "Eboot.nb0", "os": "NK.bin", "app": "NAPP.bin"}
-        card = self.card("auto", "--auto", *[part for row, file in rows.items()
-                                              for part in (f"--{row}", str(self.images / file))])
-        self.disks.insert_card(card)
+    def test_a_power_cut_in_the_os_slot_keeps_the_old_slot_and_the_card_then_updates_the_other(self):
+        """Steps of one device's life: a power cut while the OS slot is written; the old slot boots and
+        the unattended update runs to its end; the new slot boots, is marked good, and refuses a bad card."""
+        large_os = self.work / "NK.bin"
+        large_os.write_bytes(os.urandom(LARGE_OS_BYTES))
+        rows = {"logo": self.images / "Logo1.bmp", "logo2": self.images / "logo2.bmp",
+                "boot": self.images / "Eboot.nb0", "os": large_os, "app": self.images / "NAPP.bin"}
+        self.disks.insert_card(self.card("auto", "--auto", *[part for row, file in rows.items()
+                                                              for part in (f"--{row}", str(file))]))
+        self.cut_power_while_the_os_slot_is_written(large_os.read_bytes())
+        self.update_from_the_old_slot(rows)
+        self.boot_the_new_slot_with_a_bad_card()
+
+    def cut_power_while_the_os_slot_is_written(self, image):
+        before = self.digests()
+        with self.boot(write_limits={"os-b": SLOW_FLASH_BYTES_PER_SECOND}) as machine:
+            self.assertEqual(machine.slot, "A")
+            self.wait_for_start(machine)
+            started = time.monotonic()
+            # The slot's tries are taken before its first byte: from this line on, B is being written.
+            self.assertIsNotNone(machine.cut_power_when(r"environment-store BOOT_B_LEFT=0 -> 1", UPDATE_SECONDS,
+                                                        after_seconds=2),
+                                 "the OS row never disarmed slot B")
+            self.timed("Velkor's start to the cut", started)
+        written = written_mebibytes(self.disks.region("os-b"), image)
+        print(f"  after the cut: {written} of the OS image's {len(image) // MIB} MiB reached slot B",
+              file=sys.stderr)
+        self.assertLess(written, len(image) // MIB, "the OS image was whole before the cut")
+        self.assertNotEqual(self.disks.digest("os-b"), before["os-b"], "the cut came before slot B was written")
+        self.assertUnchanged(before, "os-a", "app-a", "app-b")
+        # Each events.log line reaches the medium before the program goes on, the cut start's too.
+        texts = event_texts(self.disks)
+        self.assertIn("device-control \\VKRFlash\\Vol: 0x800020E0 null 0 -> 1", texts)
+        self.assertIn("environment-store BOOT_B_LEFT=0 -> 1", texts)
+        self.assertFalse([text for text in texts if "0x800020DC" in text], "the OS row ended before the cut")
+        environment = self.boot_loader.environment()
+        self.assertEqual((environment["BOOT_ORDER"], environment["BOOT_B_LEFT"]), ("A B", "0"), environment)
+        self.assertGreater(int(environment["BOOT_A_LEFT"]), 0, environment)
+
+    def update_from_the_old_slot(self, rows):
+        """The card is still in: the old slot boots and the whole update runs again, to its end."""
+        before = self.digests()
         with self.boot() as machine:
+            self.assertEqual(machine.slot, "A", "the boot loader did not keep to the old slot")
             self.wait_for_start(machine)
             self.finish_update_and_restart(machine)
 
-        for region in REGIONS:
-            image = (self.images / rows[region]).read_bytes()
-            self.assertEqual(self.disks.region(region)[:len(image)], image, region)
+        for region, disk in (("boot", "boot"), ("logo", "logo"), ("os", "os-b"), ("app", "app-b")):
+            image = rows[region].read_bytes()
+            self.assertEqual(self.disks.region(disk)[:len(image)], image, disk)
+        self.assertUnchanged(before, "os-a", "app-a")
+        self.assertBootsNext("B")
         boot_sector = self.disks.data_boot_sector()
         self.assertEqual(boot_sector[54:62], b"FAT12   ")
         self.assertEqual(int.from_bytes(boot_sector[11:13], "little") * boot_sector[13], 2048, "cluster bytes")
@@ -191,66 +243,57 @@ class BootedDeviceTest(unittest.TestCase):
         self.assertEqual(boot_sector[16], 2, "FATs")
         self.assertTrue(self.disks.data_volume_is_sound())
         self.assertIsNone(self.disks.data_file("/OLD.TXT"), "the data volume was not emptied")
-        self.assertEqual(self.disks.data_file("/$MSD$/Logo/Logo.bmp"), lifted((self.images / "logo2.bmp").read_bytes()))
+        self.assertEqual(self.disks.data_file("/$MSD$/Logo/Logo.bmp"), lifted(rows["logo2"].read_bytes()))
 
         texts = event_texts(self.disks)
         for line in ["dismount DSK2: Part00 -> 1", "format DSK2: Part00 2048 512 12 2 3 -> 0",
-                     "mount DSK2: Part00 -> 1", "device-control \\VKRFlash\\Vol: 0x800020E0 null 0 -> 1"] + [
-                f'device-control \\VKRFlash\\Vol: {code} "\\StorageCard\\AutoUpdate\\{rows[region]}" 0 -> 1'
+                     "mount DSK2: Part00 -> 1", "device-control \\VKRFlash\\Vol: 0x800020E0 null 0 -> 1",
+                     'environment-store BOOT_ORDER="B A" BOOT_B_LEFT=3 -> 1'] + [
+                f'device-control \\VKRFlash\\Vol: {code} "\\StorageCard\\AutoUpdate\\{rows[region].name}" 0 -> 1'
                 for region, code in (("boot", "0x800020D4"), ("os", "0x800020DC"))]:
             self.assertIn(line, texts)
         self.assertTrue(any(text.startswith("restart") for text in texts), "no restart line in events.log")
         journal = self.disks.journal("velkor.service")
         for line in ("velkor: running on the device that /etc/velkor/target.json describes",
-                     "velkor debug: Format succeed"):
+                     "velkor debug: Format succeed", "slot A booted: the update goes into slot B"):
             self.assertIn(line, journal)
 
-    def test_a_card_with_a_second_logo_for_another_screen_leaves_the_regions_as_they_were(self):
+    def boot_the_new_slot_with_a_bad_card(self):
+        """A card whose second logo is for another screen: its row fails and every region and slot
+        stays as it was; meanwhile mark-good confirms the new slot."""
         small_logo = self.work / "small-screen" / "root" / "StorageCard" / "Images" / "logo2.bmp"
         self.disks.insert_card(self.card("bad", "--auto", "--logo2", str(small_logo), screen="640x480"))
-        before = {region: self.disks.region(region) for region in REGIONS}
-        with self.boot() as machine:
+        before = self.digests()
+        earlier_events = len(events(self.disks))
+        machine = self.boot()
+        self.assertEqual(machine.slot, "B", "the updated slot did not boot")
+        self.assertEqual(self.boot_loader.environment()["BOOT_B_LEFT"], "2", "the boot loader took no try")
+        with machine:
             self.wait_for_start(machine)
+            self.assertIsNotNone(machine.wait_for_event_line(r"environment-store BOOT_B_LEFT=3 -> 1$", BOOT_SECONDS),
+                                 "mark-good never confirmed slot B")
             self.finish_update_and_restart(machine)
 
-        for region in REGIONS:
-            self.assertEqual(self.disks.region(region), before[region], region)
+        self.assertUnchanged(before, *before)
+        self.assertBootsNext("B")
+        self.assertIn("Slot B booted and is good", self.disks.journal("velkor-mark-good.service"))
         self.assertIsNone(self.disks.data_file("/$MSD$/Logo/Logo.bmp"), "the wrong second logo reached the data volume")
         self.assertTrue(self.disks.data_volume_is_sound())
-        self.assertFalse([text for text in event_texts(self.disks) if "StorageCard" in text],
+        self.assertFalse([text for text in event_texts(self.disks, since=earlier_events) if "StorageCard" in text],
                          "a region was written from the card")
 
-    def test_a_power_cut_while_the_os_region_is_written_leaves_it_unfinished_until_the_card_runs_again(self):
-        large_os = self.work / "NK.bin"
-        large_os.write_bytes(os.urandom(LARGE_OS_BYTES))
-        # The boot image brings the reset row, which runs just before the OS row.
-        self.disks.insert_card(self.card("large", "--auto", "--os", str(large_os),
-                                         "--boot", str(self.images / "Eboot.nb0"),
-                                         "--logo2", str(self.images / "logo2.bmp")))
-        slow_os = {"os": SLOW_FLASH_BYTES_PER_SECOND}
-        with self.boot(write_limits=slow_os) as machine:
-            self.wait_for_start(machine)
-            # The reset row's line means the OS image is on its way.
-            self.assertIsNotNone(machine.cut_power_when(r"0x800020E0 null 0 -> 1", UPDATE_SECONDS, after_seconds=2),
-                                 "the reset row never ran")
-        image = large_os.read_bytes()
-        region = self.disks.region("os")
-        self.assertNotEqual(region[:len(image)], image, "the OS image was whole before the cut")
-        print(f"  after the cut: {written_mebibytes(region, image)} of the OS image's {len(image) // MIB} MiB "
-              "reached the region", file=sys.stderr)
+    def digests(self):
+        return {disk: self.disks.digest(disk) for disk in region_disks()}
 
-        # One slot: nothing brings the old OS image back, but the card is still in, so the next start
-        # runs the whole update again, and this time it ends.
-        with self.boot(write_limits=slow_os) as machine:
-            self.wait_for_start(machine)
-            self.finish_update_and_restart(machine)
-        self.assertEqual(self.disks.region("os")[:len(image)], image)
-        self.assertTrue(self.disks.data_volume_is_sound())
-        # events.log kept what the first start did up to the cut, the OS row unfinished.
-        texts = event_texts(self.disks)
-        self.assertEqual(texts.count("device-control \\VKRFlash\\Vol: 0x800020E0 null 0 -> 1"), 2, texts)
-        self.assertEqual(texts.count('device-control \\VKRFlash\\Vol: 0x800020DC '
-                                     '"\\StorageCard\\AutoUpdate\\NK.bin" 0 -> 1'), 1, texts)
+    def assertUnchanged(self, before, *disks):
+        for disk in disks:
+            self.assertEqual(self.disks.digest(disk), before[disk], f"{disk} changed")
+
+    def assertBootsNext(self, slot):
+        """The environment, read from the host, puts slot first with all its tries."""
+        environment = self.boot_loader.environment()
+        self.assertEqual(environment["BOOT_ORDER"].split()[0], slot, environment)
+        self.assertEqual(environment[f"BOOT_{slot}_LEFT"], "3", environment)
 
 
 if __name__ == "__main__":

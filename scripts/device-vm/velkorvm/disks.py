@@ -4,14 +4,24 @@ Each disk reaches the guest as a virtio disk whose serial number is its name, so
 as /dev/disk/by-id/virtio-NAME, as the target file and fstab in guest/ say.
 """
 
+import hashlib
+import json
 import pathlib
 import shutil
 import subprocess
 import tempfile
 
+from .bootloader import SLOTS
+
 MIB = 1024 * 1024
+GUEST_TARGET = pathlib.Path(__file__).resolve().parents[1] / "guest" / "etc" / "velkor" / "target.json"
+GUEST_DISK_PREFIX = "/dev/disk/by-id/virtio-"
 # The flash regions, as large as velkor-device's own devices have them, so a card it lays out fits.
-REGIONS = {"boot": 1 * MIB, "logo": 16 * MIB, "os": 64 * MIB, "app": 64 * MIB}
+REGION_BYTES = {"boot": 1 * MIB, "logo": 16 * MIB, "os": 64 * MIB, "app": 64 * MIB}
+# The regions with two slots, as the guest's target file has them: each slot is a disk of its own.
+TWO_SLOT_REGIONS = ("os", "app")
+# The boot loader's environment: room for its two copies at the offsets the target file gives.
+ENVIRONMENT_BYTES = 1 * MIB
 # The data partition: FAT12 with the program's parameters (2048-byte clusters, 512 root entries,
 # 2 FATs), small enough for FAT12.
 DATA_BYTES = 6 * MIB
@@ -20,6 +30,21 @@ LOG_BYTES = 64 * MIB
 # What a region holds before the first update, so that a region left alone can be told apart.
 OLD_CONTENT_BYTES = 1 * MIB
 CARD_SPARE_BYTES = 8 * MIB
+# e2fsck's exit codes for a file system left sound: untouched, or mended (here: its journal replayed).
+E2FSCK_SOUND = (0, 1)
+
+
+def slot_disk(region, slot):
+    return f"{region}-{slot.lower()}"
+
+
+def region_disks():
+    """Each region's disk and its size: one for a region written in place, one per slot otherwise."""
+    disks = {}
+    for region, size in REGION_BYTES.items():
+        names = [slot_disk(region, slot) for slot in SLOTS] if region in TWO_SLOT_REGIONS else [region]
+        disks.update((name, size) for name in names)
+    return disks
 
 
 def run(*command, stdin=None):
@@ -27,12 +52,14 @@ def run(*command, stdin=None):
 
 
 class DeviceDisks:
-    """The disks of one virtual device: its four regions, data partition, log disk and storage card."""
+    """The disks of one virtual device: its regions and slots, boot loader environment, data partition,
+    log disk and storage card. The environment is made as at the factory, by `velkor-device env-init
+    --target` (device_tool) on the guest's target file with each disk named as the host sees it."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, device_tool):
         self.folder = pathlib.Path(folder)
         self.folder.mkdir(parents=True, exist_ok=True)
-        for name, size in REGIONS.items():
+        for name, size in region_disks().items():
             with open(self.path(name), "wb") as region:
                 region.write(old_region_content(name))
                 region.truncate(size)
@@ -41,13 +68,15 @@ class DeviceDisks:
         run("mcopy", "-i", str(self.path("data")), "-", "::/OLD.TXT", stdin=b"what the data volume held\n")
         with tempfile.TemporaryDirectory() as empty:
             run("mkfs.ext4", "-q", "-L", "velkor-log", "-d", empty, str(self.path("log")), f"{LOG_BYTES // MIB}M")
+        self.fw_config = self.folder / "fw_env.config"
+        self._make_environment(device_tool)
 
     def path(self, name):
         return self.folder / f"{name}.img"
 
     def names(self):
         """The disks the machine gets, the storage card only while one is inserted."""
-        names = [*REGIONS, "data", "log"]
+        names = [*region_disks(), "env", "data", "log"]
         return names + ["card"] if self.path("card").exists() else names
 
     def insert_card(self, card_folder):
@@ -66,6 +95,41 @@ class DeviceDisks:
     def region(self, name):
         return self.path(name).read_bytes()
 
+    def digest(self, name):
+        """The SHA-256 of a whole disk, as a host compares a slot before and after."""
+        with open(self.path(name), "rb") as disk:
+            return hashlib.file_digest(disk, "sha256").hexdigest()
+
+    def _make_environment(self, device_tool):
+        """The environment disk with A to boot, and the fw_env.config that the host's fw_printenv reads
+        it through, both from the copies the target file gives."""
+        _make_file(self.path("env"), ENVIRONMENT_BYTES)
+        target = self._write_host_target()
+        run(str(device_tool), "env-init", "--target", str(target))
+        copies = json.loads(target.read_text())["bootEnvironment"]["copies"]
+        self.fw_config.write_text("".join(f"{copy['device']} {_number_text(copy['offset'])} "
+                                          f"{_number_text(copy['size'])}\n" for copy in copies))
+
+    def _write_host_target(self):
+        """The guest's target file with its disks named as the host sees them. Its log folder keeps the
+        events.log lines of what the host did to the disks."""
+        def as_host(value):
+            if isinstance(value, dict):
+                return {key: as_host(item) for key, item in value.items()}
+            if isinstance(value, list):
+                return [as_host(item) for item in value]
+            if isinstance(value, str) and value.startswith(GUEST_DISK_PREFIX):
+                return str(self.path(value[len(GUEST_DISK_PREFIX):]))
+            return value
+
+        target = as_host(json.loads(GUEST_TARGET.read_text()))
+        target["log"] = str(self.folder / "factory")
+        # velkor-device drops its events.log lines when the folder is missing.
+        (self.folder / "factory").mkdir(exist_ok=True)
+        path = self.folder / "host-target.json"
+        path.write_text(json.dumps(target, indent=4))
+        return path
+
     def data_boot_sector(self):
         with open(self.path("data"), "rb") as data:
             return data.read(512)
@@ -81,14 +145,23 @@ class DeviceDisks:
 
     def log_file(self, path):
         """A file of the log disk (the guest's /var/log) as text; empty when it is not there."""
+        self._replay_log_journal()
         return run("debugfs", "-R", f"cat {path}", str(self.path("log"))).decode(errors="replace")
 
     def journal(self, unit):
         """The messages the journal on the log disk kept for unit, one a line."""
+        self._replay_log_journal()
         with tempfile.TemporaryDirectory() as copy:
             run("debugfs", "-R", f"rdump /journal {copy}", str(self.path("log")))
             return run("journalctl", "--directory", f"{copy}/journal", "--unit", unit, "--output", "cat",
                        "--no-pager").decode(errors="replace")
+
+    def _replay_log_journal(self):
+        """After a power cut what the guest synced may still be only in the log disk's ext4 journal,
+        which debugfs does not read: replay it, as the guest's next mount would."""
+        replay = subprocess.run(["e2fsck", "-E", "journal_only", "-p", str(self.path("log"))], capture_output=True)
+        if replay.returncode not in E2FSCK_SOUND:
+            raise RuntimeError(f"e2fsck could not replay the log disk's journal: {replay.stdout + replay.stderr}")
 
     def delete(self):
         shutil.rmtree(self.folder, ignore_errors=True)
@@ -97,6 +170,11 @@ class DeviceDisks:
 def old_region_content(name):
     pattern = f"the {name} region before the update ".encode()
     return (pattern * (OLD_CONTENT_BYTES // len(pattern) + 1))[:OLD_CONTENT_BYTES]
+
+
+def _number_text(value):
+    """An offset or size of the target file (a number, or a hex string) as fw_env.config takes it."""
+    return hex(value) if isinstance(value, int) else value
 
 
 def _make_file(path, size):

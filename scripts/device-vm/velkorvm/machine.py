@@ -9,6 +9,7 @@ import signal
 import subprocess
 import time
 
+from .bootloader import slot_argument
 from .qmp import Qmp
 from .screen import Screen
 
@@ -23,14 +24,16 @@ class MachineError(RuntimeError):
 
 
 class Machine:
-    """One boot of the device. The console and the events.log copy are read from the two serial ports.
+    """One boot of the device, of the slot the boot loader chose (BootLoader.boot), which the kernel
+    command line names. The console and the events.log copy are read from the two serial ports.
 
     `write_limits` slows a disk's writes (bytes per second), as a slow flash medium would.
     `vnc` serves the display on 127.0.0.1 (display number) for a person to watch.
     """
 
-    def __init__(self, image, disks, accelerator, boot_name, write_limits=None, vnc=None):
+    def __init__(self, image, disks, accelerator, boot_name, slot, write_limits=None, vnc=None):
         self.image = pathlib.Path(image)
+        self.slot = slot
         self.disks = disks
         self.accelerator = accelerator
         self.console_path = disks.folder / f"{boot_name}-console.log"
@@ -47,7 +50,7 @@ class Machine:
             "qemu-system-x86_64", "-accel", self.accelerator, "-m", str(MEMORY_MIB), "-smp", "1",
             "-nodefaults", "-no-reboot", "-nic", "none",
             "-kernel", str(self.image / "vmlinuz"), "-initrd", str(self.image / "initrd.img"),
-            "-append", KERNEL_ARGUMENTS,
+            "-append", f"{KERNEL_ARGUMENTS} {slot_argument(self.slot)}",
             # The system disk is never changed: the guest's writes go to a throw-away overlay.
             "-drive", f"file={self.image / 'rootfs.img'},if=none,format=raw,id=root,snapshot=on",
             "-device", "virtio-blk-pci,drive=root",
