@@ -32,7 +32,7 @@ std::map<std::string, std::string> DeviceDigests(const fs::path& device) {
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(device)) {
         const std::string name = fs::relative(entry.path(), device).string();
         if (entry.is_regular_file() && name != "debug.log" && name != "events.log") {
-            digests[name] = trust::DigestHex(trust::Sha256::Of(ReadHostFile(entry.path())));
+            digests[name] = platform::DigestHex(platform::Sha256::Of(ReadHostFile(entry.path())));
         }
     }
     return digests;
@@ -46,7 +46,7 @@ struct TrustedDevice {
                                         {ImageKind::Logo2, "logo2.bmp"}, {ImageKind::Boot, "Eboot.nb0"},
                                         {ImageKind::App, "NAPP.bin"}}) {
             const std::string bytes = ReadHostFile(session.Card() / folder / name);
-            manifest.images.push_back({row, folder + "/" + name, bytes.size(), trust::Sha256::Of(bytes)});
+            manifest.images.push_back({row, folder + "/" + name, bytes.size(), platform::Sha256::Of(bytes)});
         }
     }
 
@@ -63,7 +63,7 @@ struct TrustedDevice {
         WriteHostFile(session.Card() / "velkor-manifest.json", manifestText);
         WriteHostFile(session.Card() / "velkor-manifest.json.sig", TestPki::Sign(signer, manifestText));
     }
-    std::string ManifestDigest() const { return trust::DigestHex(trust::Sha256::Of(manifestText)); }
+    std::string ManifestDigest() const { return platform::DigestHex(platform::Sha256::Of(manifestText)); }
     void SetInstalled(std::uint64_t version, const std::string& digest) const {
         WriteHostFile(session.Device() / "installed.json",
                       nlohmann::json{{"version", version}, {"manifestSha256", digest}}.dump());
