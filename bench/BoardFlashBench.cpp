@@ -157,8 +157,8 @@ bool RunBoardFlashBench(const BoardFlashRun& run) {
     board::TargetFileSystem fileSystem(folders, dismounted, errors);
     shared::EventLog events(run.scratch / "events.log");
     shared::CardApproval noCard;
-    board::TargetFlashDriver driver({fs::path(), fs::path(), region.Path(), fs::path()}, fileSystem, noCard, errors, events,
-                                    [](std::string_view) {});
+    board::TargetFlashDriver driver({fs::path(), fs::path(), region.Path(), fs::path()}, fileSystem, noCard, errors,
+                                    events, [](std::string_view) {});
     const std::u16string imagePath = u"\\StorageCard\\" + run.imageName.u16string();
     const fs::path imageFile = run.storageCard / run.imageName;
 

@@ -161,8 +161,8 @@ CardVerdict CardCheck::CheckUntrusted(std::u16string_view cardRoot) {
     }
     CheckedCard card = Describe(cardRoot, ParseManifest(*manifestText), *manifestText);
     CheckImages(card);
-    std::string detail = fmt::format("unsigned manifest {}: {} images as listed", platform::DigestHex(card.manifestSha256),
-                                     card.images.size());
+    std::string detail = fmt::format("unsigned manifest {}: {} images as listed",
+                                     platform::DigestHex(card.manifestSha256), card.images.size());
     return {std::nullopt, std::move(detail), std::move(card)};
 }
 

@@ -13,9 +13,10 @@ void CardApproval::Approve(platform::ApprovedCard card, bool privateCopies) {
 }
 
 const platform::ExpectedImage* CardApproval::Find(std::u16string_view devicePath) const {
-    const auto found = std::find_if(card_.images.begin(), card_.images.end(), [&](const platform::ExpectedImage& image) {
-        return platform::EqualsIgnoreCase(image.devicePath, devicePath);
-    });
+    const auto found =
+        std::find_if(card_.images.begin(), card_.images.end(), [&](const platform::ExpectedImage& image) {
+            return platform::EqualsIgnoreCase(image.devicePath, devicePath);
+        });
     return found != card_.images.end() ? &*found : nullptr;
 }
 

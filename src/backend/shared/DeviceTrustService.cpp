@@ -22,7 +22,8 @@ std::optional<std::string> DeviceTrustService::ReadKeyring() {
         return std::nullopt;
     }
     std::uint32_t error = platform::error::kSuccess;
-    std::optional<std::string> pem = ReadBoundedFile(config_->keyring, LinkRule::Refused, platform::kMaxKeyringBytes, error);
+    std::optional<std::string> pem =
+        ReadBoundedFile(config_->keyring, LinkRule::Refused, platform::kMaxKeyringBytes, error);
     if (!pem) {
         errors_.Fail(error);
     }
@@ -43,7 +44,9 @@ std::optional<platform::InstalledRelease> DeviceTrustService::ReadInstalled() {
 
 // With a keyring, regions written in place get a private copy: a signed card's bytes must be the
 // signed ones before the old image is overwritten.
-void DeviceTrustService::ApproveCard(platform::ApprovedCard card) { approval_.Approve(std::move(card), config_.has_value()); }
+void DeviceTrustService::ApproveCard(platform::ApprovedCard card) {
+    approval_.Approve(std::move(card), config_.has_value());
+}
 
 void DeviceTrustService::LogCardRefused(std::string_view reason) { events_.CardRefused(reason); }
 

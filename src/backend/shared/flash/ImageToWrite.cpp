@@ -8,20 +8,20 @@
 namespace velkor::shared {
 
 ImageToWrite::ImageToWrite(std::u16string path, std::unique_ptr<platform::File> file, CardApproval& approval)
-    : path_(std::move(path)), file_(std::move(file)), approval_(&approval) {
-    if (const platform::ExpectedImage* listed = approval.Find(path_)) {
-        expectation_.emplace(*listed);
+    : path_(std::move(path)), file_(std::move(file)), approval_(&approval), listed_(approval.Find(path_)) {
+    if (listed_) {
+        expectation_.emplace(*listed_);
     }
 }
 
 ImageToWrite::ImageToWrite(std::unique_ptr<platform::File> file) : file_(std::move(file)) {}
 
 bool ImageToWrite::KeepPrivately(ErrorState& errors) {
-    if (!expectation_ || !approval_->PrivateCopies()) {
+    if (!listed_ || !approval_->PrivateCopies()) {
         return true;
     }
     // The copy is checked as it is made; the write then answers for the region's bytes alone.
-    copyExpectation_.emplace(*approval_->Find(path_));
+    copyExpectation_.emplace(*listed_);
     std::unique_ptr<platform::File> copy = MakePrivateCopy(*file_, *copyExpectation_, errors);
     if (!copy) {
         return false;

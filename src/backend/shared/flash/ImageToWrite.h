@@ -39,6 +39,8 @@ private:
     std::u16string path_;
     std::unique_ptr<platform::File> file_;
     CardApproval* approval_ = nullptr;
+    // What the approved card lists for the image; null when it lists nothing there.
+    const platform::ExpectedImage* listed_ = nullptr;
     std::optional<ImageExpectation> copyExpectation_;
     std::optional<ImageExpectation> expectation_;
 };
