@@ -54,7 +54,7 @@ TEST_P(ImageCheckTest, HoldsTheBytesWrittenToWhatTheCardLists) {
     ErrorState errors;
     ImageToWrite image(std::u16string(kImagePath),
                        std::make_unique<DeviceFile>(UniqueFd(::open((folder / "image").c_str(), O_RDONLY | O_CLOEXEC)),
-                                                    errors, std::nullopt),
+                                                    errors),
                        approval);
     const UniqueFd region(::open((folder / "region").c_str(), O_RDWR | O_CLOEXEC));
     RegionWriter::Hooks hooks;
@@ -106,8 +106,7 @@ TEST(PrivateImageCopy, CannotBeChangedOnceMade) {
     approval.Approve({{{std::u16string(kImagePath), kListed.size(), platform::Sha256::Of(kListed)}}, std::nullopt}, true);
     ErrorState errors;
     ImageToWrite image(std::u16string(kImagePath),
-                       std::make_unique<DeviceFile>(UniqueFd(::open(file.c_str(), O_RDONLY | O_CLOEXEC)), errors,
-                                                    std::nullopt),
+                       std::make_unique<DeviceFile>(UniqueFd(::open(file.c_str(), O_RDONLY | O_CLOEXEC)), errors),
                        approval);
     ASSERT_TRUE(image.KeepPrivately(errors));
 

@@ -72,7 +72,7 @@ std::unique_ptr<platform::File> MakePrivateCopy(platform::File& image, ImageExpe
         errors.Fail(DeviceErrorFromErrno(errno));
         return nullptr;
     }
-    return std::make_unique<DeviceFile>(std::move(copy), errors, std::nullopt);
+    return std::make_unique<DeviceFile>(std::move(copy), errors);
 }
 
 }  // namespace velkor::shared
