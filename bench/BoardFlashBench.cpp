@@ -156,8 +156,9 @@ bool RunBoardFlashBench(const BoardFlashRun& run) {
     const std::vector<board::FolderMapping> folders{{u"StorageCard", run.storageCard}};
     board::TargetFileSystem fileSystem(folders, dismounted, errors);
     shared::EventLog events(run.scratch / "events.log");
-    board::TargetFlashDriver driver({fs::path(), fs::path(), region.Path(), fs::path()}, fileSystem, errors, events,
-                                    [](std::string_view) {});
+    shared::CardApproval noCard;
+    board::TargetFlashDriver driver({fs::path(), fs::path(), region.Path(), fs::path()}, fileSystem, noCard, errors,
+                                    events, [](std::string_view) {});
     const std::u16string imagePath = u"\\StorageCard\\" + run.imageName.u16string();
     const fs::path imageFile = run.storageCard / run.imageName;
 

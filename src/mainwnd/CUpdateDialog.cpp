@@ -359,7 +359,7 @@ void CUpdateDialog::OnUpdate() {
         ShowMessage(CardRefusalMessage(strings_, *refusal));
         return;
     }
-    sequence.Run([&gate](bool everyChosenRowSucceeded) { gate.RowsDone(everyChosenRowSucceeded); });
+    sequence.Run([&gate] { return gate.RowsGoOn(); });
 }
 
 void CUpdateDialog::OnTimer(int id) {
@@ -382,7 +382,7 @@ void CUpdateDialog::ClearStatusLabel(update::ImageKind kind) {
 
 int CUpdateDialog::RunStep(update::ImageKind kind) { return (this->*RowOf(kind).step)(); }
 
-void CUpdateDialog::CommitUpdate() { update::CommitUpdate(platform_); }
+void CUpdateDialog::CommitUpdate(bool wholeUpdate) { update::CommitUpdate(platform_, wholeUpdate); }
 
 bool CUpdateDialog::IsChecked(update::ImageKind kind) {
     return controls_.ItemAs<QCheckBox>(RowOf(kind).checkBox)->checkState() == Qt::Checked;

@@ -37,9 +37,11 @@ public:
                                                      std::uint32_t shareMode) = 0;
 
     // The commit point, once an update's last row has run: the drivers make what the update wrote
-    // the images the device boots. Drivers that write every image in place have nothing left to do,
-    // so this default answers 1. Nonzero when done; 0 with the last error set when not.
-    virtual int CommitUpdate() { return 1; }
+    // the images the device boots and, when `wholeUpdate` (every chosen row succeeded), record the
+    // release of the approved card (DeviceTrust::ApproveCard) with it, in one store where the device
+    // has two-slot regions. A device without drivers of its own has nothing to commit, so this
+    // default answers 1. Nonzero when done; 0 with the last error set when not.
+    virtual int CommitUpdate([[maybe_unused]] bool wholeUpdate) { return 1; }
 };
 
 }  // namespace velkor::platform

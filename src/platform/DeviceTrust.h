@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/Sha256.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velkor::platform {
 
@@ -37,6 +40,28 @@ struct InstalledRelease {
     bool operator==(const InstalledRelease&) const = default;
 };
 
+// An image of a checked card as its manifest lists it.
+struct ExpectedImage {
+    // "\StorageCard\AutoUpdate\NK.bin"; matched without regard to letter case.
+    std::u16string devicePath;
+    std::uint64_t size = 0;
+    Sha256Digest sha256{};
+
+    bool operator==(const ExpectedImage&) const = default;
+};
+
+// What the card check vouched for, handed to the device before an update runs: the writers hold
+// the bytes they write to it, and the commit point records the release.
+struct ApprovedCard {
+    // Every image the card's manifest lists; none for a card without a manifest.
+    std::vector<ExpectedImage> images;
+    // What the card installs once a whole update from it is committed; nothing for a card whose
+    // manifest is not signed.
+    std::optional<InstalledRelease> release;
+
+    bool operator==(const ApprovedCard&) const = default;
+};
+
 // The device's trust configuration and its record of the installed release, which each backend
 // keeps in its own configuration. Failures set the platform's last-error code.
 class DeviceTrust {
@@ -49,8 +74,15 @@ public:
     virtual std::optional<std::string> ReadKeyring() = 0;
     // Nothing when a record exists but cannot be read.
     virtual std::optional<InstalledRelease> ReadInstalled() = 0;
-    // Replaces the record in one step: a power cut leaves the old record or the new one.
-    virtual bool RecordInstalled(const InstalledRelease& release) = 0;
+    // Before an update's first effect, after the card was checked; it stands until the next call or
+    // the commit point (DeviceIo::CommitUpdate), which records its release. Until then the flash
+    // driver and the file copies hash every listed image's bytes as they stream them from the card
+    // and as they read them back, and fail a write whose bytes differ (kCrc). With a keyring, a
+    // region written in place is written from a private copy whose hash was checked first.
+    virtual void ApproveCard(ApprovedCard card) = 0;
+    // Whether a write since ApproveCard found a listed image's bytes other than the card lists
+    // (streamed from the card, or read back): the rest of the update must not run.
+    virtual bool MismatchFound() const = 0;
     // The events.log line of a card that was refused, with the reason's short name.
     virtual void LogCardRefused(std::string_view reason) = 0;
 };

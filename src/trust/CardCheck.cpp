@@ -62,8 +62,9 @@ Manifest ParseManifest(std::string_view text) {
 
 CheckedCard Describe(std::u16string_view cardRoot, const Manifest& manifest, std::string_view manifestText) {
     CheckedCard card;
+    card.compatible = manifest.compatible;
     card.version = manifest.version;
-    card.manifestSha256 = Sha256::Of(manifestText);
+    card.manifestSha256 = platform::Sha256::Of(manifestText);
     for (const ManifestImage& image : manifest.images) {
         card.images.push_back({image.row, DevicePathOf(cardRoot, image.path), image.size, image.sha256});
     }
@@ -144,7 +145,7 @@ CardVerdict CardCheck::CheckTrusted(std::u16string_view cardRoot, const std::vec
     CheckListed(card, planned);
     CheckImages(card);
     std::string detail = fmt::format("card signed by {}, for \"{}\", version {}, manifest {}: {} images as listed",
-                                     signer, compatible, card.version, DigestHex(card.manifestSha256),
+                                     signer, compatible, card.version, platform::DigestHex(card.manifestSha256),
                                      card.images.size());
     return {std::nullopt, std::move(detail), std::move(card)};
 }
@@ -160,8 +161,8 @@ CardVerdict CardCheck::CheckUntrusted(std::u16string_view cardRoot) {
     }
     CheckedCard card = Describe(cardRoot, ParseManifest(*manifestText), *manifestText);
     CheckImages(card);
-    std::string detail = fmt::format("unsigned manifest {}: {} images as listed", DigestHex(card.manifestSha256),
-                                     card.images.size());
+    std::string detail = fmt::format("unsigned manifest {}: {} images as listed",
+                                     platform::DigestHex(card.manifestSha256), card.images.size());
     return {std::nullopt, std::move(detail), std::move(card)};
 }
 
@@ -216,7 +217,7 @@ std::string CardCheck::VerifySignature(std::string_view keyringPem, std::string_
     return check.signer;
 }
 
-void CardCheck::CheckRelease(const Manifest& manifest, const Sha256Digest& manifestSha256) {
+void CardCheck::CheckRelease(const Manifest& manifest, const platform::Sha256Digest& manifestSha256) {
     const std::optional<platform::InstalledRelease> installed = trust_.ReadInstalled();
     if (!installed) {
         Refuse(CardRefusal::InstalledUnreadable,
@@ -229,7 +230,7 @@ void CardCheck::CheckRelease(const Manifest& manifest, const Sha256Digest& manif
         Refuse(CardRefusal::OlderVersion,
                fmt::format("version {} is older than the installed {}", manifest.version, installed->version));
     }
-    if (manifest.version == installed->version && DigestHex(manifestSha256) != installed->manifestSha256) {
+    if (manifest.version == installed->version && platform::DigestHex(manifestSha256) != installed->manifestSha256) {
         Refuse(CardRefusal::VersionReused,
                fmt::format("version {} was installed from another manifest ({})", manifest.version,
                            installed->manifestSha256));
@@ -249,7 +250,7 @@ void CardCheck::CheckImages(const CheckedCard& card) {
         if (found->sha256 != image.sha256) {
             Refuse(CardRefusal::ImageChanged,
                    fmt::format("{} has the SHA-256 {}, the manifest lists {}", Utf8(image.devicePath),
-                               DigestHex(found->sha256), DigestHex(image.sha256)));
+                               platform::DigestHex(found->sha256), platform::DigestHex(image.sha256)));
         }
     }
 }

@@ -5,7 +5,7 @@
 #include "platform/System.h"
 #include "trust/CardRefusal.h"
 #include "trust/Manifest.h"
-#include "trust/Sha256.h"
+#include "platform/Sha256.h"
 #include "update/UpdateSettings.h"
 
 #include <cstdint>
@@ -30,7 +30,7 @@ struct CheckedImage {
     update::ImageKind row = update::ImageKind::OS;
     std::u16string devicePath;
     std::uint64_t size = 0;
-    Sha256Digest sha256{};
+    platform::Sha256Digest sha256{};
 };
 
 // A card whose manifest the check vouched for.
@@ -38,8 +38,9 @@ struct CheckedCard {
     // False for a manifest that was only checked against the images (a device without a keyring).
     bool isSigned = false;
     std::string signer;
+    std::string compatible;
     std::uint64_t version = 0;
-    Sha256Digest manifestSha256{};
+    platform::Sha256Digest manifestSha256{};
     std::vector<CheckedImage> images;
 
     // The image at `devicePath` (letter case aside); null when the manifest does not list it.
@@ -84,7 +85,7 @@ private:
                                             std::size_t maxBytes, CardRefusal unreadable);
     std::string VerifySignature(std::string_view keyringPem, std::string_view manifest, std::string_view signature,
                                 std::optional<std::int64_t> time);
-    void CheckRelease(const Manifest& manifest, const Sha256Digest& manifestSha256);
+    void CheckRelease(const Manifest& manifest, const platform::Sha256Digest& manifestSha256);
     void CheckImages(const CheckedCard& card);
     std::string LastErrorText() const;
 

@@ -5,6 +5,23 @@
 #include <fmt/format.h>
 
 namespace velkor::trust {
+namespace {
+
+platform::ApprovedCard Approval(const std::optional<CheckedCard>& card) {
+    platform::ApprovedCard approval;
+    if (!card) {
+        return approval;
+    }
+    for (const CheckedImage& image : card->images) {
+        approval.images.push_back({image.devicePath, image.size, image.sha256});
+    }
+    if (card->isSigned) {
+        approval.release = platform::InstalledRelease{card->version, platform::DigestHex(card->manifestSha256)};
+    }
+    return approval;
+}
+
+}  // namespace
 
 CardGate::CardGate(platform::Platform& platform, std::int64_t buildTime) : platform_(platform), buildTime_(buildTime) {}
 
@@ -23,23 +40,17 @@ std::optional<CardRefusal> CardGate::Check(std::u16string_view cardRoot, const s
         const std::string_view name = CardRefusalName(*verdict.refusal);
         Debug(fmt::format("Card refused, {}: {}", name, verdict.detail));
         platform_.trust.LogCardRefused(name);
-    } else if (card_) {
+        return verdict.refusal;
+    }
+    if (card_) {
         // A card without a manifest on a device without a keyring leaves the output as it always was.
         Debug(fmt::format("Card accepted: {}", verdict.detail));
     }
-    return verdict.refusal;
+    platform_.trust.ApproveCard(Approval(card_));
+    return std::nullopt;
 }
 
-void CardGate::RowsDone(bool everyChosenRowSucceeded) {
-    if (!card_ || !card_->isSigned || !everyChosenRowSucceeded) {
-        return;
-    }
-    const platform::InstalledRelease release{card_->version, DigestHex(card_->manifestSha256)};
-    if (!platform_.trust.RecordInstalled(release)) {
-        Debug(fmt::format("Installed version {} not recorded: error {}", release.version,
-                          platform_.system.GetLastError()));
-    }
-}
+bool CardGate::RowsGoOn() { return !platform_.trust.MismatchFound(); }
 
 void CardGate::Debug(std::string_view line) { platform_.system.DebugPrint(platform::FromUtf8(std::string(line) + "\n")); }
 

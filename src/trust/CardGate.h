@@ -12,8 +12,8 @@
 namespace velkor::trust {
 
 // Stands between the Update button and the update: checks the card before the run does anything,
-// reports a refusal to the debug output and events.log, and once every row of a run from a trusted
-// card has succeeded, records the card's release as installed.
+// reports a refusal to the debug output and events.log, and hands the device what an accepted card
+// vouched for (its images, and its release for the commit point to record).
 class CardGate {
 public:
     CardGate(platform::Platform& platform, std::int64_t buildTime);
@@ -22,8 +22,11 @@ public:
     // `rows`: the rows the run will carry out; `settings`: the paths they will write.
     std::optional<CardRefusal> Check(std::u16string_view cardRoot, const std::vector<update::ImageKind>& rows,
                                      const update::UpdateSettings& settings);
-    // After the rows of an approved run.
-    void RowsDone(bool everyChosenRowSucceeded);
+    // The card the last check accepted with a manifest; nothing otherwise.
+    const std::optional<CheckedCard>& Card() const { return card_; }
+    // After a row of an approved run failed: false once the device found an image's bytes other
+    // than the card lists, so that no further row writes from that card.
+    bool RowsGoOn();
 
 private:
     void Debug(std::string_view line);

@@ -35,7 +35,7 @@ std::optional<FileDigest> DigestDeviceFile(platform::FileSystem& fileSystem, std
         return std::nullopt;
     }
     FileDigest digest;
-    Sha256 hash;
+    platform::Sha256 hash;
     const bool read = ReadChunks(*file, maxBytes, [&](const char* data, std::uint32_t size) {
         hash.Update(data, size);
         digest.size += size;

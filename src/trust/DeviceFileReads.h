@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/FileSystem.h"
-#include "trust/Sha256.h"
+#include "platform/Sha256.h"
 
 #include <cstdint>
 #include <optional>
@@ -16,7 +16,7 @@ inline constexpr std::uint32_t kReadChunkBytes = 64 * 1024;
 struct FileDigest {
     // The bytes read: the file's length, or one chunk's worth past `maxBytes` when it is longer.
     std::uint64_t size = 0;
-    Sha256Digest sha256{};
+    platform::Sha256Digest sha256{};
 };
 
 // The SHA-256 of a device file, read to its end, or until more than `maxBytes` were read (the size

@@ -19,6 +19,7 @@ public:
     static std::optional<Keyring> FromPem(std::string_view pem, std::string& error);
 
     std::size_t CertificateCount() const { return objects_.certificates.size(); }
+    std::size_t RevocationListCount() const { return objects_.revocationLists.size(); }
     bool HasRevocationLists() const { return !objects_.revocationLists.empty(); }
 
     // A store of the keyring for one verification. CRLs are checked for every certificate of a

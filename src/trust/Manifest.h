@@ -1,6 +1,6 @@
 #pragma once
 
-#include "trust/Sha256.h"
+#include "platform/Sha256.h"
 #include "update/UpdateSettings.h"
 
 #include <cstdint>
@@ -20,7 +20,7 @@ struct ManifestImage {
     // Relative to the card's root, with forward slashes: "AutoUpdate/NK.bin".
     std::string path;
     std::uint64_t size = 0;
-    Sha256Digest sha256{};
+    platform::Sha256Digest sha256{};
 
     bool operator==(const ManifestImage&) const = default;
 };

@@ -116,9 +116,9 @@ std::string ReadPath(const json& value, const std::string& fieldPath) {
     return value.get<std::string>();
 }
 
-Sha256Digest ReadDigest(const json& value, const std::string& fieldPath) {
-    const std::optional<Sha256Digest> digest =
-        value.is_string() ? DigestFromHex(value.get_ref<const std::string&>()) : std::nullopt;
+platform::Sha256Digest ReadDigest(const json& value, const std::string& fieldPath) {
+    const std::optional<platform::Sha256Digest> digest =
+        value.is_string() ? platform::DigestFromHex(value.get_ref<const std::string&>()) : std::nullopt;
     if (!digest) {
         Fail(fieldPath, "64 hexadecimal digits");
     }

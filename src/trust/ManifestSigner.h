@@ -21,6 +21,8 @@ public:
 
     // The DER signature of `content`; nothing, with `error`, when OpenSSL cannot make it.
     std::optional<std::string> Sign(std::string_view content, std::string& error) const;
+    // The signing certificate's subject on one line ("CN=Example Update Signer").
+    std::string Signer() const { return SubjectText(*certificate_); }
 
 private:
     ManifestSigner(EvpPkeyPtr key, X509Ptr certificate, X509StackPtr chain)

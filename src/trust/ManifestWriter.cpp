@@ -12,7 +12,7 @@ std::string WriteManifest(const Manifest& manifest) {
         images.push_back({{field::kRow, update::ImageKindName(image.row)},
                           {field::kPath, image.path},
                           {field::kSize, image.size},
-                          {field::kSha256, DigestHex(image.sha256)}});
+                          {field::kSha256, platform::DigestHex(image.sha256)}});
     }
     const nlohmann::ordered_json document{
         {field::kCompatible, manifest.compatible}, {field::kVersion, manifest.version}, {field::kImages, images}};

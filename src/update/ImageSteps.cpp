@@ -46,8 +46,8 @@ int ResetFlash(platform::Platform& platform) {
     return CFlashPartitionWriter(platform).WritePartition(platform::IOCTL_FLASH_RESET, nullptr);
 }
 
-int CommitUpdate(platform::Platform& platform) {
-    const int result = platform.deviceIo.CommitUpdate();
+int CommitUpdate(platform::Platform& platform, bool wholeUpdate) {
+    const int result = platform.deviceIo.CommitUpdate(wholeUpdate);
     if (result == 0) {
         platform.system.DebugPrint(platform::Format(kCommitFailure, platform.system.GetLastError()));
     }

@@ -19,11 +19,11 @@ int WriteImage(platform::Platform& platform, ImageKind kind, const std::u16strin
 std::optional<std::uint32_t> FlashControlCode(ImageKind kind);
 // Sends the flash driver its reset request; the driver's answer.
 int ResetFlash(platform::Platform& platform);
+// The update's commit point (DeviceIo::CommitUpdate); a refusal is a debug line. Returns the answer.
+int CommitUpdate(platform::Platform& platform, bool wholeUpdate);
+
 // The row's step as the main window runs it, with the row's path from `settings`; exactly 1 is
 // success.
-// The update's commit point (DeviceIo::CommitUpdate); a refusal is a debug line. Returns the answer.
-int CommitUpdate(platform::Platform& platform);
-
 int RunImageStep(platform::Platform& platform, const UpdateSettings& settings, ImageKind kind);
 
 }  // namespace velkor::update

@@ -50,24 +50,23 @@ const std::array<UpdateSequence::Step, 6>& UpdateSequence::Steps() {
 UpdateSequence::UpdateSequence(UpdateWindow& window, platform::System& system, platform::FileSystem& fileSystem)
     : window_(window), system_(system), fileSystem_(fileSystem) {}
 
-void UpdateSequence::Run(const RowsDone& rowsDone) {
+void UpdateSequence::Run(const RowsGoOn& rowsGoOn) {
     Prepare();
     bool exitStaysDisabled = false;
     bool everyChosenRowSucceeded = true;
+    bool stopped = false;
     for (const Step& step : Steps()) {
-        const RowOutcome outcome = RunRow(step);
+        const RowOutcome outcome = stopped ? LeaveRow(step) : RunRow(step);
         if (outcome == RowOutcome::Succeeded && step.keepsExitDisabled) {
             exitStaysDisabled = true;
         }
         if (outcome == RowOutcome::Failed) {
             everyChosenRowSucceeded = false;
+            stopped = rowsGoOn && !rowsGoOn();
         }
         window_.UpdateData(false);
     }
-    window_.CommitUpdate();
-    if (rowsDone) {
-        rowsDone(everyChosenRowSucceeded);
-    }
+    window_.CommitUpdate(everyChosenRowSucceeded);
     Finish(exitStaysDisabled);
 }
 
@@ -100,8 +99,7 @@ void UpdateSequence::Prepare() {
 UpdateSequence::RowOutcome UpdateSequence::RunRow(const Step& step) {
     std::u16string& status = window_.Status(step.kind);
     if (!IsChosen(step)) {
-        status.clear();
-        return RowOutcome::NotChosen;
+        return LeaveRow(step);
     }
     if (step.deletesStartupLogs) {
         for (const std::u16string_view volume : kStartupLogVolumes) {
@@ -118,6 +116,11 @@ UpdateSequence::RowOutcome UpdateSequence::RunRow(const Step& step) {
     status = succeeded ? platform::Format(kSucceedPattern, kSucceedText, static_cast<int>(seconds))
                        : std::u16string(kFailedText);
     return succeeded ? RowOutcome::Succeeded : RowOutcome::Failed;
+}
+
+UpdateSequence::RowOutcome UpdateSequence::LeaveRow(const Step& step) {
+    window_.Status(step.kind).clear();
+    return RowOutcome::NotChosen;
 }
 
 bool UpdateSequence::IsChosen(const Step& step) {

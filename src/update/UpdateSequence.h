@@ -19,16 +19,17 @@ inline constexpr std::u16string_view kFinalMessage = u"升级完成,请拔出SD�
 
 // One update run: the sibling programs stopped, the data volume formatted, then the chosen image
 // steps in the order Logo, Logo2, Boot, Reset, OS, App, each row showing "Waiting..." while it runs
-// and its result after; then the commit point, and the final message after every run.
+// and its result after; then the commit point, told whether every chosen row succeeded, and the
+// final message after every run.
 class UpdateSequence {
 public:
-    // Called once the rows have run, before the final message, with whether every chosen row's step
-    // answered 1.
-    using RowsDone = std::function<void(bool everyChosenRowSucceeded)>;
+    // Asked after a row failed: false when the rows after it must not run (the card it writes from
+    // is no longer the one that was checked); they are then left as rows not chosen.
+    using RowsGoOn = std::function<bool()>;
 
     UpdateSequence(UpdateWindow& window, platform::System& system, platform::FileSystem& fileSystem);
 
-    void Run(const RowsDone& rowsDone = {});
+    void Run(const RowsGoOn& rowsGoOn = {});
 
     // The rows a run started now would carry out, in their order, as each row will decide at its
     // turn: a row before OS runs when its flag is set and its box checked and enabled; OS and the
@@ -44,6 +45,7 @@ private:
 
     void Prepare();
     RowOutcome RunRow(const Step& step);
+    RowOutcome LeaveRow(const Step& step);
     bool IsChosen(const Step& step);
     int TimedStep(const Step& step, std::int64_t& seconds);
     void Finish(bool exitStaysDisabled);

@@ -19,9 +19,9 @@ public:
     virtual void FormatDataVolume() = 0;
     // Runs the row's image step; exactly 1 is success.
     virtual int RunStep(ImageKind kind) = 0;
-    // The commit point, after the last row: the platform's CommitUpdate. The rows' statuses stay
-    // as their steps answered.
-    virtual void CommitUpdate() = 0;
+    // The commit point, after the last row: the platform's CommitUpdate, told whether every chosen
+    // row succeeded. The rows' statuses stay as their steps answered.
+    virtual void CommitUpdate(bool wholeUpdate) = 0;
 
     // True only when the row's check box reports itself checked.
     virtual bool IsChecked(ImageKind kind) = 0;

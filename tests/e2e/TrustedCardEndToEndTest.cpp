@@ -1,3 +1,5 @@
+#include "backend/shared/ReleaseRecord.h"
+#include "backend/shared/slots/UbootEnvironment.h"
 #include "e2e/UpdaterSession.h"
 #include "support/LogTexts.h"
 #include "support/ProgramRun.h"
@@ -10,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -32,7 +36,7 @@ std::map<std::string, std::string> DeviceDigests(const fs::path& device) {
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(device)) {
         const std::string name = fs::relative(entry.path(), device).string();
         if (entry.is_regular_file() && name != "debug.log" && name != "events.log") {
-            digests[name] = trust::DigestHex(trust::Sha256::Of(ReadHostFile(entry.path())));
+            digests[name] = platform::DigestHex(platform::Sha256::Of(ReadHostFile(entry.path())));
         }
     }
     return digests;
@@ -46,7 +50,7 @@ struct TrustedDevice {
                                         {ImageKind::Logo2, "logo2.bmp"}, {ImageKind::Boot, "Eboot.nb0"},
                                         {ImageKind::App, "NAPP.bin"}}) {
             const std::string bytes = ReadHostFile(session.Card() / folder / name);
-            manifest.images.push_back({row, folder + "/" + name, bytes.size(), trust::Sha256::Of(bytes)});
+            manifest.images.push_back({row, folder + "/" + name, bytes.size(), platform::Sha256::Of(bytes)});
         }
     }
 
@@ -63,7 +67,7 @@ struct TrustedDevice {
         WriteHostFile(session.Card() / "velkor-manifest.json", manifestText);
         WriteHostFile(session.Card() / "velkor-manifest.json.sig", TestPki::Sign(signer, manifestText));
     }
-    std::string ManifestDigest() const { return trust::DigestHex(trust::Sha256::Of(manifestText)); }
+    std::string ManifestDigest() const { return platform::DigestHex(platform::Sha256::Of(manifestText)); }
     void SetInstalled(std::uint64_t version, const std::string& digest) const {
         WriteHostFile(session.Device() / "installed.json",
                       nlohmann::json{{"version", version}, {"manifestSha256", digest}}.dump());
@@ -224,6 +228,145 @@ TEST(TrustedCardEndToEnd, AnImagePickedFromOutsideTheManifestIsRefused) {
     EXPECT_EQ(DeviceDigests(session.Device()), before);
     EXPECT_EQ(Effects(session.Device()), std::vector<std::string>{"card-refused image-not-listed"});
 }
+
+constexpr std::uint64_t kSlotBytes = 4 * 1024 * 1024;
+constexpr std::uint64_t kEnvironmentBytes = 8192;
+
+shared::UbootEnvironment Environment(const fs::path& device) {
+    return shared::UbootEnvironment(
+        {{{device / "uboot.env", 0, kEnvironmentBytes}, {device / "uboot-redund.env", 0, kEnvironmentBytes}}});
+}
+
+// Gives the device two-slot OS and App regions, its environment as env-init makes it, and slot A booted.
+void MakeTwoSlots(const fs::path& device) {
+    nlohmann::json config = nlohmann::json::parse(ReadHostFile(device / "device.json"));
+    config["flashRegions"]["os"] = {{"slots", {kSlotBytes, kSlotBytes}}};
+    config["flashRegions"]["app"] = {{"slots", {kSlotBytes, kSlotBytes}}};
+    config["bootEnvironment"] = {{"size", kEnvironmentBytes}};
+    WriteHostFile(device / "device.json", config.dump(2));
+    const ProgramResult init =
+        RunProgram(VELKOR_DEVICE_BINARY, {"env-init", "--device", QString::fromStdString(device.string())});
+    ASSERT_EQ(init.exitCode, 0) << init.standardError.toStdString();
+    WriteHostFile(device / "cmdline", "velkor.slot=A\n");
+}
+
+// The release and the slot order as the boot environment holds them.
+std::string EnvironmentText(const fs::path& device) {
+    const std::array<std::string_view, 3> names{"BOOT_ORDER", shared::ReleaseRecord::kVersionVariable,
+                                                shared::ReleaseRecord::kManifestVariable};
+    std::string text;
+    for (const auto& [name, value] : Environment(device).Values(names)) {
+        text += name + "=" + value + " ";
+    }
+    return text;
+}
+
+struct ChangedCardCase {
+    const char* name;
+    bool twoSlots;
+    // The card's image that changes once the card was checked.
+    const char* changed;
+    // The rows' flash files that exist afterwards.
+    std::vector<std::string> written;
+};
+
+class ChangedCardTest : public testing::TestWithParam<ChangedCardCase> {};
+
+// The card is checked, then an image changes before its row writes it (the simulator's switch):
+// its row fails, the rows after it do not run, and no slot switch or release is committed.
+TEST_P(ChangedCardTest, FailsItsRowAndCommitsNothing) {
+    UpdaterSession session({"--auto"});
+    TrustedDevice device(session, "AutoUpdate");
+    device.validity = "not-checked";
+    device.Prepare();
+    if (GetParam().twoSlots) {
+        MakeTwoSlots(session.Device());
+    }
+    const std::string changed = "\\StorageCard\\AutoUpdate\\" + std::string(GetParam().changed);
+    session.SetFaults(nlohmann::json{{"cardImagesChangedAfterCheck", {changed}}}.dump());
+    const std::string environmentBefore = GetParam().twoSlots ? EnvironmentText(session.Device()) : "";
+
+    ASSERT_TRUE(session.Start());
+    ASSERT_TRUE(session.WaitForWindow(kMessageBoxTitle, kUpdateTimeoutSeconds)) << "no message";
+
+    std::vector<std::string> written;
+    for (const char* file : {"logo.bin", "boot.bin", "os.bin", "app.bin", "os-b.bin", "app-b.bin"}) {
+        if (fs::exists(session.Device() / "flash" / file)) {
+            written.emplace_back(file);
+        }
+    }
+    EXPECT_EQ(written, GetParam().written);
+    EXPECT_FALSE(fs::exists(session.Device() / "installed.json"));
+    if (GetParam().twoSlots) {
+        EXPECT_EQ(EnvironmentText(session.Device()), environmentBefore) << "only the disarm store, undone by no commit";
+    }
+    // The row names the image as the auto-update detection spells it.
+    const auto lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+        return text;
+    };
+    const std::string debug = lower(ReadHostFile(session.Device() / "debug.log"));
+    EXPECT_NE(debug.find(lower(changed + " is not the image the card's manifest lists")), std::string::npos)
+        << debug;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cards, ChangedCardTest,
+    testing::Values(
+        // Written in place from a private copy, which did not match: the OS region is never touched.
+        ChangedCardCase{"OneSlotOs", false, "NK.bin", {"logo.bin", "boot.bin"}},
+        ChangedCardCase{"TwoSlotsApp", true, "NAPP.bin", {"logo.bin", "boot.bin", "os-b.bin", "app-b.bin"}},
+        // The second logo's copy stops the rows after it, the slots' among them.
+        ChangedCardCase{"SecondLogo", true, "logo2.bmp", {"logo.bin"}}),
+    [](const testing::TestParamInfo<ChangedCardCase>& info) { return info.param.name; });
+
+struct VersionCase {
+    const char* name;
+    std::uint64_t installedVersion;
+    // The installed manifest is the card's own.
+    bool sameManifest;
+    // The refusal's short name; empty for a card the device takes.
+    std::string refusal;
+};
+
+class EnvironmentVersionTest : public testing::TestWithParam<VersionCase> {};
+
+// A device with two-slot regions keeps its release in the boot environment, in the store that
+// switches the slots: a lower version is refused, an equal one only from the same manifest.
+TEST_P(EnvironmentVersionTest, TheVersionRuleHoldsAcrossTheEnvironment) {
+    UpdaterSession session({"--auto"});
+    TrustedDevice device(session, "AutoUpdate");
+    device.validity = "not-checked";
+    device.Prepare();
+    MakeTwoSlots(session.Device());
+    const std::string installedDigest = GetParam().sameManifest ? device.ManifestDigest() : std::string(64, 'e');
+    Environment(session.Device())
+        .Store(shared::ReleaseRecord::Variables({GetParam().installedVersion, installedDigest}));
+    const std::string before = EnvironmentText(session.Device());
+
+    ASSERT_TRUE(session.Start());
+    ASSERT_TRUE(session.WaitForWindow(kMessageBoxTitle, kUpdateTimeoutSeconds)) << "no message";
+
+    const std::vector<std::string> effects = Effects(session.Device());
+    EXPECT_FALSE(fs::exists(session.Device() / "installed.json")) << "the release lives in the environment";
+    if (!GetParam().refusal.empty()) {
+        EXPECT_EQ(effects.back(), "card-refused " + GetParam().refusal);
+        EXPECT_EQ(EnvironmentText(session.Device()), before);
+        return;
+    }
+    EXPECT_EQ(EnvironmentText(session.Device()),
+              "BOOT_ORDER=B A VELKOR_MANIFEST_SHA256=" + device.ManifestDigest() + " VELKOR_VERSION=7 ");
+    // One store makes both changes: the switch and the release.
+    EXPECT_EQ(effects.back(), "environment-store BOOT_ORDER=\"B A\" BOOT_B_LEFT=3 VELKOR_VERSION=7 "
+                              "VELKOR_MANIFEST_SHA256=" + device.ManifestDigest() + " -> 1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, EnvironmentVersionTest,
+                         testing::Values(VersionCase{"Lower", 8, false, "older-version"},
+                                         VersionCase{"EqualFromAnotherManifest", 7, false, "version-reused"},
+                                         VersionCase{"EqualFromTheSameManifest", 7, true, ""},
+                                         VersionCase{"Higher", 6, false, ""}),
+                         [](const testing::TestParamInfo<VersionCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace velkor::test

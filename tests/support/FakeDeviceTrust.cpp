@@ -8,14 +8,9 @@ std::optional<std::string> FakeDeviceTrust::ReadKeyring() { return settings.hasK
 
 std::optional<platform::InstalledRelease> FakeDeviceTrust::ReadInstalled() { return installed; }
 
-bool FakeDeviceTrust::RecordInstalled(const platform::InstalledRelease& release) {
-    events.push_back(fmt::format("installed-release {} {} -> {}", release.version, release.manifestSha256,
-                                 recordFails ? "0 error 5" : "1"));
-    if (recordFails) {
-        return false;
-    }
-    installed = release;
-    return true;
+void FakeDeviceTrust::ApproveCard(platform::ApprovedCard card) {
+    approved.push_back(std::move(card));
+    mismatchFound = false;
 }
 
 void FakeDeviceTrust::LogCardRefused(std::string_view reason) { events.push_back(fmt::format("card-refused {}", reason)); }

@@ -10,7 +10,8 @@ namespace velkor::test {
 
 // A device's trust configuration held in memory. Like the backends it answers from what it holds
 // at every call, so a test may change the keyring or the record between checks, and it keeps the
-// events.log lines it would write, a record's line whether or not the record could be written.
+// events.log lines it would write. It has no writers: a test sets `mismatchFound` as a writer of the
+// device would.
 class FakeDeviceTrust : public platform::DeviceTrust {
 public:
     platform::TrustSettings settings;
@@ -18,13 +19,16 @@ public:
     std::optional<std::string> keyringPem;
     // Nothing: the record exists but is not one.
     std::optional<platform::InstalledRelease> installed = platform::InstalledRelease{};
-    bool recordFails = false;
+    // Every card approved, in order.
+    std::vector<platform::ApprovedCard> approved;
+    bool mismatchFound = false;
     std::vector<std::string> events;
 
     platform::TrustSettings Settings() const override { return settings; }
     std::optional<std::string> ReadKeyring() override;
     std::optional<platform::InstalledRelease> ReadInstalled() override;
-    bool RecordInstalled(const platform::InstalledRelease& release) override;
+    void ApproveCard(platform::ApprovedCard card) override;
+    bool MismatchFound() const override { return mismatchFound; }
     void LogCardRefused(std::string_view reason) override;
 };
 

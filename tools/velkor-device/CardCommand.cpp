@@ -8,9 +8,13 @@
 #include "update/SecondLogoStep.h"
 #include "velkor-device/CardChecks.h"
 #include "velkor-device/CardContents.h"
+#include "platform/Sha256.h"
+#include "trust/Manifest.h"
 #include "velkor-device/CardDevice.h"
+#include "velkor-device/CardManifest.h"
 #include "velkor-device/CardPlan.h"
 #include "velkor-device/CardRows.h"
+#include "velkor-device/CardSigner.h"
 #include "velkor-device/CardWriter.h"
 
 #include <fmt/format.h>
@@ -69,7 +73,20 @@ std::string TickedRows(const update::UpdateSettings& settings) {
     return fmt::format("{}", fmt::join(ticked, ", "));
 }
 
-void PrintCard(std::ostream& out, const CardPlan& plan, const fs::path& card) {
+// The manifest's device family, version and digest, and who signed it.
+void PrintManifest(std::ostream& out, const CardManifest& manifest, const std::optional<trust::ManifestSigner>& signer) {
+    out << fmt::format("{} lists them for \"{}\", version {} (SHA-256 {}); ", ToUtf8(trust::kManifestFileName),
+                       manifest.Contents().compatible, manifest.Contents().version,
+                       platform::DigestHex(platform::Sha256::Of(manifest.Text())));
+    if (signer) {
+        out << fmt::format("{} signs it as {}.\n", ToUtf8(trust::kSignatureFileName), signer->Signer());
+    } else {
+        out << "it is not signed: a device with a keyring refuses the card.\n";
+    }
+}
+
+void PrintCard(std::ostream& out, const CardPlan& plan, const CardManifest& manifest,
+               const std::optional<trust::ManifestSigner>& signer, const fs::path& card) {
     if (plan.Layout() == CardLayout::Auto) {
         out << fmt::format("Made the card {} for an unattended update:\n", card.string());
     } else {
@@ -77,6 +94,7 @@ void PrintCard(std::ostream& out, const CardPlan& plan, const fs::path& card) {
                            ToUtf8(mainwnd::kSettingsPath), TickedRows(plan.Settings()));
     }
     PrintTable(out, TableRows(plan));
+    PrintManifest(out, manifest, signer);
     out << fmt::format("Copy what {} holds to the root of the storage card ({} on the device);\n"
                        "remove an earlier card's {} folder and {} from it first, or they count too.\n",
                        card.string(), ToUtf8(plan.CardFolder()), ToUtf8(mainwnd::kAutoUpdateFolder),
@@ -88,14 +106,28 @@ void PrintCard(std::ostream& out, const CardPlan& plan, const fs::path& card) {
 void RunCard(const CardRequest& request, std::ostream& out, std::ostream& problems) {
     const CardDevice device(request);
     const CardPlan plan(request, device.CardFolder());
-    const std::vector<std::string> found = CardChecks(request, plan, device).Problems();
+    std::vector<std::string> found = CardChecks(request, plan, device).Problems();
+    const CardManifest manifest(request, plan, device);
+    const std::vector<std::string> manifestProblems = manifest.Problems();
+    found.insert(found.end(), manifestProblems.begin(), manifestProblems.end());
+    const std::optional<trust::ManifestSigner> signer =
+        request.signing ? LoadSigner(*request.signing, found) : std::nullopt;
+    std::optional<std::string> signature;
+    if (found.empty() && signer) {
+        std::string error;
+        signature = signer->Sign(manifest.Text(), error);
+        if (!signature) {
+            found.push_back(error);
+        }
+    }
     if (!found.empty()) {
         for (const std::string& problem : found) {
             problems << problem << '\n';
         }
         throw shared::DeviceError(fmt::format("no card made in {}: {} problem(s)", request.out.string(), found.size()));
     }
-    PrintCard(out, plan, CardWriter(plan).Write(request.out, request.force));
+    const fs::path card = CardWriter(plan, manifest, std::move(signature)).Write(request.out, request.force);
+    PrintCard(out, plan, manifest, signer, card);
 }
 
 }  // namespace velkor::device_tool

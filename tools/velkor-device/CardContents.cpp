@@ -3,6 +3,7 @@
 #include "mainwnd/AutoUpdateDetection.h"
 #include "mainwnd/CUpdateDialog.h"
 #include "platform/DeviceText.h"
+#include "trust/Manifest.h"
 #include "velkor-device/CardRows.h"
 
 #include <algorithm>
@@ -37,6 +38,11 @@ std::optional<fs::path> ForeignImage(const fs::path& folder, CardLayout layout) 
     return failure ? std::optional<fs::path>(".") : std::nullopt;
 }
 
+// The files a card holds at its root: the settings file, the manifest and its signature.
+bool IsRootFileName(std::u16string_view name) {
+    return name == SettingsFileName() || name == trust::kManifestFileName || name == trust::kSignatureFileName;
+}
+
 std::optional<CardLayout> LayoutOfFolder(const fs::path& name) {
     for (const CardLayout layout : {CardLayout::Auto, CardLayout::Manual}) {
         if (platform::FromUtf8(name.string()) == ImagesFolder(layout)) {
@@ -66,7 +72,7 @@ std::optional<fs::path> ForeignEntry(const fs::path& folder) {
             if (const std::optional<fs::path> foreign = ForeignImage(entry.path(), *layout)) {
                 return name / *foreign;
             }
-        } else if (!plain || !entry.is_regular_file() || platform::FromUtf8(name.string()) != SettingsFileName()) {
+        } else if (!plain || !entry.is_regular_file() || !IsRootFileName(platform::FromUtf8(name.string()))) {
             return name;
         }
     }

@@ -34,6 +34,8 @@ CardDevice::CardDevice(const CardRequest& request) : config_(NewDevice(request.s
             request.device->string()));
     }
     cardFolder_ = *folder;
+    trust_ = platform.trust.Settings();
+    installed_ = platform.trust.ReadInstalled();
 }
 
 }  // namespace velkor::device_tool

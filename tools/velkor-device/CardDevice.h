@@ -1,8 +1,10 @@
 #pragma once
 
 #include "backend/sim/DeviceConfig.h"
+#include "platform/DeviceTrust.h"
 #include "velkor-device/CommandLine.h"
 
+#include <optional>
 #include <string>
 
 namespace velkor::device_tool {
@@ -19,10 +21,16 @@ public:
     const sim::DeviceConfig& Config() const { return config_; }
     // "\StorageCard"
     const std::u16string& CardFolder() const { return cardFolder_; }
+    // What the device trusts: no keyring without --device.
+    const platform::TrustSettings& Trust() const { return trust_; }
+    // The release the device has installed; nothing when its record cannot be read.
+    const std::optional<platform::InstalledRelease>& Installed() const { return installed_; }
 
 private:
     sim::DeviceConfig config_;
     std::u16string cardFolder_;
+    platform::TrustSettings trust_;
+    std::optional<platform::InstalledRelease> installed_ = platform::InstalledRelease{};
 };
 
 }  // namespace velkor::device_tool

@@ -6,11 +6,16 @@
 #include "backend/shared/FolderFileSystem.h"
 #include "mainwnd/CSettingsFile.h"
 #include "mainwnd/SettingsEntries.h"
+#include "platform/DeviceText.h"
+#include "trust/Manifest.h"
 #include "velkor-device/CardContents.h"
 #include "velkor-device/DiskRoom.h"
+#include "velkor-device/FileDigest.h"
 
 #include <fmt/format.h>
 #include <fmt/std.h>
+
+#include <fstream>
 
 namespace velkor::device_tool {
 namespace {
@@ -27,9 +32,19 @@ fs::path PlaceOf(const fs::path& out) {
     return normal.has_filename() ? normal : normal.parent_path();
 }
 
+void WriteBytes(const fs::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        throw shared::DeviceError(fmt::format("cannot write {}", file));
+    }
+}
+
 }  // namespace
 
-CardWriter::CardWriter(const CardPlan& plan) : plan_(plan) {}
+CardWriter::CardWriter(const CardPlan& plan, const CardManifest& manifest, std::optional<std::string> signature)
+    : plan_(plan), manifest_(manifest), signature_(std::move(signature)) {}
 
 fs::path CardWriter::Write(const fs::path& out, bool replace) const {
     const fs::path place = PlaceOf(out);
@@ -39,6 +54,7 @@ fs::path CardWriter::Write(const fs::path& out, bool replace) const {
     if (plan_.Layout() == CardLayout::Manual) {
         WriteSettings(card.Path());
     }
+    WriteManifest(card.Path());
     PutInPlace(card, place, replace);
     return place;
 }
@@ -58,6 +74,23 @@ void CardWriter::CopyImages(const fs::path& card) const {
             }
             throw;
         }
+        CheckCopy(file, card / plan_.HostPath(file));
+    }
+}
+
+void CardWriter::CheckCopy(const CardFile& file, const fs::path& copy) const {
+    const trust::ManifestImage* listed = manifest_.Find(plan_.HostPath(file).generic_string());
+    std::error_code failure;
+    if (!listed || fs::file_size(copy, failure) != listed->size || Sha256Of(copy) != platform::DigestHex(listed->sha256)) {
+        throw shared::DeviceError(
+            fmt::format("{} changed while the card was made: its copy is not what the manifest lists", file.source));
+    }
+}
+
+void CardWriter::WriteManifest(const fs::path& card) const {
+    WriteBytes(card / platform::ToUtf8(trust::kManifestFileName), manifest_.Text());
+    if (signature_) {
+        WriteBytes(card / platform::ToUtf8(trust::kSignatureFileName), *signature_);
     }
 }
 

@@ -68,11 +68,15 @@ constexpr std::array<Option<sim::DeviceOptions>, 3> kInitOptions{{
     {"--language", true, ApplyLanguage},
 }};
 
-// The card's request as the options build it; the layout is remembered apart, so that both
-// layouts given can be told from one given twice.
+// The card's request as the options build it; the layout and the signing files are remembered
+// apart, so that both layouts given can be told from one given twice, and a signing key from a
+// whole signer.
 struct CardArguments {
     CardRequest request;
     std::optional<CardLayout> layout;
+    std::optional<std::filesystem::path> signingKey;
+    std::optional<std::filesystem::path> signingCertificate;
+    std::optional<std::filesystem::path> signingChain;
 };
 
 void ChooseLayout(CardArguments& arguments, CardLayout layout) {
@@ -89,14 +93,34 @@ void ApplyCardScreen(CardArguments& arguments, std::string_view value) {
     arguments.request.screen = ParseScreen(value);
 }
 void ApplyForce(CardArguments& arguments, std::string_view) { arguments.request.force = true; }
+void ApplyCompatible(CardArguments& arguments, std::string_view value) { arguments.request.compatible = value; }
+void ApplyCardVersion(CardArguments& arguments, std::string_view value) {
+    std::uint64_t version = 0;
+    const char* end = value.data() + value.size();
+    const auto [stop, failure] = std::from_chars(value.data(), end, version);
+    if (value.empty() || failure != std::errc() || stop != end) {
+        throw UsageError(fmt::format("--version wants a whole number from 0, not \"{}\"", value));
+    }
+    arguments.request.version = version;
+}
+void ApplySigningKey(CardArguments& arguments, std::string_view value) { arguments.signingKey = value; }
+void ApplySigningCertificate(CardArguments& arguments, std::string_view value) {
+    arguments.signingCertificate = value;
+}
+void ApplySigningChain(CardArguments& arguments, std::string_view value) { arguments.signingChain = value; }
 
 // The images' options (--os, ...) come from the rows themselves.
-constexpr std::array<Option<CardArguments>, 5> kCardOptions{{
+constexpr std::array<Option<CardArguments>, 10> kCardOptions{{
     {"--auto", false, ApplyAutoLayout},
     {"--manual", false, ApplyManualLayout},
     {"--device", true, ApplyDevice},
     {"--screen", true, ApplyCardScreen},
     {"--force", false, ApplyForce},
+    {"--compatible", true, ApplyCompatible},
+    {"--version", true, ApplyCardVersion},
+    {"--sign-key", true, ApplySigningKey},
+    {"--sign-cert", true, ApplySigningCertificate},
+    {"--sign-chain", true, ApplySigningChain},
 }};
 
 void ApplyDryRunDevice(DryRunRequest& request, std::string_view value) { request.device = value; }
@@ -195,6 +219,23 @@ void CheckCardRequest(const CardRequest& request) {
     if (request.device && request.screen) {
         throw UsageError("--device or --screen, not both: the device has its own screen");
     }
+    if (request.signing && !request.version) {
+        throw UsageError("--sign-key needs --version: the device refuses a signed card older than what it has");
+    }
+}
+
+// A signer is a key and its certificate, with a chain only beside them.
+std::optional<CardSigning> Signing(const CardArguments& arguments) {
+    if (!arguments.signingKey && !arguments.signingCertificate) {
+        if (arguments.signingChain) {
+            throw UsageError("--sign-chain goes with --sign-key and --sign-cert");
+        }
+        return std::nullopt;
+    }
+    if (!arguments.signingKey || !arguments.signingCertificate) {
+        throw UsageError("--sign-key and --sign-cert go together: the key signs, its certificate names the signer");
+    }
+    return CardSigning{*arguments.signingKey, *arguments.signingCertificate, arguments.signingChain};
 }
 
 Request ParseCard(Arguments arguments) {
@@ -209,6 +250,7 @@ Request ParseCard(Arguments arguments) {
         }
     }
     parsed.request.layout = parsed.layout.value_or(CardLayout::Auto);
+    parsed.request.signing = Signing(parsed);
     CheckCardRequest(parsed.request);
     return parsed.request;
 }
@@ -290,15 +332,22 @@ constexpr std::array<Command, 12> kCommands{{
      ParseCheckTarget},
     {"card",
      "card OUT [--auto | --manual] [--device DIR | --screen WxH] [--force]\n"
-     "     [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE] [--boot FILE]",
-     "lays out a storage card in the new folder OUT, once every image passed the device's checks;\n"
-     "at least one image is needed:\n"
+     "     [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE] [--boot FILE]\n"
+     "     [--compatible TEXT] [--version N] [--sign-key KEY --sign-cert CERT [--sign-chain CHAIN]]",
+     "lays out a storage card in the new folder OUT, once every image passed the device's checks,\n"
+     "with OUT/velkor-manifest.json listing each image's row, path, size and SHA-256; at least one\n"
+     "image is needed:\n"
      "  --auto         the images go to OUT/AutoUpdate under the names the updater looks for (the default)\n"
      "  --manual       the images go to OUT/Images under their own names, and OUT/updater.cfg ticks them\n"
      "  --os, --app, --logo, --logo2, --boot FILE   the image of that row\n"
-     "  --device DIR   checks against the screen, flash regions and storage card of the device in DIR\n"
+     "  --device DIR   checks against the screen, flash regions, storage card and trust of the device in DIR\n"
      "  --screen WxH   the screen the second logo must fit (800x480 unless given; default regions)\n"
-     "  --force        replaces OUT when it holds an earlier card and nothing else\n",
+     "  --force        replaces OUT when it holds an earlier card and nothing else\n"
+     "  --compatible TEXT  the device family in the manifest (the device's own with --device)\n"
+     "  --version N    the release in the manifest, a whole number that only grows (0 unless given)\n"
+     "  --sign-key KEY, --sign-cert CERT   sign the manifest with this PEM key and certificate into\n"
+     "                 OUT/velkor-manifest.json.sig (detached CMS, DER); needs --version\n"
+     "  --sign-chain CHAIN  intermediate certificates (PEM) the signature carries\n",
      ParseCard},
     {"dry-run", "dry-run CARD --device DIR",
      "runs the update that the card CARD, copied onto the storage card of the device in DIR, would\n"

@@ -34,6 +34,14 @@ enum class CardLayout {
     Manual,  // the images under their own names, and a settings file that picks them
 };
 
+// What signs a card's manifest: PEM files of the signing key (not encrypted), its certificate, and
+// the intermediate certificates the signature carries.
+struct CardSigning {
+    std::filesystem::path key;
+    std::filesystem::path certificate;
+    std::optional<std::filesystem::path> chain;
+};
+
 struct CardRequest {
     std::filesystem::path out;
     // Auto unless --manual is given.
@@ -46,6 +54,12 @@ struct CardRequest {
     std::optional<platform::ScreenSize> screen;
     // Replaces an existing `out` that holds an earlier card.
     bool force = false;
+    // The manifest's device family; the device's own with --device when not given.
+    std::optional<std::string> compatible;
+    // The manifest's version; needed to sign.
+    std::optional<std::uint64_t> version;
+    // Signs the manifest, when given.
+    std::optional<CardSigning> signing;
 };
 
 // The usage of one command with its options, or with no command the usage of every command.

@@ -15,6 +15,7 @@
 #include "backend/sim/DeviceFiles.h"
 #include "backend/sim/storage/FatJsonFields.h"
 #include "velkor-device/ReportLines.h"
+#include "velkor-device/TrustReport.h"
 
 
 #include <fmt/format.h>
@@ -108,7 +109,8 @@ void DeviceReport::Print(std::ostream& out) {
         &DeviceReport::PrintDirectory,       &DeviceReport::PrintScreen,       &DeviceReport::PrintLanguage,
         &DeviceReport::PrintStorageProfiles, &DeviceReport::PrintStores,       &DeviceReport::PrintStorageCard,
         &DeviceReport::PrintAutoUpdate,      &DeviceReport::PrintSettingsFile, &DeviceReport::PrintFlashRegions,
-        &DeviceReport::PrintRegionSizes,     &DeviceReport::PrintPrograms,     &DeviceReport::PrintRecentEvents,
+        &DeviceReport::PrintRegionSizes,     &DeviceReport::PrintTrust,        &DeviceReport::PrintPrograms,
+        &DeviceReport::PrintRecentEvents,
     };
     for (const auto part : kParts) {
         (this->*part)(out);
@@ -234,6 +236,17 @@ void DeviceReport::PrintPrograms(std::ostream& out) {
             Detail(out, fmt::format("  window {}, {}", window.visible ? "visible" : "hidden",
                                     window.owned ? "owned" : "not owned"));
         }
+    }
+}
+
+void DeviceReport::PrintTrust(std::ostream& out) {
+    const sim::DeviceConfig& config = device_.config();
+    const TrustPlaces places{
+        config.trust ? (directory_ / config.trust->keyring).string() : std::string(),
+        config.slotGroup.Empty() ? (directory_ / sim::device_files::kInstalledRecord).string() : "the boot environment"};
+    for (const std::string& problem : device_tool::PrintTrust(out, platform_.trust,
+                                                              [this] { return platform_.system.GetLastError(); }, places)) {
+        Detail(out, "Problem: " + problem);
     }
 }
 

@@ -29,6 +29,7 @@ private:
     void PrintSettingsFile(std::ostream& out);
     void PrintFlashRegions(std::ostream& out);
     void PrintRegionSizes(std::ostream& out);
+    void PrintTrust(std::ostream& out);
     void PrintPrograms(std::ostream& out);
     void PrintRecentEvents(std::ostream& out);
 

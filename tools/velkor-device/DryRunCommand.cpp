@@ -5,8 +5,12 @@
 #include "backend/sim/SimPlatform.h"
 #include "mainwnd/AutoUpdateDetection.h"
 #include "mainwnd/CUpdateDialog.h"
+#include "mainwnd/CardRefusalMessage.h"
 #include "mainwnd/SettingsEntries.h"
 #include "platform/DeviceText.h"
+#include "trust/BuildTime.h"
+#include "trust/CardGate.h"
+#include "ui/UiStrings.h"
 #include "update/UpdateSequence.h"
 #include "velkor-device/CardCopy.h"
 #include "velkor-device/CardFolder.h"
@@ -137,8 +141,15 @@ bool RunDryRun(const DryRunRequest& request, std::ostream& out) {
     const std::vector<std::string> images = ImageWarnings(simulated, merged);
     warnings.insert(warnings.end(), images.begin(), images.end());
     DryRunWindow window(platform, merged.settings, device, interrupts);
-    update::UpdateSequence(window, platform.system, platform.fileSystem).Run();
-    return PrintDryRun({request, merged.unattended, warnings, window, platform}, out);
+    update::UpdateSequence sequence(window, platform.system, platform.fileSystem);
+    trust::CardGate gate(platform, trust::ProgramBuildTime());
+    const std::optional<trust::CardRefusal> refusal = window.CheckCard(gate, cardFolder, sequence.ChosenRows());
+    if (refusal) {
+        window.ShowMessage(mainwnd::CardRefusalMessage(ui::UiStrings(), *refusal));
+    } else {
+        sequence.Run([&gate] { return gate.RowsGoOn(); });
+    }
+    return PrintDryRun({request, merged.unattended, warnings, window, platform, gate.Card(), refusal}, out);
 }
 
 }  // namespace velkor::device_tool

@@ -1,6 +1,7 @@
 #include "velkor-device/DryRunReport.h"
 
 #include "platform/DeviceText.h"
+#include "platform/Sha256.h"
 #include "update/CFlashPartitionWriter.h"
 #include "update/UpdateSequence.h"
 
@@ -76,6 +77,32 @@ bool PrintRow(const DryRunOutcome& outcome, const DryRunWindow::Stage& stage, st
     return !meant || status.starts_with(update::kSucceedText);
 }
 
+// What the check verified: who signed the manifest, for which device family, its version, and each
+// image with the size and SHA-256 the device holds the write to.
+void PrintVerification(const trust::CheckedCard& card, std::ostream& out) {
+    out << kDetailIndent
+        << (card.isSigned ? fmt::format("signed by {}", card.signer) : std::string("manifest not signed"))
+        << fmt::format("; compatible \"{}\"; version {}; manifest SHA-256 {}\n", card.compatible, card.version,
+                       platform::DigestHex(card.manifestSha256));
+    for (const trust::CheckedImage& image : card.images) {
+        out << fmt::format("{}{:<6} {} {} bytes, SHA-256 {}\n", kDetailIndent, update::ImageKindName(image.row),
+                           ToUtf8(image.devicePath), image.size, platform::DigestHex(image.sha256));
+    }
+}
+
+void PrintCardCheck(const DryRunOutcome& outcome, const DryRunWindow::Stage& stage, std::ostream& out) {
+    if (outcome.refusal) {
+        out << fmt::format("  Card refused ({}): the device would change nothing\n",
+                           trust::CardRefusalName(*outcome.refusal));
+    } else {
+        out << (outcome.card ? "  Card accepted:\n" : "  Card accepted: it has no manifest, and the device no keyring\n");
+    }
+    PrintLines(stage.logLines, out);
+    if (outcome.card && !outcome.refusal) {
+        PrintVerification(*outcome.card, out);
+    }
+}
+
 // Only a device with two-slot regions has anything to commit, and says so in its logs.
 void PrintCommit(int answer, const DryRunWindow::Stage& stage, std::ostream& out) {
     if (!stage.logLines.empty()) {
@@ -109,11 +136,13 @@ bool PrintDryRun(const DryRunOutcome& outcome, std::ostream& out) {
             succeeded = succeeded && rowSucceeded;
         } else if (stage.kind == StageKind::Commit) {
             PrintCommit(outcome.window.CommitAnswer(), stage, out);
+        } else if (stage.kind == StageKind::Card) {
+            PrintCardCheck(outcome, stage, out);
         } else {
             PrintStage(stage, out);
         }
     }
-    succeeded = succeeded && outcome.window.CommitAnswer() != 0;
+    succeeded = succeeded && !outcome.refusal && outcome.window.CommitAnswer() != 0;
     out << fmt::format("The final message: \"{}\". The device itself is unchanged.\n",
                        ToUtf8(outcome.window.FinalMessage()));
     return succeeded;

@@ -73,13 +73,25 @@ int DryRunWindow::RunStep(ImageKind kind) {
     return answer;
 }
 
-void DryRunWindow::CommitUpdate() {
+void DryRunWindow::CommitUpdate(bool wholeUpdate) {
     Record(stages_.emplace_back(Stage{StageKind::Commit, {}, {}}),
-           [this] { commitAnswer_ = update::CommitUpdate(platform_); });
+           [this, wholeUpdate] { commitAnswer_ = update::CommitUpdate(platform_, wholeUpdate); });
+}
+
+std::optional<trust::CardRefusal> DryRunWindow::CheckCard(trust::CardGate& gate, std::u16string_view cardRoot,
+                                                        const std::vector<ImageKind>& rows) {
+    std::optional<trust::CardRefusal> refusal;
+    Record(stages_.emplace_back(Stage{StageKind::Card, {}, {}}),
+           [&] { refusal = gate.Check(cardRoot, rows, settings_); });
+    return refusal;
+}
+
+std::u16string& DryRunWindow::Status(ImageKind kind) {
+    RowStage(kind);
+    return statuses_[kind];
 }
 
 bool DryRunWindow::IsChecked(ImageKind kind) {
-    RowStage(kind);
     return settings_.Enabled(kind) != 0 || (kind == ImageKind::Reset && settings_.Enabled(ImageKind::Boot) != 0);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "trust/CardGate.h"
 #include "update/UpdateSettings.h"
 #include "update/UpdateWindow.h"
 #include "velkor-device/InterruptGuard.h"
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,7 +22,7 @@ namespace velkor::device_tool {
 // `interrupts` stops the run before its next stage.
 class DryRunWindow : public update::UpdateWindow {
 public:
-    enum class StageKind { Programs, DataVolume, Row, Commit };
+    enum class StageKind { Card, Programs, DataVolume, Row, Commit };
     struct Stage {
         StageKind kind;
         // The row, for a Row stage.
@@ -39,17 +41,23 @@ public:
     const update::UpdateSettings& Settings() const { return settings_; }
     std::u16string StatusOf(update::ImageKind kind) const;
 
+    // The card checked before the run, as the main window checks it when Update is pressed: `rows`
+    // are the rows the run will carry out. Nothing when the card is accepted.
+    std::optional<trust::CardRefusal> CheckCard(trust::CardGate& gate, std::u16string_view cardRoot,
+                                                const std::vector<update::ImageKind>& rows);
+
     void StopRunningPrograms() override;
     void FormatDataVolume() override;
     int RunStep(update::ImageKind kind) override;
-    void CommitUpdate() override;
-    // The window ticks each row whose flag is set, and Reset with Boot. The run asks for every
-    // row's box in the order it takes the rows, so that is when a row's stage begins.
+    void CommitUpdate(bool wholeUpdate) override;
+    // The window ticks each row whose flag is set, and Reset with Boot.
     bool IsChecked(update::ImageKind kind) override;
     bool IsCheckBoxEnabled(update::ImageKind kind) override;
     void UpdateData(bool saveAndValidate) override;
     update::UpdateSettings& Settings() override { return settings_; }
-    std::u16string& Status(update::ImageKind kind) override { return statuses_[kind]; }
+    // The run takes every row's status first, in the order it takes the rows, so that is when a row's
+    // stage begins.
+    std::u16string& Status(update::ImageKind kind) override;
     void ClearStatusLabel(update::ImageKind kind) override;
     void PaintStatus(update::ImageKind kind) override;
     void EnableButton(update::CommandButton button, bool enabled) override;

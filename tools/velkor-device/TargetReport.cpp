@@ -16,7 +16,12 @@
 #include "backend/board/flash/StorageId.h"
 #include "backend/board/flash/UnlinkedPath.h"
 #include "backend/board/storage/PartitionDevice.h"
+#include "backend/shared/CardApproval.h"
+#include "backend/shared/DeviceTrustService.h"
+#include "backend/shared/EventLog.h"
+#include "backend/shared/ReleaseRecord.h"
 #include "velkor-device/ReportLines.h"
+#include "velkor-device/TrustReport.h"
 
 #include <fmt/format.h>
 #include <fmt/std.h>
@@ -92,6 +97,7 @@ void TargetReport::Print(std::ostream& out) {
     PrintStores(out);
     PrintPrograms(out);
     PrintCommands(out);
+    PrintTrust(out);
     Line(out, "Logs", fmt::format("{}{}", config_.logFolder.string(),
                                   config_.debugLog.empty() ? "" : ", debug output also in " + config_.debugLog.string()));
     Line(out, "Problems", problems_.empty() ? "none" : "");
@@ -239,6 +245,23 @@ void TargetReport::PrintCommands(std::ostream& out) {
         if (!command->empty() && !program) {
             Problem(fmt::format("commands.{}", name), fmt::format("{} is not found", command->front()));
         }
+    }
+}
+
+void TargetReport::PrintTrust(std::ostream& out) {
+    shared::ErrorState errors;
+    // Reading writes no events: a log without a path takes no lines.
+    shared::EventLog noEvents{fs::path()};
+    shared::CardApproval approval;
+    shared::UbootEnvironment environment(config_.bootSide.environment);
+    const fs::path recordFile = config_.trust ? config_.trust->installedRecord : fs::path();
+    shared::ReleaseRecord record(config_.slotGroup, environment, recordFile, approval, errors, noEvents,
+                                 [](std::string_view) {});
+    shared::DeviceTrustService trust(config_.trust, approval, record, errors, noEvents);
+    const TrustPlaces places{config_.trust ? config_.trust->keyring.string() : std::string(),
+                             config_.slotGroup.Empty() ? recordFile.string() : "the boot environment"};
+    for (const std::string& problem : device_tool::PrintTrust(out, trust, [&] { return errors.Last(); }, places)) {
+        Problem("trust", problem);
     }
 }
 

@@ -40,6 +40,9 @@ private:
     void PrintStores(std::ostream& out);
     void PrintPrograms(std::ostream& out);
     void PrintCommands(std::ostream& out);
+    // The trust configuration, read as the device reads it: a keyring or record it cannot read is a
+    // problem.
+    void PrintTrust(std::ostream& out);
 
     // A region's or partition's device at a glance; what makes it unsuitable is a problem of `field`.
     std::string DescribeDevice(const std::filesystem::path& path, std::string_view field);

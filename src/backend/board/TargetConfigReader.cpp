@@ -83,7 +83,7 @@ public:
         }
         AddVolumeFolders(config);
         RefuseOverlaps(config.folders, spelling);
-        config.trust = Trust(document, config.folders);
+        config.trust = Trust(document, config);
         return config;
     }
 
@@ -275,15 +275,19 @@ private:
     }
 
     // The keyring, and the record of the installed release, which must lie outside every device
-    // folder: the storage card is the operator's, and a data volume is formatted by every update.
-    std::optional<shared::TrustConfig> Trust(const json& document, const std::vector<FolderMapping>& folders) const {
+    // folder: the storage card is the operator's, and a data volume is formatted by every update. A
+    // device with two-slot regions keeps its release in the boot environment and needs no record.
+    std::optional<shared::TrustConfig> Trust(const json& document, const TargetConfig& config) const {
         const std::optional<shared::TrustFields> fields = shared::ReadTrustFields(reader_, document);
         if (!fields) {
             return std::nullopt;
         }
-        const fs::path record = HostPath(reader_.Required(document.at("trust"), "record", "trust.record"), "trust.record");
-        for (const FolderMapping& folder : folders) {
-            if (IsInside(record, folder.host)) {
+        const json& trust = document.at("trust");
+        const json* recordField = config.slotGroup.Empty() ? &reader_.Required(trust, "record", "trust.record")
+                                                           : shared::ConfigReader::Optional(trust, "record");
+        const fs::path record = recordField ? HostPath(*recordField, "trust.record") : fs::path();
+        for (const FolderMapping& folder : config.folders) {
+            if (!record.empty() && IsInside(record, folder.host)) {
                 reader_.Fail("trust.record", fmt::format("a host file outside the device folders, not inside {} ({})",
                                                          folder.host, platform::ToUtf8(folder.name)));
             }

@@ -15,8 +15,8 @@ namespace error = platform::error;
 }  // namespace
 
 TargetDeviceIo::TargetDeviceIo(const shared::RegistryTree& registry, TargetFlashDriver& flash,
-                               TargetStorageManager& storage, shared::ErrorState& errors)
-    : registry_(registry), flash_(flash), storage_(storage), errors_(errors) {}
+                               shared::ReleaseRecord& record, TargetStorageManager& storage, shared::ErrorState& errors)
+    : registry_(registry), flash_(flash), record_(record), storage_(storage), errors_(errors) {}
 
 std::unique_ptr<platform::DeviceHandle> TargetDeviceIo::OpenDevice(std::u16string_view path, std::uint32_t,
                                                                    std::uint32_t) {
@@ -45,6 +45,10 @@ bool TargetDeviceIo::NamesFlashDriver(std::u16string_view path) const {
                        [&](const std::u16string& name) { return platform::EqualsIgnoreCase(name, path); });
 }
 
-int TargetDeviceIo::CommitUpdate() { return flash_.CommitUpdate() ? 1 : 0; }
+int TargetDeviceIo::CommitUpdate(bool wholeUpdate) {
+    const bool committed = record_.Commit(
+        wholeUpdate, [this](const shared::BootVariables& alsoStored) { return flash_.CommitUpdate(alsoStored); });
+    return committed ? 1 : 0;
+}
 
 }  // namespace velkor::board

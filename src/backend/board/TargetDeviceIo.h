@@ -4,6 +4,7 @@
 #include "backend/shared/RegistryTree.h"
 #include "platform/DeviceIo.h"
 #include "backend/board/flash/TargetFlashDriver.h"
+#include "backend/shared/ReleaseRecord.h"
 #include "backend/board/storage/TargetStorageManager.h"
 
 namespace velkor::board {
@@ -14,20 +15,21 @@ namespace velkor::board {
 class TargetDeviceIo : public platform::DeviceIo {
 public:
     // The registry is read at each open, so the profile's folder is the one of that moment.
-    TargetDeviceIo(const shared::RegistryTree& registry, TargetFlashDriver& flash, TargetStorageManager& storage,
-                   shared::ErrorState& errors);
+    TargetDeviceIo(const shared::RegistryTree& registry, TargetFlashDriver& flash, shared::ReleaseRecord& record,
+                   TargetStorageManager& storage, shared::ErrorState& errors);
 
     // 2 for a name that reaches no driver, 32 while a driver it reaches is open.
     std::unique_ptr<platform::DeviceHandle> OpenDevice(std::u16string_view path, std::uint32_t access,
                                                        std::uint32_t shareMode) override;
-    // The flash driver's commit point.
-    int CommitUpdate() override;
+    // The flash driver's commit point, which records the installed release (ReleaseRecord::Commit).
+    int CommitUpdate(bool wholeUpdate) override;
 
 private:
     bool NamesFlashDriver(std::u16string_view path) const;
 
     const shared::RegistryTree& registry_;
     TargetFlashDriver& flash_;
+    shared::ReleaseRecord& record_;
     TargetStorageManager& storage_;
     shared::ErrorState& errors_;
 };

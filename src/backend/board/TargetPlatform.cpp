@@ -48,6 +48,11 @@ const std::vector<FolderMapping>& ExistingFolders(const std::vector<FolderMappin
     return folders;
 }
 
+// A device without a keyring keeps no record of an installed release.
+fs::path InstalledRecordOf(const TargetConfig& config) {
+    return config.trust ? config.trust->installedRecord : fs::path();
+}
+
 }  // namespace
 
 TargetPlatform::TargetPlatform(const fs::path& targetFile)
@@ -56,20 +61,23 @@ TargetPlatform::TargetPlatform(const fs::path& targetFile)
       events_(WithLogFolder(config_).logFolder / kEventsLog),
       registry_(ReadRegistry(config_.registry), errors_),
       fileSystem_(ExistingFolders(config_.folders), dismounted_, errors_),
+      checkedFileSystem_(fileSystem_, approval_, errors_, [this](std::string_view line) { DebugLine(line); }),
       system_(config_.languageId, config_.commands, commands_, errors_, debugLog_.get(), events_),
       environment_(config_.bootSide.environment),
       slotSwitch_(config_.slotGroup, environment_, config_.bootSide.commandLine, errors_, events_,
                   [this](std::string_view line) { DebugLine(line); }),
-      flash_(config_.flashRegions, config_.secondSlots, slotSwitch_, fileSystem_, errors_, events_,
+      releaseRecord_(config_.slotGroup, environment_, InstalledRecordOf(config_), approval_, errors_, events_,
+                     [this](std::string_view line) { DebugLine(line); }),
+      flash_(config_.flashRegions, config_.secondSlots, slotSwitch_, fileSystem_, approval_, errors_, events_,
              [this](std::string_view line) { DebugLine(line); }),
       storageManager_(config_.stores, config_.commands, commands_, dismounted_, errors_, events_),
-      deviceIo_(registry_.Tree(), flash_, storageManager_, errors_),
+      deviceIo_(registry_.Tree(), flash_, releaseRecord_, storageManager_, errors_),
       bitmapLoader_(fileSystem_, errors_),
       formatLibrary_(errors_, events_),
       windows_(config_.programs, errors_, events_),
-      trust_(config_.trust, errors_, events_),
-      platform_{registry_,       fileSystem_,    system_,   deviceIo_, bitmapLoader_,
-                storageManager_, formatLibrary_, windows_, trust_} {
+      trust_(config_.trust, approval_, releaseRecord_, errors_, events_),
+      platform_{registry_,       checkedFileSystem_, system_,   deviceIo_, bitmapLoader_,
+                storageManager_, formatLibrary_,     windows_, trust_} {
     CheckBootSide(config_);
 }
 

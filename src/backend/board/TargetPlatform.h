@@ -1,6 +1,9 @@
 #pragma once
 
+#include "backend/shared/CardApproval.h"
+#include "backend/shared/CheckedCopyFileSystem.h"
 #include "backend/shared/DeviceTrustService.h"
+#include "backend/shared/ReleaseRecord.h"
 #include "backend/shared/DismountedFolders.h"
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/EventLog.h"
@@ -50,10 +53,13 @@ private:
     shared::RegistryService registry_;
     shared::DismountedFolders dismounted_;
     TargetFileSystem fileSystem_;
+    shared::CardApproval approval_;
+    shared::CheckedCopyFileSystem checkedFileSystem_;
     CommandRunner commands_;
     TargetSystem system_;
     shared::UbootEnvironment environment_;
     shared::SlotSwitch slotSwitch_;
+    shared::ReleaseRecord releaseRecord_;
     TargetFlashDriver flash_;
     TargetStorageManager storageManager_;
     TargetDeviceIo deviceIo_;

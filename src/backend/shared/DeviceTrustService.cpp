@@ -1,19 +1,13 @@
 #include "backend/shared/DeviceTrustService.h"
 
-#include "backend/shared/ErrnoErrors.h"
-#include "backend/shared/PlainFile.h"
+#include "backend/shared/BoundedFile.h"
 #include "platform/ErrorCodes.h"
-
-#include <cerrno>
 
 namespace velkor::shared {
 
-DeviceTrustService::DeviceTrustService(std::optional<TrustConfig> config, ErrorState& errors, EventLog& events)
-    : config_(std::move(config)), errors_(errors), events_(events) {
-    if (config_) {
-        record_.emplace(config_->installedRecord);
-    }
-}
+DeviceTrustService::DeviceTrustService(std::optional<TrustConfig> config, CardApproval& approval,
+                                       ReleaseRecord& record, ErrorState& errors, EventLog& events)
+    : config_(std::move(config)), approval_(approval), record_(record), errors_(errors), events_(events) {}
 
 platform::TrustSettings DeviceTrustService::Settings() const {
     if (!config_) {
@@ -23,42 +17,35 @@ platform::TrustSettings DeviceTrustService::Settings() const {
 }
 
 std::optional<std::string> DeviceTrustService::ReadKeyring() {
-    std::string pem;
     if (!config_) {
         errors_.Fail(platform::error::kFileNotFound);
         return std::nullopt;
     }
-    if (!ReadPlainFile(config_->keyring.c_str(), platform::kMaxKeyringBytes, pem)) {
-        errors_.Fail(errno == EFBIG ? platform::error::kInvalidData : DeviceErrorFromErrno(errno));
-        return std::nullopt;
+    std::uint32_t error = platform::error::kSuccess;
+    std::optional<std::string> pem =
+        ReadBoundedFile(config_->keyring, LinkRule::Refused, platform::kMaxKeyringBytes, error);
+    if (!pem) {
+        errors_.Fail(error);
     }
     return pem;
 }
 
 std::optional<platform::InstalledRelease> DeviceTrustService::ReadInstalled() {
-    if (!record_) {
+    if (!config_) {
         return platform::InstalledRelease{};
     }
     std::uint32_t error = platform::error::kSuccess;
-    std::optional<platform::InstalledRelease> release = record_->Read(error);
+    std::optional<platform::InstalledRelease> release = record_.Read(error);
     if (!release) {
         errors_.Fail(error);
     }
     return release;
 }
 
-bool DeviceTrustService::RecordInstalled(const platform::InstalledRelease& release) {
-    // A device without a keyring keeps no record.
-    std::uint32_t error = platform::error::kNotSupported;
-    bool done = false;
-    if (record_) {
-        done = record_->Write(release, error);
-    }
-    events_.InstalledRelease(release.version, release.manifestSha256, done, error);
-    if (!done) {
-        return errors_.Fail(error);
-    }
-    return true;
+// With a keyring, regions written in place get a private copy: a signed card's bytes must be the
+// signed ones before the old image is overwritten.
+void DeviceTrustService::ApproveCard(platform::ApprovedCard card) {
+    approval_.Approve(std::move(card), config_.has_value());
 }
 
 void DeviceTrustService::LogCardRefused(std::string_view reason) { events_.CardRefused(reason); }

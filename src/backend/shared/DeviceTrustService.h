@@ -1,8 +1,9 @@
 #pragma once
 
+#include "backend/shared/CardApproval.h"
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/EventLog.h"
-#include "backend/shared/InstalledRecordFile.h"
+#include "backend/shared/ReleaseRecord.h"
 #include "backend/shared/TrustConfig.h"
 #include "platform/DeviceTrust.h"
 
@@ -11,22 +12,26 @@
 namespace velkor::shared {
 
 // The device's trust configuration and installed release, from files on the host that its backend
-// names. The keyring is read afresh for every check, so a newer keyring counts as soon as it is in
-// place.
+// names and from its release record. The keyring is read afresh for every check, so a newer keyring
+// counts as soon as it is in place. An approved card goes to the `approval` that the device's
+// writers and its commit point share.
 class DeviceTrustService : public platform::DeviceTrust {
 public:
     // Nothing for a device without a keyring.
-    DeviceTrustService(std::optional<TrustConfig> config, ErrorState& errors, EventLog& events);
+    DeviceTrustService(std::optional<TrustConfig> config, CardApproval& approval, ReleaseRecord& record,
+                       ErrorState& errors, EventLog& events);
 
     platform::TrustSettings Settings() const override;
     std::optional<std::string> ReadKeyring() override;
     std::optional<platform::InstalledRelease> ReadInstalled() override;
-    bool RecordInstalled(const platform::InstalledRelease& release) override;
+    void ApproveCard(platform::ApprovedCard card) override;
+    bool MismatchFound() const override { return approval_.MismatchFound(); }
     void LogCardRefused(std::string_view reason) override;
 
 private:
     std::optional<TrustConfig> config_;
-    std::optional<InstalledRecordFile> record_;
+    CardApproval& approval_;
+    ReleaseRecord& record_;
     ErrorState& errors_;
     EventLog& events_;
 };

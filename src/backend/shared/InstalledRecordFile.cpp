@@ -1,5 +1,6 @@
 #include "backend/shared/InstalledRecordFile.h"
 
+#include "backend/shared/BoundedFile.h"
 #include "backend/shared/ConfigReader.h"
 #include "backend/shared/DeviceError.h"
 #include "backend/shared/ErrnoErrors.h"
@@ -51,17 +52,18 @@ bool SyncFolder(const std::filesystem::path& folder) {
 }  // namespace
 
 std::optional<platform::InstalledRelease> InstalledRecordFile::Read(std::uint32_t& error) const {
-    std::string text;
-    if (!ReadPlainFile(path_.c_str(), kMaxRecordBytes, text)) {
-        if (errno == ENOENT) {
-            return platform::InstalledRelease{};
-        }
-        error = errno == EFBIG ? platform::error::kInvalidData : DeviceErrorFromErrno(errno);
+    std::uint32_t readError = platform::error::kSuccess;
+    const std::optional<std::string> text = ReadBoundedFile(path_, LinkRule::Refused, kMaxRecordBytes, readError);
+    if (!text && readError == platform::error::kFileNotFound) {
+        return platform::InstalledRelease{};
+    }
+    if (!text) {
+        error = readError;
         return std::nullopt;
     }
     try {
         const ConfigReader reader(path_.native());
-        const nlohmann::json document = reader.Document(text);
+        const nlohmann::json document = reader.Document(*text);
         platform::InstalledRelease release;
         release.version = reader.Unsigned(reader.Required(document, "version", "version"), "version",
                                           std::numeric_limits<std::uint64_t>::max(), "a whole number");

@@ -5,8 +5,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <unistd.h>
-
 #include <cerrno>
 
 namespace velkor::shared {
@@ -27,32 +25,6 @@ UniqueFd OpenPlainFile(int folder, const char* name, int flags, mode_t mode) {
         return UniqueFd();
     }
     return file;
-}
-
-bool ReadPlainFile(const char* path, std::uint64_t maxBytes, std::string& bytes) {
-    const UniqueFd file = OpenPlainFile(AT_FDCWD, path, O_RDONLY);
-    if (!file.IsValid()) {
-        return false;
-    }
-    bytes.clear();
-    char chunk[64 * 1024];
-    for (;;) {
-        const ssize_t got = ::read(file.Get(), chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return false;
-        }
-        if (got == 0) {
-            return true;
-        }
-        bytes.append(chunk, static_cast<std::size_t>(got));
-        if (bytes.size() > maxBytes) {
-            errno = EFBIG;
-            return false;
-        }
-    }
 }
 
 UniqueFd OpenResolvedFile(const ResolvedPath& path, int flags, ErrorState& errors) {

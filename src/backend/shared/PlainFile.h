@@ -6,9 +6,6 @@
 
 #include <sys/types.h>
 
-#include <cstdint>
-#include <string>
-
 namespace velkor::shared {
 
 // Opens `name` in the folder `folder` (AT_FDCWD: the current folder, or `name` a whole path) with
@@ -16,11 +13,6 @@ namespace velkor::shared {
 // but a plain file is closed again: the result is invalid with errno set (EACCES for a FIFO, a
 // device file or a socket).
 UniqueFd OpenPlainFile(int folder, const char* name, int flags, mode_t mode = 0);
-
-// The whole of a plain file (opened as OpenPlainFile opens it) of at most `maxBytes`; a file that
-// grows meanwhile is still not read past the limit. False with errno set otherwise (EFBIG when it
-// is larger).
-bool ReadPlainFile(const char* path, std::uint64_t maxBytes, std::string& bytes);
 
 // Opens the plain file a device path resolved to as OpenPlainFile does, new files readable by all,
 // and makes it blocking again once it is known to be plain. Invalid, with the device's error code

@@ -13,6 +13,7 @@ struct TrustConfig {
     std::filesystem::path keyring;
     std::string compatible;
     platform::ValidityRule validity = platform::ValidityRule::DeviceClock;
+    // Empty on a device with two-slot regions, whose boot environment holds the release.
     std::filesystem::path installedRecord;
 };
 

@@ -147,6 +147,9 @@ FaultSwitches ReadFaults(const shared::ConfigReader& reader, const json& documen
                                           "a list of device folders (strings)", shared::ConfigReader::StringItem);
     switches.openFails = reader.List(*faults, "faults.openFails", "openFails", "a list of device files (strings)",
                                      shared::ConfigReader::StringItem);
+    switches.cardImagesChangedAfterCheck =
+        reader.List(*faults, "faults.cardImagesChangedAfterCheck", "cardImagesChangedAfterCheck",
+                    "a list of device files (strings)", shared::ConfigReader::StringItem);
     if (const json* fails = shared::ConfigReader::Optional(*faults, "moveFails")) {
         switches.moveFails = reader.Boolean(*fails, "faults.moveFails");
     }

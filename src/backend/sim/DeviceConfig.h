@@ -38,6 +38,9 @@ struct FaultSwitches {
     std::optional<std::uint64_t> fileSizeLimit;
     // Device files that do not open, in any mode.
     std::vector<std::u16string> openFails;
+    // Device files (card images) whose last byte is inverted once the card check has approved the
+    // card, as if the card changed between the check and the write.
+    std::vector<std::u16string> cardImagesChangedAfterCheck;
     // Moving (renaming) a file fails.
     bool moveFails = false;
     // Which of the flash device's two names do not open.

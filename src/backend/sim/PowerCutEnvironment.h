@@ -13,7 +13,9 @@ class PowerCutEnvironment : public shared::BootEnvironment {
 public:
     PowerCutEnvironment(shared::BootEnvironment& environment, shared::EnvironmentCopies copies, PowerCut& powerCut);
 
-    shared::BootState Read() override { return environment_.Read(); }
+    shared::EnvironmentValues Values(std::span<const std::string_view> names) override {
+        return environment_.Values(names);
+    }
     void Store(const shared::BootVariables& variables) override;
 
 private:

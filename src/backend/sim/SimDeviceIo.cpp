@@ -17,10 +17,13 @@ namespace error = platform::error;
 
 SimDeviceIo::SimDeviceIo(const shared::RegistryTree& registry, platform::FileSystem& fileSystem, const DeviceConfig& config,
                          std::filesystem::path flashDir, shared::SlotSwitch& slotSwitch, PowerCut& powerCut,
-                         StorageContext& storage, shared::ErrorState& errors, shared::EventLog& events)
+                         shared::CardApproval& approval, shared::ReleaseRecord& record,
+                         std::function<void(std::string_view)> debugLine, StorageContext& storage,
+                         shared::ErrorState& errors, shared::EventLog& events)
     : registry_(registry),
       absence_(config.faults.flashDeviceAbsent),
-      driver_(fileSystem, config, std::move(flashDir), slotSwitch, powerCut, errors),
+      driver_(fileSystem, config, std::move(flashDir), slotSwitch, powerCut, approval, std::move(debugLine), errors),
+      record_(record),
       storage_(storage),
       errors_(errors),
       events_(events) {}
@@ -52,7 +55,11 @@ std::unique_ptr<platform::DeviceHandle> SimDeviceIo::OpenDevice(std::u16string_v
         shared::IsVolumeCode);
 }
 
-int SimDeviceIo::CommitUpdate() { return driver_.CommitUpdate() ? 1 : 0; }
+int SimDeviceIo::CommitUpdate(bool wholeUpdate) {
+    const bool committed = record_.Commit(
+        wholeUpdate, [this](const shared::BootVariables& alsoStored) { return driver_.CommitUpdate(alsoStored); });
+    return committed ? 1 : 0;
+}
 
 std::optional<SimDeviceIo::FlashName> SimDeviceIo::FindFlashName(std::u16string_view path) const {
     for (FlashName& name : FlashDeviceNames()) {

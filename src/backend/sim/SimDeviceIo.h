@@ -3,6 +3,7 @@
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/EventLog.h"
 #include "backend/shared/RegistryTree.h"
+#include "backend/shared/ReleaseRecord.h"
 #include "platform/DeviceIo.h"
 #include "platform/FileSystem.h"
 #include "backend/sim/DeviceConfig.h"
@@ -24,14 +25,16 @@ class SimDeviceIo : public platform::DeviceIo {
 public:
     // The registry is read at each open, so the profile's folder is the one of that moment.
     SimDeviceIo(const shared::RegistryTree& registry, platform::FileSystem& fileSystem, const DeviceConfig& config,
-                std::filesystem::path flashDir, shared::SlotSwitch& slotSwitch, PowerCut& powerCut, StorageContext& storage,
-                shared::ErrorState& errors, shared::EventLog& events);
+                std::filesystem::path flashDir, shared::SlotSwitch& slotSwitch, PowerCut& powerCut,
+                shared::CardApproval& approval, shared::ReleaseRecord& record,
+                std::function<void(std::string_view)> debugLine, StorageContext& storage, shared::ErrorState& errors,
+                shared::EventLog& events);
 
     // Every device is exclusive whatever the access and share mode asked for.
     std::unique_ptr<platform::DeviceHandle> OpenDevice(std::u16string_view path, std::uint32_t access,
                                                        std::uint32_t shareMode) override;
-    // The flash driver's commit point.
-    int CommitUpdate() override;
+    // The flash driver's commit point, which records the installed release (ReleaseRecord::Commit).
+    int CommitUpdate(bool wholeUpdate) override;
 
 private:
     struct FlashName {
@@ -47,6 +50,7 @@ private:
     const shared::RegistryTree& registry_;
     FlashDeviceAbsence absence_;
     FlashDriver driver_;
+    shared::ReleaseRecord& record_;
     StorageContext& storage_;
     shared::ErrorState& errors_;
     shared::EventLog& events_;

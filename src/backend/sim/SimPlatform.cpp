@@ -62,6 +62,12 @@ std::optional<shared::TrustConfig> TrustConfigOf(const DeviceConfig& config, con
                                directory / device_files::kInstalledRecord};
 }
 
+// A device without a keyring keeps no record of an installed release.
+fs::path InstalledRecordOf(const DeviceConfig& config, const fs::path& directory) {
+    const std::optional<shared::TrustConfig> trust = TrustConfigOf(config, directory);
+    return trust ? trust->installedRecord : fs::path();
+}
+
 }  // namespace
 
 SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restartHook)
@@ -72,7 +78,9 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
       environment_(EnvironmentCopiesOf(deviceDir, config_)),
       cutEnvironment_(environment_, environment_.Copies(), powerCut_),
       slotSwitch_(config_.slotGroup, cutEnvironment_, CommandLineFileOf(deviceDir), errors_, events_,
-                  [this](std::string_view line) { system_.DebugPrint(platform::FromUtf8(std::string(line) + "\n")); }),
+                  [this](std::string_view line) { DebugLine(line); }),
+      releaseRecord_(config_.slotGroup, cutEnvironment_, InstalledRecordOf(config_, deviceDir), approval_, errors_,
+                     events_, [this](std::string_view line) { DebugLine(line); }),
       registryService_(ReadRegistry(deviceDir), errors_),
       registry_(registryService_, config_.faults.registryOpenFails, errors_),
       root_(RootOf(deviceDir)),
@@ -82,17 +90,22 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
       folderFiles_(root_, storage_.Dismounted(), FileRulesOf(config_), errors_),
       fileSystem_(folderFiles_, config_.faults, errors_),
       cutFileSystem_(fileSystem_, powerCut_),
+      checkedFileSystem_(cutFileSystem_, approval_, errors_, [this](std::string_view line) { DebugLine(line); }),
       system_(config_, errors_, debugLog_, events_, std::move(restartHook)),
       deviceIo_(registryService_.Tree(), fileSystem_, config_, deviceDir / device_files::kFlash, slotSwitch_, powerCut_,
-                storageContext_, errors_, events_),
+                approval_, releaseRecord_, [this](std::string_view line) { DebugLine(line); }, storageContext_, errors_,
+                events_),
       bitmapLoader_(fileSystem_, errors_),
       storageManager_(storageContext_),
       formatLibrary_(storageContext_),
       windows_(config_, errors_, events_),
-      trust_(TrustConfigOf(config_, deviceDir), errors_, events_),
-      platform_{registry_,       cutFileSystem_, system_,   deviceIo_, bitmapLoader_,
-                storageManager_, formatLibrary_, windows_, trust_} {
+      trust_(TrustConfigOf(config_, deviceDir), approval_, releaseRecord_, errors_, events_),
+      changedCardTrust_(trust_, fileSystem_, config_.faults.cardImagesChangedAfterCheck),
+      platform_{registry_,       checkedFileSystem_, system_,   deviceIo_,        bitmapLoader_,
+                storageManager_, formatLibrary_,     windows_, changedCardTrust_} {
     CheckBootSide(deviceDir, config_);
 }
+
+void SimPlatform::DebugLine(std::string_view line) { system_.DebugPrint(platform::FromUtf8(std::string(line) + "\n")); }
 
 }  // namespace velkor::sim

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "backend/shared/CardApproval.h"
+#include "backend/shared/CheckedCopyFileSystem.h"
 #include "backend/shared/DeviceTrustService.h"
+#include "backend/shared/ReleaseRecord.h"
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/EventLog.h"
 #include "backend/shared/FolderFileSystem.h"
@@ -12,6 +15,7 @@
 #include "backend/sim/DeviceConfig.h"
 #include "backend/shared/slots/SlotSwitch.h"
 #include "backend/shared/slots/UbootEnvironment.h"
+#include "backend/sim/ChangedCardTrust.h"
 #include "backend/sim/PowerCut.h"
 #include "backend/sim/PowerCutEnvironment.h"
 #include "backend/sim/PowerCutFileSystem.h"
@@ -45,6 +49,8 @@ public:
     const DeviceConfig& config() const { return config_; }
 
 private:
+    void DebugLine(std::string_view line);
+
     DeviceConfig config_;
     shared::ErrorState errors_;
     shared::LogFile debugLog_;
@@ -53,6 +59,8 @@ private:
     shared::UbootEnvironment environment_;
     PowerCutEnvironment cutEnvironment_;
     shared::SlotSwitch slotSwitch_;
+    shared::CardApproval approval_;
+    shared::ReleaseRecord releaseRecord_;
     shared::RegistryService registryService_;
     SimRegistry registry_;
     std::filesystem::path root_;
@@ -62,6 +70,7 @@ private:
     shared::FolderFileSystem folderFiles_;
     SimFileSystem fileSystem_;
     PowerCutFileSystem cutFileSystem_;
+    shared::CheckedCopyFileSystem checkedFileSystem_;
     SimSystem system_;
     SimDeviceIo deviceIo_;
     shared::QtBitmapLoader bitmapLoader_;
@@ -69,6 +78,7 @@ private:
     SimFormatLibrary formatLibrary_;
     SimWindows windows_;
     shared::DeviceTrustService trust_;
+    ChangedCardTrust changedCardTrust_;
     platform::Platform platform_;
 };
 

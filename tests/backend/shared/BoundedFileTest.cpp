@@ -1,5 +1,6 @@
 #include "backend/shared/BoundedFile.h"
 #include "backend/shared/DeviceError.h"
+#include "platform/ErrorCodes.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 
 #include <fstream>
 #include <functional>
+#include <optional>
 
 namespace velkor::shared {
 namespace {
@@ -70,6 +72,47 @@ INSTANTIATE_TEST_SUITE_P(
                  LinkRule::Refused, std::string(kMaxDescriptionBytes, '\0'), false},
         ReadCase{"OneByteOver", [](const fs::path& f) { MakeSparse(f / "entry", kMaxDescriptionBytes + 1); },
                  LinkRule::Refused, "is larger than 16 MiB", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct CodeCase {
+    const char* name;
+    std::function<void(const fs::path& folder)> make;
+    // The text read; nothing when `error` says why not.
+    std::optional<std::string> text;
+    std::uint32_t error;
+};
+
+class BoundedFileCodeTest : public ::testing::TestWithParam<CodeCase> {};
+
+constexpr std::uint64_t kTenBytes = 10;
+
+// The same reader for the services that answer with the device's error codes: a keyring, a record.
+TEST_P(BoundedFileCodeTest, AnswersWithTheDevicesErrorCode) {
+    const QTemporaryDir temporary;
+    const fs::path folder = temporary.path().toStdString();
+    GetParam().make(folder);
+    std::uint32_t error = platform::error::kSuccess;
+
+    EXPECT_EQ(ReadBoundedFile(folder / "entry", LinkRule::Refused, kTenBytes, error), GetParam().text);
+    EXPECT_EQ(error, GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, BoundedFileCodeTest,
+    ::testing::Values(
+        CodeCase{"AtItsLimit", [](const fs::path& f) { WriteText(f / "entry", "0123456789"); }, "0123456789",
+                 platform::error::kSuccess},
+        CodeCase{"OverItsLimit", [](const fs::path& f) { WriteText(f / "entry", "0123456789A"); }, std::nullopt,
+                 platform::error::kInvalidData},
+        CodeCase{"Missing", [](const fs::path&) {}, std::nullopt, platform::error::kFileNotFound},
+        CodeCase{"LinkRefused",
+                 [](const fs::path& f) {
+                     WriteText(f / "text", "linked");
+                     fs::create_symlink(f / "text", f / "entry");
+                 },
+                 std::nullopt, platform::error::kAccessDenied},
+        CodeCase{"FifoNotWaitedOn", [](const fs::path& f) { ASSERT_EQ(::mkfifo((f / "entry").c_str(), 0600), 0); },
+                 std::nullopt, platform::error::kAccessDenied}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "backend/shared/DeviceTrustService.h"
 
+#include "backend/shared/MemoryEnvironment.h"
 #include "platform/ErrorCodes.h"
 #include "support/LogTexts.h"
 #include "support/ProgramRun.h"
@@ -22,7 +23,7 @@ namespace error = platform::error;
 
 const std::string kDigest(64, 'c');
 
-// A device with a keyring and a record in a temporary folder.
+// A device without two-slot regions, with a keyring and a record in a temporary folder.
 struct TrustFolder {
     TrustFolder() : events(Path("events.log")) {}
 
@@ -30,13 +31,23 @@ struct TrustFolder {
     DeviceTrustService Service() {
         return DeviceTrustService(TrustConfig{Path("keyring.pem"), "velkor-vk100", platform::ValidityRule::DeviceClock,
                                               Path("state/installed.json")},
-                                  errors, events);
+                                  approval, record, errors, events);
+    }
+    // The commit point of a whole update from a card that installs `release`.
+    bool CommitRelease(const platform::InstalledRelease& release) {
+        approval.Approve({{}, release}, true);
+        return record.Commit(true, [](const BootVariables&) { return true; });
     }
     std::vector<std::string> Events() const { return test::LogTexts(test::ReadHostFile(Path("events.log"))); }
 
     QTemporaryDir folder;
     ErrorState errors;
     EventLog events;
+    SlotGroup noSlots;
+    MemoryEnvironment environment;
+    CardApproval approval;
+    ReleaseRecord record{noSlots, environment, Path("state/installed.json"), approval, errors, events,
+                         [](std::string_view) {}};
 };
 
 struct ReadCase {
@@ -82,7 +93,7 @@ TEST(InstalledRecordWrite, ReplacesTheRecordWholeAndLogsIt) {
     test::WriteHostFile(device.Path("state/installed.json.new"), "{\"vers");
     DeviceTrustService service = device.Service();
 
-    ASSERT_TRUE(service.RecordInstalled({4, kDigest}));
+    ASSERT_TRUE(device.CommitRelease({4, kDigest}));
 
     EXPECT_EQ(service.ReadInstalled(), (platform::InstalledRelease{4, kDigest}));
     EXPECT_FALSE(fs::exists(device.Path("state/installed.json.new")));
@@ -97,7 +108,7 @@ TEST(InstalledRecordWrite, AFailedWriteLeavesTheOldRecordAndNoTemporaryFile) {
     fs::create_directory(device.Path("state/installed.json.new"));
     DeviceTrustService service = device.Service();
 
-    EXPECT_FALSE(service.RecordInstalled({4, kDigest}));
+    EXPECT_FALSE(device.CommitRelease({4, kDigest}));
 
     EXPECT_EQ(service.ReadInstalled(), (platform::InstalledRelease{3, "old"}));
     EXPECT_TRUE(fs::is_directory(device.Path("state/installed.json.new"))) << "a folder in the way is not removed";
@@ -128,12 +139,33 @@ TEST(DeviceTrustServiceKeyring, IsReadAfreshAndRefusedWhenItIsNoPlainFileOrTooLa
 
 TEST(DeviceTrustServiceKeyring, ADeviceWithoutOneTrustsAnyCardAndKeepsNoRecord) {
     TrustFolder device;
-    DeviceTrustService service(std::nullopt, device.errors, device.events);
+    ReleaseRecord noRecord(device.noSlots, device.environment, fs::path(), device.approval, device.errors,
+                           device.events, [](std::string_view) {});
+    DeviceTrustService service(std::nullopt, device.approval, noRecord, device.errors, device.events);
 
     EXPECT_FALSE(service.Settings().hasKeyring);
     EXPECT_EQ(service.ReadInstalled(), platform::InstalledRelease{});
-    EXPECT_FALSE(service.RecordInstalled({1, kDigest}));
+    service.ApproveCard({{}, platform::InstalledRelease{1, kDigest}});
+    EXPECT_FALSE(device.approval.PrivateCopies()) << "only a device with a keyring writes from private copies";
+    EXPECT_FALSE(noRecord.Commit(true, [](const BootVariables&) { return true; }));
     EXPECT_EQ(device.errors.Last(), error::kNotSupported);
+}
+
+TEST(DeviceTrustServiceApproval, HandsTheCardToTheWritersAndHearsOfAMismatch) {
+    TrustFolder device;
+    DeviceTrustService service = device.Service();
+    const platform::ExpectedImage image{u"\\StorageCard\\NK.bin", 3, {}};
+
+    service.ApproveCard({{image}, std::nullopt});
+    EXPECT_TRUE(device.approval.PrivateCopies());
+    ASSERT_NE(device.approval.Find(u"\\storagecard\\nk.BIN"), nullptr) << "paths match whatever their letter case";
+    EXPECT_FALSE(service.MismatchFound());
+    device.approval.NoteMismatch();
+    EXPECT_TRUE(service.MismatchFound());
+
+    service.ApproveCard({});
+    EXPECT_FALSE(service.MismatchFound()) << "a new approval starts afresh";
+    EXPECT_EQ(device.approval.Find(u"\\StorageCard\\NK.bin"), nullptr);
 }
 
 }  // namespace

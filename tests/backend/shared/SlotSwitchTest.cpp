@@ -1,6 +1,7 @@
 #include "backend/shared/DeviceError.h"
 #include "backend/shared/slots/BootedSlot.h"
 #include "backend/shared/slots/SlotSwitch.h"
+#include "backend/shared/MemoryEnvironment.h"
 #include "support/LogTexts.h"
 
 #include <QTemporaryDir>
@@ -19,34 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace error = platform::error;
-
-// An environment in memory that reads and stores as the real one does, and fails as it does when it
-// holds no valid environment.
-class MemoryEnvironment : public BootEnvironment {
-public:
-    std::map<std::string, std::string, std::less<>> values;
-    std::vector<std::string> stores;
-    bool valid = true;
-    // Runs before each store, to change the environment behind the updater's back.
-    std::function<void()> beforeRead;
-
-    BootState Read() override {
-        if (beforeRead) {
-            beforeRead();
-        }
-        if (!valid) {
-            throw DeviceError("neither copy holds a valid environment");
-        }
-        return BootState::Parse(values);
-    }
-    void Store(const BootVariables& variables) override {
-        Read();
-        for (const auto& [name, value] : variables) {
-            values[name] = value;
-        }
-        stores.push_back(BootVariablesText(variables));
-    }
-};
 
 const FlashRegionInfo& Os() { return *FindRegionByName("os"); }
 const FlashRegionInfo& App() { return *FindRegionByName("app"); }
@@ -120,7 +93,7 @@ TEST_P(SlotSwitchTest, DisarmsTheSlotNotBootedAndSwitchesOnlyToACompleteGroup) {
             return rig.errors.Fail(error::kDiskFull);
         }
         return true;
-    });
+    }, {});
 
     EXPECT_EQ(committed, GetParam().committed);
     EXPECT_EQ(rig.copies, GetParam().copies);
@@ -164,6 +137,41 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{"NoGroupedRow", {}, {}, {}, false, {}, {}, true, 0}),
     [](const testing::TestParamInfo<SwitchCase>& info) { return info.param.name; });
 
+struct ReleaseCase {
+    const char* name;
+    std::vector<std::pair<const FlashRegionInfo*, bool>> rows;
+    std::vector<std::string> stores;
+    bool committed;
+};
+
+class SlotSwitchReleaseTest : public testing::TestWithParam<ReleaseCase> {};
+
+// What the commit stores beside the switch (the installed release) changes with it or not at all.
+TEST_P(SlotSwitchReleaseTest, StoresWhatGoesWithTheSwitchInItsOwnStore) {
+    Rig rig;
+    SlotSwitch slotSwitch = rig.MakeSwitch();
+    for (const auto& [region, verified] : GetParam().rows) {
+        ASSERT_TRUE(slotSwitch.PrepareWrite(*region));
+        if (!verified) {
+            rig.errors.Fail(error::kCrc);
+        }
+        slotSwitch.Written(*region, verified);
+    }
+
+    EXPECT_EQ(slotSwitch.Commit([](const FlashRegionInfo&, Slot, Slot) { return true; }, {{"VELKOR_VERSION", "7"}}),
+              GetParam().committed);
+    EXPECT_EQ(rig.environment.stores, GetParam().stores);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Updates, SlotSwitchReleaseTest,
+    testing::Values(ReleaseCase{"WithTheSwitch", {{&Os(), true}, {&App(), true}},
+                                {"BOOT_B_LEFT=0", "BOOT_ORDER=\"B A\" BOOT_B_LEFT=3 VELKOR_VERSION=7"}, true},
+                    // A Logo-only update switches nothing, and still records its release.
+                    ReleaseCase{"AloneWithoutAGroupedRow", {}, {"VELKOR_VERSION=7"}, true},
+                    ReleaseCase{"NeverWhenTheSwitchIsRefused", {{&Os(), false}}, {"BOOT_B_LEFT=0"}, false}),
+    [](const testing::TestParamInfo<ReleaseCase>& info) { return info.param.name; });
+
 TEST(SlotSwitchRefusal, AnUpdateThatCannotTellTheBootedSlotWritesNoSlot) {
     Rig rig;
     rig.Boot("console=ttyS0");
@@ -179,7 +187,7 @@ TEST(SlotSwitchEvents, EachStoreAndCopyIsOneEventsLine) {
     SlotSwitch slotSwitch = rig.MakeSwitch();
     slotSwitch.PrepareWrite(Os());
     slotSwitch.Written(Os(), true);
-    slotSwitch.Commit([](const FlashRegionInfo&, Slot, Slot) { return true; });
+    slotSwitch.Commit([](const FlashRegionInfo&, Slot, Slot) { return true; }, {});
     EXPECT_EQ(test::LogTexts(rig.EventsText()),
               (std::vector<std::string>{"environment-store BOOT_B_LEFT=0 -> 1", "slot-copy app A B -> 1",
                                         "environment-store BOOT_ORDER=\"B A\" BOOT_B_LEFT=3 -> 1"}));

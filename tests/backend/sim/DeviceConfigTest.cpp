@@ -14,7 +14,8 @@ using ::testing::HasSubstr;
 TEST(DeviceConfigTest, ReadsEveryField) {
     const DeviceConfig config = ParseDeviceConfig(
         R"({"screen": {"width": 1024, "height": 600}, "languageId": "0x0804", "flash": {"later": true},
-            "faults": {"writeProtected": ["\\StorageCard", "\\NandFlash"], "fileSizeLimit": 4096}})",
+            "faults": {"writeProtected": ["\\StorageCard", "\\NandFlash"], "fileSizeLimit": 4096,
+                       "cardImagesChangedAfterCheck": ["\\StorageCard\\AutoUpdate\\NK.bin"]}})",
         "device.json");
 
     EXPECT_EQ(config.screen.width, 1024);
@@ -22,6 +23,8 @@ TEST(DeviceConfigTest, ReadsEveryField) {
     EXPECT_EQ(config.languageId, 0x0804);
     EXPECT_EQ(config.faults.writeProtected, (std::vector<std::u16string>{u"\\StorageCard", u"\\NandFlash"}));
     EXPECT_EQ(config.faults.fileSizeLimit, 4096U);
+    EXPECT_EQ(config.faults.cardImagesChangedAfterCheck,
+              std::vector<std::u16string>{u"\\StorageCard\\AutoUpdate\\NK.bin"});
 }
 
 TEST(DeviceConfigTest, ReadsTheTrustWithTheDeviceClockAsTheDefaultRule) {

@@ -53,7 +53,7 @@ public:
     }
     void FormatDataVolume() override { storage::FormatDataVolume(platform_); }
     int RunStep(ImageKind kind) override { return update::RunImageStep(platform_, settings_, kind); }
-    void CommitUpdate() override { update::CommitUpdate(platform_); }
+    void CommitUpdate(bool wholeUpdate) override { update::CommitUpdate(platform_, wholeUpdate); }
     bool IsChecked(ImageKind kind) override { return settings_.Enabled(kind) != 0; }
     bool IsCheckBoxEnabled(ImageKind) override { return true; }
     void UpdateData(bool) override {}

@@ -3,9 +3,11 @@
 #include "backend/shared/FolderFileSystem.h"
 #include "mainwnd/CSettingsFile.h"
 #include "mainwnd/SettingsEntries.h"
+#include "platform/Sha256.h"
 #include "support/BitmapBytes.h"
 #include "support/ProgramRun.h"
 #include "support/SettingsBytes.h"
+#include "trust/ManifestWriter.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -16,6 +18,8 @@
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <tuple>
+#include <vector>
 
 namespace velkor::test {
 namespace {
@@ -26,6 +30,17 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 using Files = std::map<fs::path, std::string>;
+using update::ImageKind;
+
+// The manifest of an unsigned card made without a device family or version: `images` are (row,
+// path on the card, bytes), in the order an update writes them.
+std::string UnsignedManifest(const std::vector<std::tuple<ImageKind, std::string, std::string>>& images) {
+    trust::Manifest manifest{"unspecified", 0, {}};
+    for (const auto& [row, path, bytes] : images) {
+        manifest.images.push_back({row, path, bytes.size(), platform::Sha256::Of(bytes)});
+    }
+    return trust::WriteManifest(manifest);
+}
 
 // A device in {dir}/device with a 4 x 2 screen, the given flash region sizes and its storage card in
 // the folder `cardFolder`, which the one removable store's profile names.
@@ -222,6 +237,12 @@ TEST_F(CardCommandTest, AutoCardHoldsEachImageUnderTheNameTheDetectionLooksForOn
              {"NAPP.bin", "app"}}) {
         expected["card/AutoUpdate/" + name] = sources.at("in/" + source);
     }
+    expected["card/velkor-manifest.json"] =
+        UnsignedManifest({{ImageKind::Logo, "AutoUpdate/Logo1.bmp", sources.at("in/logo.bmp")},
+                          {ImageKind::Logo2, "AutoUpdate/logo2.bmp", sources.at("in/logo2.bmp")},
+                          {ImageKind::Boot, "AutoUpdate/Eboot.nb0", "boot"},
+                          {ImageKind::OS, "AutoUpdate/NK.bin", "os-six"},
+                          {ImageKind::App, "AutoUpdate/NAPP.bin", "app"}});
     EXPECT_EQ(Snapshot(), expected);
     const std::string table = result.standardOutput.toStdString();
     EXPECT_THAT(table, StartsWith(InDir("Made the card {dir}/card for an unattended update:\n")));
@@ -253,7 +274,9 @@ TEST_F(CardCommandTest, ManualCardReplacesAnEarlierCardAndItsSettingsFilePicksTh
                          {"card/Images", ""},
                          {"card/Images/Splash.bmp", Bitmap(4, 2)},
                          {"card/Images/eb.nb0", "boot"},
-                         {"card/updater.cfg", ReadHostFile(Out() / "updater.cfg")}};
+                         {"card/updater.cfg", ReadHostFile(Out() / "updater.cfg")},
+                         {"card/velkor-manifest.json", UnsignedManifest({{ImageKind::Logo2, "Images/Splash.bmp", Bitmap(4, 2)},
+                                                                         {ImageKind::Boot, "Images/eb.nb0", "boot"}})}};
     EXPECT_EQ(Snapshot(), expected);
     shared::ErrorState errors;
     const shared::DismountedFolders noneDismounted;
@@ -276,6 +299,8 @@ TEST_F(CardCommandTest, OneFileServesTwoRowsOfAManualCard) {
     ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
 
     EXPECT_EQ(Snapshot().count("card/Images/both.bin"), 1u);
+    EXPECT_EQ(ReadHostFile(Out() / "velkor-manifest.json"), UnsignedManifest({{ImageKind::OS, "Images/both.bin", "image"}}))
+        << "the manifest lists the file once, for the first row it serves";
     const std::u16string path = u"\\StorageCard\\Images\\both.bin";
     EXPECT_EQ(ReadHostFile(Out() / "updater.cfg"),
               SettingsFileBytes({u"1", path, u"0", u"", u"0", u"", u"0", u"", u"1", path, u"0"}));

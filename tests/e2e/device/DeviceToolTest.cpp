@@ -238,6 +238,8 @@ constexpr const char* kEveryUsage =
     "       velkor-device check-target FILE\n"
     "       velkor-device card OUT [--auto | --manual] [--device DIR | --screen WxH] [--force]\n"
     "                          [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE] [--boot FILE]\n"
+    "                          [--compatible TEXT] [--version N] [--sign-key KEY --sign-cert CERT [--sign-chain "
+    "CHAIN]]\n"
     "       velkor-device dry-run CARD --device DIR\n"
     "       velkor-device env-init (--device DIR | --target FILE)\n"
     "       velkor-device boot DIR\n"
@@ -246,6 +248,11 @@ constexpr const char* kEveryUsage =
     "       velkor-device --version\n";
 constexpr const char* kInitUsage = "usage: velkor-device init DIR [--auto] [--screen WxH] [--language ID]\n";
 constexpr const char* kShowUsage = "usage: velkor-device show DIR\n";
+constexpr const char* kCardUsage =
+    "usage: velkor-device card OUT [--auto | --manual] [--device DIR | --screen WxH] [--force]\n"
+    "                          [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE] [--boot FILE]\n"
+    "                          [--compatible TEXT] [--version N] [--sign-key KEY --sign-cert CERT [--sign-chain "
+    "CHAIN]]\n";
 
 struct BadArgumentsCase {
     const char* name;
@@ -291,10 +298,20 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgumentsCase{"CheckTargetWithAnOption", {"check-target", "t.json", "--force"},
                          "check-target: there is no option --force", "usage: velkor-device check-target FILE\n"},
         BadArgumentsCase{"CardWithAnUnknownOption", {"card", "out", "--os", "NK.bin", "--fast"},
-                         "card: there is no option --fast",
-                         "usage: velkor-device card OUT [--auto | --manual] [--device DIR | --screen WxH] [--force]\n"
-                         "                          [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE] "
-                         "[--boot FILE]\n"},
+                         "card: there is no option --fast", kCardUsage},
+        BadArgumentsCase{"CardSigningKeyWithoutItsCertificate",
+                         {"card", "out", "--os", "NK.bin", "--version", "3", "--sign-key", "k.pem"},
+                         "card: --sign-key and --sign-cert go together: the key signs, its certificate names the "
+                         "signer",
+                         kCardUsage},
+        BadArgumentsCase{"CardChainWithoutASigner", {"card", "out", "--os", "NK.bin", "--sign-chain", "c.pem"},
+                         "card: --sign-chain goes with --sign-key and --sign-cert", kCardUsage},
+        BadArgumentsCase{"CardSignedWithoutAVersion",
+                         {"card", "out", "--os", "NK.bin", "--sign-key", "k.pem", "--sign-cert", "c.pem"},
+                         "card: --sign-key needs --version: the device refuses a signed card older than what it has",
+                         kCardUsage},
+        BadArgumentsCase{"CardVersionNotANumber", {"card", "out", "--os", "NK.bin", "--version", "-1"},
+                         "card: --version wants a whole number from 0, not \"-1\"", kCardUsage},
         BadArgumentsCase{"DryRunWithoutDevice", {"dry-run", "card"},
                          "dry-run: --device DIR is needed: the device the card is meant for",
                          "usage: velkor-device dry-run CARD --device DIR\n"},

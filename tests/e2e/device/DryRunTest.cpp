@@ -152,15 +152,17 @@ INSTANTIATE_TEST_SUITE_P(
              "on the device's storage card, and the Boot row writes it",
              "  Warning: .StorageCard.AutoUpdate.NAPP.bin is not on the card", "  Boot   Succeed", "  App    Succeed"},
             {}},
+        // The card's manifest no longer matches it, so the device refuses it before anything happens.
         DryRunCase{"AnImageEmptiedAfterTheCardWasMadeIsWarnedOf",
                    [](const DryRunFolder& folder) {
                        folder.MakeCard({"--os"});
                        WriteHostFile(folder.Card() / "AutoUpdate/NK.bin", "");
                        folder.Init(folder.Device());
                    },
-                   0,
+                   1,
                    {"  Warning: .StorageCard.AutoUpdate.NK.bin is empty: the OS row would write nothing into the os "
-                    "region"},
+                    "region",
+                    "  Card refused \\(image-changed\\): the device would change nothing\n"},
                    {}},
         DryRunCase{
             "FlashErrorsAreGivenInDecimalToo",

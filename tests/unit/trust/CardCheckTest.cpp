@@ -33,8 +33,8 @@ struct Card {
     Card() {
         files.AddFile(kOsPath, kOsImage);
         files.AddFile(kLogoPath, kLogoImage);
-        manifest.images = {{ImageKind::OS, "AutoUpdate/NK.bin", kOsImage.size(), Sha256::Of(kOsImage)},
-                           {ImageKind::Logo, "AutoUpdate/Logo1.bmp", kLogoImage.size(), Sha256::Of(kLogoImage)}};
+        manifest.images = {{ImageKind::OS, "AutoUpdate/NK.bin", kOsImage.size(), platform::Sha256::Of(kOsImage)},
+                           {ImageKind::Logo, "AutoUpdate/Logo1.bmp", kLogoImage.size(), platform::Sha256::Of(kLogoImage)}};
         trust.settings = {true, "velkor-vk100", platform::ValidityRule::DeviceClock};
         trust.keyringPem = pki.Root().CertificatePem();
         system.now = std::time(nullptr);
@@ -46,7 +46,7 @@ struct Card {
         files.AddFile(kManifestPath, text);
         files.AddFile(kSignaturePath, test::TestPki::Sign(signer, text));
     }
-    std::string ManifestDigest() const { return DigestHex(Sha256::Of(*files.Content(kManifestPath))); }
+    std::string ManifestDigest() const { return platform::DigestHex(platform::Sha256::Of(*files.Content(kManifestPath))); }
 
     test::TestPki pki;
     test::TestIdentity signer = pki.Issue({});
@@ -91,10 +91,10 @@ TEST_P(CardCheckTest, AcceptsOnlyWhatTheDeviceTrusts) {
     if (verdict.card) {
         EXPECT_EQ(verdict.card->isSigned, GetParam().isSigned);
         EXPECT_EQ(verdict.card->version, card.manifest.version);
-        EXPECT_EQ(DigestHex(verdict.card->manifestSha256), card.ManifestDigest());
+        EXPECT_EQ(platform::DigestHex(verdict.card->manifestSha256), card.ManifestDigest());
         const CheckedImage* os = verdict.card->Find(u"\\storagecard\\autoupdate\\nk.BIN");
         ASSERT_NE(os, nullptr);
-        EXPECT_EQ(os->sha256, Sha256::Of(kOsImage));
+        EXPECT_EQ(os->sha256, platform::Sha256::Of(kOsImage));
     }
     EXPECT_EQ(card.files.OpenFiles(), 0);
 }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,16 +27,17 @@ const std::string kImage = "the app";
 struct Device {
     Device() {
         files.AddFile(u"\\StorageCard\\NAPP.bin", kImage);
-        manifestText = WriteManifest({"velkor-vk100", 3, {{ImageKind::App, "NAPP.bin", kImage.size(), Sha256::Of(kImage)}}});
+        manifestText = WriteManifest({"velkor-vk100", 3, {{ImageKind::App, "NAPP.bin", kImage.size(), platform::Sha256::Of(kImage)}}});
         files.AddFile(u"\\StorageCard\\velkor-manifest.json", manifestText);
         files.AddFile(u"\\StorageCard\\velkor-manifest.json.sig", test::TestPki::Sign(pki.Issue({}), manifestText));
         trust.settings = {true, "velkor-vk100", platform::ValidityRule::NotChecked};
         trust.keyringPem = pki.Root().CertificatePem();
         settings.appPath = u"\\StorageCard\\NAPP.bin";
     }
-    std::string Recorded(const char* answer) const {
-        return "installed-release 3 " + DigestHex(Sha256::Of(manifestText)) + " -> " + answer;
+    platform::ExpectedImage Image() const {
+        return {u"\\StorageCard\\NAPP.bin", kImage.size(), platform::Sha256::Of(kImage)};
     }
+    platform::InstalledRelease Release() const { return {3, platform::DigestHex(platform::Sha256::Of(manifestText))}; }
 
     test::TestPki pki;
 
@@ -57,23 +59,25 @@ struct Device {
 struct GateCase {
     const char* name;
     std::function<void(Device&)> arrange;
-    bool everyRowSucceeded;
-    std::function<std::vector<std::string>(const Device&)> events;
+    // What the device is handed; nothing for a refused card.
+    std::function<std::optional<platform::ApprovedCard>(const Device&)> approved;
+    std::vector<std::string> events;
     std::string lastDebugLine;
 };
 
 class CardGateTest : public testing::TestWithParam<GateCase> {};
 
-TEST_P(CardGateTest, ReportsARefusalOnceAndRecordsOnlyAWholeTrustedRun) {
+TEST_P(CardGateTest, HandsTheDeviceWhatTheCheckVouchedForOrReportsTheRefusalOnce) {
     Device device;
     GetParam().arrange(device);
     CardGate gate(device.platform, 0);
 
-    if (!gate.Check(u"\\StorageCard", {ImageKind::App, ImageKind::Reset}, device.settings)) {
-        gate.RowsDone(GetParam().everyRowSucceeded);
-    }
+    const bool refused = gate.Check(u"\\StorageCard", {ImageKind::App, ImageKind::Reset}, device.settings).has_value();
 
-    EXPECT_EQ(device.trust.events, GetParam().events(device));
+    const std::optional<platform::ApprovedCard> approved = GetParam().approved(device);
+    EXPECT_EQ(refused, !approved);
+    EXPECT_EQ(device.trust.approved, approved ? std::vector{*approved} : std::vector<platform::ApprovedCard>{});
+    EXPECT_EQ(device.trust.events, GetParam().events);
     if (GetParam().lastDebugLine.empty()) {
         EXPECT_TRUE(device.system.debugLines.empty());
         return;
@@ -83,24 +87,35 @@ TEST_P(CardGateTest, ReportsARefusalOnceAndRecordsOnlyAWholeTrustedRun) {
               std::u16string(GetParam().lastDebugLine.begin(), GetParam().lastDebugLine.end()));
 }
 
-const auto kNoEvents = [](const Device&) { return std::vector<std::string>{}; };
-
 INSTANTIATE_TEST_SUITE_P(
     Gates, CardGateTest,
     testing::Values(
-        GateCase{"RunWithAFailedRowRecordsNothing", [](Device&) {}, false, kNoEvents, "Card accepted: card signed by"},
-        GateCase{"RecordThatCannotBeWrittenIsReported", [](Device& d) { d.trust.recordFails = true; }, true,
-                 [](const Device& d) { return std::vector<std::string>{d.Recorded("0 error 5")}; },
-                 "Installed version 3 not recorded"},
-        GateCase{"UnsignedManifestIsNeverRecorded", [](Device& d) { d.trust.settings = {}; }, true, kNoEvents,
+        GateCase{"SignedCardWithItsRelease", [](Device&) {},
+                 [](const Device& d) { return std::optional(platform::ApprovedCard{{d.Image()}, d.Release()}); }, {},
+                 "Card accepted: card signed by"},
+        GateCase{"UnsignedManifestWithoutARelease", [](Device& d) { d.trust.settings = {}; },
+                 [](const Device& d) { return std::optional(platform::ApprovedCard{{d.Image()}, std::nullopt}); }, {},
                  "Card accepted: unsigned manifest"},
         GateCase{"NoManifestWithoutKeyringIsAsBefore",
                  [](Device& d) {
                      d.trust.settings = {};
                      d.files.DeleteFile(u"\\StorageCard\\velkor-manifest.json");
                  },
-                 true, kNoEvents, ""}),
+                 [](const Device&) { return std::optional(platform::ApprovedCard{}); }, {}, ""},
+        GateCase{"RefusedCardIsNotHandedOn", [](Device& d) { d.trust.settings.compatible = "velkor-vk200"; },
+                 [](const Device&) { return std::optional<platform::ApprovedCard>(); }, {"card-refused wrong-compatible"},
+                 "Card refused, wrong-compatible: "}),
     [](const testing::TestParamInfo<GateCase>& info) { return info.param.name; });
+
+// After a failed row the run goes on only while the device has found no image other than listed.
+TEST(CardGateRows, GoOnUntilTheDeviceFindsAMismatch) {
+    Device device;
+    CardGate gate(device.platform, 0);
+    ASSERT_FALSE(gate.Check(u"\\StorageCard", {ImageKind::App}, device.settings));
+    EXPECT_TRUE(gate.RowsGoOn());
+    device.trust.mismatchFound = true;
+    EXPECT_FALSE(gate.RowsGoOn());
+}
 
 }  // namespace
 }  // namespace velkor::trust

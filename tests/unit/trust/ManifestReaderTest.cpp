@@ -18,8 +18,8 @@ const std::string kHash(64, 'a');
 
 Manifest TwoImages() {
     Manifest manifest{"velkor-vk100", 7, {}};
-    manifest.images.push_back({ImageKind::OS, "AutoUpdate/NK.bin", 1234, *DigestFromHex(kHash)});
-    manifest.images.push_back({ImageKind::Logo2, "AutoUpdate/Ä/logo2.bmp", 0, *DigestFromHex(std::string(64, '0'))});
+    manifest.images.push_back({ImageKind::OS, "AutoUpdate/NK.bin", 1234, *platform::DigestFromHex(kHash)});
+    manifest.images.push_back({ImageKind::Logo2, "AutoUpdate/Ä/logo2.bmp", 0, *platform::DigestFromHex(std::string(64, '0'))});
     return manifest;
 }
 

@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,8 @@ public:
     bool logsGoneWhenAppRan = false;
     // How many log entries there were when the commit point came; none before it did.
     std::vector<std::size_t> commitsAfter;
+    // What the commit point was told: whether every chosen row succeeded.
+    std::optional<bool> wholeUpdate;
 
     void StopRunningPrograms() override { log.push_back("stop"); }
     void FormatDataVolume() override { log.push_back("format"); }
@@ -56,7 +60,11 @@ public:
         }
         return rows[kind].result;
     }
-    void CommitUpdate() override { commitsAfter.push_back(log.size()); }
+    void CommitUpdate(bool whole) override {
+        commitsAfter.push_back(log.size());
+        log.push_back("commit");
+        wholeUpdate = whole;
+    }
     bool IsChecked(ImageKind kind) override { return rows[kind].checked; }
     bool IsCheckBoxEnabled(ImageKind kind) override { return rows[kind].boxEnabled; }
     void UpdateData(bool saveAndValidate) override {
@@ -90,9 +98,9 @@ struct Fixture {
         files.AddFile(kDataLog, "data");
     }
     void Run() {
-        UpdateSequence(window, system, files).Run([this](bool succeeded) {
-            window.log.push_back("rows done");
-            everyChosenRowSucceeded = succeeded;
+        UpdateSequence(window, system, files).Run([this] {
+            window.log.push_back("rows go on?");
+            return rowsGoOn;
         });
     }
     std::vector<std::string> ChosenRows() {
@@ -106,7 +114,8 @@ struct Fixture {
     test::FakeFileSystem files;
     test::FakeSystem system;
     FakeUpdateWindow window{files};
-    bool everyChosenRowSucceeded = false;
+    // What the card's gate answers after a failed row.
+    bool rowsGoOn = true;
 };
 
 // Every row chosen: flag set, box checked and enabled.
@@ -149,7 +158,7 @@ TEST_P(UpdateSequenceTest, RunsTheChosenStepsInOrderAndShowsTheirResults) {
     }
     EXPECT_EQ(stepsRun, GetParam().stepsRun);
     EXPECT_EQ(foreseen, GetParam().stepsRun) << "the rows foreseen are the rows that ran";
-    EXPECT_EQ(fixture.everyChosenRowSucceeded,
+    EXPECT_EQ(fixture.window.wholeUpdate,
               std::none_of(GetParam().statuses.begin(), GetParam().statuses.end(),
                            [](const std::u16string& status) { return status == u"Failed"; }));
     for (std::size_t index = 0; index < kKinds.size(); ++index) {
@@ -207,9 +216,33 @@ TEST(UpdateSequenceRun, StopsFormatsAndHoldsTheButtonsAroundTheSteps) {
     EXPECT_EQ(fixture.window.log,
               (std::vector<std::string>{"stop", "clear OS", "clear Boot", "clear Logo", "clear Reset", "wait",
                                         "disable 0", "disable 1", "disable 2", "format", "paint Reset Waiting...",
-                                        "run Reset", "rows done", "enable 0", "enable 1", "enable 2", "focus 1",
+                                        "run Reset", "commit", "enable 0", "enable 1", "enable 2", "focus 1",
                                         "arrow", "message"}));
     EXPECT_EQ(fixture.system.sleeps, std::vector<std::uint32_t>{300});
+}
+
+// A row whose image the device found other than the card lists stops the run: the rows after it
+// are left as rows not chosen, and the commit point hears that the update is not whole.
+TEST(UpdateSequenceStop, AMismatchLeavesTheRowsAfterItNotRun) {
+    Fixture fixture;
+    ChooseAll(fixture.window);
+    fixture.window.statuses = {{ImageKind::OS, u"old"}, {ImageKind::App, u"old"}};
+    fixture.window.rows[ImageKind::Logo2].result = 0;
+    fixture.rowsGoOn = false;
+
+    fixture.Run();
+
+    std::vector<std::string> asked;
+    std::copy_if(fixture.window.log.begin(), fixture.window.log.end(), std::back_inserter(asked),
+                 [](const std::string& entry) { return entry.starts_with("run ") || entry == "rows go on?"; });
+    EXPECT_EQ(asked, (std::vector<std::string>{"run Logo", "run Logo2", "rows go on?"}));
+    EXPECT_EQ(fixture.window.statuses[ImageKind::Logo2], u"Failed");
+    for (const ImageKind kind : {ImageKind::Boot, ImageKind::Reset, ImageKind::OS, ImageKind::App}) {
+        EXPECT_EQ(fixture.window.statuses[kind], u"") << Name(kind);
+    }
+    EXPECT_EQ(fixture.window.wholeUpdate, false);
+    EXPECT_TRUE(fixture.files.Exists(kNandLog) && fixture.files.Exists(kDataLog)) << "the App row's deletions did not run";
+    EXPECT_TRUE(fixture.window.exitEnabled);
 }
 
 struct CommitCase {
@@ -231,8 +264,7 @@ TEST_P(UpdateSequenceCommitTest, CommitsOnceAfterTheLastRowBeforeTheButtonsComeB
     const std::size_t at = fixture.window.commitsAfter[0];
     ASSERT_GT(at, 0u);
     EXPECT_EQ(fixture.window.log[at - 1], GetParam().before);
-    EXPECT_EQ(fixture.window.log[at], "rows done") << "the release is recorded after the commit";
-    EXPECT_EQ(fixture.window.log[at + 1], "enable 0") << "the buttons come back after both";
+    EXPECT_EQ(fixture.window.log[at + 1], "enable 0") << "the buttons come back after it";
 }
 
 INSTANTIATE_TEST_SUITE_P(

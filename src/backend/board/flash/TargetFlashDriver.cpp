@@ -24,22 +24,24 @@ constexpr std::string_view kResetLine = "IOCTL_FLASH_RESET: no flash controller 
 
 TargetFlashDriver::TargetFlashDriver(const FlashRegionTargets& regions, const FlashRegionTargets& secondSlots,
                                      shared::SlotSwitch& slotSwitch, platform::FileSystem& fileSystem,
-                                     shared::ErrorState& errors, shared::EventLog& events,
-                                     std::function<void(std::string_view)> debugLine)
+                                     shared::CardApproval& approval, shared::ErrorState& errors,
+                                     shared::EventLog& events, std::function<void(std::string_view)> debugLine)
     : regions_(regions),
       secondSlots_(secondSlots),
       slotSwitch_(&slotSwitch),
       fileSystem_(fileSystem),
+      approval_(approval),
       errors_(errors),
       events_(events),
       debugLine_(std::move(debugLine)) {}
 
 TargetFlashDriver::TargetFlashDriver(const FlashRegionTargets& regions, platform::FileSystem& fileSystem,
-                                     shared::ErrorState& errors, shared::EventLog& events,
-                                     std::function<void(std::string_view)> debugLine)
+                                     shared::CardApproval& approval, shared::ErrorState& errors,
+                                     shared::EventLog& events, std::function<void(std::string_view)> debugLine)
     : regions_(regions),
       slotSwitch_(nullptr),
       fileSystem_(fileSystem),
+      approval_(approval),
       errors_(errors),
       events_(events),
       debugLine_(std::move(debugLine)) {}
@@ -66,54 +68,60 @@ bool TargetFlashDriver::Execute(const shared::FlashRequest& request) {
 }
 
 bool TargetFlashDriver::WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path) {
-    const std::unique_ptr<platform::File> image = fileSystem_.OpenFile(path, platform::FileMode::Read);
-    if (!image) {
+    std::unique_ptr<platform::File> file = fileSystem_.OpenFile(path, platform::FileMode::Read);
+    if (!file) {
         return false;  // the file system's error is the answer
     }
-    if (slotSwitch_ && slotSwitch_->Group().Contains(region.region)) {
-        return WriteIntoSlot(region, *image);
-    }
-    return WriteInPlace(regions_[static_cast<std::size_t>(region.region)], *image);
+    shared::ImageToWrite image(std::u16string(path), std::move(file), approval_);
+    const bool written = slotSwitch_ && slotSwitch_->Group().Contains(region.region)
+                             ? WriteIntoSlot(region, image)
+                             : WriteInPlace(regions_[static_cast<std::size_t>(region.region)], image, true);
+    return image.Finish(written, debugLine_);
 }
 
-bool TargetFlashDriver::WriteInPlace(const std::filesystem::path& target, platform::File& image) {
+bool TargetFlashDriver::WriteInPlace(const std::filesystem::path& target, shared::ImageToWrite& image, bool privately) {
     const std::optional<RegionDevice> device = RegionDevice::Open(target, errors_);
     if (!device) {
         return false;
     }
-    if (image.Length() > device->Capacity()) {
+    if (image.Bytes().Length() > device->Capacity()) {
         return errors_.Fail(error::kDiskFull);
     }
-    shared::RegionWriter writer(device->Descriptor(), device->Capacity(), errors_);
-    const std::optional<std::uint64_t> length = writer.Write(image);
-    return length && writer.Verify(image, *length);
+    if (privately && !image.KeepPrivately(errors_)) {
+        return false;
+    }
+    shared::RegionWriter writer(device->Descriptor(), device->Capacity(), errors_, {}, image.Expectation());
+    const std::optional<std::uint64_t> length = writer.Write(image.Bytes());
+    return length && writer.Verify(image.Bytes(), *length);
 }
 
-bool TargetFlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, platform::File& image) {
+bool TargetFlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, shared::ImageToWrite& image) {
     // Both slots are of one size, which the platform checked when it started.
     const std::optional<BlockDeviceInfo> slot = ExaminePath(SlotPath(region, shared::Slot::A));
     if (!slot) {
         return errors_.Fail(shared::DeviceErrorFromErrno(errno));
     }
-    if (image.Length() > slot->sizeBytes) {
+    if (image.Bytes().Length() > slot->sizeBytes) {
         return errors_.Fail(error::kDiskFull);
     }
     const std::optional<shared::Slot> target = slotSwitch_->PrepareWrite(region);
     if (!target) {
         return false;
     }
-    const bool written = WriteInPlace(SlotPath(region, *target), image);
+    const bool written = WriteInPlace(SlotPath(region, *target), image, false);
     slotSwitch_->Written(region, written);
     return written;
 }
 
-bool TargetFlashDriver::CommitUpdate() {
+bool TargetFlashDriver::CommitUpdate(const shared::BootVariables& alsoStored) {
     if (!slotSwitch_) {
         return true;
     }
-    return slotSwitch_->Commit([this](const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {
-        return CopySlot(region, from, to);
-    });
+    return slotSwitch_->Commit(
+        [this](const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {
+            return CopySlot(region, from, to);
+        },
+        alsoStored);
 }
 
 bool TargetFlashDriver::CopySlot(const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {
@@ -122,8 +130,8 @@ bool TargetFlashDriver::CopySlot(const shared::FlashRegionInfo& region, shared::
     if (!source.IsValid()) {
         return errors_.Fail(shared::DeviceErrorFromErrno(errno));
     }
-    shared::DeviceFile image(std::move(source), errors_);
-    return WriteInPlace(SlotPath(region, to), image);
+    shared::ImageToWrite image(std::make_unique<shared::DeviceFile>(std::move(source), errors_));
+    return WriteInPlace(SlotPath(region, to), image, false);
 }
 
 const std::filesystem::path& TargetFlashDriver::SlotPath(const shared::FlashRegionInfo& region,

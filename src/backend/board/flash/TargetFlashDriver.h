@@ -1,9 +1,11 @@
 #pragma once
 
+#include "backend/shared/CardApproval.h"
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/EventLog.h"
 #include "backend/shared/flash/FlashExecutor.h"
 #include "backend/shared/flash/FlashRegion.h"
+#include "backend/shared/flash/ImageToWrite.h"
 #include "backend/shared/slots/SlotSwitch.h"
 #include "platform/DeviceIo.h"
 #include "platform/FileSystem.h"
@@ -17,18 +19,21 @@
 namespace velkor::board {
 
 // The flash driver of a real device: each image code writes an image file of the device's file
-// system into the block device or file the target file names for its region, and the reset does
-// nothing but say so on the debug output.
+// system into the block device or file the target file names for its region, held to what the
+// approved card lists for it, and the reset does nothing but say so on the debug output.
 class TargetFlashDriver : public shared::FlashExecutor {
 public:
     // `debugLine` writes one line of the platform's debug output. A region of `slotSwitch`'s group
-    // has its slot A in `regions` and its slot B in `secondSlots`.
+    // has its slot A in `regions` and its slot B in `secondSlots`. `approval` is the card the last
+    // check approved.
     TargetFlashDriver(const FlashRegionTargets& regions, const FlashRegionTargets& secondSlots,
-                      shared::SlotSwitch& slotSwitch, platform::FileSystem& fileSystem, shared::ErrorState& errors,
-                      shared::EventLog& events, std::function<void(std::string_view)> debugLine);
+                      shared::SlotSwitch& slotSwitch, platform::FileSystem& fileSystem, shared::CardApproval& approval,
+                      shared::ErrorState& errors, shared::EventLog& events,
+                      std::function<void(std::string_view)> debugLine);
     // A driver whose regions are all written in place.
-    TargetFlashDriver(const FlashRegionTargets& regions, platform::FileSystem& fileSystem, shared::ErrorState& errors,
-                      shared::EventLog& events, std::function<void(std::string_view)> debugLine);
+    TargetFlashDriver(const FlashRegionTargets& regions, platform::FileSystem& fileSystem,
+                      shared::CardApproval& approval, shared::ErrorState& errors, shared::EventLog& events,
+                      std::function<void(std::string_view)> debugLine);
 
     TargetFlashDriver(const TargetFlashDriver&) = delete;
     TargetFlashDriver& operator=(const TargetFlashDriver&) = delete;
@@ -43,14 +48,17 @@ public:
     // RegionDevice::Open refuses, kDiskFull for an image larger than its region (nothing is
     // written then), kCrc when the region does not read back as the image.
     bool Execute(const shared::FlashRequest& request) override;
-    // The commit point: SlotSwitch::Commit, copying a slot device into the other.
-    bool CommitUpdate();
+    // The commit point: SlotSwitch::Commit, copying a slot device into the other, with `alsoStored`
+    // in the same store.
+    bool CommitUpdate(const shared::BootVariables& alsoStored);
 
 private:
     bool WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path);
-    bool WriteInPlace(const std::filesystem::path& target, platform::File& image);
+    // Opens the region at `target` and writes `image` into it; with `privately`, from the image's
+    // private copy, made once the region is known to hold it.
+    bool WriteInPlace(const std::filesystem::path& target, shared::ImageToWrite& image, bool privately);
     // Into the slot the switch names; an image larger than a slot never disarms it.
-    bool WriteIntoSlot(const shared::FlashRegionInfo& region, platform::File& image);
+    bool WriteIntoSlot(const shared::FlashRegionInfo& region, shared::ImageToWrite& image);
     bool CopySlot(const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to);
     const std::filesystem::path& SlotPath(const shared::FlashRegionInfo& region, shared::Slot slot) const;
 
@@ -59,6 +67,7 @@ private:
     // Null when every region is written in place.
     shared::SlotSwitch* slotSwitch_;
     platform::FileSystem& fileSystem_;
+    shared::CardApproval& approval_;
     shared::ErrorState& errors_;
     shared::EventLog& events_;
     std::function<void(std::string_view)> debugLine_;

@@ -52,11 +52,13 @@ ssize_t ReadAt(int fd, char* data, std::size_t count, std::uint64_t offset) {
 
 }  // namespace
 
-RegionWriter::RegionWriter(int region, std::uint64_t capacity, ErrorState& errors, Hooks hooks)
+RegionWriter::RegionWriter(int region, std::uint64_t capacity, ErrorState& errors, Hooks hooks,
+                           ImageExpectation* expectation)
     : region_(region),
       capacity_(capacity),
       errors_(errors),
       hooks_(std::move(hooks)),
+      expectation_(expectation),
       imageChunk_(kChunkBytes),
       readBackChunk_(kChunkBytes) {}
 
@@ -67,12 +69,20 @@ std::optional<std::uint64_t> RegionWriter::Write(platform::File& image) {
         if (!image.Read(imageChunk_.data(), kChunkBytes, count)) {
             return std::nullopt;
         }
+        if (count == 0 && expectation_ && !expectation_->StreamMatches()) {
+            errors_.Fail(error::kCrc);
+            return std::nullopt;
+        }
         if (count == 0) {
             return length;
         }
         // The image may have grown since it was measured; the region still ends where it ends.
         if (length + count > capacity_) {
             errors_.Fail(error::kDiskFull);
+            return std::nullopt;
+        }
+        if (expectation_ && !expectation_->Streamed(imageChunk_.data(), count)) {
+            errors_.Fail(error::kCrc);
             return std::nullopt;
         }
         if (hooks_.writing) {
@@ -126,7 +136,34 @@ bool RegionWriter::DropCachedPages(std::uint64_t offset, std::uint64_t length) {
 }
 
 bool RegionWriter::Verify(platform::File& image, std::uint64_t length) {
-    if (!Flush(length) || !image.Seek(0)) {
+    if (!Flush(length)) {
+        return false;
+    }
+    return expectation_ ? CheckReadBackHash(length) : CompareWithImage(image, length);
+}
+
+// The region must hold the listed bytes, whatever the image holds by now.
+bool RegionWriter::CheckReadBackHash(std::uint64_t length) {
+    for (std::uint64_t offset = 0; offset < length;) {
+        const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunkBytes, length - offset));
+        const std::int64_t readBack = ReadBack(count, offset);
+        if (readBack < 0) {
+            return ErrnoFailure(errno);
+        }
+        if (readBack != count) {
+            return errors_.Fail(error::kCrc);
+        }
+        expectation_->ReadBack(readBackChunk_.data(), count);
+        offset += count;
+    }
+    if (!expectation_->ReadBackMatches()) {
+        return errors_.Fail(error::kCrc);
+    }
+    return true;
+}
+
+bool RegionWriter::CompareWithImage(platform::File& image, std::uint64_t length) {
+    if (!image.Seek(0)) {
         return false;
     }
     std::uint64_t offset = 0;

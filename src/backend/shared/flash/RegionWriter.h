@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backend/shared/ErrorState.h"
+#include "backend/shared/flash/ImageExpectation.h"
 #include "platform/File.h"
 
 #include <cstdint>
@@ -30,17 +31,22 @@ public:
     };
 
     // `region` stays open, and owned by the caller, while the writer works on it; `capacity` is
-    // the region's size in bytes.
-    RegionWriter(int region, std::uint64_t capacity, ErrorState& errors, Hooks hooks = {});
+    // the region's size in bytes. With an `expectation` (an image the approved card lists), the
+    // bytes streamed and read back are fed to it and held to it.
+    RegionWriter(int region, std::uint64_t capacity, ErrorState& errors, Hooks hooks = {},
+                 ImageExpectation* expectation = nullptr);
 
     // Writes the image from its current position to its end; answers how many bytes that was.
     // Nothing, with the last error set, when the image cannot be read (the file system's code),
-    // grew past the region (kDiskFull) or the region cannot be written (the host's error mapped).
+    // grew past the region (kDiskFull), the region cannot be written (the host's error mapped), or
+    // the bytes streamed are not the expected image (kCrc; a chunk that would run past its listed
+    // size is not written).
     std::optional<std::uint64_t> Write(platform::File& image);
-    // Flushes the region's first `length` bytes to the disk and compares them, read back from
-    // the disk, with the image read again from its start. False with the last error set: kCrc
-    // when they differ or the image's length is no longer `length`, the file system's code when
-    // the image cannot be read, the host's error mapped when the region cannot be flushed or read.
+    // Flushes the region's first `length` bytes to the disk and checks them, read back from the
+    // disk: against the expected image's SHA-256 when there is one, otherwise against the image
+    // read again from its start. False with the last error set: kCrc when they differ or the
+    // image's length is no longer `length`, the file system's code when the image cannot be read,
+    // the host's error mapped when the region cannot be flushed or read.
     bool Verify(platform::File& image, std::uint64_t length);
 
 private:
@@ -49,6 +55,8 @@ private:
     // however large the image, and the flush at the end has little left to do.
     bool WriteBack(std::uint64_t offset, std::uint32_t count);
     bool Flush(std::uint64_t length);
+    bool CompareWithImage(platform::File& image, std::uint64_t length);
+    bool CheckReadBackHash(std::uint64_t length);
     // Drops the cached pages of `length` bytes of the region from `offset`, all of them for 0.
     bool DropCachedPages(std::uint64_t offset, std::uint64_t length);
     // Reads `count` bytes of the region at `offset` into the read-back chunk; fewer at its end.
@@ -59,6 +67,7 @@ private:
     std::uint64_t capacity_;
     ErrorState& errors_;
     Hooks hooks_;
+    ImageExpectation* expectation_;
     std::vector<char> imageChunk_;
     std::vector<char> readBackChunk_;
 };

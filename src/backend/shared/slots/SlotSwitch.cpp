@@ -51,9 +51,9 @@ void SlotSwitch::Written(const FlashRegionInfo& region, bool verified) {
     }
 }
 
-bool SlotSwitch::Commit(const CopySlot& copy) {
+bool SlotSwitch::Commit(const CopySlot& copy, const BootVariables& alsoStored) {
     if (!update_) {
-        return true;
+        return alsoStored.empty() || StoreVariables(alsoStored);
     }
     const Update update = *update_;
     update_.reset();
@@ -64,7 +64,9 @@ bool SlotSwitch::Commit(const CopySlot& copy) {
     if (!CopyUnwrittenMembers(update, copy) || !CheckUnchanged(update)) {
         return false;
     }
-    return StoreVariables(BootState::CommitVariables(update.target));
+    BootVariables variables = BootState::CommitVariables(update.target);
+    variables.insert(variables.end(), alsoStored.begin(), alsoStored.end());
+    return StoreVariables(variables);
 }
 
 std::pair<BootState, Slot> SlotSwitch::ReadBootSide() const {

@@ -38,11 +38,13 @@ public:
     std::optional<Slot> PrepareWrite(const FlashRegionInfo& region);
     // Whether the region's image went into its slot and read back equal.
     void Written(const FlashRegionInfo& region, bool verified);
-    // The commit point, once every row of the update has run. True when there was nothing to switch,
-    // or the switch is stored. False, with the last error set and a debug line, when a grouped row
-    // failed, a copy failed, the environment or the booted slot changed since the update began, or
-    // the store failed; the slot that booted then stays the one that boots.
-    bool Commit(const CopySlot& copy);
+    // The commit point, once every row of the update has run: `alsoStored` (the installed release)
+    // goes into the same store as the switch, or into a store of its own when the update wrote no
+    // grouped region. True when there was nothing to store, or the store is made. False, with the
+    // last error set and a debug line, when a grouped row failed, a copy failed, the environment or
+    // the booted slot changed since the update began, or the store failed; the slot that booted then
+    // stays the one that boots, and `alsoStored` is not stored either.
+    bool Commit(const CopySlot& copy, const BootVariables& alsoStored);
 
 private:
     struct Update {

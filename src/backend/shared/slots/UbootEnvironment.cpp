@@ -129,7 +129,7 @@ void CheckEnvironmentCopy(const EnvironmentCopy& copy) {
 
 UbootEnvironment::UbootEnvironment(EnvironmentCopies copies) : copies_(std::move(copies)) {}
 
-BootState UbootEnvironment::Read() {
+EnvironmentValues UbootEnvironment::Values(std::span<const std::string_view> names) {
     const std::unique_ptr<Context> context = Configure(copies_);
     const Session session(context->get());
     if (!session.Valid()) {
@@ -137,15 +137,15 @@ BootState UbootEnvironment::Read() {
                                       "environment ({})",
                                       CopiesText(), ErrorText(session.Result())));
     }
-    std::map<std::string, std::string, std::less<>> values;
-    for (const std::string_view name : BootState::kVariables) {
+    EnvironmentValues values;
+    for (const std::string_view name : names) {
         const std::unique_ptr<char, decltype(&std::free)> value(libuboot_get_env(context->get(), std::string(name).c_str()),
                                                                 &std::free);
         if (value) {
             values.emplace(name, value.get());
         }
     }
-    return BootState::Parse(values);
+    return values;
 }
 
 void UbootEnvironment::Store(const BootVariables& variables) {

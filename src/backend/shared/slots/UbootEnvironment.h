@@ -19,7 +19,7 @@ public:
 
     explicit UbootEnvironment(EnvironmentCopies copies);
 
-    BootState Read() override;
+    EnvironmentValues Values(std::span<const std::string_view> names) override;
     void Store(const BootVariables& variables) override;
 
     // Provisioning: writes `variables` as a new environment into both copies. Throws DeviceError when

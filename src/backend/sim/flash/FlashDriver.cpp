@@ -23,12 +23,15 @@ bool Contains(const std::vector<Value>& values, Value value) {
 }  // namespace
 
 FlashDriver::FlashDriver(platform::FileSystem& fileSystem, const DeviceConfig& config, std::filesystem::path flashDir,
-                         shared::SlotSwitch& slotSwitch, PowerCut& powerCut, shared::ErrorState& errors)
+                         shared::SlotSwitch& slotSwitch, PowerCut& powerCut, shared::CardApproval& approval,
+                         std::function<void(std::string_view)> debugLine, shared::ErrorState& errors)
     : fileSystem_(fileSystem),
       config_(config),
       flashDir_(std::move(flashDir)),
       slots_(slotSwitch),
       powerCut_(powerCut),
+      approval_(approval),
+      debugLine_(std::move(debugLine)),
       errors_(errors) {}
 
 bool FlashDriver::Execute(const shared::FlashRequest& request) {
@@ -53,36 +56,50 @@ bool FlashDriver::IsTooSmall(shared::FlashRegion region) const {
 }
 
 bool FlashDriver::WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path) {
-    const std::unique_ptr<platform::File> image = fileSystem_.OpenFile(path, platform::FileMode::Read);
-    if (!image) {
+    std::unique_ptr<platform::File> file = fileSystem_.OpenFile(path, platform::FileMode::Read);
+    if (!file) {
         return false;  // the file system's error is the answer
     }
     if (IsTooSmall(region.region)) {
         return errors_.Fail(error::kDiskFull);
     }
-    if (config_.slotGroup.Contains(region.region)) {
-        return WriteIntoSlot(region, *image);
-    }
-    return Programmer(region, shared::RegionFileName(region)).Program(*image);
+    shared::ImageToWrite image(std::u16string(path), std::move(file), approval_);
+    const bool written =
+        config_.slotGroup.Contains(region.region) ? WriteIntoSlot(region, image) : WriteInPlace(region, image);
+    return image.Finish(written, debugLine_);
 }
 
-bool FlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, platform::File& image) {
-    if (image.Length() > config_.flashRegions[region.region]) {
+bool FlashDriver::WriteInPlace(const shared::FlashRegionInfo& region, shared::ImageToWrite& image) {
+    // An image larger than the region is refused before a private copy of it is made.
+    if (image.Bytes().Length() > config_.flashRegions[region.region]) {
+        return errors_.Fail(error::kDiskFull);
+    }
+    if (!image.KeepPrivately(errors_)) {
+        return false;
+    }
+    return Programmer(region, shared::RegionFileName(region)).Program(image.Bytes(), image.Expectation());
+}
+
+bool FlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, shared::ImageToWrite& image) {
+    if (image.Bytes().Length() > config_.flashRegions[region.region]) {
         return errors_.Fail(error::kDiskFull);
     }
     const std::optional<shared::Slot> slot = slots_.PrepareWrite(region);
     if (!slot) {
         return false;
     }
-    const bool written = Programmer(region, shared::SlotFileName(region, shared::SlotLetter(*slot))).Program(image);
+    const bool written = Programmer(region, shared::SlotFileName(region, shared::SlotLetter(*slot)))
+                             .Program(image.Bytes(), image.Expectation());
     slots_.Written(region, written);
     return written;
 }
 
-bool FlashDriver::CommitUpdate() {
-    return slots_.Commit([this](const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {
-        return CopySlot(region, from, to);
-    });
+bool FlashDriver::CommitUpdate(const shared::BootVariables& alsoStored) {
+    return slots_.Commit(
+        [this](const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {
+            return CopySlot(region, from, to);
+        },
+        alsoStored);
 }
 
 bool FlashDriver::CopySlot(const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {

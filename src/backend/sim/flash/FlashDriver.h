@@ -1,8 +1,10 @@
 #pragma once
 
+#include "backend/shared/CardApproval.h"
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/flash/FlashExecutor.h"
 #include "backend/shared/flash/FlashRegion.h"
+#include "backend/shared/flash/ImageToWrite.h"
 #include "backend/shared/slots/SlotSwitch.h"
 #include "backend/sim/PowerCut.h"
 #include "backend/sim/flash/RegionProgrammer.h"
@@ -10,32 +12,37 @@
 #include "backend/sim/DeviceConfig.h"
 
 #include <filesystem>
+#include <functional>
 #include <string_view>
 
 namespace velkor::sim {
 
 // Carries out the flash driver's control codes: each image code writes an image file of the
-// device's file system into its region in DIR/flash, and the reset does nothing beyond being
-// asked for. The fault switches of device.json apply.
+// device's file system into its region in DIR/flash, held to what the approved card lists for it,
+// and the reset does nothing beyond being asked for. The fault switches of device.json apply.
 class FlashDriver : public shared::FlashExecutor {
 public:
-    // `slotSwitch` carries the two-slot regions' side of an update; `powerCut` sees every write.
+    // `slotSwitch` carries the two-slot regions' side of an update; `powerCut` sees every write;
+    // `approval` is the card the last check approved; `debugLine` writes a line of debug output.
     FlashDriver(platform::FileSystem& fileSystem, const DeviceConfig& config, std::filesystem::path flashDir,
-                shared::SlotSwitch& slotSwitch, PowerCut& powerCut, shared::ErrorState& errors);
+                shared::SlotSwitch& slotSwitch, PowerCut& powerCut, shared::CardApproval& approval,
+                std::function<void(std::string_view)> debugLine, shared::ErrorState& errors);
 
     // False, with the last error set, when the request was not carried out: what
     // FlashRequest::Check answers (a refused code as one the driver does not take), or why the
     // image could not be programmed.
     bool Execute(const shared::FlashRequest& request) override;
-    // The commit point: SlotSwitch::Commit, copying a slot file into the other.
-    bool CommitUpdate();
+    // The commit point: SlotSwitch::Commit, copying a slot file into the other, with `alsoStored`
+    // in the same store.
+    bool CommitUpdate(const shared::BootVariables& alsoStored);
 
 private:
     bool IsRefused(std::uint32_t code) const;
     bool IsTooSmall(shared::FlashRegion region) const;
     bool WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path);
+    bool WriteInPlace(const shared::FlashRegionInfo& region, shared::ImageToWrite& image);
     // Into the slot the switch names, which an image larger than a slot never disarms.
-    bool WriteIntoSlot(const shared::FlashRegionInfo& region, platform::File& image);
+    bool WriteIntoSlot(const shared::FlashRegionInfo& region, shared::ImageToWrite& image);
     bool CopySlot(const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to);
     RegionProgrammer Programmer(const shared::FlashRegionInfo& region, const std::string& fileName);
 
@@ -44,6 +51,8 @@ private:
     std::filesystem::path flashDir_;
     shared::SlotSwitch& slots_;
     PowerCut& powerCut_;
+    shared::CardApproval& approval_;
+    std::function<void(std::string_view)> debugLine_;
     shared::ErrorState& errors_;
 };
 

@@ -25,7 +25,7 @@ RegionProgrammer::RegionProgrammer(std::filesystem::path regionFile, std::uint64
       powerCut_(powerCut),
       errors_(errors) {}
 
-bool RegionProgrammer::Program(platform::File& image) {
+bool RegionProgrammer::Program(platform::File& image, shared::ImageExpectation* expectation) {
     if (image.Length() > capacity_) {
         return errors_.Fail(platform::error::kDiskFull);
     }
@@ -33,7 +33,7 @@ bool RegionProgrammer::Program(platform::File& image) {
     if (!region.IsValid()) {
         return false;
     }
-    shared::RegionWriter writer(region.Get(), capacity_, errors_, WriterHooks());
+    shared::RegionWriter writer(region.Get(), capacity_, errors_, WriterHooks(), expectation);
     const std::optional<std::uint64_t> length = writer.Write(image);
     if (!length) {
         return false;

@@ -20,11 +20,12 @@ public:
     RegionProgrammer(std::filesystem::path regionFile, std::uint64_t capacity, bool readBackDiffers,
                      PowerCut& powerCut, shared::ErrorState& errors);
 
-    // True when the whole image was written, flushed and read back equal. Otherwise false with the
-    // last error set: kDiskFull for an image larger than the region (the region is then left
-    // alone), kCrc when the read-back differs, the file system's code when the image cannot be
-    // read, and the host's error mapped when the region cannot be written.
-    bool Program(platform::File& image);
+    // True when the whole image was written, flushed and read back equal (held to `expectation`
+    // when there is one, as RegionWriter does). Otherwise false with the last error set: kDiskFull
+    // for an image larger than the region (the region is then left alone), kCrc when the read-back
+    // differs or the bytes are not the expected ones, the file system's code when the image cannot
+    // be read, and the host's error mapped when the region cannot be written.
+    bool Program(platform::File& image, shared::ImageExpectation* expectation = nullptr);
 
 private:
     shared::UniqueFd OpenRegion();

@@ -7,6 +7,9 @@
 #include "backend/board/support/LoopDevice.h"
 #include "backend/board/support/SwapArea.h"
 #include "backend/board/support/TempFolder.h"
+#include "platform/Sha256.h"
+#include "support/TestPki.h"
+#include "trust/ManifestWriter.h"
 
 #include <nlohmann/json.hpp>
 
@@ -254,6 +257,81 @@ TEST_F(TargetEndToEnd, AnAutoUpdateCardUpdatesTheRealDevice) {
     EXPECT_NE(std::find(debug.begin(), debug.end(), "Format succeed"), debug.end());
 }
 
+struct TrustedCardCase {
+    const char* name;
+    // Changes the card after it was signed; nothing for a good card.
+    void (*change)(const fs::path& card);
+};
+
+class TargetTrustedCard : public TargetEndToEnd, public testing::WithParamInterface<TrustedCardCase> {};
+
+// A device whose target file has a keyring: the card is checked before anything happens.
+TEST_P(TargetTrustedCard, OnlyACardSignedForTheDeviceUpdatesIt) {
+    UpdaterSession& session = device_.Session();
+    const fs::path images = session.Card() / "AutoUpdate";
+    trust::Manifest manifest{"velkor-board", 3, {}};
+    for (const auto& [row, name] : {std::pair{update::ImageKind::Boot, "Eboot.nb0"}, {update::ImageKind::Logo, "Logo1.bmp"},
+                                    {update::ImageKind::OS, "NK.bin"}, {update::ImageKind::App, "NAPP.bin"},
+                                    {update::ImageKind::Logo2, "logo2.bmp"}}) {
+        const std::string bytes = ReadHostFile(images / name);
+        manifest.images.push_back({row, std::string("AutoUpdate/") + name, bytes.size(), platform::Sha256::Of(bytes)});
+    }
+    const std::string text = trust::WriteManifest(manifest);
+    TestPki pki;
+    WriteHostFile(session.Card() / "velkor-manifest.json", text);
+    WriteHostFile(session.Card() / "velkor-manifest.json.sig", TestPki::Sign(pki.Issue({}), text));
+    WriteHostFile(device_.Folder() / "keyring.pem", pki.Root().CertificatePem());
+    const bool good = GetParam().change == nullptr;
+    if (!good) {
+        GetParam().change(session.Card());
+    }
+    const fs::path record = device_.Folder() / "installed.json";
+    const json trust{{"trust",
+                      {{"keyring", (device_.Folder() / "keyring.pem").string()},
+                       {"compatible", "velkor-board"},
+                       {"validity", "not-checked"},
+                       {"record", record.string()}}}};
+
+    ASSERT_TRUE(session.Start({"--target", QString::fromStdString(device_.WriteTargetFile(trust).string())},
+                              QProcessEnvironment::systemEnvironment()));
+    ASSERT_TRUE(session.WaitForWindow(kMessageBoxTitle, kUpdateTimeoutSeconds)) << "no message";
+    ASSERT_TRUE(session.PressKeys({"Return", "Escape"}));
+    ASSERT_EQ(session.WaitForExit(), 0);
+
+    for (std::size_t index = 0; index < kRegions.size(); ++index) {
+        const std::string image = ReadHostFile(images / kRegions[index].image);
+        EXPECT_EQ(ReadPrefix(device_.RegionDevice(index), image.size()), good ? image : std::string(image.size(), '\0'))
+            << kRegions[index].name;
+    }
+    const std::vector<std::string> events = LogTexts(ReadHostFile(device_.Logs() / "events.log"));
+    const std::string digest = platform::DigestHex(platform::Sha256::Of(text));
+    if (good) {
+        EXPECT_EQ(json::parse(ReadHostFile(record)), (json{{"version", 3}, {"manifestSha256", digest}}));
+        EXPECT_EQ(events.back(), "installed-release 3 " + digest + " -> 1");
+        return;
+    }
+    EXPECT_FALSE(fs::exists(record));
+    EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                            [](const std::string& line) { return !line.starts_with("thread-priority"); }),
+              1);
+    EXPECT_NE(std::find(events.begin(), events.end(), "card-refused image-changed"), events.end());
+    EXPECT_FALSE(fs::exists(device_.ClosedNote(0))) << "no sibling program was asked to close";
+    device_.Unmount();
+    EXPECT_TRUE(RunHostCommand("mdir -i " + ShellQuoted(device_.DataDevice().string()) + " " + kOldFile))
+        << "the data volume was formatted";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cards, TargetTrustedCard,
+    testing::Values(TrustedCardCase{"Good", nullptr},
+                    TrustedCardCase{"ImageChangedAfterSigning",
+                                    [](const fs::path& card) {
+                                        std::string image = ReadHostFile(card / "AutoUpdate/NAPP.bin");
+                                        image[image.size() / 2] ^= 1;
+                                        WriteHostFile(card / "AutoUpdate/NAPP.bin", image);
+                                    }}),
+    [](const testing::TestParamInfo<TrustedCardCase>& info) { return info.param.name; });
+
 struct CheckCase {
     const char* name;
     // Changes to the good target file, in which DATA stands for the data volume's device (mounted),
@@ -363,7 +441,11 @@ INSTANTIATE_TEST_SUITE_P(
                               R"({"stores": [{"deviceName": "DSK2:", "profile": "BinFLASH", "partitions": [
                                   {"name": "Part00", "volume": "\\VKRFlash", "device": "FIFO",
                                    "mountPoint": "MOUNT"}]}]})",
-                              1, "stores[DSK2:].partitions[Part00]: \"FIFO\" is neither a block device nor a file"}),
+                              1, "stores[DSK2:].partitions[Part00]: \"FIFO\" is neither a block device nor a file"},
+                    CheckCase{"KeyringUnreadable",
+                              R"({"trust": {"keyring": "/velkor-no-such-keyring.pem", "compatible": "velkor-board",
+                                  "record": "/velkor-no-such-folder/installed.json"}})",
+                              1, "trust: the keyring cannot be read (error 2): every card is refused"}),
     [](const testing::TestParamInfo<CheckCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -167,13 +167,14 @@ struct FlashRig {
     FlashRig(const fs::path& folder, const fs::path& region)
         : fileSystem(folder / "root", dismounted, {}, errors),
           events(folder / "events.log"),
-          driver({fs::path(), fs::path(), region, fs::path()}, fileSystem, errors, events,
+          driver({fs::path(), fs::path(), region, fs::path()}, fileSystem, approval, errors, events,
                  [this](std::string_view line) { debugLines.emplace_back(line); }) {}
 
     shared::ErrorState errors;
     shared::DismountedFolders dismounted;
     shared::FolderFileSystem fileSystem;
     shared::EventLog events;
+    shared::CardApproval approval;
     std::vector<std::string> debugLines;
     TargetFlashDriver driver;
 };

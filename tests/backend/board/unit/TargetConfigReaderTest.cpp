@@ -57,6 +57,20 @@ TEST(TargetConfigReader, ReadsTheTrustWithItsPathsFromTheTargetsFolder) {
     EXPECT_EQ(config.trust->installedRecord, "/var/lib/velkor/installed.json");
 }
 
+// A target with two-slot regions keeps its installed release in the boot environment.
+TEST(TargetConfigReader, ATwoSlotTargetNeedsNoRecord) {
+    const TargetConfig config = ParseTargetConfig(
+        R"({"registry": "platform.reg", "log": "/var/log/velkor", "folders": {},
+            "flashRegions": {"boot": "/dev/mmcblk0p1", "logo": "/dev/mmcblk0p2",
+                             "os": {"slots": ["/dev/mmcblk0p3", "/dev/mmcblk0p5"]}, "app": "/dev/mmcblk0p4"},
+            "bootEnvironment": {"copies": [{"device": "/dev/mmcblk0p7", "offset": 0, "size": 8192},
+                                           {"device": "/dev/mmcblk0p7", "offset": 8192, "size": 8192}]},
+            "trust": {"keyring": "k.pem", "compatible": "v"}})",
+        kFile);
+    ASSERT_TRUE(config.trust);
+    EXPECT_TRUE(config.trust->installedRecord.empty());
+}
+
 struct BadTarget {
     const char* name;
     std::string text;

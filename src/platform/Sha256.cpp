@@ -1,4 +1,7 @@
-#include "trust/Sha256.h"
+#include "platform/Sha256.h"
+
+#include <openssl/err.h>
+#include <openssl/evp.h>
 
 #include <fmt/format.h>
 
@@ -6,21 +9,33 @@
 #include <new>
 #include <stdexcept>
 
-namespace velkor::trust {
+namespace velkor::platform {
+namespace {
+
+// OpenSSL's first queued error, and the queue left empty for whoever asks next.
+std::string TakeError() {
+    const char* reason = ERR_reason_error_string(ERR_get_error());
+    ERR_clear_error();
+    return reason ? reason : "no reason given";
+}
+
+}  // namespace
+
+void Sha256::ContextFree::operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
 
 Sha256::Sha256() : context_(EVP_MD_CTX_new()) {
     if (!context_) {
         throw std::bad_alloc();
     }
     if (EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) != 1) {
-        throw std::runtime_error("SHA-256 is not available: " + TakeOpenSslError("no digest"));
+        throw std::runtime_error("SHA-256 is not available: " + TakeError());
     }
 }
 
 void Sha256::Update(const void* data, std::size_t size) {
     // Only an object already finished can fail here, which is a fault of the caller's.
     if (EVP_DigestUpdate(context_.get(), data, size) != 1) {
-        throw std::logic_error("SHA-256 fed after Finish: " + TakeOpenSslError("no digest"));
+        throw std::logic_error("SHA-256 fed after Finish: " + TakeError());
     }
 }
 
@@ -28,7 +43,7 @@ Sha256Digest Sha256::Finish() {
     Sha256Digest digest{};
     unsigned int length = 0;
     if (EVP_DigestFinal_ex(context_.get(), digest.data(), &length) != 1 || length != digest.size()) {
-        throw std::logic_error("SHA-256 finished twice: " + TakeOpenSslError("no digest"));
+        throw std::logic_error("SHA-256 finished twice: " + TakeError());
     }
     return digest;
 }
@@ -63,4 +78,4 @@ std::optional<Sha256Digest> DigestFromHex(std::string_view hex) {
     return digest;
 }
 
-}  // namespace velkor::trust
+}  // namespace velkor::platform

@@ -1,15 +1,16 @@
 #pragma once
 
-#include "trust/OpenSsl.h"
+#include <openssl/types.h>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-namespace velkor::trust {
+namespace velkor::platform {
 
 using Sha256Digest = std::array<std::uint8_t, 32>;
 
@@ -25,7 +26,11 @@ public:
     static Sha256Digest Of(std::string_view bytes);
 
 private:
-    EvpMdContextPtr context_;
+    struct ContextFree {
+        void operator()(EVP_MD_CTX* context) const;
+    };
+
+    std::unique_ptr<EVP_MD_CTX, ContextFree> context_;
 };
 
 // 64 lowercase hexadecimal digits.
@@ -33,4 +38,4 @@ std::string DigestHex(const Sha256Digest& digest);
 // Exactly 64 hexadecimal digits, in either case; nothing for any other text.
 std::optional<Sha256Digest> DigestFromHex(std::string_view hex);
 
-}  // namespace velkor::trust
+}  // namespace velkor::platform

@@ -1,0 +1,29 @@
+#include "backend/shared/CardApproval.h"
+
+#include "platform/DeviceText.h"
+
+#include <algorithm>
+
+namespace velkor::shared {
+
+void CardApproval::Approve(platform::ApprovedCard card, bool privateCopies) {
+    card_ = std::move(card);
+    privateCopies_ = privateCopies;
+    mismatch_ = false;
+}
+
+const platform::ExpectedImage* CardApproval::Find(std::u16string_view devicePath) const {
+    const auto found =
+        std::find_if(card_.images.begin(), card_.images.end(), [&](const platform::ExpectedImage& image) {
+            return platform::EqualsIgnoreCase(image.devicePath, devicePath);
+        });
+    return found != card_.images.end() ? &*found : nullptr;
+}
+
+std::optional<platform::InstalledRelease> CardApproval::TakeRelease() {
+    std::optional<platform::InstalledRelease> release = std::move(card_.release);
+    Approve({}, false);
+    return release;
+}
+
+}  // namespace velkor::shared

@@ -1,0 +1,38 @@
+#include "backend/shared/flash/ImageExpectation.h"
+
+#include <fmt/format.h>
+
+namespace velkor::shared {
+
+ImageExpectation::ImageExpectation(const platform::ExpectedImage& image) : image_(image) {}
+
+bool ImageExpectation::Streamed(const char* data, std::size_t size) {
+    if (streamed_.size + size > image_.size) {
+        mismatch_ = fmt::format("streamed more than the {} bytes the card lists", image_.size);
+        return false;
+    }
+    streamed_.size += size;
+    streamed_.hash.Update(data, size);
+    return true;
+}
+
+bool ImageExpectation::StreamMatches() { return Matches(streamed_, "streamed"); }
+
+void ImageExpectation::ReadBack(const char* data, std::size_t size) {
+    readBack_.size += size;
+    readBack_.hash.Update(data, size);
+}
+
+bool ImageExpectation::ReadBackMatches() { return Matches(readBack_, "read back"); }
+
+bool ImageExpectation::Matches(Tally& tally, std::string_view what) {
+    const platform::Sha256Digest digest = tally.hash.Finish();
+    if (tally.size == image_.size && digest == image_.sha256) {
+        return true;
+    }
+    mismatch_ = fmt::format("{} {} bytes with SHA-256 {}, the card lists {} bytes with SHA-256 {}", what, tally.size,
+                            platform::DigestHex(digest), image_.size, platform::DigestHex(image_.sha256));
+    return false;
+}
+
+}  // namespace velkor::shared

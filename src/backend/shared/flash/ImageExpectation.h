@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/DeviceTrust.h"
+#include "platform/Sha256.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velkor::shared {
+
+// What one write of a listed image is held to: the size and SHA-256 that the approved card lists
+// for it. The writer feeds it the bytes it streams from the image and the bytes it reads back; each
+// must come to the listed size and hash.
+class ImageExpectation {
+public:
+    explicit ImageExpectation(const platform::ExpectedImage& image);
+
+    // False, without taking them, once the bytes would run past the listed size.
+    bool Streamed(const char* data, std::size_t size);
+    // At the end of the stream: whether it was the listed image.
+    bool StreamMatches();
+    void ReadBack(const char* data, std::size_t size);
+    // At the end of the read-back: whether it was the listed image.
+    bool ReadBackMatches();
+
+    // Why the bytes are not the listed ones ("streamed 12 bytes with SHA-256 ..., the card lists
+    // ..."); empty while they are.
+    const std::string& Mismatch() const { return mismatch_; }
+
+private:
+    // Bytes seen, and their hash so far.
+    struct Tally {
+        std::uint64_t size = 0;
+        platform::Sha256 hash;
+    };
+
+    bool Matches(Tally& tally, std::string_view what);
+
+    platform::ExpectedImage image_;
+    Tally streamed_;
+    Tally readBack_;
+    std::string mismatch_;
+};
+
+}  // namespace velkor::shared
