@@ -35,7 +35,7 @@ public:
 
     platform::FileSystem& Files() override { return files_; }
     std::uint32_t LastError() override { return files_.LastError(); }
-    std::optional<std::u16string> UnkeptFolder() override {
+    std::u16string UnkeptFolder() override {
         files_.AddDirectory(u"\\Unkept");
         files_.FailCloses();
         return u"\\Unkept";
@@ -56,7 +56,7 @@ public:
 
     platform::FileSystem& Files() override { return platform_->platform().fileSystem; }
     std::uint32_t LastError() override { return platform_->platform().system.GetLastError(); }
-    std::optional<std::u16string> SecondName() override { return u"\\Alias\\Image.bin"; }
+    std::u16string SecondName() override { return u"\\Alias\\Image.bin"; }
 
 private:
     sim::test::TempDevice device_;
@@ -76,7 +76,7 @@ public:
 
     platform::FileSystem& Files() override { return *files_; }
     std::uint32_t LastError() override { return errors_.Last(); }
-    std::optional<std::u16string> SecondName() override { return u"\\Alias\\Image.bin"; }
+    std::u16string SecondName() override { return u"\\Alias\\Image.bin"; }
 
 private:
     TempFolder temp_;
@@ -106,8 +106,8 @@ public:
     std::string Unavailable() const override { return unavailable_; }
     platform::FileSystem& Files() override { return *files_; }
     std::uint32_t LastError() override { return errors_.Last(); }
-    std::optional<std::u16string> SecondName() override { return u"\\Alias\\Image.bin"; }
-    std::optional<std::u16string> UnkeptFolder() override { return u"\\Unkept"; }
+    std::u16string SecondName() override { return u"\\Alias\\Image.bin"; }
+    std::u16string UnkeptFolder() override { return u"\\Unkept"; }
 
 private:
     std::string Mount() {
@@ -140,16 +140,12 @@ private:
     std::optional<board::TargetFileSystem> files_;
 };
 
-template <typename Rig>
-FileSystemRigMaker Maker(const char* name) {
-    return {name, [] { return std::make_unique<Rig>(); }};
-}
-
 }  // namespace
 
-std::vector<FileSystemRigMaker> FileSystemRigs() {
-    return {Maker<FakeRig>("Fake"), Maker<SimRig>("Sim"), Maker<BoardFoldersRig>("BoardFolders"),
-            Maker<BoardFatRig>("BoardFat")};
+std::vector<RigMaker<FileSystemRig>> FileSystemRigs() {
+    return {MakerOf<FileSystemRig, FakeRig>("Fake", kUnkeptFolder), MakerOf<FileSystemRig, SimRig>("Sim", kSecondName),
+            MakerOf<FileSystemRig, BoardFoldersRig>("BoardFolders", kSecondName),
+            MakerOf<FileSystemRig, BoardFatRig>("BoardFat", kSecondName | kUnkeptFolder)};
 }
 
 }  // namespace velkor::test

@@ -39,7 +39,6 @@ class FakeRig : public FlashRig {
 public:
     platform::DeviceIo& Devices() override { return devices_; }
     std::uint32_t LastError() override { return devices_.LastError(); }
-    bool HasFlash() const override { return false; }
     void PutImage(const std::string&, const std::string&) override {}
     std::string OsRegion(std::size_t) override { return {}; }
 
@@ -60,7 +59,6 @@ public:
 
     platform::DeviceIo& Devices() override { return platform_->platform().deviceIo; }
     std::uint32_t LastError() override { return platform_->platform().system.GetLastError(); }
-    bool HasFlash() const override { return true; }
     void PutImage(const std::string& name, const std::string& bytes) override {
         WriteHostFile(device_.Root() / "Card" / name, bytes);
     }
@@ -88,7 +86,6 @@ public:
     }
     platform::DeviceIo& Devices() override { return target_->Target().platform().deviceIo; }
     std::uint32_t LastError() override { return target_->Target().platform().system.GetLastError(); }
-    bool HasFlash() const override { return true; }
     void PutImage(const std::string& name, const std::string& bytes) override {
         WriteHostFile(folder_.Path() / "card" / name, bytes);
     }
@@ -115,11 +112,10 @@ private:
 
 }  // namespace
 
-std::vector<FlashRigMaker> FlashRigs() {
-    return {{"Fake", [] { return std::make_unique<FakeRig>(); }},
-            {"Sim", [] { return std::make_unique<SimRig>(); }},
-            {"BoardFile", [] { return std::make_unique<BoardRig>(false); }},
-            {"BoardLoop", [] { return std::make_unique<BoardRig>(true); }}};
+std::vector<RigMaker<FlashRig>> FlashRigs() {
+    return {MakerOf<FlashRig, FakeRig>("Fake"), MakerOf<FlashRig, SimRig>("Sim", kFlashDriver),
+            {"BoardFile", kFlashDriver, [](Arrangements) { return std::make_unique<BoardRig>(false); }},
+            {"BoardLoop", kFlashDriver, [](Arrangements) { return std::make_unique<BoardRig>(true); }}};
 }
 
 }  // namespace velkor::test

@@ -38,7 +38,6 @@ public:
     platform::FormatLibrary& Formats() override { return formats_; }
     platform::FileSystem& Files() override { return files_; }
     std::uint32_t LastError() override { return errors_.Last(); }
-    bool HasStore() const override { return false; }
 
 private:
     shared::ErrorState errors_;
@@ -63,7 +62,6 @@ public:
     platform::FormatLibrary& Formats() override { return platform_->platform().formatLibrary; }
     platform::FileSystem& Files() override { return platform_->platform().fileSystem; }
     std::uint32_t LastError() override { return platform_->platform().system.GetLastError(); }
-    bool HasStore() const override { return true; }
 
 private:
     sim::test::TempDevice device_;
@@ -72,15 +70,15 @@ private:
 
 // The volume is mounted through fusefat before the device starts, as at boot; the device mounts
 // and unmounts it with fusefat and fusermount (the kernel here may have no vfat), or, with
-// `mountsNothing`, with a mount command that exits with 0 at once.
+// kMountThatDoesNothing, with a mount command that exits with 0 at once.
 class BoardRig : public StorageRig {
 public:
-    explicit BoardRig(bool mountsNothing) {
+    explicit BoardRig(Arrangements needs) {
         unavailable_ = MakeVolume();
         if (!unavailable_.empty()) {
             return;
         }
-        const json mount = mountsNothing ? json{"true"} : json{"fusefat", "-o", "rw+", "{device}", "{mountPoint}"};
+        const json mount = (needs & kMountThatDoesNothing) != 0 ? json{"true"} : json{"fusefat", "-o", "rw+", "{device}", "{mountPoint}"};
         target_.emplace(kRegistryText,
                         json{{"stores",
                               {{{"deviceName", "DSK2:"},
@@ -98,7 +96,6 @@ public:
     platform::FormatLibrary& Formats() override { return target_->Target().platform().formatLibrary; }
     platform::FileSystem& Files() override { return target_->Target().platform().fileSystem; }
     std::uint32_t LastError() override { return target_->Target().platform().system.GetLastError(); }
-    bool HasStore() const override { return true; }
 
 private:
     fs::path MountPoint() const { return temp_.Path() / "VKRFlash"; }
@@ -132,22 +129,11 @@ private:
     std::optional<BoardTarget> target_;
 };
 
-// A rig whose mounts always happen: a mount that does nothing cannot be arranged on it.
-template <typename Rig>
-StorageRigMaker WithMountsThatHappen(const char* name) {
-    return {name, [](bool mountsNothing) -> std::unique_ptr<StorageRig> {
-                if (mountsNothing) {
-                    return nullptr;
-                }
-                return std::make_unique<Rig>();
-            }};
-}
-
 }  // namespace
 
-std::vector<StorageRigMaker> StorageRigs() {
-    return {WithMountsThatHappen<FakeRig>("Fake"), WithMountsThatHappen<SimRig>("Sim"),
-            {"Board", [](bool mountsNothing) { return std::make_unique<BoardRig>(mountsNothing); }}};
+std::vector<RigMaker<StorageRig>> StorageRigs() {
+    return {MakerOf<StorageRig, FakeRig>("Fake"), MakerOf<StorageRig, SimRig>("Sim", kStore),
+            MakerOf<StorageRig, BoardRig>("Board", kStore | kMountThatDoesNothing)};
 }
 
 }  // namespace velkor::test
