@@ -1,6 +1,7 @@
 #include "contract/FlashRigs.h"
 #include "platform/ErrorCodes.h"
 #include "platform/FlashControlCodes.h"
+#include "support/RandomBytes.h"
 
 #include <functional>
 
@@ -10,15 +11,6 @@ namespace {
 constexpr std::u16string_view kFlash = u"\\VKRFlash\\Vol:";
 // A code of the driver's device type that names no request.
 constexpr std::uint32_t kUnknownCode = platform::FlashControlCode(0x839);
-
-// Bytes that differ from their neighbours and from any region's filling.
-std::string Image(std::size_t bytes) {
-    std::string image(bytes, '\0');
-    for (std::size_t index = 0; index < bytes; ++index) {
-        image[index] = static_cast<char>(index % 251);
-    }
-    return image;
-}
 
 // Opens devices and sends them codes, answering each call as text: what it gave, or that it
 // failed and the last error then ("0 error 112").
@@ -80,7 +72,7 @@ const FlashCase kCases[] = {
      {"null error 2"}},
     {"AnImageIsWrittenOverTheStartOfItsRegion", kFlashDriver,
      [](FlashRig& r, FlashProbe& p) {
-         const std::string image = Image(kOsRegionBytes / 2 + 3);
+         const std::string image = RandomBytes(kOsRegionBytes / 2 + 3, 1);
          r.PutImage("os.bin", image);
          return Lines{p.Open(kFlash), p.WriteOs(u"os.bin"), p.RegionHolds(image)};
      },
@@ -88,7 +80,7 @@ const FlashCase kCases[] = {
     {"AnImageLargerThanItsRegionIsRefusedUnwritten", kFlashDriver,
      [](FlashRig& r, FlashProbe& p) {
          const std::string before = r.OsRegion(kOsRegionBytes);
-         r.PutImage("big.bin", Image(kOsRegionBytes + 1));
+         r.PutImage("big.bin", RandomBytes(kOsRegionBytes + 1, 2));
          return Lines{p.Open(kFlash), p.WriteOs(u"big.bin"), p.RegionHolds(before)};
      },
      {"handle", "0 error 112", "holds it"}},
@@ -97,7 +89,7 @@ const FlashCase kCases[] = {
      {"handle", "0 error 2"}},
     {"RequestsOutsideTheConventionAreRefused", kFlashDriver,
      [](FlashRig& r, FlashProbe& p) {
-         r.PutImage("os.bin", Image(16));
+         r.PutImage("os.bin", RandomBytes(16, 3));
          return Lines{p.Open(kFlash), p.WriteOs(u"os.bin", 16), p.Send(platform::IOCTL_FLASH_WRITE_OS),
                       p.Send(kUnknownCode), p.Send(platform::IOCTL_FLASH_RESET)};
      },
