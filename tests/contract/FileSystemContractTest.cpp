@@ -2,22 +2,16 @@
 #include "platform/DeviceText.h"
 #include "platform/ErrorCodes.h"
 
-#include <fmt/format.h>
 #include <fmt/ranges.h>
-#include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <functional>
-#include <ostream>
 #include <set>
-#include <tuple>
 
 namespace velkor::test {
 namespace {
 
 using platform::FileMode;
-using Lines = std::vector<std::string>;
 
 // Calls the file system and answers each call as text: what it gave, or where it failed and the
 // last error then ("0 error 2", "open error 5").
@@ -91,136 +85,122 @@ private:
         return fmt::format("{} file {}", name, entry.size);
     }
     std::string Done(bool done) { return done ? "1" : Failed("0"); }
-    std::string Failed(std::string_view what) { return fmt::format("{} error {}", what, rig_.LastError()); }
+    std::string Failed(std::string_view what) { return FailedAnswer(what, rig_.LastError()); }
 
     FileSystemRig& rig_;
     platform::FileSystem& files_;
 };
 
-// What a case needs beyond the contract's layout.
-enum class Needs { Nothing, SecondName, UnkeptFolder };
-
 struct FileSystemCase {
     const char* name;
-    Needs needs;
-    // `name` is the second name or the unkept folder, as the case needs.
-    std::function<Lines(FileSystemProbe&, const std::u16string& name)> calls;
+    Arrangements needs;
+    std::function<Lines(FileSystemRig&, FileSystemProbe&)> calls;
     Lines answers;
 };
 
-// Failures name the case rather than dump its bytes.
-void PrintTo(const FileSystemCase& c, std::ostream* out) { *out << c.name; }
-
-class FileSystemContract : public ::testing::TestWithParam<std::tuple<FileSystemRigMaker, FileSystemCase>> {};
+class FileSystemContract : public ContractSuite<FileSystemRig, FileSystemCase> {};
 
 TEST_P(FileSystemContract, AnswersAsTheDeviceDoes) {
     const auto& [maker, c] = GetParam();
-    const std::unique_ptr<FileSystemRig> rig = maker.make();
+    const std::unique_ptr<FileSystemRig> rig = maker.make(c.needs);
     if (!rig->Unavailable().empty()) {
         GTEST_SKIP() << rig->Unavailable();
     }
-    std::optional<std::u16string> name = u"";
-    if (c.needs == Needs::SecondName) {
-        name = rig->SecondName();
-    } else if (c.needs == Needs::UnkeptFolder) {
-        name = rig->UnkeptFolder();
-    }
-    if (!name) {
-        GTEST_SKIP() << maker.name << " has no way to arrange this case";
-    }
     FileSystemProbe probe(*rig);
 
-    EXPECT_EQ(c.calls(probe, *name), c.answers);
+    EXPECT_EQ(c.calls(*rig, probe), c.answers);
 }
 
 const FileSystemCase kCases[] = {
-    {"MissingNamesAreNotFound", Needs::Nothing,
-     [](FileSystemProbe& p, const std::u16string&) {
+    {"MissingNamesAreNotFound", 0,
+     [](FileSystemRig&, FileSystemProbe& p) {
          return Lines{p.Kind(u"\\Card\\None.bin"), p.Kind(u"\\None\\x.bin"), p.Kind(u"\\Card\\Image.bin\\x"),
                       p.Read(u"\\Card\\None.bin"), p.Read(u"\\None\\x.bin"), p.Delete(u"\\Card\\None.bin")};
      },
      {"none error 2", "none error 3", "none error 3", "open error 2", "open error 3", "0 error 2"}},
-    {"FoldersAreNotFiles", Needs::Nothing,
-     [](FileSystemProbe& p, const std::u16string&) {
+    {"FoldersAreNotFiles", 0,
+     [](FileSystemRig&, FileSystemProbe& p) {
          return Lines{p.Read(u"\\Card\\Sub"), p.Write(u"\\Card\\Sub", FileMode::CreateTruncate, ""),
                       p.Delete(u"\\Card\\Sub"), p.Copy(u"\\Card\\Sub", u"\\Card\\X.bin"),
                       p.Copy(u"\\Card\\Image.bin", u"\\Card\\Sub"), p.Kind(u"\\Card\\Sub")};
      },
      {"open error 5", "open error 5", "0 error 5", "0 error 5", "0 error 5", "folder"}},
-    {"FoldersAreMadeOneLevelAtATime", Needs::Nothing,
-     [](FileSystemProbe& p, const std::u16string&) {
+    {"FoldersAreMadeOneLevelAtATime", 0,
+     [](FileSystemRig&, FileSystemProbe& p) {
          return Lines{p.MakeFolder(u"\\Card\\New"), p.MakeFolder(u"\\Card\\NEW"), p.MakeFolder(u"\\Card\\Image.bin"),
                       p.MakeFolder(u"\\None\\New"), p.Kind(u"\\card\\new")};
      },
      {"1", "0 error 183", "0 error 183", "0 error 3", "folder"}},
-    {"FilesAreMadeReplacedAndReadInAnyCase", Needs::Nothing,
-     [](FileSystemProbe& p, const std::u16string&) {
+    {"FilesAreMadeReplacedAndReadInAnyCase", 0,
+     [](FileSystemRig&, FileSystemProbe& p) {
          return Lines{p.Write(u"\\Card\\A.bin", FileMode::CreateNew, "one"),
                       p.Write(u"\\Card\\a.BIN", FileMode::CreateNew, "x"),
                       p.Write(u"\\card\\a.bin", FileMode::CreateTruncate, "two"), p.Read(u"\\CARD\\A.BIN"),
                       p.Write(u"\\None\\b.bin", FileMode::CreateTruncate, ""), p.Kind(u"\\Card\\A.bin")};
      },
      {"written", "open error 183", "written", "\"two\"", "open error 3", "file"}},
-    {"FilesDoOnlyWhatTheyWereOpenedFor", Needs::Nothing,
-     [](FileSystemProbe& p, const std::u16string&) {
+    {"FilesDoOnlyWhatTheyWereOpenedFor", 0,
+     [](FileSystemRig&, FileSystemProbe& p) {
          return Lines{p.WriteThroughReadOnly(u"\\Card\\Image.bin"), p.Read(u"\\Card\\W.bin", FileMode::CreateTruncate),
                       p.Read(u"\\Card\\Image.bin", FileMode::Read, 100), p.Read(u"\\Card\\Image.bin", FileMode::ReadWrite, 2)};
      },
      {"write error 5", "read error 5", "\"\"", "\"age\""}},
-    {"CopiesReplaceTheirTarget", Needs::Nothing,
-     [](FileSystemProbe& p, const std::u16string&) {
+    {"CopiesReplaceTheirTarget", 0,
+     [](FileSystemRig&, FileSystemProbe& p) {
          return Lines{p.Copy(u"\\Card\\Image.bin", u"\\Data\\Copy.bin"), p.Read(u"\\Data\\Copy.bin"),
                       p.Write(u"\\Data\\Copy.bin", FileMode::CreateTruncate, "older and longer"),
                       p.Copy(u"\\card\\IMAGE.bin", u"\\Data\\COPY.bin"), p.Read(u"\\Data\\Copy.bin")};
      },
      {"1", "\"image\"", "written", "1", "\"image\""}},
-    {"ACopyOntoItselfInAnotherCaseChangesNothing", Needs::Nothing,
-     [](FileSystemProbe& p, const std::u16string&) {
+    {"ACopyOntoItselfInAnotherCaseChangesNothing", 0,
+     [](FileSystemRig&, FileSystemProbe& p) {
          return Lines{p.Copy(u"\\Card\\Image.bin", u"\\CARD\\image.BIN"), p.Read(u"\\Card\\Image.bin")};
      },
      {"0 error 32", "\"image\""}},
-    {"ACopyOntoItselfUnderASecondNameChangesNothing", Needs::SecondName,
-     [](FileSystemProbe& p, const std::u16string& second) {
+    {"ACopyOntoItselfUnderASecondNameChangesNothing", kSecondName,
+     [](FileSystemRig& r, FileSystemProbe& p) {
+         const std::u16string second = r.SecondName();
          return Lines{p.Copy(u"\\Card\\Image.bin", second), p.Copy(second, u"\\Card\\Image.bin"),
                       p.Read(u"\\Card\\Image.bin")};
      },
      {"0 error 32", "0 error 32", "\"image\""}},
-    {"CopiesOfWhatIsNotThere", Needs::Nothing,
-     [](FileSystemProbe& p, const std::u16string&) {
+    {"CopiesOfWhatIsNotThere", 0,
+     [](FileSystemRig&, FileSystemProbe& p) {
          return Lines{p.Copy(u"\\Card\\None.bin", u"\\Data\\X.bin"), p.Kind(u"\\Data\\X.bin"),
                       p.Copy(u"\\Card\\Image.bin", u"\\None\\X.bin")};
      },
      {"0 error 2", "none error 2", "0 error 3"}},
-    {"MovesRenameWithinAFolder", Needs::Nothing,
-     [](FileSystemProbe& p, const std::u16string&) {
+    {"MovesRenameWithinAFolder", 0,
+     [](FileSystemRig&, FileSystemProbe& p) {
          return Lines{p.Move(u"\\Card\\Image.bin", u"\\card\\Moved.bin"), p.Kind(u"\\Card\\Image.bin"),
                       p.Read(u"\\Card\\MOVED.bin"), p.Move(u"\\Card\\None.bin", u"\\Card\\X.bin"),
                       p.Move(u"\\Card\\Moved.bin", u"\\None\\X.bin")};
      },
      {"1", "none error 2", "\"image\"", "0 error 2", "0 error 3"}},
-    {"AListingHoldsEachEntryOnceInNoPromisedOrder", Needs::Nothing,
-     [](FileSystemProbe& p, const std::u16string&) {
+    {"AListingHoldsEachEntryOnceInNoPromisedOrder", 0,
+     [](FileSystemRig&, FileSystemProbe& p) {
          return Lines{p.Write(u"\\Card\\B.bin", FileMode::CreateTruncate, "bb"), p.List(u"\\Card\\*.*")};
      },
      {"written", "B.bin file 2, Image.bin file 5, Sub folder; then error 18"}},
-    {"TheRootListsItsFolders", Needs::Nothing,
-     [](FileSystemProbe& p, const std::u16string&) {
+    {"TheRootListsItsFolders", 0,
+     [](FileSystemRig&, FileSystemProbe& p) {
          return Lines{p.List(u"\\*.*", {u"Card", u"Data"}), p.List(u"*.*", {u"Card", u"Data"})};
      },
      {"Card folder, Data folder; then error 18", "Card folder, Data folder; then error 18"}},
-    {"SearchPatternsOtherThanEveryNameAreRefused", Needs::Nothing,
-     [](FileSystemProbe& p, const std::u16string&) {
+    {"SearchPatternsOtherThanEveryNameAreRefused", 0,
+     [](FileSystemRig&, FileSystemProbe& p) {
          return Lines{p.List(u"\\Card\\*.bin"), p.List(u"\\Card"), p.List(u""), p.List(u"\\Ca*\\*.*"),
                       p.List(u"\\*.txt")};
      },
      {"none error 87", "none error 87", "none error 87", "none error 87", "none error 87"}},
-    {"SearchesOfNoFolderOrAnEmptyOne", Needs::Nothing,
-     [](FileSystemProbe& p, const std::u16string&) {
+    {"SearchesOfNoFolderOrAnEmptyOne", 0,
+     [](FileSystemRig&, FileSystemProbe& p) {
          return Lines{p.List(u"\\None\\*.*"), p.List(u"\\Card\\Image.bin\\*.*"), p.List(u"\\Data\\*.*")};
      },
      {"none error 3", "none error 3", "none error 2"}},
-    {"AFileTheDeviceCannotKeepFailsAndGoes", Needs::UnkeptFolder,
-     [](FileSystemProbe& p, const std::u16string& unkept) {
+    {"AFileTheDeviceCannotKeepFailsAndGoes", kUnkeptFolder,
+     [](FileSystemRig& r, FileSystemProbe& p) {
+         const std::u16string unkept = r.UnkeptFolder();
          return Lines{p.Write(unkept + u"\\A.bin", FileMode::CreateTruncate, "a"),
                       p.Copy(u"\\Card\\Image.bin", unkept + u"\\Copy.bin"), p.Kind(unkept + u"\\Copy.bin")};
      },
@@ -228,10 +208,8 @@ const FileSystemCase kCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Implementations, FileSystemContract,
-                         ::testing::Combine(::testing::ValuesIn(FileSystemRigs()), ::testing::ValuesIn(kCases)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
-                         });
+                         ::testing::ValuesIn(FileSystemContract::Pairings(FileSystemRigs(), kCases)),
+                         FileSystemContract::Name);
 
 }  // namespace
 }  // namespace velkor::test

@@ -1,9 +1,7 @@
 #include "contract/FileSystemRigs.h"
 
 #include "backend/board/TargetFileSystem.h"
-#include "backend/board/support/FuseFatMount.h"
-#include "backend/board/support/HostCommand.h"
-#include "backend/board/support/LoopDevice.h"
+#include "backend/board/support/FatVolume.h"
 #include "backend/board/support/TempFolder.h"
 #include "backend/sim/SimPlatform.h"
 #include "backend/sim/TempDevice.h"
@@ -35,7 +33,7 @@ public:
 
     platform::FileSystem& Files() override { return files_; }
     std::uint32_t LastError() override { return files_.LastError(); }
-    std::optional<std::u16string> UnkeptFolder() override {
+    std::u16string UnkeptFolder() override {
         files_.AddDirectory(u"\\Unkept");
         files_.FailCloses();
         return u"\\Unkept";
@@ -56,7 +54,7 @@ public:
 
     platform::FileSystem& Files() override { return platform_->platform().fileSystem; }
     std::uint32_t LastError() override { return platform_->platform().system.GetLastError(); }
-    std::optional<std::u16string> SecondName() override { return u"\\Alias\\Image.bin"; }
+    std::u16string SecondName() override { return u"\\Alias\\Image.bin"; }
 
 private:
     sim::test::TempDevice device_;
@@ -76,7 +74,7 @@ public:
 
     platform::FileSystem& Files() override { return *files_; }
     std::uint32_t LastError() override { return errors_.Last(); }
-    std::optional<std::u16string> SecondName() override { return u"\\Alias\\Image.bin"; }
+    std::u16string SecondName() override { return u"\\Alias\\Image.bin"; }
 
 private:
     TempFolder temp_;
@@ -89,67 +87,45 @@ private:
 // fusefat), with a second folder name for \Card, and \Unkept on velkor_test_unkeptfs.
 class BoardFatRig : public FileSystemRig {
 public:
-    BoardFatRig() : unkept_(temp_.Path() / "unkept") {
-        unavailable_ = Mount();
-        if (!unavailable_.empty()) {
+    BoardFatRig()
+        : unkept_(temp_.Path() / "unkept"), volume_(temp_.Path() / "fat.img", kFatImageBytes, "", Volume()) {
+        if (!Unavailable().empty()) {
             return;
         }
-        const fs::path volume = temp_.Path() / "volume";
-        LayOut(volume / "Card", volume / "Data");
-        files_.emplace(std::vector<board::FolderMapping>{{u"Card", volume / "Card"},
-                                                         {u"Data", volume / "Data"},
-                                                         {u"Alias", volume / "Card"},
+        LayOut(Volume() / "Card", Volume() / "Data");
+        files_.emplace(std::vector<board::FolderMapping>{{u"Card", Volume() / "Card"},
+                                                         {u"Data", Volume() / "Data"},
+                                                         {u"Alias", Volume() / "Card"},
                                                          {u"Unkept", temp_.Path() / "unkept"}},
                        dismounted_, errors_);
     }
 
-    std::string Unavailable() const override { return unavailable_; }
+    std::string Unavailable() const override {
+        return unkept_.Unavailable().empty() ? volume_.Unavailable() : unkept_.Unavailable();
+    }
     platform::FileSystem& Files() override { return *files_; }
     std::uint32_t LastError() override { return errors_.Last(); }
-    std::optional<std::u16string> SecondName() override { return u"\\Alias\\Image.bin"; }
-    std::optional<std::u16string> UnkeptFolder() override { return u"\\Unkept"; }
+    std::u16string SecondName() override { return u"\\Alias\\Image.bin"; }
+    std::u16string UnkeptFolder() override { return u"\\Unkept"; }
 
 private:
-    std::string Mount() {
-        if (!unkept_.Unavailable().empty()) {
-            return unkept_.Unavailable();
-        }
-        const fs::path image = temp_.Path() / "fat.img";
-        WriteHostFile(image, "");
-        fs::resize_file(image, kFatImageBytes);
-        if (!RunHostCommand("mkfs.fat " + ShellQuoted(image.string()))) {
-            return "mkfs.fat (dosfstools) is missing";
-        }
-        if (loop_.emplace(image).Path().empty()) {
-            return "losetup set up no loop device";
-        }
-        if (!mount_.emplace(loop_->Path(), temp_.Path() / "volume").IsMounted()) {
-            return "fusefat did not mount the loop device";
-        }
-        return {};
-    }
+    fs::path Volume() const { return temp_.Path() / "volume"; }
 
     // Declared first, so that it goes last, once nothing is mounted in it.
     TempFolder temp_;
     UnkeptMount unkept_;
-    std::optional<LoopDevice> loop_;
-    std::optional<FuseFatMount> mount_;
-    std::string unavailable_;
+    FatVolume volume_;
     shared::ErrorState errors_;
     shared::DismountedFolders dismounted_;
     std::optional<board::TargetFileSystem> files_;
 };
 
-template <typename Rig>
-FileSystemRigMaker Maker(const char* name) {
-    return {name, [] { return std::make_unique<Rig>(); }};
-}
-
 }  // namespace
 
-std::vector<FileSystemRigMaker> FileSystemRigs() {
-    return {Maker<FakeRig>("Fake"), Maker<SimRig>("Sim"), Maker<BoardFoldersRig>("BoardFolders"),
-            Maker<BoardFatRig>("BoardFat")};
+std::vector<RigMaker<FileSystemRig>> FileSystemRigs() {
+    return {MakerOf<FileSystemRig, FakeRig>("Fake", kUnkeptFolder), MakerOf<FileSystemRig, SimRig>("Sim", kSecondName),
+            MakerOf<FileSystemRig, BoardFoldersRig>("BoardFolders", kSecondName),
+            MakerOf<FileSystemRig, BoardFatRig>("BoardFat", kSecondName | kUnkeptFolder)};
 }
 
 }  // namespace velkor::test

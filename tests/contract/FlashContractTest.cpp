@@ -1,31 +1,16 @@
 #include "contract/FlashRigs.h"
 #include "platform/ErrorCodes.h"
 #include "platform/FlashControlCodes.h"
-
-#include <fmt/format.h>
-#include <gtest/gtest.h>
+#include "support/RandomBytes.h"
 
 #include <functional>
-#include <ostream>
-#include <tuple>
 
 namespace velkor::test {
 namespace {
 
-using Lines = std::vector<std::string>;
-
 constexpr std::u16string_view kFlash = u"\\VKRFlash\\Vol:";
 // A code of the driver's device type that names no request.
 constexpr std::uint32_t kUnknownCode = platform::FlashControlCode(0x839);
-
-// Bytes that differ from their neighbours and from any region's filling.
-std::string Image(std::size_t bytes) {
-    std::string image(bytes, '\0');
-    for (std::size_t index = 0; index < bytes; ++index) {
-        image[index] = static_cast<char>(index % 251);
-    }
-    return image;
-}
 
 // Opens devices and sends them codes, answering each call as text: what it gave, or that it
 // failed and the last error then ("0 error 112").
@@ -55,7 +40,7 @@ public:
 
 private:
     std::string Answer(int answer) { return answer != 0 ? fmt::format("{}", answer) : Failed("0"); }
-    std::string Failed(std::string_view what) { return fmt::format("{} error {}", what, rig_.LastError()); }
+    std::string Failed(std::string_view what) { return FailedAnswer(what, rig_.LastError()); }
 
     FlashRig& rig_;
     std::vector<std::unique_ptr<platform::DeviceHandle>> handles_;
@@ -63,25 +48,18 @@ private:
 
 struct FlashCase {
     const char* name;
-    // Whether the case asks for a flash driver.
-    bool needsFlash;
+    Arrangements needs;
     std::function<Lines(FlashRig&, FlashProbe&)> calls;
     Lines answers;
 };
 
-// Failures name the case rather than dump its bytes.
-void PrintTo(const FlashCase& c, std::ostream* out) { *out << c.name; }
-
-class FlashContract : public ::testing::TestWithParam<std::tuple<FlashRigMaker, FlashCase>> {};
+class FlashContract : public ContractSuite<FlashRig, FlashCase> {};
 
 TEST_P(FlashContract, AnswersAsTheDeviceDoes) {
     const auto& [maker, c] = GetParam();
-    const std::unique_ptr<FlashRig> rig = maker.make();
+    const std::unique_ptr<FlashRig> rig = maker.make(c.needs);
     if (!rig->Unavailable().empty()) {
         GTEST_SKIP() << rig->Unavailable();
-    }
-    if (c.needsFlash && !rig->HasFlash()) {
-        GTEST_SKIP() << maker.name << " has no flash driver";
     }
     FlashProbe probe(*rig);
 
@@ -89,34 +67,34 @@ TEST_P(FlashContract, AnswersAsTheDeviceDoes) {
 }
 
 const FlashCase kCases[] = {
-    {"ADeviceThatIsNotThereIsNotFound", false,
+    {"ADeviceThatIsNotThereIsNotFound", 0,
      [](FlashRig&, FlashProbe& p) { return Lines{p.Open(u"\\Nowhere\\Vol:")}; },
      {"null error 2"}},
-    {"AnImageIsWrittenOverTheStartOfItsRegion", true,
+    {"AnImageIsWrittenOverTheStartOfItsRegion", kFlashDriver,
      [](FlashRig& r, FlashProbe& p) {
-         const std::string image = Image(kOsRegionBytes / 2 + 3);
+         const std::string image = RandomBytes(kOsRegionBytes / 2 + 3, 1);
          r.PutImage("os.bin", image);
          return Lines{p.Open(kFlash), p.WriteOs(u"os.bin"), p.RegionHolds(image)};
      },
      {"handle", "1", "holds it"}},
-    {"AnImageLargerThanItsRegionIsRefusedUnwritten", true,
+    {"AnImageLargerThanItsRegionIsRefusedUnwritten", kFlashDriver,
      [](FlashRig& r, FlashProbe& p) {
          const std::string before = r.OsRegion(kOsRegionBytes);
-         r.PutImage("big.bin", Image(kOsRegionBytes + 1));
+         r.PutImage("big.bin", RandomBytes(kOsRegionBytes + 1, 2));
          return Lines{p.Open(kFlash), p.WriteOs(u"big.bin"), p.RegionHolds(before)};
      },
      {"handle", "0 error 112", "holds it"}},
-    {"AMissingImageIsNotFound", true,
+    {"AMissingImageIsNotFound", kFlashDriver,
      [](FlashRig&, FlashProbe& p) { return Lines{p.Open(kFlash), p.WriteOs(u"none.bin")}; },
      {"handle", "0 error 2"}},
-    {"RequestsOutsideTheConventionAreRefused", true,
+    {"RequestsOutsideTheConventionAreRefused", kFlashDriver,
      [](FlashRig& r, FlashProbe& p) {
-         r.PutImage("os.bin", Image(16));
+         r.PutImage("os.bin", RandomBytes(16, 3));
          return Lines{p.Open(kFlash), p.WriteOs(u"os.bin", 16), p.Send(platform::IOCTL_FLASH_WRITE_OS),
                       p.Send(kUnknownCode), p.Send(platform::IOCTL_FLASH_RESET)};
      },
      {"handle", "0 error 87", "0 error 87", "0 error 50", "1"}},
-    {"TheDriverTakesOneHandleAtATime", true,
+    {"TheDriverTakesOneHandleAtATime", kFlashDriver,
      [](FlashRig&, FlashProbe& p) {
          return Lines{p.Open(kFlash), p.Open(kFlash), p.CloseFirst(), p.Open(kFlash)};
      },
@@ -124,10 +102,7 @@ const FlashCase kCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Implementations, FlashContract,
-                         ::testing::Combine(::testing::ValuesIn(FlashRigs()), ::testing::ValuesIn(kCases)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
-                         });
+                         ::testing::ValuesIn(FlashContract::Pairings(FlashRigs(), kCases)), FlashContract::Name);
 
 }  // namespace
 }  // namespace velkor::test

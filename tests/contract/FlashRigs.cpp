@@ -1,5 +1,6 @@
 #include "contract/FlashRigs.h"
 
+#include "backend/board/support/HostCommand.h"
 #include "backend/board/support/LoopDevice.h"
 #include "backend/sim/SimPlatform.h"
 #include "backend/sim/TempDevice.h"
@@ -9,10 +10,6 @@
 
 #include <fmt/format.h>
 
-#include <unistd.h>
-
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 namespace velkor::test {
@@ -27,19 +24,10 @@ constexpr const char* kRegistryText = R"(REGEDIT4
 "Folder"="VKRFlash"
 )";
 
-std::string HostBytes(const fs::path& file, std::size_t bytes) {
-    std::ifstream in(file, std::ios::binary);
-    std::string read(bytes, '\0');
-    in.read(read.data(), static_cast<std::streamsize>(bytes));
-    read.resize(static_cast<std::size_t>(in.gcount()));
-    return read;
-}
-
 class FakeRig : public FlashRig {
 public:
     platform::DeviceIo& Devices() override { return devices_; }
     std::uint32_t LastError() override { return devices_.LastError(); }
-    bool HasFlash() const override { return false; }
     void PutImage(const std::string&, const std::string&) override {}
     std::string OsRegion(std::size_t) override { return {}; }
 
@@ -60,11 +48,10 @@ public:
 
     platform::DeviceIo& Devices() override { return platform_->platform().deviceIo; }
     std::uint32_t LastError() override { return platform_->platform().system.GetLastError(); }
-    bool HasFlash() const override { return true; }
     void PutImage(const std::string& name, const std::string& bytes) override {
         WriteHostFile(device_.Root() / "Card" / name, bytes);
     }
-    std::string OsRegion(std::size_t bytes) override { return HostBytes(device_.Dir() / "flash/os.bin", bytes); }
+    std::string OsRegion(std::size_t bytes) override { return ReadHostPrefix(device_.Dir() / "flash/os.bin", bytes); }
 
 private:
     sim::test::TempDevice device_;
@@ -84,15 +71,14 @@ public:
     }
 
     std::string Unavailable() const override {
-        return region_.empty() ? "a loop device needs root and /dev/loop-control" : std::string();
+        return region_.empty() ? "a loop device " + RootDevicesMissing({"/dev/loop-control"}) : std::string();
     }
     platform::DeviceIo& Devices() override { return target_->Target().platform().deviceIo; }
     std::uint32_t LastError() override { return target_->Target().platform().system.GetLastError(); }
-    bool HasFlash() const override { return true; }
     void PutImage(const std::string& name, const std::string& bytes) override {
         WriteHostFile(folder_.Path() / "card" / name, bytes);
     }
-    std::string OsRegion(std::size_t bytes) override { return HostBytes(region_, bytes); }
+    std::string OsRegion(std::size_t bytes) override { return ReadHostPrefix(region_, bytes); }
 
 private:
     fs::path MakeRegion(bool onLoopDevice) {
@@ -101,7 +87,7 @@ private:
         if (!onLoopDevice) {
             return file;
         }
-        if (geteuid() != 0 || !fs::exists("/dev/loop-control")) {
+        if (!RootDevicesMissing({"/dev/loop-control"}).empty()) {
             return {};
         }
         return loop_.emplace(file).Path();
@@ -115,11 +101,10 @@ private:
 
 }  // namespace
 
-std::vector<FlashRigMaker> FlashRigs() {
-    return {{"Fake", [] { return std::make_unique<FakeRig>(); }},
-            {"Sim", [] { return std::make_unique<SimRig>(); }},
-            {"BoardFile", [] { return std::make_unique<BoardRig>(false); }},
-            {"BoardLoop", [] { return std::make_unique<BoardRig>(true); }}};
+std::vector<RigMaker<FlashRig>> FlashRigs() {
+    return {MakerOf<FlashRig, FakeRig>("Fake"), MakerOf<FlashRig, SimRig>("Sim", kFlashDriver),
+            {"BoardFile", kFlashDriver, [](Arrangements) { return std::make_unique<BoardRig>(false); }},
+            {"BoardLoop", kFlashDriver, [](Arrangements) { return std::make_unique<BoardRig>(true); }}};
 }
 
 }  // namespace velkor::test

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "contract/ContractSuite.h"
 #include "platform/DeviceIo.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,9 +14,12 @@ namespace velkor::test {
 // The contract's OS region: 1 MiB.
 inline constexpr std::size_t kOsRegionBytes = 1024 * 1024;
 
-// One implementation of the device's drivers. Where it has a flash driver, it goes by
-// "\VKRFlash\Vol:" (the BinFLASH profile's folder is VKRFlash), its OS region is kOsRegionBytes
-// long, and images are read from the folder \Card of its file system.
+// What a flash case may need: a flash driver. It goes by "\VKRFlash\Vol:" (the BinFLASH profile's
+// folder is VKRFlash), its OS region is kOsRegionBytes long, and images are read from the folder
+// \Card of its file system.
+inline constexpr Arrangements kFlashDriver = 1;
+
+// One implementation of the device's drivers.
 class FlashRig {
 public:
     virtual ~FlashRig() = default;
@@ -25,24 +28,14 @@ public:
     virtual std::string Unavailable() const { return {}; }
     virtual platform::DeviceIo& Devices() = 0;
     virtual std::uint32_t LastError() = 0;
-    // False for a device without a flash driver.
-    virtual bool HasFlash() const = 0;
     // Puts the file \Card\<name> with `bytes` on the device.
     virtual void PutImage(const std::string& name, const std::string& bytes) = 0;
     // The first `bytes` bytes the OS region holds (fewer where it holds fewer).
     virtual std::string OsRegion(std::size_t bytes) = 0;
 };
 
-struct FlashRigMaker {
-    const char* name;
-    std::function<std::unique_ptr<FlashRig>()> make;
-};
-
-// Failures name the implementation rather than dump its bytes.
-inline void PrintTo(const FlashRigMaker& maker, std::ostream* out) { *out << maker.name; }
-
 // The fake (a device without drivers), the simulator, and the real device with its OS region a
 // file and (as root) a loop device.
-std::vector<FlashRigMaker> FlashRigs();
+std::vector<RigMaker<FlashRig>> FlashRigs();
 
 }  // namespace velkor::test

@@ -2,19 +2,15 @@
 #include "platform/DeviceText.h"
 #include "platform/ErrorCodes.h"
 
-#include <fmt/format.h>
 #include <fmt/ranges.h>
-#include <gtest/gtest.h>
 
 #include <functional>
-#include <ostream>
-#include <tuple>
+#include <map>
 
 namespace velkor::test {
 namespace {
 
 using Handle = platform::Registry::Handle;
-using Lines = std::vector<std::string>;
 
 constexpr std::u16string_view kProfiles = u"System\\StorageManager\\Profiles";
 constexpr std::size_t kRoomy = 260;
@@ -79,7 +75,7 @@ private:
         }
         return "opened";
     }
-    std::string Code(std::uint32_t result) const { return fmt::format("{} error {}", result, rig_.LastError()); }
+    std::string Code(std::uint32_t result) const { return FailedAnswer(fmt::format("{}", result), rig_.LastError()); }
 
     RegistryRig& rig_;
     platform::Registry& registry_;
@@ -88,22 +84,16 @@ private:
 
 struct RegistryCase {
     const char* name;
-    bool lockedRefused;
+    Arrangements needs;
     std::function<Lines(RegistryProbe&)> calls;
     Lines answers;
 };
 
-// Failures name the case rather than dump its bytes.
-void PrintTo(const RegistryCase& c, std::ostream* out) { *out << c.name; }
-
-class RegistryContract : public ::testing::TestWithParam<std::tuple<RegistryRigMaker, RegistryCase>> {};
+class RegistryContract : public ContractSuite<RegistryRig, RegistryCase> {};
 
 TEST_P(RegistryContract, AnswersAsTheDeviceDoes) {
     const auto& [maker, c] = GetParam();
-    const std::unique_ptr<RegistryRig> rig = maker.make(c.lockedRefused);
-    if (!rig) {
-        GTEST_SKIP() << maker.name << " has no way to arrange this case";
-    }
+    const std::unique_ptr<RegistryRig> rig = maker.make(c.needs);
     RegistryProbe probe(*rig);
 
     EXPECT_EQ(c.calls(probe), c.answers);
@@ -112,39 +102,39 @@ TEST_P(RegistryContract, AnswersAsTheDeviceDoes) {
 const std::u16string kSdMemory = std::u16string(kProfiles) + u"\\SDMemory";
 
 const RegistryCase kCases[] = {
-    {"KeysOpenInAnyCaseAndMissingOnesAreNotFound", false,
+    {"KeysOpenInAnyCaseAndMissingOnesAreNotFound", 0,
      [](RegistryProbe& p) {
          return Lines{p.Open(kProfiles), p.Open(u"SYSTEM\\storagemanager\\PROFILES\\sdmemory"),
                       p.Open(u"System\\Nowhere"), p.Open(u"System\\StorageManager\\Profiles\\SDMemory\\Deeper")};
      },
      {"opened", "opened", "2 error 2", "2 error 2"}},
-    {"SubkeysEnumerateInTheirOrder", false,
+    {"SubkeysEnumerateInTheirOrder", 0,
      [](RegistryProbe& p) { return Lines{p.Open(kProfiles), p.Subkeys(kProfiles)}; },
      {"opened", "SDMemory BinFLASH USBHD; then 259 error 259"}},
-    {"CreatedKeysJoinTheEnumerationAndOpen", false,
+    {"CreatedKeysJoinTheEnumerationAndOpen", 0,
      [](RegistryProbe& p) {
          return Lines{p.Create(u"System\\StorageManager\\Profiles\\Spare"), p.Open(kProfiles), p.Subkeys(kProfiles),
                       p.Open(u"system\\storagemanager\\profiles\\SPARE"), p.Create(u"System\\StorageManager")};
      },
      {"opened", "opened", "SDMemory BinFLASH USBHD Spare; then 259 error 259", "opened", "opened"}},
-    {"NamesAndValuesNeedRoomForTheirTerminator", false,
+    {"NamesAndValuesNeedRoomForTheirTerminator", 0,
      [](RegistryProbe& p) {
          return Lines{p.Open(kProfiles), p.Subkey(kProfiles, 0, 9), p.Subkey(kProfiles, 0, 8),
                       p.Open(kSdMemory), p.Value(kSdMemory, u"Folder", 24), p.Value(kSdMemory, u"Folder", 23)};
      },
      {"opened", "SDMemory", "234 error 234", "opened", "StorageCard", "234 error 234"}},
-    {"ValuesAreFoundByNameInAnyCase", false,
+    {"ValuesAreFoundByNameInAnyCase", 0,
      [](RegistryProbe& p) {
          return Lines{p.Open(kSdMemory), p.Value(kSdMemory, u"NAME"), p.Value(kSdMemory, u"Missing")};
      },
      {"opened", "SD Memory Card", "2 error 2"}},
-    {"HandlesThatAreNotOpenAreInvalid", false,
+    {"HandlesThatAreNotOpenAreInvalid", 0,
      [](RegistryProbe& p) {
          return Lines{p.Open(kSdMemory), p.Close(kSdMemory), p.Value(kSdMemory, u"Folder"),
                       p.Subkey(u"never opened", 0, kRoomy)};
      },
      {"opened", "closed", "6 error 6", "6 error 6"}},
-    {"ARefusedKeyDoesNotOpenButTheKeysBelowItDo", true,
+    {"ARefusedKeyDoesNotOpenButTheKeysBelowItDo", kRefusedKey,
      [](RegistryProbe& p) {
          return Lines{p.Open(u"Locked"), p.Create(u"LOCKED"), p.Open(u"Locked\\Inner")};
      },
@@ -152,10 +142,8 @@ const RegistryCase kCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Implementations, RegistryContract,
-                         ::testing::Combine(::testing::ValuesIn(RegistryRigs()), ::testing::ValuesIn(kCases)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
-                         });
+                         ::testing::ValuesIn(RegistryContract::Pairings(RegistryRigs(), kCases)),
+                         RegistryContract::Name);
 
 }  // namespace
 }  // namespace velkor::test

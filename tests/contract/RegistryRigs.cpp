@@ -29,12 +29,12 @@ constexpr const char* kRegistryText = R"(REGEDIT4
 
 class FakeRig : public RegistryRig {
 public:
-    explicit FakeRig(bool lockedRefused) {
+    explicit FakeRig(Arrangements needs) {
         registry_.AddKey(std::u16string(kProfiles) + u"SDMemory", {{u"Folder", u"StorageCard"}, {u"Name", u"SD Memory Card"}});
         registry_.AddKey(std::u16string(kProfiles) + u"BinFLASH", {{u"Folder", u"VKRFlash"}});
         registry_.AddKey(std::u16string(kProfiles) + u"USBHD", {{u"Folder", u"Hard Disk"}});
         registry_.AddKey(u"Locked\\Inner");
-        if (lockedRefused) {
+        if ((needs & kRefusedKey) != 0) {
             registry_.FailOpen(u"Locked");
         }
     }
@@ -48,8 +48,9 @@ private:
 
 class SimRig : public RegistryRig {
 public:
-    explicit SimRig(bool lockedRefused)
-        : device_(kRegistryText, lockedRefused ? R"({"registryOpenFails": ["Locked"]})" : "{}"), platform_(device_.Dir()) {}
+    explicit SimRig(Arrangements needs)
+        : device_(kRegistryText, (needs & kRefusedKey) != 0 ? R"({"registryOpenFails": ["Locked"]})" : "{}"),
+          platform_(device_.Dir()) {}
 
     platform::Registry& Registry() override { return platform_.platform().registry; }
     std::uint32_t LastError() override { return platform_.platform().system.GetLastError(); }
@@ -72,16 +73,10 @@ private:
 
 }  // namespace
 
-std::vector<RegistryRigMaker> RegistryRigs() {
-    return {{"Fake", [](bool lockedRefused) { return std::make_unique<FakeRig>(lockedRefused); }},
-            {"Sim", [](bool lockedRefused) { return std::make_unique<SimRig>(lockedRefused); }},
-            // A real device's registry file has no switches: every key it holds opens.
-            {"Board", [](bool lockedRefused) -> std::unique_ptr<RegistryRig> {
-                 if (lockedRefused) {
-                     return nullptr;
-                 }
-                 return std::make_unique<BoardRig>();
-             }}};
+std::vector<RigMaker<RegistryRig>> RegistryRigs() {
+    // A real device's registry file has no switches: every key it holds opens.
+    return {MakerOf<RegistryRig, FakeRig>("Fake", kRefusedKey), MakerOf<RegistryRig, SimRig>("Sim", kRefusedKey),
+            MakerOf<RegistryRig, BoardRig>("Board")};
 }
 
 }  // namespace velkor::test

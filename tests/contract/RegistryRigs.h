@@ -1,14 +1,17 @@
 #pragma once
 
+#include "contract/ContractSuite.h"
 #include "platform/Registry.h"
 
 #include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
 namespace velkor::test {
+
+// What a registry case may need: the key Locked refuses to open.
+inline constexpr Arrangements kRefusedKey = 1;
 
 // One implementation of the device's registry, holding the contract's keys: the storage-manager
 // profiles SDMemory ("Folder"="StorageCard", "Name"="SD Memory Card"), BinFLASH ("Folder"="VKRFlash")
@@ -21,16 +24,7 @@ public:
     virtual std::uint32_t LastError() = 0;
 };
 
-struct RegistryRigMaker {
-    const char* name;
-    // With `lockedRefused`, the key Locked refuses to open: null where that cannot be arranged.
-    std::function<std::unique_ptr<RegistryRig>(bool lockedRefused)> make;
-};
-
-// Failures name the implementation rather than dump its bytes.
-inline void PrintTo(const RegistryRigMaker& maker, std::ostream* out) { *out << maker.name; }
-
 // The fake, the simulator (platform.reg) and the real device (the target file's registry).
-std::vector<RegistryRigMaker> RegistryRigs();
+std::vector<RigMaker<RegistryRig>> RegistryRigs();
 
 }  // namespace velkor::test

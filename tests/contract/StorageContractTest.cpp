@@ -3,19 +3,13 @@
 #include "platform/DiskControlCodes.h"
 #include "platform/ErrorCodes.h"
 
-#include <fmt/format.h>
 #include <fmt/ranges.h>
-#include <gtest/gtest.h>
 
 #include <functional>
-#include <ostream>
 #include <set>
-#include <tuple>
 
 namespace velkor::test {
 namespace {
-
-using Lines = std::vector<std::string>;
 
 // What the update's format asks for: 2048-byte clusters, 512 root entries, FAT12, 2 FATs, full and
 // transaction-safe.
@@ -102,7 +96,7 @@ private:
         return fmt::format("{}; then error {}", fmt::join(found, ", "), rig_.LastError());
     }
     std::string Done(bool done) { return done ? "1" : Failed("0"); }
-    std::string Failed(std::string_view what) { return fmt::format("{} error {}", what, rig_.LastError()); }
+    std::string Failed(std::string_view what) { return FailedAnswer(what, rig_.LastError()); }
 
     StorageRig& rig_;
     std::unique_ptr<platform::Store> store_;
@@ -112,28 +106,18 @@ private:
 
 struct StorageCase {
     const char* name;
-    bool needsStore;
-    bool mountsNothing;
+    Arrangements needs;
     std::function<Lines(StorageProbe&)> calls;
     Lines answers;
 };
 
-// Failures name the case rather than dump its bytes.
-void PrintTo(const StorageCase& c, std::ostream* out) { *out << c.name; }
-
-class StorageContract : public ::testing::TestWithParam<std::tuple<StorageRigMaker, StorageCase>> {};
+class StorageContract : public ContractSuite<StorageRig, StorageCase> {};
 
 TEST_P(StorageContract, AnswersAsTheDeviceDoes) {
     const auto& [maker, c] = GetParam();
-    const std::unique_ptr<StorageRig> rig = maker.make(c.mountsNothing);
-    if (!rig) {
-        GTEST_SKIP() << maker.name << " has no way to arrange this case";
-    }
+    const std::unique_ptr<StorageRig> rig = maker.make(c.needs);
     if (!rig->Unavailable().empty()) {
         GTEST_SKIP() << rig->Unavailable();
-    }
-    if (c.needsStore && !rig->HasStore()) {
-        GTEST_SKIP() << maker.name << " has no stores";
     }
     StorageProbe probe(*rig);
 
@@ -141,48 +125,45 @@ TEST_P(StorageContract, AnswersAsTheDeviceDoes) {
 }
 
 const StorageCase kCases[] = {
-    {"WhatIsNotThereDoesNotOpenOrLoad", false, false,
+    {"WhatIsNotThereDoesNotOpenOrLoad", 0,
      [](StorageProbe& p) { return Lines{p.OpenStore(u"DSK9:"), p.Load(u"nothing.dll")}; },
      {"null error 2", "null error 126"}},
-    {"StoresAndPartitionsAreListed", true, false,
+    {"StoresAndPartitionsAreListed", kStore,
      [](StorageProbe& p) {
          return Lines{p.Stores(), p.OpenStore(u"dsk2:"), p.Partitions(), p.OpenPartition(u"Part09")};
      },
      {"DSK2: BinFLASH; then error 259", "store", "Part00 \\VKRFlash; then error 259", "null error 2"}},
-    {"ADismountedVolumeIsAbsentUntilItIsMountedAgain", true, false,
+    {"ADismountedVolumeIsAbsentUntilItIsMountedAgain", kStore,
      [](StorageProbe& p) {
          return Lines{p.OpenStore(u"DSK2:"), p.OpenPartition(u"PART00"), p.Dismount(), p.Folder(u"\\VKRFlash\\*.*"),
                       p.Mount(), p.Mount(), p.Folder(u"\\VKRFlash\\*.*")};
      },
      // A mount makes the storage manager's own folder when it is missing.
      {"store", "partition", "1", "none error 3", "1", "1", "$MSD$ old.txt"}},
-    {"AMountThatDidNotHappenFailsAndTheVolumeStaysAbsent", true, true,
+    {"AMountThatDidNotHappenFailsAndTheVolumeStaysAbsent", kStore | kMountThatDoesNothing,
      [](StorageProbe& p) {
          return Lines{p.OpenStore(u"DSK2:"), p.OpenPartition(u"Part00"), p.Dismount(), p.Mount(),
                       p.Folder(u"\\VKRFlash\\*.*")};
      },
      {"store", "partition", "1", "0 error 21", "none error 3"}},
-    {"AMountedVolumeIsNotFormatted", true, false,
+    {"AMountedVolumeIsNotFormatted", kStore,
      [](StorageProbe& p) {
          return Lines{p.OpenStore(u"DSK2:"), p.OpenPartition(u"Part00"), p.Format(), p.Folder(u"\\VKRFlash\\*.*")};
      },
      {"store", "partition", "32 error 32", "old.txt"}},
-    {"AFormatEmptiesTheVolumeAndTheMountGivesItItsStoreFolder", true, false,
+    {"AFormatEmptiesTheVolumeAndTheMountGivesItItsStoreFolder", kStore,
      [](StorageProbe& p) {
          return Lines{p.OpenStore(u"DSK2:"), p.OpenPartition(u"Part00"), p.Dismount(), p.Format(), p.Mount(),
                       p.Folder(u"\\VKRFlash\\*.*")};
      },
      {"store", "partition", "1", "formatted", "1", "$MSD$"}},
-    {"TheFormatLibraryHasOnlyFormatVolume", true, false,
+    {"TheFormatLibraryHasOnlyFormatVolume", kStore,
      [](StorageProbe& p) { return Lines{p.Load(u"fatutil.DLL"), p.Entry(u"FormatVolume"), p.Entry(u"Other")}; },
      {"loaded", "entry", "none error 127"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Implementations, StorageContract,
-                         ::testing::Combine(::testing::ValuesIn(StorageRigs()), ::testing::ValuesIn(kCases)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
-                         });
+                         ::testing::ValuesIn(StorageContract::Pairings(StorageRigs(), kCases)), StorageContract::Name);
 
 }  // namespace
 }  // namespace velkor::test

@@ -1,8 +1,6 @@
 #include "contract/StorageRigs.h"
 
-#include "backend/board/support/FuseFatMount.h"
-#include "backend/board/support/HostCommand.h"
-#include "backend/board/support/LoopDevice.h"
+#include "backend/board/support/FatVolume.h"
 #include "backend/sim/SimPlatform.h"
 #include "backend/sim/StorageDevice.h"
 #include "backend/sim/TempDevice.h"
@@ -12,8 +10,6 @@
 #include "support/ProgramRun.h"
 
 #include <fmt/format.h>
-
-#include <unistd.h>
 
 #include <optional>
 
@@ -38,7 +34,6 @@ public:
     platform::FormatLibrary& Formats() override { return formats_; }
     platform::FileSystem& Files() override { return files_; }
     std::uint32_t LastError() override { return errors_.Last(); }
-    bool HasStore() const override { return false; }
 
 private:
     shared::ErrorState errors_;
@@ -63,7 +58,6 @@ public:
     platform::FormatLibrary& Formats() override { return platform_->platform().formatLibrary; }
     platform::FileSystem& Files() override { return platform_->platform().fileSystem; }
     std::uint32_t LastError() override { return platform_->platform().system.GetLastError(); }
-    bool HasStore() const override { return true; }
 
 private:
     sim::test::TempDevice device_;
@@ -72,15 +66,16 @@ private:
 
 // The volume is mounted through fusefat before the device starts, as at boot; the device mounts
 // and unmounts it with fusefat and fusermount (the kernel here may have no vfat), or, with
-// `mountsNothing`, with a mount command that exits with 0 at once.
+// kMountThatDoesNothing, with a mount command that exits with 0 at once.
 class BoardRig : public StorageRig {
 public:
-    explicit BoardRig(bool mountsNothing) {
-        unavailable_ = MakeVolume();
-        if (!unavailable_.empty()) {
+    explicit BoardRig(Arrangements needs) : volume_(temp_.Path() / "volume.img", kVolumeBytes, "-F 12", MountPoint()) {
+        if (!volume_.Unavailable().empty()) {
             return;
         }
-        const json mount = mountsNothing ? json{"true"} : json{"fusefat", "-o", "rw+", "{device}", "{mountPoint}"};
+        WriteHostFile(MountPoint() / "old.txt", "old");
+        const json mount = (needs & kMountThatDoesNothing) != 0 ? json{"true"}
+                                                                : json{"fusefat", "-o", "rw+", "{device}", "{mountPoint}"};
         target_.emplace(kRegistryText,
                         json{{"stores",
                               {{{"deviceName", "DSK2:"},
@@ -88,66 +83,31 @@ public:
                                 {"partitions",
                                  {{{"name", "Part00"},
                                    {"volume", "\\VKRFlash"},
-                                   {"device", loop_->Path().string()},
+                                   {"device", volume_.Device().string()},
                                    {"mountPoint", MountPoint().string()}}}}}}},
                              {"commands", {{"mount", mount}, {"unmount", {"fusermount", "-u", "{mountPoint}"}}}}});
     }
 
-    std::string Unavailable() const override { return unavailable_; }
+    std::string Unavailable() const override { return volume_.Unavailable(); }
     platform::StorageManager& Storage() override { return target_->Target().platform().storageManager; }
     platform::FormatLibrary& Formats() override { return target_->Target().platform().formatLibrary; }
     platform::FileSystem& Files() override { return target_->Target().platform().fileSystem; }
     std::uint32_t LastError() override { return target_->Target().platform().system.GetLastError(); }
-    bool HasStore() const override { return true; }
 
 private:
     fs::path MountPoint() const { return temp_.Path() / "VKRFlash"; }
 
-    std::string MakeVolume() {
-        if (::geteuid() != 0 || !fs::exists("/dev/loop-control") || !fs::exists("/dev/fuse")) {
-            return "loop devices and FUSE need root, /dev/loop-control and /dev/fuse";
-        }
-        const fs::path image = temp_.Path() / "volume.img";
-        WriteHostFile(image, "");
-        fs::resize_file(image, kVolumeBytes);
-        if (!RunHostCommand("mkfs.fat -F 12 " + ShellQuoted(image.string()))) {
-            return "mkfs.fat (dosfstools) is missing";
-        }
-        if (loop_.emplace(image).Path().empty()) {
-            return "losetup set up no loop device";
-        }
-        if (!mount_.emplace(loop_->Path(), MountPoint()).IsMounted()) {
-            return "fusefat did not mount the loop device";
-        }
-        WriteHostFile(MountPoint() / "old.txt", "old");
-        return {};
-    }
-
     // Declared first, so that it goes last, once nothing is mounted in it.
     TempFolder temp_;
-    std::optional<LoopDevice> loop_;
-    // Unmounts whatever is mounted on the mount point when it goes.
-    std::optional<FuseFatMount> mount_;
-    std::string unavailable_;
+    FatVolume volume_;
     std::optional<BoardTarget> target_;
 };
 
-// A rig whose mounts always happen: a mount that does nothing cannot be arranged on it.
-template <typename Rig>
-StorageRigMaker WithMountsThatHappen(const char* name) {
-    return {name, [](bool mountsNothing) -> std::unique_ptr<StorageRig> {
-                if (mountsNothing) {
-                    return nullptr;
-                }
-                return std::make_unique<Rig>();
-            }};
-}
-
 }  // namespace
 
-std::vector<StorageRigMaker> StorageRigs() {
-    return {WithMountsThatHappen<FakeRig>("Fake"), WithMountsThatHappen<SimRig>("Sim"),
-            {"Board", [](bool mountsNothing) { return std::make_unique<BoardRig>(mountsNothing); }}};
+std::vector<RigMaker<StorageRig>> StorageRigs() {
+    return {MakerOf<StorageRig, FakeRig>("Fake"), MakerOf<StorageRig, SimRig>("Sim", kStore),
+            MakerOf<StorageRig, BoardRig>("Board", kStore | kMountThatDoesNothing)};
 }
 
 }  // namespace velkor::test

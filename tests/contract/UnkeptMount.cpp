@@ -1,5 +1,7 @@
 #include "contract/UnkeptMount.h"
 
+#include "backend/board/support/HostCommand.h"
+
 #include <signal.h>
 #include <spawn.h>
 #include <sys/vfs.h>
@@ -21,8 +23,8 @@ constexpr auto kMountPoll = std::chrono::milliseconds(10);
 }  // namespace
 
 UnkeptMount::UnkeptMount(const std::filesystem::path& mountPoint) {
-    if (geteuid() != 0 || !std::filesystem::exists("/dev/fuse")) {
-        unavailable_ = "a FUSE volume needs root and /dev/fuse";
+    unavailable_ = RootDevicesMissing({"/dev/fuse"});
+    if (!unavailable_.empty()) {
         return;
     }
     std::filesystem::create_directories(mountPoint);

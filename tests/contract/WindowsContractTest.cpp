@@ -1,17 +1,12 @@
 #include "support/WindowsProbe.h"
 #include "contract/WindowsRigs.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
-#include <ostream>
-#include <tuple>
 
 namespace velkor::test {
 namespace {
 
 using platform::WindowRelation;
-using Lines = std::vector<std::string>;
 
 constexpr WindowRelation kLast = WindowRelation::Last;
 constexpr WindowRelation kPrevious = WindowRelation::Previous;
@@ -22,22 +17,16 @@ constexpr const char* kWholeScene = "pavlor tirnow-owned tirnow-hidden tirnow up
 
 struct WindowsCase {
     const char* name;
-    WindowsFault fault;
+    Arrangements needs;
     std::function<Lines(WindowsRig&, WindowsProbe&)> calls;
     Lines answers;
 };
 
-// Failures name the case rather than dump its bytes.
-void PrintTo(const WindowsCase& c, std::ostream* out) { *out << c.name; }
-
-class WindowsContract : public ::testing::TestWithParam<std::tuple<WindowsRigMaker, WindowsCase>> {};
+class WindowsContract : public ContractSuite<WindowsRig, WindowsCase> {};
 
 TEST_P(WindowsContract, AnswersAsTheDeviceDoes) {
     const auto& [maker, c] = GetParam();
-    const std::unique_ptr<WindowsRig> rig = maker.make(c.fault);
-    if (!rig) {
-        GTEST_SKIP() << maker.name << " has no way to arrange this case";
-    }
+    const std::unique_ptr<WindowsRig> rig = maker.make(c.needs);
     if (!rig->Unavailable().empty()) {
         GTEST_SKIP() << rig->Unavailable();
     }
@@ -50,80 +39,77 @@ TEST_P(WindowsContract, AnswersAsTheDeviceDoes) {
 }
 
 const WindowsCase kCases[] = {
-    {"WalkGoesBottomUpFromAnyWindowAndEndsAtZero", WindowsFault::None,
+    {"WalkGoesBottomUpFromAnyWindowAndEndsAtZero", 0,
      [](WindowsRig& r, WindowsProbe& p) {
          return Lines{p.Main(), p.Walk(), p.Neighbour(r.Window("tirnow"), kLast),
                       p.Neighbour(r.Window("tirnow"), kPrevious), p.Neighbour(r.Window("updater"), kPrevious)};
      },
      {"updater", kWholeScene, "pavlor", "updater", "0"}},
-    {"VisibilityAndOwnership", WindowsFault::None,
+    {"VisibilityAndOwnership", 0,
      [](WindowsRig& r, WindowsProbe& p) {
          return Lines{p.Visible(r.Window("tirnow")), p.Visible(r.Window("tirnow-hidden")),
                       p.Owned(r.Window("tirnow-owned")), p.Owned(r.Window("tirnow"))};
      },
      {"1", "0", "owned", "none"}},
-    {"ProgramsAreFoundByTheirDevicePathsPastHiddenAndOwnedWindows", WindowsFault::None,
+    {"ProgramsAreFoundByTheirDevicePathsPastHiddenAndOwnedWindows", 0,
      [](WindowsRig&, WindowsProbe& p) {
          return Lines{p.Find(u"\\windows\\TIRNOW.exe"), p.Find(u"\\Windows\\Pavlor.exe"), p.Find(u"\\Windows\\Quelt.exe")};
      },
      {"tirnow <tirnow>", "pavlor <pavlor>", "0 0"}},
-    {"ProcessesAndTheirModules", WindowsFault::None,
+    {"ProcessesAndTheirModules", 0,
      [](WindowsRig& r, WindowsProbe& p) {
          return Lines{p.ProcessId(r.Window("updater")), p.ProcessId(r.Window("tirnow")),
                       p.ProcessId(r.Window("pavlor")), p.Module(r.Pid("tirnow")), p.Module(r.Pid("pavlor"))};
      },
      {"<updater>", "<tirnow>", "<pavlor>", "\\Windows\\Tirnow.exe", "\\Windows\\Pavlor.exe"}},
-    {"ModulePathCutToFitWithItsTerminator", WindowsFault::None,
+    {"ModulePathCutToFitWithItsTerminator", 0,
      [](WindowsRig& r, WindowsProbe& p) {
          return Lines{p.Module(r.Pid("tirnow"), 20), p.Module(r.Pid("tirnow"), 19), p.Module(r.Pid("tirnow"), 1)};
      },
      {"\\Windows\\Tirnow.exe", "\\Windows\\Tirnow.ex error 122", " error 122"}},
-    {"HandlesOfNoWindowFail", WindowsFault::None,
+    {"HandlesOfNoWindowFail", 0,
      [](WindowsRig& r, WindowsProbe& p) {
          return Lines{p.Neighbour(kNoWindow, kLast), p.Visible(kNoWindow), p.ProcessId(kNoWindow),
                       p.Command(kNoWindow, 2), p.Neighbour(r.Window("tirnow"), static_cast<WindowRelation>(2))};
      },
      {"0 error 1400", "0 error 1400", "0 error 1400", "0 error 1400", "0 error 87"}},
-    {"NoSuchProcessTheUpdaterAndZeroAreRefused", WindowsFault::None,
+    {"NoSuchProcessTheUpdaterAndZeroAreRefused", 0,
      [](WindowsRig& r, WindowsProbe& p) {
          return Lines{p.Module(kNoProcess), p.Open(kNoProcess), p.Open(r.Pid("updater")), p.Open(0)};
      },
      {" error 87", "null error 87", "null error 87", "null error 87"}},
-    {"ACommandClosesTheWindowOfAProgramThatRunsOn", WindowsFault::None,
+    {"ACommandClosesTheWindowOfAProgramThatRunsOn", 0,
      [](WindowsRig& r, WindowsProbe& p) {
          return Lines{p.Command(r.Window("pavlor"), 2), p.Walk(), p.Command(r.Window("pavlor"), 1),
                       p.Module(r.Pid("pavlor"))};
      },
      {"0", "tirnow-owned tirnow-hidden tirnow updater", "0 error 1400", "\\Windows\\Pavlor.exe"}},
-    {"ATerminationOfAProgramThatEndedFails", WindowsFault::None,
+    {"ATerminationOfAProgramThatEndedFails", 0,
      [](WindowsRig& r, WindowsProbe& p) {
          const std::string opened = p.Open(r.Pid("pavlor"));
          r.EndProgram("pavlor");
          return Lines{opened, p.Terminate(4)};
      },
      {"handle", "0 error 5"}},
-    {"AProgramThatEndedAfterItWasFoundDoesNotOpen", WindowsFault::None,
+    {"AProgramThatEndedAfterItWasFoundDoesNotOpen", 0,
      [](WindowsRig& r, WindowsProbe& p) {
          const std::string found = p.Find(u"\\Windows\\Pavlor.exe");
          r.EndProgram("pavlor");
          return Lines{found, p.Open(r.Pid("pavlor"))};
      },
      {"pavlor <pavlor>", "null error 87"}},
-    {"ATerminationTheDeviceRefusesFails", WindowsFault::PavlorTerminationRefused,
+    {"ATerminationTheDeviceRefusesFails", kPavlorTerminationRefused,
      [](WindowsRig& r, WindowsProbe& p) {
          return Lines{p.Open(r.Pid("pavlor")), p.Terminate(4), p.Module(r.Pid("pavlor")), p.Visible(r.Window("pavlor"))};
      },
      {"handle", "0 error 5", "\\Windows\\Pavlor.exe", "1"}},
-    {"AProcessTheDeviceWillNotOpen", WindowsFault::PavlorOpenRefused,
+    {"AProcessTheDeviceWillNotOpen", kPavlorOpenRefused,
      [](WindowsRig& r, WindowsProbe& p) { return Lines{p.Open(r.Pid("pavlor")), p.Open(r.Pid("tirnow"))}; },
      {"null error 5", "handle"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Implementations, WindowsContract,
-                         ::testing::Combine(::testing::ValuesIn(WindowsRigs()), ::testing::ValuesIn(kCases)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
-                         });
+                         ::testing::ValuesIn(WindowsContract::Pairings(WindowsRigs(), kCases)), WindowsContract::Name);
 
 }  // namespace
 }  // namespace velkor::test

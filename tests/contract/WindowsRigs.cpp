@@ -56,16 +56,16 @@ protected:
 
 class FakeRig : public NumberedSceneRig {
 public:
-    explicit FakeRig(WindowsFault fault) : NumberedSceneRig(kFakeUpdater), windows_(errors_) {
+    explicit FakeRig(Arrangements needs) : NumberedSceneRig(kFakeUpdater), windows_(errors_) {
         windows_.zOrder = {{1, kFakeUpdater}, {2, kTirnow}, {3, kTirnow, false}, {4, kTirnow, true, 1},
                            {5, kPavlor, true, 0, true}};
         windows_.mainWindow = 1;
         windows_.executables = {{kFakeUpdater, u"\\Windows\\Velkor.exe"}, {kTirnow, u"\\Windows\\Tirnow.exe"},
                                 {kPavlor, u"\\Windows\\Pavlor.exe"}};
-        if (fault == WindowsFault::PavlorTerminationRefused) {
+        if ((needs & kPavlorTerminationRefused) != 0) {
             windows_.terminateFails = {kPavlor};
         }
-        if (fault == WindowsFault::PavlorOpenRefused) {
+        if ((needs & kPavlorOpenRefused) != 0) {
             windows_.openFails = {kPavlor};
         }
     }
@@ -81,9 +81,9 @@ private:
 
 class SimRig : public NumberedSceneRig {
 public:
-    explicit SimRig(WindowsFault fault)
+    explicit SimRig(Arrangements needs)
         : NumberedSceneRig(sim::kUpdaterProcessId),
-          config_(sim::ParseDeviceConfig(fmt::format(kSimScene, FaultsJson(fault)), "device.json")),
+          config_(sim::ParseDeviceConfig(fmt::format(kSimScene, FaultsJson(needs)), "device.json")),
           events_(fs::path(temporary_.path().toStdString()) / "events.log"),
           windows_(config_, errors_, events_) {}
 
@@ -92,16 +92,11 @@ public:
     void EndProgram(std::string_view program) override { Terminate(windows_, Pid(program)); }
 
 private:
-    static std::string FaultsJson(WindowsFault fault) {
-        switch (fault) {
-            case WindowsFault::PavlorTerminationRefused:
-                return R"({"terminateFails": ["\\Windows\\Pavlor.exe"]})";
-            case WindowsFault::PavlorOpenRefused:
-                return R"({"processOpenFails": [102]})";
-            case WindowsFault::None:
-                break;
+    static std::string FaultsJson(Arrangements needs) {
+        if ((needs & kPavlorTerminationRefused) != 0) {
+            return R"({"terminateFails": ["\\Windows\\Pavlor.exe"]})";
         }
-        return "{}";
+        return (needs & kPavlorOpenRefused) != 0 ? R"({"processOpenFails": [102]})" : "{}";
     }
 
     QTemporaryDir temporary_;
@@ -183,16 +178,11 @@ std::string WindowsRig::Named(std::string text) const {
     return text;
 }
 
-std::vector<WindowsRigMaker> WindowsRigs() {
-    return {{"Fake", [](WindowsFault fault) { return std::make_unique<FakeRig>(fault); }},
-            {"Sim", [](WindowsFault fault) { return std::make_unique<SimRig>(fault); }},
-            // As root nothing refuses to be opened or ended.
-            {"Board", [](WindowsFault fault) -> std::unique_ptr<WindowsRig> {
-                 if (fault != WindowsFault::None) {
-                     return nullptr;
-                 }
-                 return std::make_unique<BoardRig>();
-             }}};
+std::vector<RigMaker<WindowsRig>> WindowsRigs() {
+    constexpr Arrangements kRefusals = kPavlorTerminationRefused | kPavlorOpenRefused;
+    // As root nothing refuses to be opened or ended.
+    return {MakerOf<WindowsRig, FakeRig>("Fake", kRefusals), MakerOf<WindowsRig, SimRig>("Sim", kRefusals),
+            MakerOf<WindowsRig, BoardRig>("Board")};
 }
 
 }  // namespace velkor::test

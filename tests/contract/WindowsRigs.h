@@ -1,25 +1,23 @@
 #pragma once
 
 #include "backend/shared/ErrorState.h"
+#include "contract/ContractSuite.h"
 #include "platform/Windows.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace velkor::test {
 
-// What a case asks of the scene beyond what it shows.
-enum class WindowsFault {
-    None,
-    PavlorTerminationRefused,  // terminating Pavlor fails, and it runs on
-    PavlorOpenRefused,         // Pavlor's process does not open
-};
+// What a windows case may need beyond the scene: terminating Pavlor fails, and it runs on; Pavlor's
+// process does not open.
+inline constexpr Arrangements kPavlorTerminationRefused = 1;
+inline constexpr Arrangements kPavlorOpenRefused = 2;
 
 // One implementation of the device's windows and processes, showing the contract's scene. Top to
 // bottom: the updater's main window "updater"; Tirnow's windows "tirnow" (visible), "tirnow-hidden"
@@ -53,17 +51,8 @@ private:
     std::map<std::string, std::uint32_t> processes_;
 };
 
-struct WindowsRigMaker {
-    const char* name;
-    // Null where the fault cannot be arranged.
-    std::function<std::unique_ptr<WindowsRig>(WindowsFault fault)> make;
-};
-
-// Failures name the implementation rather than dump its bytes.
-inline void PrintTo(const WindowsRigMaker& maker, std::ostream* out) { *out << maker.name; }
-
 // The fake, the simulator (device.json's programs) and, on a virtual X display, the real device
 // (X clients standing in for the programs).
-std::vector<WindowsRigMaker> WindowsRigs();
+std::vector<RigMaker<WindowsRig>> WindowsRigs();
 
 }  // namespace velkor::test

@@ -33,6 +33,14 @@ std::string ReadHostFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string ReadHostPrefix(const std::filesystem::path& path, std::size_t bytes) {
+    std::ifstream in(path, std::ios::binary);
+    std::string prefix(bytes, '\0');
+    in.read(prefix.data(), static_cast<std::streamsize>(bytes));
+    prefix.resize(static_cast<std::size_t>(in.gcount()));
+    return prefix;
+}
+
 void WriteHostFile(const std::filesystem::path& path, const std::string& bytes) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;

@@ -24,6 +24,8 @@ ProgramResult RunProgram(const QString& program, const QStringList& arguments,
 
 // The whole content of a host file; empty when it does not exist.
 std::string ReadHostFile(const std::filesystem::path& path);
+// The first `bytes` bytes of a host file or device (fewer where it holds fewer).
+std::string ReadHostPrefix(const std::filesystem::path& path, std::size_t bytes);
 void WriteHostFile(const std::filesystem::path& path, const std::string& bytes);
 
 }  // namespace velkor::test

@@ -1,6 +1,6 @@
-#include "backend/shared/DeviceError.h"
 #include "backend/shared/slots/BootState.h"
 #include "backend/shared/slots/BootedSlot.h"
+#include "support/ThrowsDeviceError.h"
 
 #include <gtest/gtest.h>
 
@@ -27,12 +27,7 @@ TEST_P(BootStateParseTest, TakesOnlyAnOrderOfTheTwoSlotsAndCountsOfTries) {
         EXPECT_NO_THROW(BootState::Parse(GetParam().values));
         return;
     }
-    try {
-        BootState::Parse(GetParam().values);
-        ADD_FAILURE() << "parsed";
-    } catch (const DeviceError& error) {
-        EXPECT_NE(std::string(error.what()).find(GetParam().complaint), std::string::npos) << error.what();
-    }
+    EXPECT_THAT([&] { BootState::Parse(GetParam().values); }, test::ThrowsDeviceError(GetParam().complaint));
 }
 
 INSTANTIATE_TEST_SUITE_P(

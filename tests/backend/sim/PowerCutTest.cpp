@@ -1,16 +1,15 @@
 #include "backend/sim/PowerCut.h"
 #include "backend/sim/TwoSlotDevice.h"
+#include "support/ProgramRun.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -23,6 +22,8 @@ namespace {
 namespace fs = std::filesystem;
 using shared::Slot;
 using update::ImageKind;
+using velkor::test::ReadHostFile;
+using velkor::test::WriteHostFile;
 
 constexpr std::uint64_t kMebibyte = 1024 * 1024;
 constexpr std::uint64_t kBootBytes = kMebibyte;
@@ -37,11 +38,6 @@ const Generation& Old() {
 const Generation& New() {
     static const Generation generation{PatternBytes(3 * kMebibyte + 5, 3), PatternBytes(2 * kMebibyte + 3, 4)};
     return generation;
-}
-
-std::string ReadAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // One write of the uncut update, in the order the update makes them.
@@ -85,17 +81,6 @@ QString ScratchTemplate() {
     return shm ? QStringLiteral("/dev/shm/velkor-power-cut-XXXXXX") : QString();
 }
 
-void SetPowerCut(const fs::path& dir, std::optional<std::uint64_t> afterBytes) {
-    const fs::path file = dir / "device.json";
-    nlohmann::json config = nlohmann::json::parse(ReadAll(file));
-    if (afterBytes) {
-        config["faults"]["powerCutAfterBytes"] = *afterBytes;
-    } else {
-        config.erase("faults");
-    }
-    std::ofstream(file, std::ios::trunc) << config.dump(1);
-}
-
 // Runs the update in a child process, which ends as the power cut ends it; its exit status.
 int RunUpdateInChild(const fs::path& dir, const update::UpdateSettings& settings) {
     const pid_t child = ::fork();
@@ -129,7 +114,7 @@ void ExpectEveryBootableSlotWhole(const TwoSlotDevice& device, const CardCase& c
 void ExpectBootsNeverReachATornSlot(const TwoSlotDevice& device, const CardCase& card) {
     std::vector<std::pair<fs::path, std::string>> saved;
     for (const char* name : {"uboot.env", "uboot-redund.env", "cmdline"}) {
-        saved.emplace_back(device.Dir() / name, ReadAll(device.Dir() / name));
+        saved.emplace_back(device.Dir() / name, ReadHostFile(device.Dir() / name));
     }
     shared::UbootEnvironment environment = device.Environment();
     for (unsigned boot = 0; boot <= 2 * shared::kBootTries; ++boot) {
@@ -142,7 +127,7 @@ void ExpectBootsNeverReachATornSlot(const TwoSlotDevice& device, const CardCase&
     }
     EXPECT_FALSE(environment.Read().ChooseBoot()) << "the tries run out";
     for (const auto& [file, bytes] : saved) {
-        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+        WriteHostFile(file, bytes);
     }
 }
 
@@ -203,12 +188,12 @@ TEST_P(PowerCutTest, EveryCutLeavesOneWholeGenerationToBootAndARerunCompletes) {
         fs::remove_all(dir);
         fs::copy(pristine, dir, fs::copy_options::recursive);
         const TwoSlotDevice device(dir);
-        SetPowerCut(dir, point);
+        device.ChangeConfig([&](nlohmann::json& config) { config["faults"]["powerCutAfterBytes"] = point; });
 
         const int status = RunUpdateInChild(dir, settings);
 
         EXPECT_EQ(status, point < total ? PowerCut::kExitStatus : 0);
-        SetPowerCut(dir, std::nullopt);
+        device.ChangeConfig([](nlohmann::json& config) { config.erase("faults"); });
         ExpectEveryBootableSlotWhole(device, card);
         ExpectBootsNeverReachATornSlot(device, card);
         ++outcomes[NextBoot(device) == Old() ? "the old generation boots" : "the new generation boots"];

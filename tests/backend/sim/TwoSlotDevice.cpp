@@ -6,41 +6,23 @@
 #include "platform/DeviceText.h"
 #include "storage/DataVolumeFormat.h"
 #include "support/FakeSystem.h"
+#include "support/ProgramRun.h"
+#include "support/RandomBytes.h"
 #include "update/ImageSteps.h"
 #include "update/ProgramStopper.h"
 #include "update/UpdateSequence.h"
-
-#include <nlohmann/json.hpp>
-
-#include <fstream>
-#include <random>
 
 namespace velkor::sim::test {
 namespace {
 
 namespace fs = std::filesystem;
 using update::ImageKind;
+using velkor::test::ReadHostFile;
+using velkor::test::WriteHostFile;
 
 const std::map<ImageKind, std::string> kCardNames{{ImageKind::OS, "NK.bin"},       {ImageKind::App, "NAPP.bin"},
                                                   {ImageKind::Boot, "Eboot.nb0"},  {ImageKind::Logo, "Logo1.bmp"},
                                                   {ImageKind::Logo2, "logo2.bmp"}};
-
-std::string ReadAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-void MakeTwoSlots(const fs::path& configFile) {
-    nlohmann::json config = nlohmann::json::parse(ReadAll(configFile));
-    config["flashRegions"]["os"] = {{"slots", {TwoSlotDevice::kSlotBytes, TwoSlotDevice::kSlotBytes}}};
-    config["flashRegions"]["app"] = {{"slots", {TwoSlotDevice::kSlotBytes, TwoSlotDevice::kSlotBytes}}};
-    config["bootEnvironment"] = {{"size", TwoSlotDevice::kEnvironmentBytes}};
-    WriteAll(configFile, config.dump(1));
-}
 
 // A minimal main window: every chosen row runs, the boxes are the flags.
 class HeadlessWindow : public update::UpdateWindow {
@@ -74,27 +56,29 @@ private:
 
 }  // namespace
 
-std::string PatternBytes(std::size_t size, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(generator());
-    }
-    return bytes;
-}
+std::string PatternBytes(std::size_t size, unsigned seed) { return velkor::test::RandomBytes(size, seed); }
 
 TwoSlotDevice::TwoSlotDevice(fs::path dir, const Generation& booted) : dir_(std::move(dir)) {
     InitDevice(dir_, {true, {64, 48}, 0x0409});
-    MakeTwoSlots(dir_ / "device.json");
+    ChangeConfig([](nlohmann::json& config) {
+        config["flashRegions"]["os"] = {{"slots", {kSlotBytes, kSlotBytes}}};
+        config["flashRegions"]["app"] = {{"slots", {kSlotBytes, kSlotBytes}}};
+        config["bootEnvironment"] = {{"size", kEnvironmentBytes}};
+    });
     const shared::UbootEnvironment environment = Environment();
     for (const shared::EnvironmentCopy& copy : environment.Copies()) {
-        WriteAll(copy.device, std::string(copy.size, '\0'));
+        WriteHostFile(copy.device, std::string(copy.size, '\0'));
     }
     Environment().Create(shared::BootState::InitialVariables());
-    fs::create_directories(dir_ / "flash");
-    WriteAll(SlotFile("os", shared::Slot::A), booted.os);
-    WriteAll(SlotFile("app", shared::Slot::A), booted.app);
+    WriteHostFile(SlotFile("os", shared::Slot::A), booted.os);
+    WriteHostFile(SlotFile("app", shared::Slot::A), booted.app);
     Boot(shared::Slot::A);
+}
+
+void TwoSlotDevice::ChangeConfig(const std::function<void(nlohmann::json&)>& change) const {
+    nlohmann::json config = nlohmann::json::parse(ReadHostFile(dir_ / "device.json"));
+    change(config);
+    WriteHostFile(dir_ / "device.json", config.dump(1));
 }
 
 fs::path TwoSlotDevice::SlotFile(std::string_view region, shared::Slot slot) const {
@@ -102,7 +86,7 @@ fs::path TwoSlotDevice::SlotFile(std::string_view region, shared::Slot slot) con
 }
 
 Generation TwoSlotDevice::Holds(shared::Slot slot) const {
-    return {ReadAll(SlotFile("os", slot)), ReadAll(SlotFile("app", slot))};
+    return {ReadHostFile(SlotFile("os", slot)), ReadHostFile(SlotFile("app", slot))};
 }
 
 shared::UbootEnvironment TwoSlotDevice::Environment() const {
@@ -110,12 +94,12 @@ shared::UbootEnvironment TwoSlotDevice::Environment() const {
         {{{dir_ / "uboot.env", 0, kEnvironmentBytes}, {dir_ / "uboot-redund.env", 0, kEnvironmentBytes}}});
 }
 
-void TwoSlotDevice::Boot(shared::Slot slot) const { WriteAll(dir_ / "cmdline", shared::SlotParameter(slot) + "\n"); }
+void TwoSlotDevice::Boot(shared::Slot slot) const { WriteHostFile(dir_ / "cmdline", shared::SlotParameter(slot) + "\n"); }
 
 std::string TwoSlotDevice::CardFile(ImageKind kind) const { return "\\StorageCard\\AutoUpdate\\" + kCardNames.at(kind); }
 
 void TwoSlotDevice::PutOnCard(ImageKind kind, const std::string& bytes) const {
-    WriteAll(dir_ / "root/StorageCard/AutoUpdate" / kCardNames.at(kind), bytes);
+    WriteHostFile(dir_ / "root/StorageCard/AutoUpdate" / kCardNames.at(kind), bytes);
 }
 
 update::UpdateSettings CardSettings(const TwoSlotDevice& device, const std::map<ImageKind, bool>& rows) {

@@ -4,8 +4,11 @@
 #include "backend/shared/slots/UbootEnvironment.h"
 #include "update/UpdateSettings.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -35,6 +38,8 @@ public:
     explicit TwoSlotDevice(std::filesystem::path dir) : dir_(std::move(dir)) {}
 
     const std::filesystem::path& Dir() const { return dir_; }
+    // Rewrites device.json with `change` made to it.
+    void ChangeConfig(const std::function<void(nlohmann::json&)>& change) const;
     std::filesystem::path SlotFile(std::string_view region, shared::Slot slot) const;
     // What the slot holds; empty when it was never written.
     Generation Holds(shared::Slot slot) const;

@@ -1,4 +1,5 @@
 #include "support/ProgramRun.h"
+#include "support/RandomBytes.h"
 #include "backend/board/support/HostCommand.h"
 #include "backend/board/support/LoopDevice.h"
 #include "backend/board/support/TempFolder.h"
@@ -42,36 +43,14 @@ struct Generation {
     std::string app;
 };
 
-std::string Pattern(std::size_t size, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(generator());
-    }
-    return bytes;
-}
-
 const Generation& Old() {
-    static const Generation generation{Pattern(12 * kMebibyte, 1), Pattern(8 * kMebibyte, 2)};
+    static const Generation generation{RandomBytes(12 * kMebibyte, 1), RandomBytes(8 * kMebibyte, 2)};
     return generation;
 }
 
 const Generation& New() {
-    static const Generation generation{Pattern(20 * kMebibyte + 7, 3), Pattern(12 * kMebibyte + 5, 4)};
+    static const Generation generation{RandomBytes(20 * kMebibyte + 7, 3), RandomBytes(12 * kMebibyte + 5, 4)};
     return generation;
-}
-
-std::string ReadPrefix(const fs::path& device, std::size_t bytes) {
-    std::ifstream in(device, std::ios::binary);
-    std::string prefix(bytes, '\0');
-    in.read(prefix.data(), static_cast<std::streamsize>(bytes));
-    prefix.resize(static_cast<std::size_t>(in.gcount()));
-    return prefix;
-}
-
-bool HasTools() {
-    return ::geteuid() == 0 && fs::exists("/dev/loop-control") &&
-           RunHostCommand("command -v losetup fw_printenv").has_value();
 }
 
 // A real device with two-slot OS and App regions on loop devices, the boot environment in two files
@@ -94,8 +73,7 @@ public:
         }
         for (const std::string slot : {"os-a", "os-b", "app-a", "app-b"}) {
             const fs::path file = temp_.Path() / (slot + ".img");
-            WriteHostFile(file, "");
-            fs::resize_file(file, kSlotBytes);
+            MakeSparseFile(file, kSlotBytes);
             slots_[slot] = std::make_unique<LoopDevice>(file);
             if (slots_[slot]->Path().empty()) {
                 why = "no loop device for a slot";
@@ -140,8 +118,8 @@ public:
     // What slot "a" or "b" holds, by the generations it may hold.
     std::optional<Generation> Holds(char slot, const std::vector<Generation>& candidates) const {
         for (const Generation& candidate : candidates) {
-            if (ReadPrefix(Slot(std::string("os-") + slot), candidate.os.size()) == candidate.os &&
-                ReadPrefix(Slot(std::string("app-") + slot), candidate.app.size()) == candidate.app) {
+            if (ReadHostPrefix(Slot(std::string("os-") + slot), candidate.os.size()) == candidate.os &&
+                ReadHostPrefix(Slot(std::string("app-") + slot), candidate.app.size()) == candidate.app) {
                 return candidate;
             }
         }
@@ -238,10 +216,10 @@ struct KillCase {
 class TargetSlotsKill : public testing::TestWithParam<KillCase> {
 protected:
     void SetUp() override {
-        if (!HasTools()) {
-            GTEST_SKIP() << "needs root, loop devices, losetup and fw_printenv";
+        std::string why = RootDevicesMissing({"/dev/loop-control"});
+        if (!why.empty() || !RunHostCommand("command -v losetup fw_printenv")) {
+            GTEST_SKIP() << (why.empty() ? "needs losetup and fw_printenv" : why);
         }
-        std::string why;
         if (!target_.Make(why)) {
             GTEST_SKIP() << why;
         }

@@ -160,14 +160,14 @@ struct AliasCase {
     const char* name;
     // A block device, or a file of the temporary folder when `file` is set.
     DeviceNumber device;
-    const char* file;
     const char* mountInfo;
-    std::vector<std::string> daemonFiles;
-    std::vector<std::string> swaps;
-    OwnMounts own;
     UseKind use;
     // The answer's detail, "{temp}" standing for the temporary folder.
     const char* detail;
+    std::vector<std::string> daemonFiles = {};
+    std::vector<std::string> swaps = {};
+    OwnMounts own = OwnMounts::Count;
+    const char* file = nullptr;
 };
 
 void PrintTo(const AliasCase& c, std::ostream* os) { *os << c.name; }
@@ -195,38 +195,36 @@ TEST_P(StorageUseTest, FollowsAliasesToWhatUsesThem) {
 
 constexpr const char* kNoMounts = "";
 constexpr const char* kLoop1Mounted = "50 1 7:1 / /mnt/a rw - vfat /dev/loop1 rw\n";
+constexpr DeviceNumber kFile{};
 
 INSTANTIATE_TEST_SUITE_P(
     Aliases, StorageUseTest,
     ::testing::Values(
-        AliasCase{"LoopOverAnIdleFile", Loop(4), nullptr, kNoMounts, {}, {}, OwnMounts::Count, UseKind::Free, ""},
-        AliasCase{"SecondLoopOverAMountedImage", Loop(0), nullptr, kLoop1Mounted, {}, {}, OwnMounts::Count,
-                  UseKind::Mounted, "/dev/loop1 is mounted on /mnt/a"},
-        AliasCase{"LoopStackedOnAMountedLoop", Loop(2), nullptr, kLoop1Mounted, {}, {}, OwnMounts::Count,
-                  UseKind::Mounted, "{temp}/nodes/loop1 is mounted on /mnt/a"},
-        AliasCase{"LoopUnderAMountedStackedLoop", Loop(1), nullptr, "50 1 7:2 / /mnt/s rw - vfat /dev/loop2 rw\n", {},
-                  {}, OwnMounts::Count, UseKind::Mounted, "/dev/loop2 is mounted on /mnt/s"},
-        AliasCase{"LoopOverARootPartition", Loop(5), nullptr, "27 1 8:1 / / rw - ext4 /dev/sda1 rw\n", {}, {},
-                  OwnMounts::Count, UseKind::RootFileSystem,
+        AliasCase{"LoopOverAnIdleFile", Loop(4), kNoMounts, UseKind::Free, ""},
+        AliasCase{"SecondLoopOverAMountedImage", Loop(0), kLoop1Mounted, UseKind::Mounted,
+                  "/dev/loop1 is mounted on /mnt/a"},
+        AliasCase{"LoopStackedOnAMountedLoop", Loop(2), kLoop1Mounted, UseKind::Mounted,
+                  "{temp}/nodes/loop1 is mounted on /mnt/a"},
+        AliasCase{"LoopUnderAMountedStackedLoop", Loop(1), "50 1 7:2 / /mnt/s rw - vfat /dev/loop2 rw\n",
+                  UseKind::Mounted, "/dev/loop2 is mounted on /mnt/s"},
+        AliasCase{"LoopOverARootPartition", Loop(5), "27 1 8:1 / / rw - ext4 /dev/sda1 rw\n", UseKind::RootFileSystem,
                   "{temp}/nodes/sda1 holds the running system's root file system"},
-        AliasCase{"PartitionOfAWholeMountedDisk", kFirstPartition, nullptr, "50 1 8:0 / /mnt/d rw - vfat x rw\n", {},
-                  {}, OwnMounts::Count, UseKind::Mounted, "/dev/sda is mounted on /mnt/d"},
-        AliasCase{"PartitionBesideAMountedOne", kFirstPartition, nullptr, "50 1 8:2 / /mnt/d rw - vfat x rw\n", {}, {},
-                  OwnMounts::Count, UseKind::Free, ""},
-        AliasCase{"BackingFileOfAnIdleLoop", {}, "spare.img", kNoMounts, {}, {}, OwnMounts::Count, UseKind::BacksLoop,
-                  "{temp}/spare.img backs the loop device /dev/loop4"},
-        AliasCase{"FileNoLoopUses", {}, "image.img.copy", kNoMounts, {}, {}, OwnMounts::Count, UseKind::Free, ""},
-        AliasCase{"BackingFileServedByFuse", Loop(0), nullptr, kNoMounts, {"image.img"}, {}, OwnMounts::Count,
-                  UseKind::Mounted, "{temp}/image.img is open in FUSE daemon 4242"},
-        AliasCase{"HeldByDeviceMapper", Loop(3), nullptr, kNoMounts, {}, {}, OwnMounts::Count, UseKind::Held,
-                  "start is held by dm-0"},
-        AliasCase{"AliasIsASwapArea", Loop(0), nullptr, kNoMounts, {}, {"nodes/loop1"}, OwnMounts::Count,
-                  UseKind::Swap, "/dev/loop1 is an active swap area"},
-        AliasCase{"OwnMountLeftUncounted", Loop(1), nullptr, kLoop1Mounted, {}, {}, OwnMounts::Ignore, UseKind::Free,
+        AliasCase{"PartitionOfAWholeMountedDisk", kFirstPartition, "50 1 8:0 / /mnt/d rw - vfat x rw\n",
+                  UseKind::Mounted, "/dev/sda is mounted on /mnt/d"},
+        AliasCase{"PartitionBesideAMountedOne", kFirstPartition, "50 1 8:2 / /mnt/d rw - vfat x rw\n", UseKind::Free,
                   ""},
-        AliasCase{"AliasMountCountedBesideOwn", Loop(0), nullptr,
-                  "50 1 7:0 / /mnt/own rw - vfat /dev/loop0 rw\n51 1 7:1 / /mnt/a rw - vfat /dev/loop1 rw\n", {}, {},
-                  OwnMounts::Ignore, UseKind::Mounted, "/dev/loop1 is mounted on /mnt/a"}),
+        AliasCase{"BackingFileOfAnIdleLoop", kFile, kNoMounts, UseKind::BacksLoop,
+                  "{temp}/spare.img backs the loop device /dev/loop4", {}, {}, OwnMounts::Count, "spare.img"},
+        AliasCase{"FileNoLoopUses", kFile, kNoMounts, UseKind::Free, "", {}, {}, OwnMounts::Count, "image.img.copy"},
+        AliasCase{"BackingFileServedByFuse", Loop(0), kNoMounts, UseKind::Mounted,
+                  "{temp}/image.img is open in FUSE daemon 4242", {"image.img"}},
+        AliasCase{"HeldByDeviceMapper", Loop(3), kNoMounts, UseKind::Held, "start is held by dm-0"},
+        AliasCase{"AliasIsASwapArea", Loop(0), kNoMounts, UseKind::Swap, "/dev/loop1 is an active swap area", {},
+                  {"nodes/loop1"}},
+        AliasCase{"OwnMountLeftUncounted", Loop(1), kLoop1Mounted, UseKind::Free, "", {}, {}, OwnMounts::Ignore},
+        AliasCase{"AliasMountCountedBesideOwn", Loop(0),
+                  "50 1 7:0 / /mnt/own rw - vfat /dev/loop0 rw\n51 1 7:1 / /mnt/a rw - vfat /dev/loop1 rw\n",
+                  UseKind::Mounted, "/dev/loop1 is mounted on /mnt/a", {}, {}, OwnMounts::Ignore}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct MountPointCase {
@@ -258,8 +256,8 @@ INSTANTIATE_TEST_SUITE_P(
                        {}, false},
         MountPointCase{"FuseDaemonHoldingIt", "50 1 0:40 / /mnt/a rw - fuse.fusefat fusefat rw\n", {"nodes/loop1"},
                        true},
-        MountPointCase{"FuseMountOfAnotherDevice", "50 1 0:40 / /mnt/a rw - fuse.fusefat fusefat rw\n",
-                       {"nodes/sda1"}, false},
+        MountPointCase{"FuseMountOfAnotherDevice", "50 1 0:40 / /mnt/a rw - fuse.fusefat fusefat rw\n", {"nodes/sda1"},
+                       false},
         MountPointCase{"NothingMounted", kNoMounts, {}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -2,7 +2,7 @@
 #include "backend/shared/FolderFileSystem.h"
 #include "platform/FlashControlCodes.h"
 #include "backend/board/flash/TargetFlashDriver.h"
-#include "backend/board/support/FuseFatMount.h"
+#include "backend/board/support/FatVolume.h"
 #include "backend/board/support/HostCommand.h"
 #include "backend/board/support/LoopDevice.h"
 #include "backend/board/support/SwapArea.h"
@@ -102,27 +102,18 @@ private:
     }
 
     void MakeLoop(RegionKind kind, const fs::path& folder, std::uint64_t bytes) {
-        if (geteuid() != 0 || !fs::exists("/dev/loop-control")) {
-            unavailable_ = "loop devices need root and /dev/loop-control";
-            return;
-        }
         const fs::path image = folder / "loop.img";
-        std::ofstream{image};
-        fs::resize_file(image, bytes);
-        if (IsMountedImage(kind) && !test::RunHostCommand("mkfs.fat " + test::ShellQuoted(image.string()))) {
-            unavailable_ = "mkfs.fat (dosfstools) is missing";
-            return;
-        }
-        path_ = loop_.emplace(image).Path();
-        if (path_.empty()) {
-            unavailable_ = "losetup set up no loop device";
-            return;
-        }
         if (IsMountedImage(kind)) {
-            mount_.emplace(path_, folder / "mnt");
-            unavailable_ = mount_->IsMounted() ? "" : "fusefat did not mount the loop device (is FUSE there?)";
+            unavailable_ = volume_.emplace(image, bytes, "", folder / "mnt").Unavailable();
+            path_ = volume_->Device();
+        } else {
+            unavailable_ = test::RootDevicesMissing({"/dev/loop-control"});
+            test::MakeSparseFile(image, bytes);
+            path_ = unavailable_.empty() ? loop_.emplace(image).Path() : fs::path();
         }
-        Alias(kind, image);
+        if (unavailable_.empty()) {
+            Alias(kind, image);
+        }
     }
 
     // Points the region at what the kind names, beside the loop device made over `image`.
@@ -148,14 +139,14 @@ private:
                 break;
         }
         if (path_.empty()) {
-            unavailable_ = "losetup set up no second loop device";
+            unavailable_ = "losetup set up no loop device";
         }
     }
 
     fs::path path_;
     // Declared in the order they are made, so that they go in the reverse order.
     std::optional<test::LoopDevice> loop_;
-    std::optional<test::FuseFatMount> mount_;
+    std::optional<test::FatVolume> volume_;
     std::optional<test::LoopDevice> aliasLoop_;
     std::optional<test::SwapArea> swap_;
     shared::UniqueFd claim_;

@@ -3,8 +3,6 @@
 #include "support/LogTexts.h"
 #include "backend/board/support/HostCommand.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <fstream>
 #include <regex>
@@ -56,15 +54,14 @@ StorageRig::~StorageRig() {
 }
 
 std::string StorageRig::Make(const Volume& volume) {
-    if (::geteuid() != 0 || !fs::exists("/dev/loop-control") || !fs::exists("/dev/fuse")) {
-        return "loop devices and FUSE need root, /dev/loop-control and /dev/fuse";
+    if (std::string missing = RootDevicesMissing({"/dev/loop-control", "/dev/fuse"}); !missing.empty()) {
+        return missing;
     }
     if (!RunHostCommand("command -v mkfs.fat fsck.fat fusefat fusermount losetup")) {
         return "dosfstools, fusefat, fuse3 and losetup are needed";
     }
     const fs::path file = temp_.Path() / "volume.img";
-    std::ofstream(file).close();
-    fs::resize_file(file, volume.bytes);
+    MakeSparseFile(file, volume.bytes);
     if (volume.mkfs && !RunHostCommand(std::string("mkfs.fat ") + volume.mkfs + " " + ShellQuoted(file.string()))) {
         return "mkfs.fat could not lay the volume";
     }

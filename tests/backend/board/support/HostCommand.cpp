@@ -1,9 +1,14 @@
 #include "backend/board/support/HostCommand.h"
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
 #include <stdio.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <fstream>
 #include <memory>
 
 namespace velkor::test {
@@ -37,6 +42,19 @@ std::string ShellQuoted(const std::string& text) {
         quoted += character == '\'' ? std::string("'\\''") : std::string(1, character);
     }
     return quoted + "'";
+}
+
+std::string RootDevicesMissing(std::initializer_list<const char*> devices) {
+    bool present = ::geteuid() == 0;
+    for (const char* device : devices) {
+        present = present && std::filesystem::exists(device);
+    }
+    return present ? std::string() : fmt::format("needs root and {}", fmt::join(devices, " and "));
+}
+
+void MakeSparseFile(const std::filesystem::path& path, std::uintmax_t bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc).close();
+    std::filesystem::resize_file(path, bytes);
 }
 
 }  // namespace velkor::test

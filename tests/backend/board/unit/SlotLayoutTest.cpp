@@ -1,7 +1,7 @@
 #include "backend/board/TargetConfigReader.h"
 #include "backend/board/flash/SlotLayout.h"
-#include "backend/shared/DeviceError.h"
 #include "support/ProgramRun.h"
+#include "support/ThrowsDeviceError.h"
 
 #include <QTemporaryDir>
 
@@ -111,12 +111,7 @@ class TargetSlotsReaderTest : public testing::TestWithParam<ReaderCase> {};
 TEST_P(TargetSlotsReaderTest, NamesTheFieldAtFault) {
     LayoutRig rig;
     GetParam().change(rig.target);
-    try {
-        rig.Config();
-        ADD_FAILURE() << "read";
-    } catch (const shared::DeviceError& error) {
-        EXPECT_NE(std::string(error.what()).find(GetParam().complaint), std::string::npos) << error.what();
-    }
+    EXPECT_THAT([&] { rig.Config(); }, test::ThrowsDeviceError(GetParam().complaint));
 }
 
 INSTANTIATE_TEST_SUITE_P(
