@@ -88,7 +88,6 @@ class BootedDeviceTest(unittest.TestCase):
         cls.accelerator = usable_accelerator(pathlib.Path(IMAGE) / "vmlinuz")
         print(f"\nThe virtual device runs with {cls.accelerator}.", file=sys.stderr)
         velkor_device("init", str(cls.work / "sample"), "--screen", "800x480")
-        velkor_device("init", str(cls.work / "small-screen"), "--screen", "640x480")
         cls.images = cls.work / "sample" / "root" / "StorageCard" / "Images"
         cls.screenshots = pathlib.Path(SCREENSHOTS) if SCREENSHOTS else cls.work
 
@@ -146,9 +145,9 @@ class BootedDeviceTest(unittest.TestCase):
         self.timed("restart", started)
         return screen
 
-    def card(self, name, *rows, screen="800x480"):
+    def card(self, name, *rows):
         folder = self.work / f"{self.id().rsplit('.', 1)[-1]}-{name}"
-        velkor_device("card", str(folder), *rows, "--screen", screen, "--force")
+        velkor_device("card", str(folder), *rows, "--screen", "800x480", "--force")
         return folder
 
     def test_keys_alone_pick_an_os_image_and_write_it_into_the_other_slot(self):
@@ -186,7 +185,7 @@ class BootedDeviceTest(unittest.TestCase):
 
     def test_a_power_cut_in_the_os_slot_keeps_the_old_slot_and_the_card_then_updates_the_other(self):
         """Steps of one device's life: a power cut while the OS slot is written; the old slot boots and
-        the unattended update runs to its end; the new slot boots, is marked good, and refuses a bad card."""
+        the unattended update runs to its end; the new slot boots, is marked good, and refuses a badly copied card."""
         large_os = self.work / "NK.bin"
         large_os.write_bytes(os.urandom(LARGE_OS_BYTES))
         rows = {"logo": self.images / "Logo1.bmp", "logo2": self.images / "logo2.bmp",
@@ -259,11 +258,18 @@ class BootedDeviceTest(unittest.TestCase):
             self.assertIn(line, journal)
 
     def boot_the_new_slot_with_a_bad_card(self):
-        """A card whose second logo is for another screen: its row fails and every region and slot
-        stays as it was; meanwhile mark-good confirms the new slot."""
-        small_logo = self.work / "small-screen" / "root" / "StorageCard" / "Images" / "logo2.bmp"
-        self.disks.insert_card(self.card("bad", "--auto", "--logo2", str(small_logo), screen="640x480"))
+        """A badly copied card: one image differs from what the card's manifest lists. It is refused
+        before anything happens, so every region, slot and the data volume stay as they were;
+        meanwhile mark-good confirms the new slot."""
+        card = self.card("bad", "--auto", "--os", str(self.images / "NK.bin"), "--logo2", str(self.images / "logo2.bmp"))
+        copied = card / "AutoUpdate" / "NK.bin"
+        image = bytearray(copied.read_bytes())
+        image[len(image) // 2] ^= 0xFF
+        copied.write_bytes(bytes(image))
+        self.disks.insert_card(card)
         before = self.digests()
+        logo_before = self.disks.data_file("/$MSD$/Logo/Logo.bmp")
+        volume_id_before = self.disks.data_boot_sector()[39:43]
         earlier_events = len(events(self.disks))
         machine = self.boot()
         self.assertEqual(machine.slot, "B", "the updated slot did not boot")
@@ -272,15 +278,21 @@ class BootedDeviceTest(unittest.TestCase):
             self.wait_for_start(machine)
             self.assertIsNotNone(machine.wait_for_event_line(r"environment-store BOOT_B_LEFT=3 -> 1$", BOOT_SECONDS),
                                  "mark-good never confirmed slot B")
-            self.finish_update_and_restart(machine)
+            self.assertIsNotNone(machine.wait_for_event_line(r"card-refused image-changed$", UPDATE_SECONDS),
+                                 "the card was not refused")
+            self.assertIsNotNone(machine.wait_for_screen(framed_in(MESSAGE_BOX), UPDATE_SECONDS),
+                                 "the operator saw no message")
+        # The machine is switched off with the message up: nothing was being written.
 
         self.assertUnchanged(before, *before)
         self.assertBootsNext("B")
-        self.assertIn("Slot B booted and is good", self.disks.journal("velkor-mark-good.service"))
-        self.assertIsNone(self.disks.data_file("/$MSD$/Logo/Logo.bmp"), "the wrong second logo reached the data volume")
-        self.assertTrue(self.disks.data_volume_is_sound())
-        self.assertFalse([text for text in event_texts(self.disks, since=earlier_events) if "StorageCard" in text],
-                         "a region was written from the card")
+        # mkfs.fat gives every volume a new id; the kernel's mount leaves the volume marked dirty at
+        # the power-off, so fsck.fat is not asked here.
+        self.assertEqual(self.disks.data_boot_sector()[39:43], volume_id_before, "the data volume was formatted")
+        self.assertEqual(self.disks.data_file("/$MSD$/Logo/Logo.bmp"), logo_before, "the data volume changed")
+        self.assertEqual([text for text in event_texts(self.disks, since=earlier_events)
+                          if not text.startswith(("environment-store", "thread-priority"))],
+                         ["card-refused image-changed"])
 
     def digests(self):
         return {disk: self.disks.digest(disk) for disk in region_disks()}
