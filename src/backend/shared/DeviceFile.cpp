@@ -1,11 +1,11 @@
 #include "backend/shared/DeviceFile.h"
 
 #include "backend/shared/ErrnoErrors.h"
+#include "backend/shared/FullWrite.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <limits>
 
@@ -28,14 +28,8 @@ bool DeviceFile::Read(void* buffer, std::uint32_t count, std::uint32_t& bytesRea
 
 bool DeviceFile::Write(const void* data, std::uint32_t count) {
     written_ = true;
-    const auto* bytes = static_cast<const char*>(data);
-    std::uint32_t written = 0;
-    while (written < count) {
-        const ssize_t result = ::write(fd_.Get(), bytes + written, count - written);
-        if (result < 0 && errno != EINTR) {
-            return errors_.Fail(DeviceErrorFromErrno(errno));
-        }
-        written += static_cast<std::uint32_t>(std::max<ssize_t>(result, 0));
+    if (!WriteFully(fd_.Get(), std::string_view(static_cast<const char*>(data), count))) {
+        return errors_.Fail(DeviceErrorFromErrno(errno));
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include "backend/shared/ConfigReader.h"
 #include "backend/shared/DeviceError.h"
 #include "backend/shared/ErrnoErrors.h"
+#include "backend/shared/FullWrite.h"
 #include "backend/shared/PlainFile.h"
 #include "backend/shared/UniqueFd.h"
 #include "platform/DeviceText.h"
@@ -26,21 +27,6 @@ constexpr std::uint64_t kMaxRecordBytes = 4096;
 bool Fail(std::uint32_t& error, std::uint32_t code) {
     error = code;
     return false;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote < 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
 }
 
 // The rename is only durable once the folder that holds both names is flushed too.
@@ -102,7 +88,7 @@ bool InstalledRecordFile::WriteTemporary(const std::string& text, std::uint32_t&
     // A plain file only: a link left in the temporary file's place must not lead the write elsewhere.
     ::unlink(TemporaryPath().c_str());
     const UniqueFd file = OpenPlainFile(AT_FDCWD, TemporaryPath().c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (!file.IsValid() || !WriteAll(file.Get(), text) || ::fsync(file.Get()) != 0) {
+    if (!file.IsValid() || !WriteFully(file.Get(), text) || ::fsync(file.Get()) != 0) {
         return Fail(error, DeviceErrorFromErrno(errno));
     }
     return true;

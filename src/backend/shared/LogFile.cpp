@@ -1,5 +1,6 @@
 #include "backend/shared/LogFile.h"
 
+#include "backend/shared/FullWrite.h"
 #include "backend/shared/PlainFile.h"
 
 #include <fmt/chrono.h>
@@ -9,7 +10,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <ctime>
 #include <iostream>
 
@@ -36,16 +36,8 @@ void LogFile::WriteLine(std::string_view text) {
     }
     const std::string line = fmt::format("{} {}\n", Timestamp(std::chrono::system_clock::now()), text);
     // One write a line, appended whole; a line the disk cannot take is lost, as a log line may be.
-    std::string_view rest = line;
-    while (!rest.empty()) {
-        const ssize_t written = ::write(file_.Get(), rest.data(), rest.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return;
-        }
-        rest.remove_prefix(static_cast<std::size_t>(written));
+    if (!WriteFully(file_.Get(), line)) {
+        return;
     }
     // On the medium before the program goes on: after a power cut the log still tells what was
     // done up to it.

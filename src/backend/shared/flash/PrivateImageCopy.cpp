@@ -2,6 +2,7 @@
 
 #include "backend/shared/DeviceFile.h"
 #include "backend/shared/ErrnoErrors.h"
+#include "backend/shared/FullWrite.h"
 #include "backend/shared/UniqueFd.h"
 
 #include <fcntl.h>
@@ -16,22 +17,6 @@ namespace {
 
 constexpr std::uint32_t kChunkBytes = 1024 * 1024;
 constexpr unsigned kSeals = F_SEAL_WRITE | F_SEAL_GROW | F_SEAL_SHRINK | F_SEAL_SEAL;
-
-bool WriteAll(int fd, const char* data, std::size_t count) {
-    while (count > 0) {
-        const ssize_t written = ::write(fd, data, count);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            errno = written == 0 ? ENOSPC : errno;
-            return false;
-        }
-        data += written;
-        count -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
 
 // Streams the image into `copy`; false with the last error set.
 bool Fill(platform::File& image, int copy, ImageExpectation& expectation, ErrorState& errors) {
@@ -50,7 +35,7 @@ bool Fill(platform::File& image, int copy, ImageExpectation& expectation, ErrorS
         if (!expectation.Streamed(chunk.data(), count)) {
             return errors.Fail(platform::error::kCrc);
         }
-        if (!WriteAll(copy, chunk.data(), count)) {
+        if (!WriteFully(copy, std::string_view(chunk.data(), count))) {
             return errors.Fail(DeviceErrorFromErrno(errno));
         }
     }

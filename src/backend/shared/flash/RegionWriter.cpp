@@ -1,6 +1,7 @@
 #include "backend/shared/flash/RegionWriter.h"
 
 #include "backend/shared/ErrnoErrors.h"
+#include "backend/shared/FullWrite.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,25 +15,6 @@ namespace {
 namespace error = platform::error;
 
 constexpr std::uint32_t kChunkBytes = 1024 * 1024;
-
-// Writes all `count` bytes at `offset`; false with errno set.
-bool WriteAt(int fd, const char* data, std::size_t count, std::uint64_t offset) {
-    while (count > 0) {
-        const ssize_t written = ::pwrite(fd, data, count, static_cast<off_t>(offset));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            // A write that takes nothing without an error would never finish.
-            errno = written == 0 ? ENOSPC : errno;
-            return false;
-        }
-        data += written;
-        count -= static_cast<std::size_t>(written);
-        offset += static_cast<std::uint64_t>(written);
-    }
-    return true;
-}
 
 // Reads `count` bytes at `offset`, fewer only at the end of the file; -1 with errno set.
 ssize_t ReadAt(int fd, char* data, std::size_t count, std::uint64_t offset) {
@@ -88,7 +70,7 @@ std::optional<std::uint64_t> RegionWriter::Write(platform::File& image) {
         if (hooks_.writing) {
             hooks_.writing(length, count);
         }
-        if (!WriteAt(region_, imageChunk_.data(), count, length)) {
+        if (!WriteFullyAt(region_, std::string_view(imageChunk_.data(), count), length)) {
             ErrnoFailure(errno);
             return std::nullopt;
         }
