@@ -3,6 +3,7 @@
 #include "backend/board/TargetConfigReader.h"
 #include "backend/shared/DeviceError.h"
 #include "backend/shared/EventLog.h"
+#include "backend/shared/FullWrite.h"
 #include "backend/shared/PlainFile.h"
 #include "backend/shared/UniqueFd.h"
 #include "backend/shared/slots/BootedSlot.h"
@@ -52,8 +53,8 @@ BootSide OfDevice(const fs::path& directory) {
 
 BootSide OfTarget(const fs::path& file) {
     const board::TargetConfig config = board::ReadTargetConfig(file);
-    return {config.bootSide.environment, config.bootSide.commandLine, config.logFolder / "events.log",
-            config.slotGroup, {}};
+    return {config.bootSide.environment, config.bootSide.commandLine, board::EventsLogOf(config), config.slotGroup,
+            {}};
 }
 
 BootSide Locate(const BootSideRequest& request) {
@@ -111,8 +112,7 @@ void EnvInit(const BootSide& side, std::ostream& out) {
 void RecordCommandLine(const fs::path& file, const std::string& commandLine) {
     const shared::UniqueFd fd =
         shared::OpenPlainFile(AT_FDCWD, file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, kFilePermissions);
-    if (!fd.IsValid() || ::write(fd.Get(), commandLine.data(), commandLine.size()) !=
-                             static_cast<ssize_t>(commandLine.size())) {
+    if (!fd.IsValid() || !shared::WriteFully(fd.Get(), commandLine)) {
         throw shared::DeviceError(fmt::format("cannot record the kernel command line in {}", file));
     }
 }

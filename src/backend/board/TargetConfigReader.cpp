@@ -362,4 +362,13 @@ TargetConfig ReadTargetConfig(const fs::path& file) {
     return TargetFileReader(file).Read(ReadTargetText(file, "target"), FolderSpelling::LinksResolved);
 }
 
+fs::path EventsLogOf(const TargetConfig& config) {
+    std::error_code failure;
+    fs::create_directories(config.logFolder, failure);
+    if (!fs::is_directory(config.logFolder)) {
+        throw shared::DeviceError(fmt::format("cannot make the log folder {}", config.logFolder));
+    }
+    return config.logFolder / "events.log";
+}
+
 }  // namespace velkor::board

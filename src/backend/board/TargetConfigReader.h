@@ -24,4 +24,9 @@ TargetConfig ReadTargetConfig(const std::filesystem::path& file);
 // are compared as written: nothing on the machine is examined.
 TargetConfig ParseTargetConfig(std::string_view text, const std::filesystem::path& file);
 
+// events.log of the device, in the target file's log folder, which is made when it is missing so
+// that the first program to run on a new device logs too. Throws shared::DeviceError when the
+// folder cannot be made.
+std::filesystem::path EventsLogOf(const TargetConfig& config);
+
 }  // namespace velkor::board

@@ -16,18 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kEventsLog = "events.log";
-
-// The log folder, made when it is missing.
-const TargetConfig& WithLogFolder(const TargetConfig& config) {
-    std::error_code failure;
-    fs::create_directories(config.logFolder, failure);
-    if (!fs::is_directory(config.logFolder)) {
-        throw shared::DeviceError(fmt::format("cannot make the log folder {}", config.logFolder));
-    }
-    return config;
-}
-
 shared::RegistryTree ReadRegistry(const fs::path& file) {
     return shared::RegFileParser::Parse(ReadTargetText(file, "registry"), file.string());
 }
@@ -58,7 +46,7 @@ fs::path InstalledRecordOf(const TargetConfig& config) {
 TargetPlatform::TargetPlatform(const fs::path& targetFile)
     : config_(ReadTargetConfig(targetFile)),
       debugLog_(OpenDebugLog(config_.debugLog)),
-      events_(WithLogFolder(config_).logFolder / kEventsLog),
+      events_(EventsLogOf(config_)),
       registry_(ReadRegistry(config_.registry), errors_),
       fileSystem_(ExistingFolders(config_.folders), dismounted_, errors_),
       checkedFileSystem_(fileSystem_, approval_, errors_, [this](std::string_view line) { DebugLine(line); }),

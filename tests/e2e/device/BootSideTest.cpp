@@ -167,5 +167,30 @@ TEST(CheckTargetSlots, RefusesAnEnvironmentInsideTheBootLoaderRegionAndShowsTheB
     EXPECT_NE(out.find("overlaps flashRegions.boot"), std::string::npos) << out;
 }
 
+// A new device: the boot side's first lines are the first of its events.log, in a folder not yet made.
+TEST(BootSideOnATarget, LogsToAnEventsLogInAFolderItMakes) {
+    const QTemporaryDir folder;
+    const fs::path dir = folder.path().toStdString();
+    velkor::test::WriteHostFile(dir / "platform.reg", "");
+    velkor::test::WriteHostFile(dir / "cmdline", "root=/dev/vda velkor.slot=A\n");
+    velkor::test::WriteHostFile(dir / "target.json", R"({
+        "registry": "platform.reg", "folders": {}, "log": "log/velkor",
+        "flashRegions": {"boot": "boot", "logo": "logo", "os": {"slots": ["os-a", "os-b"]},
+                         "app": {"slots": ["app-a", "app-b"]}},
+        "bootEnvironment": {"copies": [{"device": "env-1", "offset": 0, "size": "0x2000"},
+                                       {"device": "env-2", "offset": 0, "size": "0x2000"}],
+                            "commandLine": "cmdline"}})");
+
+    const ProgramResult init = Tool({"env-init", "--target", Text(dir / "target.json")});
+    const ProgramResult good = Tool({"mark-good", "--target", Text(dir / "target.json")});
+
+    ASSERT_EQ(init.exitCode, 0) << init.standardError.toStdString();
+    ASSERT_EQ(good.exitCode, 0) << good.standardError.toStdString();
+    const std::string events = velkor::test::ReadHostFile(dir / "log" / "velkor" / "events.log");
+    EXPECT_NE(events.find(R"(environment-store BOOT_ORDER="A B" BOOT_A_LEFT=3 BOOT_B_LEFT=0 -> 1)"), std::string::npos)
+        << events;
+    EXPECT_NE(events.find("environment-store BOOT_A_LEFT=3 -> 1"), std::string::npos) << events;
+}
+
 }  // namespace
 }  // namespace velkor::sim::test
