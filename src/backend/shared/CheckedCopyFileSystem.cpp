@@ -16,11 +16,11 @@ constexpr std::uint32_t kChunkBytes = 64 * 1024;
 
 CheckedCopyFileSystem::CheckedCopyFileSystem(platform::FileSystem& fileSystem, CardApproval& approval,
                                              ErrorState& errors, std::function<void(std::string_view)> debugLine)
-    : fileSystem_(fileSystem), approval_(approval), errors_(errors), debugLine_(std::move(debugLine)) {}
+    : ForwardingFileSystem(fileSystem), approval_(approval), errors_(errors), debugLine_(std::move(debugLine)) {}
 
 bool CheckedCopyFileSystem::CopyFile(std::u16string_view from, std::u16string_view to) {
     const platform::ExpectedImage* listed = approval_.Find(from);
-    if (!fileSystem_.CopyFile(from, to)) {
+    if (!Inner().CopyFile(from, to)) {
         return false;
     }
     if (!listed) {
@@ -30,7 +30,7 @@ bool CheckedCopyFileSystem::CopyFile(std::u16string_view from, std::u16string_vi
 }
 
 bool CheckedCopyFileSystem::ReadBack(std::u16string_view path, ImageExpectation& expectation) {
-    const std::unique_ptr<platform::File> copy = fileSystem_.OpenFile(path, platform::FileMode::Read);
+    const std::unique_ptr<platform::File> copy = Inner().OpenFile(path, platform::FileMode::Read);
     if (!copy) {
         return false;
     }
@@ -57,7 +57,7 @@ bool CheckedCopyFileSystem::CheckCopy(std::u16string_view from, std::u16string_v
     }
     debugLine_(fmt::format("{} is not the image the card's manifest lists: its copy {} {}", platform::ToUtf8(from),
                            platform::ToUtf8(to), expectation.Mismatch()));
-    fileSystem_.DeleteFile(to);
+    Inner().DeleteFile(to);
     approval_.NoteMismatch();
     return errors_.Fail(platform::error::kCrc);
 }

@@ -2,6 +2,7 @@
 
 #include "backend/shared/CardApproval.h"
 #include "backend/shared/ErrorState.h"
+#include "backend/shared/ForwardingFileSystem.h"
 #include "backend/shared/flash/ImageExpectation.h"
 #include "platform/FileSystem.h"
 
@@ -15,23 +16,12 @@ namespace velkor::shared {
 // and SHA-256, or it is deleted and the copy fails with kCrc, a debug line says why, and the approval
 // learns of it. The copy needs no private copy first: nothing uses it before it is checked, and the
 // data volume it lands on was formatted by the update anyway. Everything else passes through.
-class CheckedCopyFileSystem : public platform::FileSystem {
+class CheckedCopyFileSystem : public ForwardingFileSystem {
 public:
     CheckedCopyFileSystem(platform::FileSystem& fileSystem, CardApproval& approval, ErrorState& errors,
                           std::function<void(std::string_view)> debugLine);
 
-    std::uint32_t GetAttributes(std::u16string_view path) override { return fileSystem_.GetAttributes(path); }
-    bool CreateDirectory(std::u16string_view path) override { return fileSystem_.CreateDirectory(path); }
     bool CopyFile(std::u16string_view from, std::u16string_view to) override;
-    bool DeleteFile(std::u16string_view path) override { return fileSystem_.DeleteFile(path); }
-    bool MoveFile(std::u16string_view from, std::u16string_view to) override { return fileSystem_.MoveFile(from, to); }
-    std::unique_ptr<platform::File> OpenFile(std::u16string_view path, platform::FileMode mode) override {
-        return fileSystem_.OpenFile(path, mode);
-    }
-    std::unique_ptr<platform::FolderSearch> FindFirstFile(std::u16string_view pattern,
-                                                          platform::FindData& first) override {
-        return fileSystem_.FindFirstFile(pattern, first);
-    }
 
 private:
     // Feeds the file's bytes to `expectation`; false with the last error set.
@@ -39,7 +29,6 @@ private:
     // The copy's bytes against what is listed; false with the last error set.
     bool CheckCopy(std::u16string_view from, std::u16string_view to, const platform::ExpectedImage& listed);
 
-    platform::FileSystem& fileSystem_;
     CardApproval& approval_;
     ErrorState& errors_;
     std::function<void(std::string_view)> debugLine_;
