@@ -2,6 +2,7 @@
 #include "support/RandomBytes.h"
 #include "backend/board/support/HostCommand.h"
 #include "backend/board/support/LoopDevice.h"
+#include "backend/board/support/ReapedChild.h"
 #include "backend/board/support/TempFolder.h"
 
 #include <fmt/format.h>
@@ -9,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -161,28 +160,20 @@ private:
 };
 
 // The real updater on the target, which runs the card's update by itself.
-class Updater {
+class Updater : public board::ReapedChild {
 public:
-    explicit Updater(const QString& target) {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            ::execl(VELKOR_BINARY, VELKOR_BINARY, "--target", target.toStdString().c_str(), nullptr);
-            ::_exit(127);
-        }
-    }
-    ~Updater() { Kill(); }
-
-    void Kill() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-    }
+    explicit Updater(const QString& target) : ReapedChild(Start(target.toStdString())) {}
 
 private:
-    pid_t pid_ = -1;
+    static pid_t Start(const std::string& target) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            ::execl(VELKOR_BINARY, VELKOR_BINARY, "--target", target.c_str(), nullptr);
+            ::_exit(127);
+        }
+        return pid;
+    }
 };
 
 std::size_t CountEvents(const fs::path& log, const std::string& text) {

@@ -1,5 +1,6 @@
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/EventLog.h"
+#include "backend/board/support/ReapedChild.h"
 #include "backend/board/support/TempFolder.h"
 #include "backend/board/windows/XcbWindows.h"
 
@@ -9,7 +10,6 @@
 #include <linux/sched.h>
 #include <signal.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,55 +23,41 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A child running `program` (a copy of sleep) for a minute; killed and reaped when the object goes.
-class Child {
+// Starts `program` (a copy of sleep) for a minute and answers its id once it runs the program, or -1.
+// With `processId` set, the child gets that id (clone3's set_tid, which needs CAP_SYS_ADMIN); the
+// answer is then another id or -1 when it could not be started so.
+pid_t StartSleeper(const fs::path& program, pid_t processId) {
+    // Closed by the exec: once the read below ends, /proc/PID/exe is the program.
+    int execed[2];
+    if (::pipe2(execed, O_CLOEXEC) != 0) {
+        return -1;
+    }
+    const shared::UniqueFd readEnd(execed[0]);
+    shared::UniqueFd writeEnd(execed[1]);
+    const std::string path = program.string();
+    char* const argv[] = {const_cast<char*>(path.c_str()), const_cast<char*>("60"), nullptr};
+    clone_args args{};
+    args.exit_signal = SIGCHLD;
+    if (processId > 0) {
+        args.set_tid = reinterpret_cast<std::uint64_t>(&processId);
+        args.set_tid_size = 1;
+    }
+    const long child = ::syscall(SYS_clone3, &args, sizeof args);
+    if (child == 0) {
+        ::execv(argv[0], argv);
+        ::_exit(127);
+    }
+    writeEnd = shared::UniqueFd();
+    char ignored = 0;
+    while (child > 0 && ::read(readEnd.Get(), &ignored, 1) < 0 && errno == EINTR) {
+    }
+    return child > 0 ? static_cast<pid_t>(child) : -1;
+}
+
+// A child running a copy of sleep; killed and reaped when the object goes.
+class Child : public ReapedChild {
 public:
-    // With `processId` set, the child gets that id (clone3's set_tid, which needs CAP_SYS_ADMIN);
-    // Pid() is -1 when it could not be started so.
-    explicit Child(const fs::path& program, pid_t processId = 0) {
-        // Closed by the exec: once the read below ends, /proc/PID/exe is the program.
-        int execed[2];
-        if (::pipe2(execed, O_CLOEXEC) != 0) {
-            return;
-        }
-        const shared::UniqueFd readEnd(execed[0]);
-        shared::UniqueFd writeEnd(execed[1]);
-        const std::string path = program.string();
-        char* const argv[] = {const_cast<char*>(path.c_str()), const_cast<char*>("60"), nullptr};
-        clone_args args{};
-        args.exit_signal = SIGCHLD;
-        if (processId > 0) {
-            args.set_tid = reinterpret_cast<std::uint64_t>(&processId);
-            args.set_tid_size = 1;
-        }
-        const long child = ::syscall(SYS_clone3, &args, sizeof args);
-        if (child == 0) {
-            ::execv(argv[0], argv);
-            ::_exit(127);
-        }
-        pid_ = static_cast<pid_t>(child);
-        writeEnd = shared::UniqueFd();
-        char ignored = 0;
-        while (pid_ > 0 && ::read(readEnd.Get(), &ignored, 1) < 0 && errno == EINTR) {
-        }
-    }
-    ~Child() { End(); }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    pid_t Pid() const { return pid_; }
-    bool IsRunning() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
-    // Kills and reaps it, so that its id is free for another.
-    void End() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
+    explicit Child(const fs::path& program, pid_t processId = 0) : ReapedChild(StartSleeper(program, processId)) {}
 };
 
 enum class Reuse { None, ByAnotherProgram, ByAnotherRunOfTheSibling };
@@ -104,7 +90,7 @@ TEST_P(PidReuseTest, EndsOnlyTheProcessThatWasIdentified) {
     Child* running = &sibling;
     std::optional<Child> successor;
     if (GetParam().reuse != Reuse::None) {
-        sibling.End();
+        sibling.Kill();
         successor.emplace(temp.Path() / (GetParam().reuse == Reuse::ByAnotherProgram ? "other" : "tirnow"), identified);
         if (successor->Pid() != identified) {
             GTEST_SKIP() << "the kernel gives no chosen process id here (clone3 set_tid needs CAP_SYS_ADMIN)";
