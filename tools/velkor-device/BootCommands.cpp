@@ -13,15 +13,18 @@
 #include "backend/sim/DeviceFiles.h"
 #include "backend/sim/SimBootSide.h"
 #include "platform/ErrorCodes.h"
+#include "velkor-device/EnvironmentDefaults.h"
 #include "velkor-device/FileDigest.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 #include <fmt/std.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -95,17 +98,67 @@ std::string StateText(const shared::BootState& state) {
                        state.TriesLeft(shared::Slot::A), state.TriesLeft(shared::Slot::B));
 }
 
-void EnvInit(const BootSide& side, std::ostream& out) {
+// The variables of a new environment's boot state that `present` lacks, in their order.
+shared::BootVariables MissingBootVariables(const shared::BootVariables& present) {
+    shared::BootVariables missing;
+    for (const auto& variable : shared::BootState::InitialVariables()) {
+        if (std::ranges::none_of(present, [&](const auto& given) { return given.first == variable.first; })) {
+            missing.push_back(variable);
+        }
+    }
+    return missing;
+}
+
+// A valid environment is the device's own: only the boot state's missing variables are added.
+void AddToValidEnvironment(shared::UbootEnvironment& environment, const BootSide& side, std::ostream& out) {
+    const shared::EnvironmentValues values = environment.Values(shared::BootState::kVariables);
+    const shared::BootVariables missing = MissingBootVariables({values.begin(), values.end()});
+    if (missing.empty()) {
+        out << fmt::format("The boot environment in {} and {} already has {}: nothing added.\n",
+                           side.environment[0].device, side.environment[1].device,
+                           fmt::join(shared::BootState::kVariables, ", "));
+        return;
+    }
+    Store(environment, missing, side);
+    out << fmt::format("Added {} to the boot environment in {} and {}; every other variable is kept.\n",
+                       shared::BootVariablesText(missing), side.environment[0].device, side.environment[1].device);
+}
+
+// Without a valid copy U-Boot boots from its built-in default environment, so a target's new
+// environment starts from the defaults the engineer gives; only a simulated device may do without.
+void MakeNewEnvironment(shared::UbootEnvironment& environment, const BootSide& side,
+                        const std::optional<fs::path>& defaults, std::ostream& out) {
+    if (!defaults && side.deviceDir.empty()) {
+        throw shared::DeviceError(fmt::format(
+            "neither copy of the boot environment in {} and {} holds a valid environment, and one made of the "
+            "boot variables alone would have no bootcmd: give --defaults FILE (the text `make u-boot-initial-env` "
+            "makes for the device's U-Boot, or fw_printenv output of a good device); nothing is written",
+            side.environment[0].device, side.environment[1].device));
+    }
+    shared::BootVariables variables = defaults ? EnvironmentDefaults::Read(*defaults) : shared::BootVariables{};
+    const shared::BootVariables missing = MissingBootVariables(variables);
+    variables.insert(variables.end(), missing.begin(), missing.end());
+    environment.Create(variables);
+    shared::EventLog(side.eventsLog)
+        .EnvironmentStore(shared::BootVariablesText(missing), true, platform::error::kSuccess);
+    out << fmt::format("Made the boot environment in {} and {} from {}, adding {}.\n", side.environment[0].device,
+                       side.environment[1].device,
+                       defaults ? fmt::format("{} ({} variables)", *defaults, variables.size() - missing.size())
+                                : std::string("nothing but the boot variables"),
+                       missing.empty() ? std::string("nothing") : shared::BootVariablesText(missing));
+}
+
+void EnvInit(const BootSide& side, const std::optional<fs::path>& defaults, std::ostream& out) {
     for (const shared::EnvironmentCopy& copy : side.environment) {
         MakeMissingCopy(copy);
     }
     shared::UbootEnvironment environment(side.environment);
-    environment.Create(shared::BootState::InitialVariables());
-    shared::EventLog(side.eventsLog)
-        .EnvironmentStore(shared::BootVariablesText(shared::BootState::InitialVariables()), true,
-                          platform::error::kSuccess);
-    out << fmt::format("Made the boot environment in {} and {}: {}\n", side.environment[0].device,
-                       side.environment[1].device, StateText(environment.Read()));
+    if (environment.HoldsValidEnvironment()) {
+        AddToValidEnvironment(environment, side, out);
+    } else {
+        MakeNewEnvironment(environment, side, defaults, out);
+    }
+    out << fmt::format("The boot state: {}\n", StateText(environment.Read()));
 }
 
 // The kernel command line the boot script would pass, recorded in the device directory.
@@ -170,7 +223,7 @@ void RunBootSide(const BootSideRequest& request, std::ostream& out) {
     const BootSide side = Locate(request);
     switch (request.command) {
         case BootCommand::EnvInit:
-            EnvInit(side, out);
+            EnvInit(side, request.defaults, out);
             return;
         case BootCommand::Boot:
             Boot(side, out);

@@ -17,6 +17,8 @@ struct BootSideRequest {
     BootCommand command = BootCommand::Boot;
     std::optional<std::filesystem::path> device;
     std::optional<std::filesystem::path> target;
+    // env-init: the environment to start from when neither copy holds a valid one.
+    std::optional<std::filesystem::path> defaults;
 };
 
 // Carries the command out and prints what it did. Throws shared::DeviceError when it cannot, the

@@ -286,7 +286,16 @@ Request ParseBootSideLocation(BootCommand command, std::string_view name, Argume
     return request;
 }
 
-Request ParseEnvInit(Arguments arguments) { return ParseBootSideLocation(BootCommand::EnvInit, "env-init", arguments); }
+Request ParseEnvInit(Arguments arguments) {
+    constexpr std::size_t kWithDefaults = 4;
+    if (arguments.size() == kWithDefaults && arguments[2] == "--defaults") {
+        BootSideRequest request = std::get<BootSideRequest>(
+            ParseBootSideLocation(BootCommand::EnvInit, "env-init", arguments.first(2)));
+        request.defaults = arguments[3];
+        return request;
+    }
+    return ParseBootSideLocation(BootCommand::EnvInit, "env-init", arguments);
+}
 
 Request ParseMarkGood(Arguments arguments) {
     return ParseBootSideLocation(BootCommand::MarkGood, "mark-good", arguments);
@@ -355,11 +364,15 @@ constexpr std::array<Command, 12> kCommands{{
      "and fails when the card chooses no row or a row it chose would not be updated; DIR itself is\n"
      "never changed\n",
      ParseDryRun},
-    {"env-init", "env-init (--device DIR | --target FILE)",
-     "makes the boot environment of a device with two-slot regions: BOOT_ORDER=\"A B\",\n"
-     "BOOT_A_LEFT=3, BOOT_B_LEFT=0, in both copies; an existing environment is left alone:\n"
-     "  --device DIR   the simulated device in DIR\n"
-     "  --target FILE  the real device that the target file FILE describes\n",
+    {"env-init", "env-init (--device DIR | --target FILE) [--defaults FILE]",
+     "gives the boot environment of a device with two-slot regions its boot variables:\n"
+     "BOOT_ORDER=\"A B\", BOOT_A_LEFT=3, BOOT_B_LEFT=0. A valid environment gets the ones it lacks and\n"
+     "keeps every other variable; with neither copy valid, a new one is written from --defaults\n"
+     "(refused on a target without it). Prints what it added:\n"
+     "  --device DIR     the simulated device in DIR\n"
+     "  --target FILE    the real device that the target file FILE describes\n"
+     "  --defaults FILE  U-Boot's default environment, name=value a line (make u-boot-initial-env,\n"
+     "                   or fw_printenv of a good device)\n",
      ParseEnvInit},
     {"boot", "boot DIR",
      "plays the boot loader on the simulated device in DIR: boots the first slot of BOOT_ORDER with\n"

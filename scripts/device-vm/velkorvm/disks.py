@@ -15,6 +15,9 @@ from .bootloader import SLOTS
 
 MIB = 1024 * 1024
 GUEST_TARGET = pathlib.Path(__file__).resolve().parents[1] / "guest" / "etc" / "velkor" / "target.json"
+# What the factory gives env-init as U-Boot's default environment: the virtual device has no U-Boot of its
+# own (the host plays it), so only what a real one would keep beside the boot variables.
+GUEST_DEFAULT_ENVIRONMENT = pathlib.Path(__file__).resolve().parents[1] / "u-boot-initial-env"
 GUEST_DISK_PREFIX = "/dev/disk/by-id/virtio-"
 # The flash regions, as large as velkor-device's own devices have them, so a card it lays out fits.
 REGION_BYTES = {"boot": 1 * MIB, "logo": 16 * MIB, "os": 64 * MIB, "app": 64 * MIB}
@@ -105,7 +108,7 @@ class DeviceDisks:
         it through, both from the copies the target file gives."""
         _make_file(self.path("env"), ENVIRONMENT_BYTES)
         target = self._write_host_target()
-        run(str(device_tool), "env-init", "--target", str(target))
+        run(str(device_tool), "env-init", "--target", str(target), "--defaults", str(GUEST_DEFAULT_ENVIRONMENT))
         copies = json.loads(target.read_text())["bootEnvironment"]["copies"]
         self.fw_config.write_text("".join(f"{copy['device']} {_number_text(copy['offset'])} "
                                           f"{_number_text(copy['size'])}\n" for copy in copies))

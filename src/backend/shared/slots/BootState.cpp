@@ -1,15 +1,15 @@
 #include "backend/shared/slots/BootState.h"
 
 #include "backend/shared/DeviceError.h"
-#include "backend/shared/HexOrDecimal.h"
 
 #include <fmt/format.h>
 
 namespace velkor::shared {
 namespace {
 
-// More boots than any boot script counts: a value beyond it is not a count of tries.
-constexpr unsigned kMaxTries = 1000;
+// The boot script counts tries by a table of single decimal digits (U-Boot's setexpr works in hex),
+// so only those are counts both sides read alike.
+constexpr char kMaxTriesDigit = '9';
 
 std::string OrderOf(Slot first) { return fmt::format("{} {}", SlotLetter(first), SlotLetter(OtherSlot(first))); }
 
@@ -37,12 +37,12 @@ std::array<Slot, 2> ParseOrder(const std::string& text) {
 }
 
 unsigned ParseTries(const std::string& text, std::string_view name) {
-    const std::optional<unsigned> tries = ParseHexOrDecimal<unsigned>(text);
-    if (!tries || *tries > kMaxTries) {
-        throw DeviceError(fmt::format("the boot environment's {} is \"{}\": it must be a number of tries from 0 to {}",
-                                      name, text, kMaxTries));
+    if (text.size() != 1 || text[0] < '0' || text[0] > kMaxTriesDigit) {
+        throw DeviceError(fmt::format("the boot environment's {} is \"{}\": it must be a number of tries from 0 to {}, "
+                                      "one decimal digit",
+                                      name, text, kMaxTriesDigit));
     }
-    return *tries;
+    return static_cast<unsigned>(text[0] - '0');
 }
 
 }  // namespace

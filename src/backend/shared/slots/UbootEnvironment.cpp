@@ -11,17 +11,21 @@
 #include <fmt/std.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <thread>
 
 namespace velkor::shared {
 namespace {
 
-constexpr mode_t kLockPermissions = 0666;
+// Others may read the lock file, never write it: any program may lock a file it can open.
+constexpr mode_t kLockPermissions = 0644;
+constexpr std::chrono::milliseconds kLockPoll{50};
 
 struct ContextDeleter {
     void operator()(uboot_ctx* context) const { libuboot_exit(context); }
@@ -54,24 +58,58 @@ private:
 
 std::string ErrorText(int result) { return std::strerror(-result); }
 
-// libubootenv skips its lock when the lock file does not open; then nothing would keep another
-// writer out, so the environment is left alone.
-void EnsureLockIsReal() {
-    const std::string lock(UbootEnvironment::kLockFile);
-    const UniqueFd fd(::open(lock.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, kLockPermissions));
+// libubootenv skips its lock when the lock file does not open, and waits for it without end. Velkor
+// opens (and makes) the file itself, never through a link, and waits for the lock a bounded time; the
+// library then takes it for its session.
+void WaitForLock(const std::filesystem::path& lock, std::chrono::milliseconds wait) {
+    const UniqueFd fd(::open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kLockPermissions));
     if (!fd.IsValid()) {
         throw DeviceError(fmt::format("the boot environment's lock {} cannot be taken ({}): the environment is "
                                       "left alone",
                                       lock, std::strerror(errno)));
     }
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
+            throw DeviceError(fmt::format("the boot environment's lock {} is held by another program (fw_setenv?) "
+                                          "after {} s: the environment is left alone",
+                                          lock, std::chrono::duration_cast<std::chrono::seconds>(wait).count()));
+        }
+        std::this_thread::sleep_for(kLockPoll);
+    }
 }
 
+// Descriptors of the copies opened before a store, so that fsync reports a write-back error of it.
+class CopiesFlush {
+public:
+    explicit CopiesFlush(const EnvironmentCopies& copies) {
+        for (std::size_t index = 0; index < copies.size(); ++index) {
+            fds_[index] = UniqueFd(::open(copies[index].device.c_str(), O_RDONLY | O_CLOEXEC));
+            names_[index] = copies[index].device.string();
+        }
+    }
+
+    void Flush() const {
+        for (std::size_t index = 0; index < fds_.size(); ++index) {
+            if (!fds_[index].IsValid() || ::fsync(fds_[index].Get()) != 0) {
+                throw DeviceError(fmt::format("the boot environment in {} cannot be flushed to the medium: {}",
+                                              names_[index], std::strerror(errno)));
+            }
+        }
+    }
+
+private:
+    std::array<UniqueFd, 2> fds_;
+    std::array<std::string, 2> names_;
+};
+
 // On the heap, so that the names the library was given never move.
-std::unique_ptr<Context> Configure(const EnvironmentCopies& copies) {
+std::unique_ptr<Context> Configure(const EnvironmentCopies& copies, const std::filesystem::path& lock,
+                                   std::chrono::milliseconds lockWait) {
     for (const EnvironmentCopy& copy : copies) {
         CheckEnvironmentCopy(copy);
     }
-    EnsureLockIsReal();
+    WaitForLock(lock, lockWait);
     uboot_ctx* raw = nullptr;
     if (libuboot_initialize(&raw, nullptr) < 0) {
         throw DeviceError("libubootenv cannot be initialized");
@@ -100,16 +138,23 @@ void SetAll(uboot_ctx* context, const BootVariables& variables) {
     }
 }
 
-void StoreAll(uboot_ctx* context, std::string_view where) {
+void StoreAll(uboot_ctx* context, const EnvironmentCopies& copies, std::string_view where) {
+    const CopiesFlush flush(copies);
     const int stored = libuboot_env_store(context);
     if (stored < 0) {
         throw DeviceError(fmt::format("the boot environment in {} cannot be stored: {}", where, ErrorText(stored)));
     }
+    flush.Flush();
 }
 
 }  // namespace
 
 void CheckEnvironmentCopy(const EnvironmentCopy& copy) {
+    if (copy.offset > UbootEnvironment::kMaxCopyOffset) {
+        throw DeviceError(fmt::format("the boot environment copy in {} lies at {:#x}, beyond 2 GiB: libubootenv "
+                                      "cannot reach it",
+                                      copy.device, copy.offset));
+    }
     if (copy.size == 0) {
         throw DeviceError(fmt::format("the boot environment copy in {} has a size of 0", copy.device));
     }
@@ -127,10 +172,17 @@ void CheckEnvironmentCopy(const EnvironmentCopy& copy) {
     }
 }
 
-UbootEnvironment::UbootEnvironment(EnvironmentCopies copies) : copies_(std::move(copies)) {}
+UbootEnvironment::UbootEnvironment(EnvironmentCopies copies, std::filesystem::path lockFile,
+                                   std::chrono::milliseconds lockWait)
+    : copies_(std::move(copies)), lockFile_(std::move(lockFile)), lockWait_(lockWait) {}
+
+bool UbootEnvironment::HoldsValidEnvironment() {
+    const std::unique_ptr<Context> context = Configure(copies_, lockFile_, lockWait_);
+    return Session(context->get()).Valid();
+}
 
 EnvironmentValues UbootEnvironment::Values(std::span<const std::string_view> names) {
-    const std::unique_ptr<Context> context = Configure(copies_);
+    const std::unique_ptr<Context> context = Configure(copies_, lockFile_, lockWait_);
     const Session session(context->get());
     if (!session.Valid()) {
         throw DeviceError(fmt::format("the boot environment in {} cannot be read: neither copy holds a valid "
@@ -149,7 +201,7 @@ EnvironmentValues UbootEnvironment::Values(std::span<const std::string_view> nam
 }
 
 void UbootEnvironment::Store(const BootVariables& variables) {
-    const std::unique_ptr<Context> context = Configure(copies_);
+    const std::unique_ptr<Context> context = Configure(copies_, lockFile_, lockWait_);
     const Session session(context->get());
     if (!session.Valid()) {
         throw DeviceError(fmt::format("the boot environment in {} cannot be read, so it is not changed: neither copy "
@@ -157,11 +209,11 @@ void UbootEnvironment::Store(const BootVariables& variables) {
                                       CopiesText(), ErrorText(session.Result())));
     }
     SetAll(context->get(), variables);
-    StoreAll(context->get(), CopiesText());
+    StoreAll(context->get(), copies_, CopiesText());
 }
 
 void UbootEnvironment::Create(const BootVariables& variables) {
-    const std::unique_ptr<Context> context = Configure(copies_);
+    const std::unique_ptr<Context> context = Configure(copies_, lockFile_, lockWait_);
     const Session session(context->get());
     if (session.Valid()) {
         throw DeviceError(fmt::format("the boot environment in {} already holds an environment: it is left as it is",
@@ -169,8 +221,8 @@ void UbootEnvironment::Create(const BootVariables& variables) {
     }
     SetAll(context->get(), variables);
     // Each store goes to the older copy, so two leave the environment in both.
-    StoreAll(context->get(), CopiesText());
-    StoreAll(context->get(), CopiesText());
+    StoreAll(context->get(), copies_, CopiesText());
+    StoreAll(context->get(), copies_, CopiesText());
 }
 
 std::string UbootEnvironment::CopiesText() const {
