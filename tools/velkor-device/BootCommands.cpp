@@ -127,7 +127,7 @@ void AddToValidEnvironment(shared::UbootEnvironment& environment, const BootSide
 // Without a valid copy U-Boot boots from its built-in default environment, so a target's new
 // environment starts from the defaults the engineer gives; only a simulated device may do without.
 void MakeNewEnvironment(shared::UbootEnvironment& environment, const BootSide& side,
-                        const std::optional<fs::path>& defaults, std::ostream& out) {
+                        const std::optional<fs::path>& defaults, shared::BootVariables variables, std::ostream& out) {
     if (!defaults && side.deviceDir.empty()) {
         throw shared::DeviceError(fmt::format(
             "neither copy of the boot environment in {} and {} holds a valid environment, and one made of the "
@@ -135,7 +135,6 @@ void MakeNewEnvironment(shared::UbootEnvironment& environment, const BootSide& s
             "makes for the device's U-Boot, or fw_printenv output of a good device); nothing is written",
             side.environment[0].device, side.environment[1].device));
     }
-    shared::BootVariables variables = defaults ? EnvironmentDefaults::Read(*defaults) : shared::BootVariables{};
     const shared::BootVariables missing = MissingBootVariables(variables);
     variables.insert(variables.end(), missing.begin(), missing.end());
     environment.Create(variables);
@@ -149,6 +148,8 @@ void MakeNewEnvironment(shared::UbootEnvironment& environment, const BootSide& s
 }
 
 void EnvInit(const BootSide& side, const std::optional<fs::path>& defaults, std::ostream& out) {
+    // Read first, so that a bad defaults file is refused whatever the environment holds.
+    shared::BootVariables defaultVariables = defaults ? EnvironmentDefaults::Read(*defaults) : shared::BootVariables{};
     for (const shared::EnvironmentCopy& copy : side.environment) {
         MakeMissingCopy(copy);
     }
@@ -156,7 +157,7 @@ void EnvInit(const BootSide& side, const std::optional<fs::path>& defaults, std:
     if (environment.HoldsValidEnvironment()) {
         AddToValidEnvironment(environment, side, out);
     } else {
-        MakeNewEnvironment(environment, side, defaults, out);
+        MakeNewEnvironment(environment, side, defaults, std::move(defaultVariables), out);
     }
     out << fmt::format("The boot state: {}\n", StateText(environment.Read()));
 }

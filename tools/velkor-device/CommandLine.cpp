@@ -275,7 +275,7 @@ Request ParseDryRun(Arguments arguments) {
 
 // --device DIR or --target FILE, exactly one.
 Request ParseBootSideLocation(BootCommand command, std::string_view name, Arguments arguments) {
-    BootSideRequest request{command, std::nullopt, std::nullopt};
+    BootSideRequest request{command, std::nullopt, std::nullopt, std::nullopt};
     if (arguments.size() == 2 && arguments[0] == "--device") {
         request.device = arguments[1];
     } else if (arguments.size() == 2 && arguments[0] == "--target") {
@@ -305,7 +305,7 @@ Request ParseBoot(Arguments arguments) {
     if (arguments.size() != 1 || IsOption(arguments[0])) {
         throw UsageError("boot takes exactly one device directory and no options");
     }
-    return BootSideRequest{BootCommand::Boot, std::filesystem::path(arguments[0]), std::nullopt};
+    return BootSideRequest{BootCommand::Boot, std::filesystem::path(arguments[0]), std::nullopt, std::nullopt};
 }
 
 Request ParseVersion(Arguments arguments) {

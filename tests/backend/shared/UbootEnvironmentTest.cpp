@@ -1,10 +1,15 @@
 #include "backend/shared/slots/UbootEnvironment.h"
+#include "backend/shared/UniqueFd.h"
 #include "support/ThrowsDeviceError.h"
 
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <sys/file.h>
+#include <fcntl.h>
+
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -35,9 +40,19 @@ struct EnvironmentFiles {
     }
     fs::path first() const { return fs::path(folder.path().toStdString()) / "uboot.env"; }
     fs::path second() const { return fs::path(folder.path().toStdString()) / "uboot-redund.env"; }
-    UbootEnvironment environment() const { return UbootEnvironment({{{first(), 0, kSize}, {second(), 0, kSize}}}); }
+    fs::path lock() const { return fs::path(folder.path().toStdString()) / "fw_printenv.lock"; }
+    UbootEnvironment environment(std::uint64_t firstOffset = 0) const {
+        return UbootEnvironment({{{first(), firstOffset, kSize}, {second(), 0, kSize}}}, lock(), kLockWait);
+    }
+    // Another program's session, as fw_setenv holds the lock.
+    void HoldLock() const {
+        heldLock = UniqueFd(::open(lock().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+        ASSERT_EQ(::flock(heldLock.Get(), LOCK_EX), 0);
+    }
 
+    static constexpr std::chrono::milliseconds kLockWait{200};
     QTemporaryDir folder;
+    mutable UniqueFd heldLock;
 };
 
 TEST(UbootEnvironmentTest, ANewEnvironmentIsReadBackAndAStoreChangesOnlyItsVariables) {
@@ -93,6 +108,15 @@ INSTANTIATE_TEST_SUITE_P(
                 kStore, "it is not changed"},
         BadCase{"MissingCopy", [](const EnvironmentFiles& files) { fs::remove(files.second()); }, kRead,
                 "cannot be opened"},
+        BadCase{"LockHeldByAnotherProgram", [](const EnvironmentFiles& files) { files.HoldLock(); }, kStore,
+                "is held by another program"},
+        BadCase{"CopyBeyondTwoGibibytes", [](const EnvironmentFiles&) {},
+                [](UbootEnvironment&) {
+                    EnvironmentFiles far;
+                    UbootEnvironment beyond = far.environment(UbootEnvironment::kMaxCopyOffset + 1);
+                    beyond.Read();
+                },
+                "beyond 2 GiB"},
         BadCase{"CreateOverAnEnvironment", [](const EnvironmentFiles&) {},
                 [](UbootEnvironment& environment) { environment.Create(BootState::InitialVariables()); },
                 "already holds an environment"}),

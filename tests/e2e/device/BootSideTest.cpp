@@ -132,9 +132,13 @@ INSTANTIATE_TEST_SUITE_P(
         ToolRefusalCase{"MarkGoodCannotTellTheBootedSlot",
                         [](const fs::path& dir) { return QStringList{"mark-good", "--device", Text(dir)}; },
                         "which slot booted cannot be told"},
-        ToolRefusalCase{"EnvInitOverAnEnvironment",
-                        [](const fs::path& dir) { return QStringList{"env-init", "--device", Text(dir)}; },
-                        "already holds an environment"},
+        ToolRefusalCase{"EnvInitWithBadDefaults",
+                        [](const fs::path& dir) {
+                            velkor::test::WriteHostFile(dir.parent_path() / "defaults", "bootcmd\n");
+                            return QStringList{"env-init", "--device", Text(dir), "--defaults",
+                                               Text(dir.parent_path() / "defaults")};
+                        },
+                        "line 1: \"bootcmd\" is not a variable as name=value"},
         ToolRefusalCase{"ADeviceWithoutSlots",
                         [](const fs::path& dir) {
                             const fs::path plain = dir.parent_path() / "plain";
@@ -181,9 +185,14 @@ TEST(BootSideOnATarget, LogsToAnEventsLogInAFolderItMakes) {
                                        {"device": "env-2", "offset": 0, "size": "0x2000"}],
                             "commandLine": "cmdline"}})");
 
-    const ProgramResult init = Tool({"env-init", "--target", Text(dir / "target.json")});
+    const ProgramResult bare = Tool({"env-init", "--target", Text(dir / "target.json")});
+    velkor::test::WriteHostFile(dir / "u-boot-initial-env", "bootcmd=run velkor_boot\n");
+    const ProgramResult init =
+        Tool({"env-init", "--target", Text(dir / "target.json"), "--defaults", Text(dir / "u-boot-initial-env")});
     const ProgramResult good = Tool({"mark-good", "--target", Text(dir / "target.json")});
 
+    EXPECT_NE(bare.standardError.toStdString().find("give --defaults FILE"), std::string::npos)
+        << bare.standardError.toStdString();
     ASSERT_EQ(init.exitCode, 0) << init.standardError.toStdString();
     ASSERT_EQ(good.exitCode, 0) << good.standardError.toStdString();
     const std::string events = velkor::test::ReadHostFile(dir / "log" / "velkor" / "events.log");

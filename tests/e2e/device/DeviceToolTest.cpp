@@ -241,7 +241,7 @@ constexpr const char* kEveryUsage =
     "                          [--compatible TEXT] [--version N] [--sign-key KEY --sign-cert CERT [--sign-chain "
     "CHAIN]]\n"
     "       velkor-device dry-run CARD --device DIR\n"
-    "       velkor-device env-init (--device DIR | --target FILE)\n"
+    "       velkor-device env-init (--device DIR | --target FILE) [--defaults FILE]\n"
     "       velkor-device boot DIR\n"
     "       velkor-device mark-good (--device DIR | --target FILE)\n"
     "       velkor-device help [COMMAND] | COMMAND --help\n"

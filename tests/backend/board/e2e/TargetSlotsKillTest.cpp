@@ -85,7 +85,10 @@ public:
         WriteHostFile(temp_.Path() / "fw_env.config", fmt::format("{} 0x0 0x{:x}\n{} 0x0 0x{:x}\n", Env(0).string(),
                                                                   kEnvironmentBytes, Env(1).string(), kEnvironmentBytes));
         WriteTargetFile(device);
-        const ProgramResult init = RunProgram(VELKOR_DEVICE_BINARY, {"env-init", "--target", Target()});
+        WriteHostFile(temp_.Path() / "u-boot-initial-env", "bootdelay=1\n");
+        const ProgramResult init = RunProgram(
+            VELKOR_DEVICE_BINARY,
+            {"env-init", "--target", Target(), "--defaults", QString::fromStdString((temp_.Path() / "u-boot-initial-env").string())});
         if (init.exitCode != 0) {
             why = "velkor-device env-init failed: " + init.standardError.toStdString();
             return false;
