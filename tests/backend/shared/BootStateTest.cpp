@@ -43,7 +43,9 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"TriesNotANumber", {{"BOOT_ORDER", "B A"}, {"BOOT_A_LEFT", "x"}, {"BOOT_B_LEFT", "0"}},
                   "BOOT_A_LEFT is \"x\""},
         ParseCase{"TriesNegative", {{"BOOT_ORDER", "B A"}, {"BOOT_A_LEFT", "3"}, {"BOOT_B_LEFT", "-1"}},
-                  "BOOT_B_LEFT is \"-1\""}),
+                  "BOOT_B_LEFT is \"-1\""},
+        ParseCase{"TriesBeyondOneDigit", {{"BOOT_ORDER", "B A"}, {"BOOT_A_LEFT", "10"}, {"BOOT_B_LEFT", "0"}},
+                  "from 0 to 9, one decimal digit"}),
     [](const testing::TestParamInfo<ParseCase>& info) { return info.param.name; });
 
 struct BootCase {
