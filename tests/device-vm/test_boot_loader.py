@@ -14,7 +14,7 @@ import unittest
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "scripts" / "device-vm"))
 
 from velkorvm.bootloader import BootLoader, NoSlotLeft, choose_slot  # noqa: E402
-from velkorvm.disks import GUEST_DISK_PREFIX, DeviceDisks  # noqa: E402
+from velkorvm.disks import GUEST_DEFAULT_ENVIRONMENT, GUEST_DISK_PREFIX, DeviceDisks  # noqa: E402
 
 DEVICE_TOOL = os.environ.get("VELKOR_DEVICE_TOOL")
 GUEST = pathlib.Path(__file__).resolve().parents[2] / "scripts" / "device-vm" / "guest"
@@ -74,7 +74,9 @@ class DeviceDisksTest(unittest.TestCase):
 
     def test_the_made_environment_boots_a_until_its_tries_run_out_then_nothing(self):
         boot_loader = BootLoader(self.disks.fw_config)
-        self.assertEqual(boot_loader.environment(), {"BOOT_ORDER": "A B", "BOOT_A_LEFT": "3", "BOOT_B_LEFT": "0"})
+        factory = dict(line.split("=", 1) for line in GUEST_DEFAULT_ENVIRONMENT.read_text().splitlines())
+        self.assertEqual(boot_loader.environment(),
+                         {**factory, "BOOT_ORDER": "A B", "BOOT_A_LEFT": "3", "BOOT_B_LEFT": "0"})
         self.assertEqual([boot_loader.boot() for _ in range(3)], ["A", "A", "A"])
         spent = self.disks.region("env")
         with self.assertRaises(NoSlotLeft):
