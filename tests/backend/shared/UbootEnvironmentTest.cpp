@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/file.h>
 #include <fcntl.h>
+#include <sys/file.h>
 
 #include <chrono>
 #include <filesystem>
