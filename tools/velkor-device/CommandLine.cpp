@@ -129,6 +129,23 @@ constexpr std::array<Option<DryRunRequest>, 1> kDryRunOptions{{
     {"--device", true, ApplyDryRunDevice},
 }};
 
+void ApplyInstallDevice(InstallRequest& request, std::string_view value) { request.where.device = value; }
+void ApplyInstallTarget(InstallRequest& request, std::string_view value) { request.where.target = value; }
+void ApplyRestart(InstallRequest& request, std::string_view) { request.restart = true; }
+void ApplyProgress(InstallRequest& request, std::string_view value) {
+    if (value != "lines" && value != "json") {
+        throw UsageError(fmt::format("--progress wants lines or json, not \"{}\"", value));
+    }
+    request.progress = value == "json" ? ProgressForm::Json : ProgressForm::Lines;
+}
+
+constexpr std::array<Option<InstallRequest>, 4> kInstallOptions{{
+    {"--device", true, ApplyInstallDevice},
+    {"--target", true, ApplyInstallTarget},
+    {"--progress", true, ApplyProgress},
+    {"--restart", false, ApplyRestart},
+}};
+
 bool IsOption(std::string_view argument) { return argument.starts_with("-") && argument.size() > 1; }
 
 // The value after the option at `index`, which it steps over.
@@ -143,13 +160,22 @@ std::string_view OptionValue(Arguments arguments, std::size_t& index) {
 template <typename Target, std::size_t Count>
 void ApplyOption(const std::array<Option<Target>, Count>& options, Arguments arguments, std::size_t& index,
                  Target& target) {
-    const std::string_view name = arguments[index];
+    // "--name=value" gives the value in the same argument.
+    const std::string_view argument = arguments[index];
+    const std::size_t equals = argument.find('=');
+    const std::string_view name = argument.substr(0, equals);
     const auto option = std::find_if(options.begin(), options.end(),
                                      [&](const Option<Target>& known) { return known.name == name; });
     if (option == options.end()) {
         throw UsageError(fmt::format("there is no option {}", name));
     }
-    option->apply(target, option->takesValue ? OptionValue(arguments, index) : std::string_view());
+    if (equals != std::string_view::npos && !option->takesValue) {
+        throw UsageError(fmt::format("{} takes no value", name));
+    }
+    const std::string_view value = equals != std::string_view::npos ? argument.substr(equals + 1)
+                                   : option->takesValue            ? OptionValue(arguments, index)
+                                                                   : std::string_view();
+    option->apply(target, value);
 }
 
 // Sets the one path a command takes; `what` names it for the complaint about a second one.
@@ -273,6 +299,24 @@ Request ParseDryRun(Arguments arguments) {
     return request;
 }
 
+Request ParseInstall(Arguments arguments) {
+    InstallRequest request;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        if (IsOption(arguments[index])) {
+            ApplyOption(kInstallOptions, arguments, index, request);
+        } else {
+            SetPath(request.card, arguments[index], "card folder");
+        }
+    }
+    if (request.card.empty()) {
+        throw UsageError("the card folder is needed");
+    }
+    if (request.where.device.has_value() == request.where.target.has_value()) {
+        throw UsageError("--device DIR or --target FILE is needed, one of them: the device to update");
+    }
+    return request;
+}
+
 // --device DIR or --target FILE, exactly one.
 Request ParseBootSideLocation(BootCommand command, std::string_view name, Arguments arguments) {
     BootSideRequest request{command, std::nullopt, std::nullopt};
@@ -318,7 +362,7 @@ struct Command {
     Request (*parse)(Arguments);
 };
 
-constexpr std::array<Command, 12> kCommands{{
+constexpr std::array<Command, 13> kCommands{{
     {"init", "init DIR [--auto] [--screen WxH] [--language ID]",
      "makes a new device in DIR, which must be absent or empty:\n"
      "  --auto         the sample images go to \\StorageCard\\AutoUpdate instead of \\StorageCard\\Images\n"
@@ -355,6 +399,19 @@ constexpr std::array<Command, 12> kCommands{{
      "and fails when the card chooses no row or a row it chose would not be updated; DIR itself is\n"
      "never changed\n",
      ParseDryRun},
+    {"install", "install CARD (--device DIR | --target FILE) [--progress=lines|json] [--restart]",
+     "runs the update the card CARD makes, as the updater runs it when CARD is in the device, without\n"
+     "a window: CARD is copied onto the device's storage card, the card checked, the sibling programs\n"
+     "closed, the data volume formatted, each chosen row written and the commit made, with the same\n"
+     "logs; never while the updater runs on the same device. Exits with 0 when every row succeeded and\n"
+     "the commit was made, 3 when the card is refused (nothing happened), 4 when a row failed, 5 when\n"
+     "the commit was not made, 1 when the device cannot be used, 2 for a wrong command line:\n"
+     "  --device DIR   the simulated device in DIR\n"
+     "  --target FILE  the real device that the target file FILE describes\n"
+     "  --progress=json  one JSON object a line as each row begins and ends (row, bytesDone,\n"
+     "                 bytesTotal, state) instead of a line for a person; the messages go to stderr\n"
+     "  --restart      restarts the device after an install that ended with 0\n",
+     ParseInstall},
     {"env-init", "env-init (--device DIR | --target FILE)",
      "makes the boot environment of a device with two-slot regions: BOOT_ORDER=\"A B\",\n"
      "BOOT_A_LEFT=3, BOOT_B_LEFT=0, in both copies; an existing environment is left alone:\n"
