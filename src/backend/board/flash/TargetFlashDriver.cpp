@@ -8,6 +8,8 @@
 
 #include <fcntl.h>
 
+#include <fmt/format.h>
+
 #include <cerrno>
 
 namespace velkor::board {
@@ -68,6 +70,10 @@ bool TargetFlashDriver::Execute(const shared::FlashRequest& request) {
 }
 
 bool TargetFlashDriver::WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path) {
+    if (regions_[static_cast<std::size_t>(region.region)].empty()) {
+        debugLine_(fmt::format("The device has no {} region: the target file names none", region.name));
+        return errors_.Fail(error::kNotSupported);
+    }
     std::unique_ptr<platform::File> file = fileSystem_.OpenFile(path, platform::FileMode::Read);
     if (!file) {
         return false;  // the file system's error is the answer
