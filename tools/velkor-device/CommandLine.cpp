@@ -186,6 +186,69 @@ void SetPath(std::filesystem::path& path, std::string_view argument, std::string
     path = argument;
 }
 
+// A region given once, as one device or as two slots.
+void AddRegion(InitTargetRequest& request, const std::string& name, std::vector<std::filesystem::path> paths) {
+    if (!request.regions.emplace(name, std::move(paths)).second) {
+        throw UsageError(fmt::format("the {} region is given twice", name));
+    }
+}
+template <const char* Name>
+void ApplyRegion(InitTargetRequest& request, std::string_view value) {
+    AddRegion(request, Name, {std::filesystem::path(value)});
+}
+template <const char* Name>
+void ApplySlots(InitTargetRequest& request, std::string_view value) {
+    const std::size_t comma = value.find(',');
+    if (comma == std::string_view::npos || comma == 0 || comma + 1 == value.size()) {
+        throw UsageError(fmt::format("--{}-slots wants SLOT_A,SLOT_B, not \"{}\"", Name, value));
+    }
+    AddRegion(request, Name, {std::filesystem::path(value.substr(0, comma)), std::filesystem::path(value.substr(comma + 1))});
+}
+constexpr char kBootRegion[] = "boot";
+constexpr char kLogoRegion[] = "logo";
+constexpr char kOsRegion[] = "os";
+constexpr char kAppRegion[] = "app";
+
+// An optional path or text of the request, given once.
+template <auto Field>
+void ApplyOnce(InitTargetRequest& request, std::string_view value) {
+    auto& field = request.*Field;
+    if (field) {
+        throw UsageError(fmt::format("an option is given twice, the second time as \"{}\"", value));
+    }
+    field.emplace(value);
+}
+template <auto Field>
+void ApplyFolder(InitTargetRequest& request, std::string_view value) {
+    SetPath(request.*Field, value, "folder of its kind");
+}
+void ApplyEnvironment(InitTargetRequest& request, std::string_view value) {
+    request.environment.emplace_back(value);
+}
+void ApplyInitTargetForce(InitTargetRequest& request, std::string_view) { request.force = true; }
+
+constexpr std::array<Option<InitTargetRequest>, 19> kInitTargetOptions{{
+    {"--boot", true, ApplyRegion<kBootRegion>},
+    {"--logo", true, ApplyRegion<kLogoRegion>},
+    {"--os", true, ApplyRegion<kOsRegion>},
+    {"--app", true, ApplyRegion<kAppRegion>},
+    {"--os-slots", true, ApplySlots<kOsRegion>},
+    {"--app-slots", true, ApplySlots<kAppRegion>},
+    {"--env", true, ApplyEnvironment},
+    {"--data", true, ApplyOnce<&InitTargetRequest::data>},
+    {"--data-mount", true, ApplyOnce<&InitTargetRequest::dataMount>},
+    {"--card", true, ApplyFolder<&InitTargetRequest::card>},
+    {"--nand", true, ApplyOnce<&InitTargetRequest::nand>},
+    {"--log", true, ApplyFolder<&InitTargetRequest::log>},
+    {"--keyring", true, ApplyOnce<&InitTargetRequest::keyring>},
+    {"--compatible", true, ApplyOnce<&InitTargetRequest::compatible>},
+    {"--record", true, ApplyOnce<&InitTargetRequest::record>},
+    {"--mount-command", true, ApplyOnce<&InitTargetRequest::mountCommand>},
+    {"--unmount-command", true, ApplyOnce<&InitTargetRequest::unmountCommand>},
+    {"--restart-command", true, ApplyOnce<&InitTargetRequest::restartCommand>},
+    {"--force", false, ApplyInitTargetForce},
+}};
+
 Request ParseInit(Arguments arguments) {
     InitRequest request;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
@@ -299,6 +362,21 @@ Request ParseDryRun(Arguments arguments) {
     return request;
 }
 
+Request ParseInitTarget(Arguments arguments) {
+    InitTargetRequest request;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        if (IsOption(arguments[index])) {
+            ApplyOption(kInitTargetOptions, arguments, index, request);
+        } else {
+            SetPath(request.file, arguments[index], "target file");
+        }
+    }
+    if (request.file.empty() || request.card.empty() || request.log.empty()) {
+        throw UsageError("the target file, --card DIR and --log DIR are needed");
+    }
+    return request;
+}
+
 Request ParseInstall(Arguments arguments) {
     InstallRequest request;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
@@ -362,7 +440,7 @@ struct Command {
     Request (*parse)(Arguments);
 };
 
-constexpr std::array<Command, 13> kCommands{{
+constexpr std::array<Command, 14> kCommands{{
     {"init", "init DIR [--auto] [--screen WxH] [--language ID]",
      "makes a new device in DIR, which must be absent or empty:\n"
      "  --auto         the sample images go to \\StorageCard\\AutoUpdate instead of \\StorageCard\\Images\n"
@@ -399,6 +477,29 @@ constexpr std::array<Command, 13> kCommands{{
      "and fails when the card chooses no row or a row it chose would not be updated; DIR itself is\n"
      "never changed\n",
      ParseDryRun},
+    {"init-target",
+     "init-target FILE --card DIR --log DIR [--boot DEV] [--logo DEV] [--os DEV | --os-slots A,B]\n"
+     "            [--app DEV | --app-slots A,B] [--env DEV:OFFSET:SIZE --env DEV:OFFSET:SIZE]\n"
+     "            [--data DEV --data-mount DIR] [--nand DIR] [--keyring FILE --compatible TEXT [--record FILE]]\n"
+     "            [--mount-command CMD] [--unmount-command CMD] [--restart-command CMD] [--force]",
+     "writes the target file FILE of a real device and its registry platform.reg beside it; check it\n"
+     "with check-target. Host paths are written absolute:\n"
+     "  --card DIR     the storage card's folder, where cards appear\n"
+     "  --log DIR      the folder that gets events.log (made when missing)\n"
+     "  --boot, --logo, --os, --app DEV   the region's block device or file; a region left out is one\n"
+     "                 the device does not have, and its row fails\n"
+     "  --os-slots, --app-slots A,B   the region's two slots; needs --env twice\n"
+     "  --env DEV:OFFSET:SIZE   a copy of the boot loader's environment, as it was built\n"
+     "  --data DEV, --data-mount DIR   the data partition (FAT), and where its volume is mounted\n"
+     "  --nand DIR     the NAND flash folder of the device\n"
+     "  --keyring FILE, --compatible TEXT   take only cards signed for this family by the keyring's\n"
+     "                 signers; --record FILE keeps the installed release (LOG/installed.json unless given)\n"
+     "  --mount-command, --unmount-command CMD   argument lists split at spaces, with {device} and\n"
+     "                 {mountPoint} (mount -t vfat / umount unless given)\n"
+     "  --restart-command CMD   what restarts the device, such as 'systemctl reboot'; without it the\n"
+     "                 restart does nothing, so that a machine preparing loop devices never reboots\n"
+     "  --force        replaces FILE and its platform.reg\n",
+     ParseInitTarget},
     {"install", "install CARD (--device DIR | --target FILE) [--progress=lines|json] [--restart]",
      "runs the update the card CARD makes, as the updater runs it when CARD is in the device, without\n"
      "a window: CARD is copied onto the device's storage card, the card checked, the sibling programs\n"

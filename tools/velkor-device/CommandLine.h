@@ -5,6 +5,7 @@
 #include "update/UpdateSettings.h"
 #include "velkor-device/BootCommands.h"
 #include "velkor-device/DryRunCommand.h"
+#include "velkor-device/InitTargetCommand.h"
 #include "velkor-device/InstallCommand.h"
 
 #include <filesystem>
@@ -71,7 +72,7 @@ struct HelpRequest {
 struct VersionRequest {};
 
 using Request = std::variant<InitRequest, ShowRequest, CheckTargetRequest, CardRequest, DryRunRequest,
-                             InstallRequest, BootSideRequest, HelpRequest, VersionRequest>;
+                             InitTargetRequest, InstallRequest, BootSideRequest, HelpRequest, VersionRequest>;
 
 // The request that the arguments after the program name make; `--help` (or `-h`) after a command
 // asks for that command's help. Throws UsageError.

@@ -50,6 +50,10 @@ struct RequestRunner {
         }
         return kSuccessExit;
     }
+    int operator()(const InitTargetRequest& request) const {
+        RunInitTarget(request, std::cout);
+        return kSuccessExit;
+    }
     int operator()(const InstallRequest& request) const {
         // Progress objects alone on stdout, so that a script reads them line by line.
         std::ostream& messages = request.progress == ProgressForm::Json ? std::cerr : std::cout;
