@@ -89,6 +89,7 @@ void ChooseLayout(CardArguments& arguments, CardLayout layout) {
 void ApplyAutoLayout(CardArguments& arguments, std::string_view) { ChooseLayout(arguments, CardLayout::Auto); }
 void ApplyManualLayout(CardArguments& arguments, std::string_view) { ChooseLayout(arguments, CardLayout::Manual); }
 void ApplyDevice(CardArguments& arguments, std::string_view value) { arguments.request.device = value; }
+void ApplyCardTarget(CardArguments& arguments, std::string_view value) { arguments.request.target = value; }
 void ApplyCardScreen(CardArguments& arguments, std::string_view value) {
     arguments.request.screen = ParseScreen(value);
 }
@@ -110,10 +111,11 @@ void ApplySigningCertificate(CardArguments& arguments, std::string_view value) {
 void ApplySigningChain(CardArguments& arguments, std::string_view value) { arguments.signingChain = value; }
 
 // The images' options (--os, ...) come from the rows themselves.
-constexpr std::array<Option<CardArguments>, 10> kCardOptions{{
+constexpr std::array<Option<CardArguments>, 11> kCardOptions{{
     {"--auto", false, ApplyAutoLayout},
     {"--manual", false, ApplyManualLayout},
     {"--device", true, ApplyDevice},
+    {"--target", true, ApplyCardTarget},
     {"--screen", true, ApplyCardScreen},
     {"--force", false, ApplyForce},
     {"--compatible", true, ApplyCompatible},
@@ -308,6 +310,9 @@ void CheckCardRequest(const CardRequest& request) {
     if (request.device && request.screen) {
         throw UsageError("--device or --screen, not both: the device has its own screen");
     }
+    if (request.device && request.target) {
+        throw UsageError("--device or --target, not both: a card is checked against one device");
+    }
     if (request.signing && !request.version) {
         throw UsageError("--sign-key needs --version: the device refuses a signed card older than what it has");
     }
@@ -453,7 +458,7 @@ constexpr std::array<Command, 14> kCommands{{
      "each field that is wrong or unsafe\n",
      ParseCheckTarget},
     {"card",
-     "card OUT [--auto | --manual] [--device DIR | --screen WxH] [--force]\n"
+     "card OUT [--auto | --manual] [--device DIR | --target FILE] [--screen WxH] [--force]\n"
      "     [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE] [--boot FILE]\n"
      "     [--compatible TEXT] [--version N] [--sign-key KEY --sign-cert CERT [--sign-chain CHAIN]]",
      "lays out a storage card in the new folder OUT, once every image passed the device's checks,\n"
@@ -463,6 +468,8 @@ constexpr std::array<Command, 14> kCommands{{
      "  --manual       the images go to OUT/Images under their own names, and OUT/updater.cfg ticks them\n"
      "  --os, --app, --logo, --logo2, --boot FILE   the image of that row\n"
      "  --device DIR   checks against the screen, flash regions, storage card and trust of the device in DIR\n"
+     "  --target FILE  checks against the real device FILE describes: its regions' block devices (read\n"
+     "                 only), its registry's storage card, its trust; the screen is --screen's\n"
      "  --screen WxH   the screen the second logo must fit (800x480 unless given; default regions)\n"
      "  --force        replaces OUT when it holds an earlier card and nothing else\n"
      "  --compatible TEXT  the device family in the manifest (the device's own with --device)\n"

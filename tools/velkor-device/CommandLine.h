@@ -53,6 +53,8 @@ struct CardRequest {
     // The device whose screen and flash regions the images must suit; the simulator's defaults
     // (with `screen` when given) otherwise.
     std::optional<std::filesystem::path> device;
+    // The real device whose regions, storage card and trust the images must suit, instead.
+    std::optional<std::filesystem::path> target;
     std::optional<platform::ScreenSize> screen;
     // Replaces an existing `out` that holds an earlier card.
     bool force = false;
