@@ -229,7 +229,7 @@ void ApplyEnvironment(InitTargetRequest& request, std::string_view value) {
 }
 void ApplyInitTargetForce(InitTargetRequest& request, std::string_view) { request.force = true; }
 
-constexpr std::array<Option<InitTargetRequest>, 19> kInitTargetOptions{{
+constexpr std::array<Option<InitTargetRequest>, 20> kInitTargetOptions{{
     {"--boot", true, ApplyRegion<kBootRegion>},
     {"--logo", true, ApplyRegion<kLogoRegion>},
     {"--os", true, ApplyRegion<kOsRegion>},
@@ -237,6 +237,7 @@ constexpr std::array<Option<InitTargetRequest>, 19> kInitTargetOptions{{
     {"--os-slots", true, ApplySlots<kOsRegion>},
     {"--app-slots", true, ApplySlots<kAppRegion>},
     {"--env", true, ApplyEnvironment},
+    {"--command-line", true, ApplyOnce<&InitTargetRequest::commandLine>},
     {"--data", true, ApplyOnce<&InitTargetRequest::data>},
     {"--data-mount", true, ApplyOnce<&InitTargetRequest::dataMount>},
     {"--card", true, ApplyFolder<&InitTargetRequest::card>},
@@ -486,7 +487,7 @@ constexpr std::array<Command, 14> kCommands{{
      ParseDryRun},
     {"init-target",
      "init-target FILE --card DIR --log DIR [--boot DEV] [--logo DEV] [--os DEV | --os-slots A,B]\n"
-     "            [--app DEV | --app-slots A,B] [--env DEV:OFFSET:SIZE --env DEV:OFFSET:SIZE]\n"
+     "            [--app DEV | --app-slots A,B] [--env DEV:OFFSET:SIZE --env DEV:OFFSET:SIZE [--command-line FILE]]\n"
      "            [--data DEV --data-mount DIR] [--nand DIR] [--keyring FILE --compatible TEXT [--record FILE]]\n"
      "            [--mount-command CMD] [--unmount-command CMD] [--restart-command CMD] [--force]",
      "writes the target file FILE of a real device and its registry platform.reg beside it; check it\n"
@@ -497,6 +498,7 @@ constexpr std::array<Command, 14> kCommands{{
      "                 the device does not have, and its row fails\n"
      "  --os-slots, --app-slots A,B   the region's two slots; needs --env twice\n"
      "  --env DEV:OFFSET:SIZE   a copy of the boot loader's environment, as it was built\n"
+     "  --command-line FILE   the kernel command line naming the booted slot (/proc/cmdline unless given)\n"
      "  --data DEV, --data-mount DIR   the data partition (FAT), and where its volume is mounted\n"
      "  --nand DIR     the NAND flash folder of the device\n"
      "  --keyring FILE, --compatible TEXT   take only cards signed for this family by the keyring's\n"

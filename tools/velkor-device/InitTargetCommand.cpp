@@ -75,6 +75,9 @@ void CheckTogether(const InitTargetRequest& request) {
                                                               request.environment.size() != 2)) {
         throw UsageError("two-slot regions need the boot environment's two copies (--env twice), and only they do");
     }
+    if (request.commandLine && request.environment.empty()) {
+        throw UsageError("--command-line goes with two-slot regions: it names the slot that booted");
+    }
     if (request.keyring.has_value() != request.compatible.has_value()) {
         throw UsageError("--keyring and --compatible go together: what signs cards for the device, and its family");
     }
@@ -101,6 +104,9 @@ ordered_json TargetDocument(const InitTargetRequest& request, const fs::path& re
     if (!request.environment.empty()) {
         target["bootEnvironment"] = {
             {"copies", {EnvironmentCopy(request.environment[0]), EnvironmentCopy(request.environment[1])}}};
+        if (request.commandLine) {
+            target["bootEnvironment"]["commandLine"] = Absolute(*request.commandLine);
+        }
     }
     target["stores"] = ordered_json::array();
     if (request.data) {

@@ -16,6 +16,8 @@ struct InitTargetRequest {
     std::map<std::string, std::vector<std::filesystem::path>> regions;
     // The boot environment's two copies, each "DEVICE:OFFSET:SIZE"; needed with slots.
     std::vector<std::string> environment;
+    // The kernel command line that names the booted slot; /proc/cmdline unless given.
+    std::optional<std::filesystem::path> commandLine;
     std::optional<std::filesystem::path> data;
     std::optional<std::filesystem::path> dataMount;
     std::filesystem::path card;
