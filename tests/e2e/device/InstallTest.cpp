@@ -25,7 +25,7 @@ const std::string kImage(5000, 'k');
 
 struct InstallCase {
     const char* name;
-    json faults;
+    json deviceChanges;  // into device.json
     bool trusted;        // the device takes only cards signed for it
     bool signedCard;
     bool recordBlocked;  // a folder where the release record's new file goes
@@ -51,7 +51,7 @@ TEST_P(InstallTest, ExitsWithWhatHappenedOnTheDevice) {
     const InstallCase& row = GetParam();
     ASSERT_EQ(Tool({"init", Arg("device")}).exitCode, 0);
     json config = json::parse(ReadHostFile(Path("device/device.json")));
-    config["faults"] = row.faults;
+    config.update(row.deviceChanges, true);
     if (row.trusted) {
         config["trust"] = {{"keyring", "keyring.pem"}, {"compatible", "velkor-vk100"}};
         WriteHostFile(Path("device/keyring.pem"), pki_.Root().CertificatePem());
@@ -91,13 +91,18 @@ TEST_P(InstallTest, ExitsWithWhatHappenedOnTheDevice) {
     EXPECT_EQ(fs::exists(os) && ReadHostFile(os).starts_with(kImage), row.osWritten);
     const std::string events = fs::exists(Path("device/events.log")) ? ReadHostFile(Path("device/events.log")) : "";
     EXPECT_EQ(events.find("card-refused") != std::string::npos, row.trusted && !row.signedCard) << events;
+    if (row.deviceChanges.contains("flashRegions")) {
+        EXPECT_NE(ReadHostFile(Path("device/debug.log")).find("The device has no os region"), std::string::npos);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, InstallTest,
     ::testing::Values(InstallCase{"Installed", json::object(), false, false, false, false, 0, true},
                       InstallCase{"CardRefused", json::object(), true, false, false, false, 3, false},
-                      InstallCase{"RowFailed", json{{"flashRefusedCodes", {"0x800020DC"}}}, false, false, false,
+                      InstallCase{"RowFailed", json{{"faults", {{"flashRefusedCodes", {"0x800020DC"}}}}}, false,
+                                  false, false, false, 4, false},
+                      InstallCase{"RegionMissing", json{{"flashRegions", {{"os", nullptr}}}}, false, false, false,
                                   false, 4, false},
                       InstallCase{"CommitNotMade", json::object(), true, true, true, false, 5, true},
                       InstallCase{"DeviceBusy", json::object(), false, false, false, true, 1, false}),

@@ -8,8 +8,6 @@
 
 #include <fcntl.h>
 
-#include <fmt/format.h>
-
 #include <cerrno>
 
 namespace velkor::board {
@@ -71,7 +69,7 @@ bool TargetFlashDriver::Execute(const shared::FlashRequest& request) {
 
 bool TargetFlashDriver::WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path) {
     if (regions_[static_cast<std::size_t>(region.region)].empty()) {
-        debugLine_(fmt::format("The device has no {} region: the target file names none", region.name));
+        debugLine_(shared::NoRegionLine(region));
         return errors_.Fail(error::kNotSupported);
     }
     std::unique_ptr<platform::File> file = fileSystem_.OpenFile(path, platform::FileMode::Read);
