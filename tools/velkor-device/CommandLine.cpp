@@ -204,7 +204,8 @@ void ApplySlots(InitTargetRequest& request, std::string_view value) {
     if (comma == std::string_view::npos || comma == 0 || comma + 1 == value.size()) {
         throw UsageError(fmt::format("--{}-slots wants SLOT_A,SLOT_B, not \"{}\"", Name, value));
     }
-    AddRegion(request, Name, {std::filesystem::path(value.substr(0, comma)), std::filesystem::path(value.substr(comma + 1))});
+    AddRegion(request, Name,
+              {std::filesystem::path(value.substr(0, comma)), std::filesystem::path(value.substr(comma + 1))});
 }
 constexpr char kBootRegion[] = "boot";
 constexpr char kLogoRegion[] = "logo";

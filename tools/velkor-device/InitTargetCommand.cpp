@@ -60,7 +60,8 @@ ordered_json EnvironmentCopy(const std::string& text) {
     const std::size_t offsetColon = sizeColon == std::string::npos || sizeColon == 0 ? std::string::npos
                                                                                      : text.rfind(':', sizeColon - 1);
     if (offsetColon == std::string::npos || offsetColon == 0) {
-        throw UsageError(fmt::format("--env wants DEVICE:OFFSET:SIZE, such as env.img:0x2000:0x2000, not \"{}\"", text));
+        throw UsageError(
+            fmt::format("--env wants DEVICE:OFFSET:SIZE, such as env.img:0x2000:0x2000, not \"{}\"", text));
     }
     return {{"device", Absolute(text.substr(0, offsetColon))},
             {"offset", text.substr(offsetColon + 1, sizeColon - offsetColon - 1)},

@@ -30,8 +30,8 @@ void InstallProgress::operator()(const DryRunWindow::Stage& stage, bool finished
     const std::string_view state = State(stage, finished);
     const std::string_view row = update::ImageKindName(stage.row);
     if (form_ == ProgressForm::Json) {
-        out_ << nlohmann::ordered_json{{"row", row}, {"bytesDone", done}, {"bytesTotal", total}, {"state", state}}.dump()
-             << std::endl;
+        const nlohmann::ordered_json line{{"row", row}, {"bytesDone", done}, {"bytesTotal", total}, {"state", state}};
+        out_ << line.dump() << std::endl;
         return;
     }
     const std::u16string* path = settings_.Path(stage.row);
