@@ -2,6 +2,7 @@
 
 #include "mainwnd/AutoUpdateDetection.h"
 #include "mainwnd/CSettingsFile.h"
+#include "mainwnd/CUpdateDialog.h"
 #include "mainwnd/SettingsEntries.h"
 #include "platform/DeviceText.h"
 

@@ -68,16 +68,16 @@ DryRunWindow::Stage& DryRunWindow::RowStage(ImageKind kind) {
     const auto stage = std::find_if(stages_.begin(), stages_.end(), [&](const Stage& known) {
         return known.kind == StageKind::Row && known.row == kind;
     });
-    return stage != stages_.end() ? *stage : stages_.emplace_back(Stage{StageKind::Row, kind, {}});
+    return stage != stages_.end() ? *stage : stages_.emplace_back(Stage{StageKind::Row, kind, {}, {}});
 }
 
 void DryRunWindow::StopRunningPrograms() {
-    Record(stages_.emplace_back(Stage{StageKind::Programs, {}, {}}),
+    Record(stages_.emplace_back(Stage{StageKind::Programs, {}, {}, {}}),
            [this] { update::StopRunningPrograms(platform_.windows, platform_.windows.MainWindow()); });
 }
 
 void DryRunWindow::FormatDataVolume() {
-    Record(stages_.emplace_back(Stage{StageKind::DataVolume, {}, {}}),
+    Record(stages_.emplace_back(Stage{StageKind::DataVolume, {}, {}, {}}),
            [this] { storage::FormatDataVolume(platform_); });
 }
 
@@ -88,7 +88,7 @@ int DryRunWindow::RunStep(ImageKind kind) {
 }
 
 void DryRunWindow::CommitUpdate(bool wholeUpdate) {
-    Stage& stage = stages_.emplace_back(Stage{StageKind::Commit, {}, {}});
+    Stage& stage = stages_.emplace_back(Stage{StageKind::Commit, {}, {}, {}});
     Record(stage, [&] {
         commitAnswer_ = update::CommitUpdate(platform_, wholeUpdate);
         stage.answer = commitAnswer_;
@@ -98,7 +98,7 @@ void DryRunWindow::CommitUpdate(bool wholeUpdate) {
 std::optional<trust::CardRefusal> DryRunWindow::CheckCard(trust::CardGate& gate, std::u16string_view cardRoot,
                                                         const std::vector<ImageKind>& rows) {
     std::optional<trust::CardRefusal> refusal;
-    Record(stages_.emplace_back(Stage{StageKind::Card, {}, {}}),
+    Record(stages_.emplace_back(Stage{StageKind::Card, {}, {}, {}}),
            [&] { refusal = gate.Check(cardRoot, rows, settings_); });
     return refusal;
 }
