@@ -4,7 +4,7 @@
 # environment switched to it. Needs root and loop devices; otherwise it says why and skips (77).
 set -u
 readme=$1
-tools=$2
+tools=$(cd "$2" && pwd)
 [ "$(id -u)" = 0 ] || { echo "skipped: the real-device commands need root"; exit 77; }
 losetup --find >/dev/null 2>&1 || { echo "skipped: no free loop device"; exit 77; }
 folder=$(mktemp -d)

@@ -42,8 +42,9 @@ void InstallProgress::operator()(const DryRunWindow::Stage& stage, bool finished
 
 std::uint64_t InstallProgress::ImageBytes(update::ImageKind kind) const {
     const std::u16string* path = settings_.Path(kind);
-    platform::FindData found;
-    return path && files_.FindFirstFile(*path, found) ? found.size : 0;
+    const std::unique_ptr<platform::File> image =
+        path ? files_.OpenFile(*path, platform::FileMode::Read) : nullptr;
+    return image ? image->Length() : 0;
 }
 
 }  // namespace velkor::device_tool
