@@ -381,6 +381,7 @@ Request ParseInitTarget(Arguments arguments) {
     if (request.file.empty() || request.card.empty() || request.log.empty()) {
         throw UsageError("the target file, --card DIR and --log DIR are needed");
     }
+    CheckInitTarget(request);
     return request;
 }
 

@@ -68,7 +68,9 @@ ordered_json EnvironmentCopy(const std::string& text) {
             {"size", text.substr(sizeColon + 1)}};
 }
 
-void CheckTogether(const InitTargetRequest& request) {
+}  // namespace
+
+void CheckInitTarget(const InitTargetRequest& request) {
     if (request.data.has_value() != request.dataMount.has_value()) {
         throw UsageError("--data and --data-mount go together: the data partition and where its volume is mounted");
     }
@@ -83,6 +85,8 @@ void CheckTogether(const InitTargetRequest& request) {
         throw UsageError("--keyring and --compatible go together: what signs cards for the device, and its family");
     }
 }
+
+namespace {
 
 ordered_json Commands(const InitTargetRequest& request) {
     ordered_json commands = ordered_json::object();
@@ -146,7 +150,6 @@ void WriteNew(const fs::path& file, const std::string& text, bool force) {
 }  // namespace
 
 void RunInitTarget(const InitTargetRequest& request, std::ostream& out) {
-    CheckTogether(request);
     const fs::path registry = request.file.parent_path() / kRegistryFile;
     const std::string text = TargetDocument(request, registry).dump(4) + "\n";
     // What is written must read as the program reads it; a mistake is named before any file is.

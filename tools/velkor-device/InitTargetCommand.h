@@ -33,11 +33,14 @@ struct InitTargetRequest {
     bool force = false;
 };
 
+// Throws UsageError for options that do not go together.
+void CheckInitTarget(const InitTargetRequest& request);
+
 // Writes the target file and, beside it, its registry platform.reg, once the target file reads as
 // the program reads it. Without a restart command the restart does nothing (`true`): the tool
 // cannot tell the device from the machine that prepares it, and a workstation must not reboot when
-// an install on loop devices asks the device to restart. Throws UsageError for options that do
-// not go together, shared::DeviceError when a file exists (without force) or cannot be written.
+// an install on loop devices asks the device to restart. The request has passed CheckInitTarget.
+// Throws shared::DeviceError when a file exists (without force) or cannot be written.
 void RunInitTarget(const InitTargetRequest& request, std::ostream& out);
 
 }  // namespace velkor::device_tool
