@@ -2,6 +2,7 @@
 #include "app/CommandLineHelp.h"
 #include "app/DeviceLocation.h"
 #include "backend/shared/DeviceError.h"
+#include "backend/shared/DeviceLock.h"
 #include "backend/sim/SimPlatform.h"
 #include "backend/board/TargetPlatform.h"
 #include "ui/UiStrings.h"
@@ -24,6 +25,8 @@ constexpr int kDeviceError = 1;
 struct Device {
     std::unique_ptr<velkor::sim::SimPlatform> simulated;
     std::unique_ptr<velkor::board::TargetPlatform> real;
+    // Held while the program runs: an install from the command line waits its turn.
+    std::unique_ptr<velkor::shared::DeviceLock> lock;
 
     velkor::platform::Platform& Platform() { return real ? real->platform() : simulated->platform(); }
 };
@@ -33,6 +36,7 @@ Device OpenDevice(const velkor::app::DeviceLocation& location) {
     Device device;
     if (location.targetFile) {
         device.real = std::make_unique<velkor::board::TargetPlatform>(*location.targetFile);
+        device.lock = std::make_unique<velkor::shared::DeviceLock>(device.real->config().logFolder);
         std::cerr << "velkor: running on the device that " << location.targetFile->string() << " describes\n";
         return device;
     }
@@ -42,6 +46,7 @@ Device OpenDevice(const velkor::app::DeviceLocation& location) {
     // A restart ends the simulated device, and with it the program.
     device.simulated =
         std::make_unique<velkor::sim::SimPlatform>(location.directory, [] { QApplication::exit(0); });
+    device.lock = std::make_unique<velkor::shared::DeviceLock>(location.directory);
     std::cerr << "velkor: running on the device in " << location.directory.string() << '\n';
     return device;
 }

@@ -88,7 +88,7 @@ void CardChecks::CheckSettingsFileIsRead() {
             "the updater reads its settings file only from {}, but the storage card of {} is {}: a card for an "
             "update by hand would choose no row there; --auto lays the card out for the AutoUpdate folder, which "
             "the updater finds on any card",
-            ToUtf8(mainwnd::kSettingsPath), request_.device.value_or(fs::path()).string(),
+            ToUtf8(mainwnd::kSettingsPath), device_.Name().string(),
             ToUtf8(device_.CardFolder())));
     }
 }

@@ -2,7 +2,9 @@
 
 #include "mainwnd/AutoUpdateDetection.h"
 #include "mainwnd/CSettingsFile.h"
+#include "mainwnd/CUpdateDialog.h"
 #include "mainwnd/SettingsEntries.h"
+#include "platform/DeviceText.h"
 
 #include <algorithm>
 
@@ -23,6 +25,11 @@ CardChoice ChooseRows(platform::FileSystem& files, std::u16string_view autoUpdat
         mainwnd::ApplySettingsEntries(entries, choice.settings);
     }
     return choice;
+}
+
+CardChoice ChooseOnDevice(platform::Platform& platform, std::u16string_view cardFolder) {
+    return ChooseRows(platform.fileSystem, platform::Format(u"%s\\%s\\", cardFolder, mainwnd::kAutoUpdateFolder),
+                      mainwnd::kSettingsPath);
 }
 
 }  // namespace velkor::device_tool

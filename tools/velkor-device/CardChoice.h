@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileSystem.h"
+#include "platform/Platform.h"
 #include "update/UpdateSettings.h"
 
 #include <string_view>
@@ -22,5 +23,8 @@ struct CardChoice {
 // the folder chose nothing and the path is not empty.
 CardChoice ChooseRows(platform::FileSystem& files, std::u16string_view autoUpdateFolder,
                       std::u16string_view settingsPath);
+
+// What a device whose storage card is at `cardFolder` chooses at start-up.
+CardChoice ChooseOnDevice(platform::Platform& platform, std::u16string_view cardFolder);
 
 }  // namespace velkor::device_tool

@@ -84,7 +84,7 @@ void CardManifest::CheckDevice(std::vector<std::string>& problems) const {
     if (!device_.Trust().hasKeyring) {
         return;
     }
-    const std::string device = request_.device->string();
+    const std::string device = device_.Name().string();
     if (manifest_.compatible != device_.Trust().compatible) {
         problems.push_back(fmt::format("the device {} is \"{}\": it refuses a card for \"{}\"", device,
                                        device_.Trust().compatible, manifest_.compatible));

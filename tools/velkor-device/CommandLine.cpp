@@ -89,6 +89,7 @@ void ChooseLayout(CardArguments& arguments, CardLayout layout) {
 void ApplyAutoLayout(CardArguments& arguments, std::string_view) { ChooseLayout(arguments, CardLayout::Auto); }
 void ApplyManualLayout(CardArguments& arguments, std::string_view) { ChooseLayout(arguments, CardLayout::Manual); }
 void ApplyDevice(CardArguments& arguments, std::string_view value) { arguments.request.device = value; }
+void ApplyCardTarget(CardArguments& arguments, std::string_view value) { arguments.request.target = value; }
 void ApplyCardScreen(CardArguments& arguments, std::string_view value) {
     arguments.request.screen = ParseScreen(value);
 }
@@ -110,10 +111,11 @@ void ApplySigningCertificate(CardArguments& arguments, std::string_view value) {
 void ApplySigningChain(CardArguments& arguments, std::string_view value) { arguments.signingChain = value; }
 
 // The images' options (--os, ...) come from the rows themselves.
-constexpr std::array<Option<CardArguments>, 10> kCardOptions{{
+constexpr std::array<Option<CardArguments>, 11> kCardOptions{{
     {"--auto", false, ApplyAutoLayout},
     {"--manual", false, ApplyManualLayout},
     {"--device", true, ApplyDevice},
+    {"--target", true, ApplyCardTarget},
     {"--screen", true, ApplyCardScreen},
     {"--force", false, ApplyForce},
     {"--compatible", true, ApplyCompatible},
@@ -127,6 +129,23 @@ void ApplyDryRunDevice(DryRunRequest& request, std::string_view value) { request
 
 constexpr std::array<Option<DryRunRequest>, 1> kDryRunOptions{{
     {"--device", true, ApplyDryRunDevice},
+}};
+
+void ApplyInstallDevice(InstallRequest& request, std::string_view value) { request.where.device = value; }
+void ApplyInstallTarget(InstallRequest& request, std::string_view value) { request.where.target = value; }
+void ApplyRestart(InstallRequest& request, std::string_view) { request.restart = true; }
+void ApplyProgress(InstallRequest& request, std::string_view value) {
+    if (value != "lines" && value != "json") {
+        throw UsageError(fmt::format("--progress wants lines or json, not \"{}\"", value));
+    }
+    request.progress = value == "json" ? ProgressForm::Json : ProgressForm::Lines;
+}
+
+constexpr std::array<Option<InstallRequest>, 4> kInstallOptions{{
+    {"--device", true, ApplyInstallDevice},
+    {"--target", true, ApplyInstallTarget},
+    {"--progress", true, ApplyProgress},
+    {"--restart", false, ApplyRestart},
 }};
 
 bool IsOption(std::string_view argument) { return argument.starts_with("-") && argument.size() > 1; }
@@ -143,13 +162,22 @@ std::string_view OptionValue(Arguments arguments, std::size_t& index) {
 template <typename Target, std::size_t Count>
 void ApplyOption(const std::array<Option<Target>, Count>& options, Arguments arguments, std::size_t& index,
                  Target& target) {
-    const std::string_view name = arguments[index];
+    // "--name=value" gives the value in the same argument.
+    const std::string_view argument = arguments[index];
+    const std::size_t equals = argument.find('=');
+    const std::string_view name = argument.substr(0, equals);
     const auto option = std::find_if(options.begin(), options.end(),
                                      [&](const Option<Target>& known) { return known.name == name; });
     if (option == options.end()) {
         throw UsageError(fmt::format("there is no option {}", name));
     }
-    option->apply(target, option->takesValue ? OptionValue(arguments, index) : std::string_view());
+    if (equals != std::string_view::npos && !option->takesValue) {
+        throw UsageError(fmt::format("{} takes no value", name));
+    }
+    const std::string_view value = equals != std::string_view::npos ? argument.substr(equals + 1)
+                                   : option->takesValue            ? OptionValue(arguments, index)
+                                                                   : std::string_view();
+    option->apply(target, value);
 }
 
 // Sets the one path a command takes; `what` names it for the complaint about a second one.
@@ -159,6 +187,71 @@ void SetPath(std::filesystem::path& path, std::string_view argument, std::string
     }
     path = argument;
 }
+
+// A region given once, as one device or as two slots.
+void AddRegion(InitTargetRequest& request, const std::string& name, std::vector<std::filesystem::path> paths) {
+    if (!request.regions.emplace(name, std::move(paths)).second) {
+        throw UsageError(fmt::format("the {} region is given twice", name));
+    }
+}
+template <const char* Name>
+void ApplyRegion(InitTargetRequest& request, std::string_view value) {
+    AddRegion(request, Name, {std::filesystem::path(value)});
+}
+template <const char* Name>
+void ApplySlots(InitTargetRequest& request, std::string_view value) {
+    const std::size_t comma = value.find(',');
+    if (comma == std::string_view::npos || comma == 0 || comma + 1 == value.size()) {
+        throw UsageError(fmt::format("--{}-slots wants SLOT_A,SLOT_B, not \"{}\"", Name, value));
+    }
+    AddRegion(request, Name,
+              {std::filesystem::path(value.substr(0, comma)), std::filesystem::path(value.substr(comma + 1))});
+}
+constexpr char kBootRegion[] = "boot";
+constexpr char kLogoRegion[] = "logo";
+constexpr char kOsRegion[] = "os";
+constexpr char kAppRegion[] = "app";
+
+// An optional path or text of the request, given once.
+template <auto Field>
+void ApplyOnce(InitTargetRequest& request, std::string_view value) {
+    auto& field = request.*Field;
+    if (field) {
+        throw UsageError(fmt::format("an option is given twice, the second time as \"{}\"", value));
+    }
+    field.emplace(value);
+}
+template <auto Field>
+void ApplyFolder(InitTargetRequest& request, std::string_view value) {
+    SetPath(request.*Field, value, "folder of its kind");
+}
+void ApplyEnvironment(InitTargetRequest& request, std::string_view value) {
+    request.environment.emplace_back(value);
+}
+void ApplyInitTargetForce(InitTargetRequest& request, std::string_view) { request.force = true; }
+
+constexpr std::array<Option<InitTargetRequest>, 20> kInitTargetOptions{{
+    {"--boot", true, ApplyRegion<kBootRegion>},
+    {"--logo", true, ApplyRegion<kLogoRegion>},
+    {"--os", true, ApplyRegion<kOsRegion>},
+    {"--app", true, ApplyRegion<kAppRegion>},
+    {"--os-slots", true, ApplySlots<kOsRegion>},
+    {"--app-slots", true, ApplySlots<kAppRegion>},
+    {"--env", true, ApplyEnvironment},
+    {"--command-line", true, ApplyOnce<&InitTargetRequest::commandLine>},
+    {"--data", true, ApplyOnce<&InitTargetRequest::data>},
+    {"--data-mount", true, ApplyOnce<&InitTargetRequest::dataMount>},
+    {"--card", true, ApplyFolder<&InitTargetRequest::card>},
+    {"--nand", true, ApplyOnce<&InitTargetRequest::nand>},
+    {"--log", true, ApplyFolder<&InitTargetRequest::log>},
+    {"--keyring", true, ApplyOnce<&InitTargetRequest::keyring>},
+    {"--compatible", true, ApplyOnce<&InitTargetRequest::compatible>},
+    {"--record", true, ApplyOnce<&InitTargetRequest::record>},
+    {"--mount-command", true, ApplyOnce<&InitTargetRequest::mountCommand>},
+    {"--unmount-command", true, ApplyOnce<&InitTargetRequest::unmountCommand>},
+    {"--restart-command", true, ApplyOnce<&InitTargetRequest::restartCommand>},
+    {"--force", false, ApplyInitTargetForce},
+}};
 
 Request ParseInit(Arguments arguments) {
     InitRequest request;
@@ -219,6 +312,9 @@ void CheckCardRequest(const CardRequest& request) {
     if (request.device && request.screen) {
         throw UsageError("--device or --screen, not both: the device has its own screen");
     }
+    if (request.device && request.target) {
+        throw UsageError("--device or --target, not both: a card is checked against one device");
+    }
     if (request.signing && !request.version) {
         throw UsageError("--sign-key needs --version: the device refuses a signed card older than what it has");
     }
@@ -269,6 +365,40 @@ Request ParseDryRun(Arguments arguments) {
     }
     if (request.device.empty()) {
         throw UsageError("--device DIR is needed: the device the card is meant for");
+    }
+    return request;
+}
+
+Request ParseInitTarget(Arguments arguments) {
+    InitTargetRequest request;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        if (IsOption(arguments[index])) {
+            ApplyOption(kInitTargetOptions, arguments, index, request);
+        } else {
+            SetPath(request.file, arguments[index], "target file");
+        }
+    }
+    if (request.file.empty() || request.card.empty() || request.log.empty()) {
+        throw UsageError("the target file, --card DIR and --log DIR are needed");
+    }
+    CheckInitTarget(request);
+    return request;
+}
+
+Request ParseInstall(Arguments arguments) {
+    InstallRequest request;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        if (IsOption(arguments[index])) {
+            ApplyOption(kInstallOptions, arguments, index, request);
+        } else {
+            SetPath(request.card, arguments[index], "card folder");
+        }
+    }
+    if (request.card.empty()) {
+        throw UsageError("the card folder is needed");
+    }
+    if (request.where.device.has_value() == request.where.target.has_value()) {
+        throw UsageError("--device DIR or --target FILE is needed, one of them: the device to update");
     }
     return request;
 }
@@ -327,7 +457,7 @@ struct Command {
     Request (*parse)(Arguments);
 };
 
-constexpr std::array<Command, 12> kCommands{{
+constexpr std::array<Command, 14> kCommands{{
     {"init", "init DIR [--auto] [--screen WxH] [--language ID]",
      "makes a new device in DIR, which must be absent or empty:\n"
      "  --auto         the sample images go to \\StorageCard\\AutoUpdate instead of \\StorageCard\\Images\n"
@@ -340,7 +470,7 @@ constexpr std::array<Command, 12> kCommands{{
      "each field that is wrong or unsafe\n",
      ParseCheckTarget},
     {"card",
-     "card OUT [--auto | --manual] [--device DIR | --screen WxH] [--force]\n"
+     "card OUT [--auto | --manual] [--device DIR | --target FILE] [--screen WxH] [--force]\n"
      "     [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE] [--boot FILE]\n"
      "     [--compatible TEXT] [--version N] [--sign-key KEY --sign-cert CERT [--sign-chain CHAIN]]",
      "lays out a storage card in the new folder OUT, once every image passed the device's checks,\n"
@@ -350,6 +480,8 @@ constexpr std::array<Command, 12> kCommands{{
      "  --manual       the images go to OUT/Images under their own names, and OUT/updater.cfg ticks them\n"
      "  --os, --app, --logo, --logo2, --boot FILE   the image of that row\n"
      "  --device DIR   checks against the screen, flash regions, storage card and trust of the device in DIR\n"
+     "  --target FILE  checks against the real device FILE describes: its regions' block devices (read\n"
+     "                 only), its registry's storage card, its trust; the screen is --screen's\n"
      "  --screen WxH   the screen the second logo must fit (800x480 unless given; default regions)\n"
      "  --force        replaces OUT when it holds an earlier card and nothing else\n"
      "  --compatible TEXT  the device family in the manifest (the device's own with --device)\n"
@@ -364,6 +496,43 @@ constexpr std::array<Command, 12> kCommands{{
      "and fails when the card chooses no row or a row it chose would not be updated; DIR itself is\n"
      "never changed\n",
      ParseDryRun},
+    {"init-target",
+     "init-target FILE --card DIR --log DIR [--boot DEV] [--logo DEV] [--os DEV | --os-slots A,B]\n"
+     "            [--app DEV | --app-slots A,B] [--env DEV:OFFSET:SIZE --env DEV:OFFSET:SIZE [--command-line FILE]]\n"
+     "            [--data DEV --data-mount DIR] [--nand DIR] [--keyring FILE --compatible TEXT [--record FILE]]\n"
+     "            [--mount-command CMD] [--unmount-command CMD] [--restart-command CMD] [--force]",
+     "writes the target file FILE of a real device and its registry platform.reg beside it; check it\n"
+     "with check-target. Host paths are written absolute:\n"
+     "  --card DIR     the storage card's folder, where cards appear\n"
+     "  --log DIR      the folder that gets events.log (made when missing)\n"
+     "  --boot, --logo, --os, --app DEV   the region's block device or file; a region left out is one\n"
+     "                 the device does not have, and its row fails\n"
+     "  --os-slots, --app-slots A,B   the region's two slots; needs --env twice\n"
+     "  --env DEV:OFFSET:SIZE   a copy of the boot loader's environment, as it was built\n"
+     "  --command-line FILE   the kernel command line naming the booted slot (/proc/cmdline unless given)\n"
+     "  --data DEV, --data-mount DIR   the data partition (FAT), and where its volume is mounted\n"
+     "  --nand DIR     the NAND flash folder of the device\n"
+     "  --keyring FILE, --compatible TEXT   take only cards signed for this family by the keyring's\n"
+     "                 signers; --record FILE keeps the installed release (LOG/installed.json unless given)\n"
+     "  --mount-command, --unmount-command CMD   argument lists split at spaces, with {device} and\n"
+     "                 {mountPoint} (mount -t vfat / umount unless given)\n"
+     "  --restart-command CMD   what restarts the device, such as 'systemctl reboot'; without it the\n"
+     "                 restart does nothing, so that a machine preparing loop devices never reboots\n"
+     "  --force        replaces FILE and its platform.reg\n",
+     ParseInitTarget},
+    {"install", "install CARD (--device DIR | --target FILE) [--progress=lines|json] [--restart]",
+     "runs the update the card CARD makes, as the updater runs it when CARD is in the device, without\n"
+     "a window: CARD is copied onto the device's storage card, the card checked, the sibling programs\n"
+     "closed, the data volume formatted, each chosen row written and the commit made, with the same\n"
+     "logs; never while the updater runs on the same device. Exits with 0 when every row succeeded and\n"
+     "the commit was made, 3 when the card is refused (nothing happened), 4 when a row failed, 5 when\n"
+     "the commit was not made, 1 when the device cannot be used, 2 for a wrong command line:\n"
+     "  --device DIR   the simulated device in DIR\n"
+     "  --target FILE  the real device that the target file FILE describes\n"
+     "  --progress=json  one JSON object a line as each row begins and ends (row, bytesDone,\n"
+     "                 bytesTotal, state) instead of a line for a person; the messages go to stderr\n"
+     "  --restart      restarts the device after an install that ended with 0\n",
+     ParseInstall},
     {"env-init", "env-init (--device DIR | --target FILE) [--defaults FILE]",
      "gives the boot environment of a device with two-slot regions its boot variables:\n"
      "BOOT_ORDER=\"A B\", BOOT_A_LEFT=3, BOOT_B_LEFT=0. A valid environment gets the ones it lacks and\n"

@@ -5,6 +5,8 @@
 #include "update/UpdateSettings.h"
 #include "velkor-device/BootCommands.h"
 #include "velkor-device/DryRunCommand.h"
+#include "velkor-device/InitTargetCommand.h"
+#include "velkor-device/InstallCommand.h"
 
 #include <filesystem>
 #include <map>
@@ -51,6 +53,8 @@ struct CardRequest {
     // The device whose screen and flash regions the images must suit; the simulator's defaults
     // (with `screen` when given) otherwise.
     std::optional<std::filesystem::path> device;
+    // The real device whose regions, storage card and trust the images must suit, instead.
+    std::optional<std::filesystem::path> target;
     std::optional<platform::ScreenSize> screen;
     // Replaces an existing `out` that holds an earlier card.
     bool force = false;
@@ -70,7 +74,7 @@ struct HelpRequest {
 struct VersionRequest {};
 
 using Request = std::variant<InitRequest, ShowRequest, CheckTargetRequest, CardRequest, DryRunRequest,
-                             BootSideRequest, HelpRequest, VersionRequest>;
+                             InitTargetRequest, InstallRequest, BootSideRequest, HelpRequest, VersionRequest>;
 
 // The request that the arguments after the program name make; `--help` (or `-h`) after a command
 // asks for that command's help. Throws UsageError.

@@ -42,11 +42,6 @@ std::u16string CardFolderOf(sim::SimPlatform& device, const fs::path& directory)
     return *folder;
 }
 
-CardChoice ChooseOnDevice(platform::Platform& platform, std::u16string_view cardFolder) {
-    return ChooseRows(platform.fileSystem, platform::Format(u"%s\\%s\\", cardFolder, mainwnd::kAutoUpdateFolder),
-                      mainwnd::kSettingsPath);
-}
-
 // "this card chooses no row:" and a line for each reason.
 std::string NoRowMessage(CardFolder& card, sim::SimPlatform& device, std::u16string_view cardFolder) {
     std::vector<std::string> reasons = card.WhyNoRow();
@@ -140,7 +135,8 @@ bool RunDryRun(const DryRunRequest& request, std::ostream& out) {
     std::vector<std::string> warnings = Leftovers(card, alone, merged, platform.fileSystem);
     const std::vector<std::string> images = ImageWarnings(simulated, merged);
     warnings.insert(warnings.end(), images.begin(), images.end());
-    DryRunWindow window(platform, merged.settings, device, interrupts);
+    DryRunWindow window(platform, merged.settings,
+                        {device / sim::device_files::kDebugLog, device / sim::device_files::kEventsLog}, interrupts);
     update::UpdateSequence sequence(window, platform.system, platform.fileSystem);
     trust::CardGate gate(platform, trust::ProgramBuildTime());
     const std::optional<trust::CardRefusal> refusal = window.CheckCard(gate, cardFolder, sequence.ChosenRows());

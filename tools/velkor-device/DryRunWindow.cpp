@@ -1,12 +1,10 @@
 #include "velkor-device/DryRunWindow.h"
 
-#include "backend/sim/DeviceFiles.h"
 #include "storage/DataVolumeFormat.h"
 #include "update/ImageSteps.h"
 #include "update/ProgramStopper.h"
 
 #include <algorithm>
-#include <array>
 #include <fstream>
 
 namespace velkor::device_tool {
@@ -27,9 +25,20 @@ std::vector<std::string> LogTexts(const std::filesystem::path& log) {
 
 }  // namespace
 
-DryRunWindow::DryRunWindow(platform::Platform& platform, update::UpdateSettings settings, std::filesystem::path device,
-                           const InterruptGuard& interrupts)
-    : platform_(platform), settings_(std::move(settings)), device_(std::move(device)), interrupts_(interrupts) {}
+DryRunWindow::DryRunWindow(platform::Platform& platform, update::UpdateSettings settings,
+                           std::vector<std::filesystem::path> logs, const InterruptGuard& interrupts,
+                           StageObserver observer)
+    : platform_(platform),
+      settings_(std::move(settings)),
+      logs_(std::move(logs)),
+      interrupts_(interrupts),
+      observer_(std::move(observer)) {}
+
+bool DryRunWindow::CommitMade() const {
+    const auto commit = std::find_if(stages_.begin(), stages_.end(),
+                                     [](const Stage& stage) { return stage.kind == StageKind::Commit; });
+    return commit != stages_.end() && commit->answer == 1;
+}
 
 std::u16string DryRunWindow::StatusOf(ImageKind kind) const {
     const auto status = statuses_.find(kind);
@@ -38,15 +47,20 @@ std::u16string DryRunWindow::StatusOf(ImageKind kind) const {
 
 void DryRunWindow::Record(Stage& stage, const std::function<void()>& action) {
     interrupts_.Check();
-    const std::array logs{device_ / sim::device_files::kDebugLog, device_ / sim::device_files::kEventsLog};
-    std::array<std::size_t, 2> before{};
-    std::transform(logs.begin(), logs.end(), before.begin(), [](const auto& log) { return LogTexts(log).size(); });
+    std::vector<std::size_t> before(logs_.size());
+    std::transform(logs_.begin(), logs_.end(), before.begin(), [](const auto& log) { return LogTexts(log).size(); });
+    if (observer_) {
+        observer_(stage, false);
+    }
     action();
-    for (std::size_t index = 0; index < logs.size(); ++index) {
-        const std::vector<std::string> after = LogTexts(logs[index]);
+    for (std::size_t index = 0; index < logs_.size(); ++index) {
+        const std::vector<std::string> after = LogTexts(logs_[index]);
         stage.logLines.insert(stage.logLines.end(),
                               after.begin() + static_cast<std::ptrdiff_t>(std::min(before[index], after.size())),
                               after.end());
+    }
+    if (observer_) {
+        observer_(stage, true);
     }
 }
 
@@ -54,34 +68,37 @@ DryRunWindow::Stage& DryRunWindow::RowStage(ImageKind kind) {
     const auto stage = std::find_if(stages_.begin(), stages_.end(), [&](const Stage& known) {
         return known.kind == StageKind::Row && known.row == kind;
     });
-    return stage != stages_.end() ? *stage : stages_.emplace_back(Stage{StageKind::Row, kind, {}});
+    return stage != stages_.end() ? *stage : stages_.emplace_back(Stage{StageKind::Row, kind, {}, {}});
 }
 
 void DryRunWindow::StopRunningPrograms() {
-    Record(stages_.emplace_back(Stage{StageKind::Programs, {}, {}}),
+    Record(stages_.emplace_back(Stage{StageKind::Programs, {}, {}, {}}),
            [this] { update::StopRunningPrograms(platform_.windows, platform_.windows.MainWindow()); });
 }
 
 void DryRunWindow::FormatDataVolume() {
-    Record(stages_.emplace_back(Stage{StageKind::DataVolume, {}, {}}),
+    Record(stages_.emplace_back(Stage{StageKind::DataVolume, {}, {}, {}}),
            [this] { storage::FormatDataVolume(platform_); });
 }
 
 int DryRunWindow::RunStep(ImageKind kind) {
-    int answer = 0;
-    Record(RowStage(kind), [&] { answer = update::RunImageStep(platform_, settings_, kind); });
-    return answer;
+    Stage& stage = RowStage(kind);
+    Record(stage, [&] { stage.answer = update::RunImageStep(platform_, settings_, kind); });
+    return *stage.answer;
 }
 
 void DryRunWindow::CommitUpdate(bool wholeUpdate) {
-    Record(stages_.emplace_back(Stage{StageKind::Commit, {}, {}}),
-           [this, wholeUpdate] { commitAnswer_ = update::CommitUpdate(platform_, wholeUpdate); });
+    Stage& stage = stages_.emplace_back(Stage{StageKind::Commit, {}, {}, {}});
+    Record(stage, [&] {
+        commitAnswer_ = update::CommitUpdate(platform_, wholeUpdate);
+        stage.answer = commitAnswer_;
+    });
 }
 
 std::optional<trust::CardRefusal> DryRunWindow::CheckCard(trust::CardGate& gate, std::u16string_view cardRoot,
                                                         const std::vector<ImageKind>& rows) {
     std::optional<trust::CardRefusal> refusal;
-    Record(stages_.emplace_back(Stage{StageKind::Card, {}, {}}),
+    Record(stages_.emplace_back(Stage{StageKind::Card, {}, {}, {}}),
            [&] { refusal = gate.Check(cardRoot, rows, settings_); });
     return refusal;
 }

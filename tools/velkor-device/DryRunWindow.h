@@ -15,11 +15,12 @@
 
 namespace velkor::device_tool {
 
-// The main window as an update run meets it, without a screen: the boxes stand as the window
-// sets them from the rows' flags, the work is the program's own over the device's platform, and
-// what the run shows (each row's status, the final message) and writes to the device's logs is
-// kept for the report, stage by stage in the order the run reached them. An interrupt noted by
-// `interrupts` stops the run before its next stage.
+// The main window as an update run meets it, without a screen (for a dry run and for an install):
+// the boxes stand as the window sets them from the rows' flags, the work is the program's own over
+// the device's platform, and what the run shows (each row's status, the final message) and writes
+// to the logs given is kept for the report, stage by stage in the order the run reached them; an
+// observer hears each stage begin and end as it happens. An interrupt noted by `interrupts` stops
+// the run before its next stage.
 class DryRunWindow : public update::UpdateWindow {
 public:
     enum class StageKind { Card, Programs, DataVolume, Row, Commit };
@@ -27,16 +28,24 @@ public:
         StageKind kind;
         // The row, for a Row stage.
         update::ImageKind row = update::ImageKind::OS;
-        // The lines debug.log and events.log got while the stage ran.
+        // The lines the logs got while the stage ran.
         std::vector<std::string> logLines;
+        // What the platform answered, for a Row or Commit stage that ran.
+        std::optional<int> answer;
     };
+    // Told of a stage before it runs (`finished` false) and after.
+    using StageObserver = std::function<void(const Stage& stage, bool finished)>;
 
-    DryRunWindow(platform::Platform& platform, update::UpdateSettings settings, std::filesystem::path device,
-                 const InterruptGuard& interrupts);
+    // `logs`: the device's log files whose new lines each stage keeps (none for no lines).
+    DryRunWindow(platform::Platform& platform, update::UpdateSettings settings,
+                 std::vector<std::filesystem::path> logs, const InterruptGuard& interrupts,
+                 StageObserver observer = {});
 
     const std::vector<Stage>& Stages() const { return stages_; }
     // The commit point's answer (1 until the run reaches it).
     int CommitAnswer() const { return commitAnswer_; }
+    // Whether the run reached the commit point and the platform made the commit.
+    bool CommitMade() const;
     const std::u16string& FinalMessage() const { return message_; }
     const update::UpdateSettings& Settings() const { return settings_; }
     std::u16string StatusOf(update::ImageKind kind) const;
@@ -72,8 +81,9 @@ private:
 
     platform::Platform& platform_;
     update::UpdateSettings settings_;
-    std::filesystem::path device_;
+    std::vector<std::filesystem::path> logs_;
     const InterruptGuard& interrupts_;
+    StageObserver observer_;
     std::vector<Stage> stages_;
     std::map<update::ImageKind, std::u16string> statuses_;
     int commitAnswer_ = 1;

@@ -61,6 +61,11 @@ std::vector<std::string> ImageChecks::Problems(ImageKind kind, std::u16string_vi
 
 void ImageChecks::CheckRegion(std::uint64_t bytes) {
     const shared::FlashRegionInfo* region = FlashRegionOf(kind_);
+    if (region && device_.flashRegions[region->region] == 0) {
+        Refuse("the device has no {} region: the {} row would show \"{}\"", region->name,
+               update::ImageKindName(kind_), Shown(update::kFailedText));
+        return;
+    }
     if (region && bytes > device_.flashRegions[region->region]) {
         Refuse("{} is {} bytes but the {} region holds {}: the {} row would show \"{}\"", name_, bytes, region->name,
                device_.flashRegions[region->region], update::ImageKindName(kind_), Shown(update::kFailedText));

@@ -144,6 +144,11 @@ void TargetReport::PrintFlashRegions(std::ostream& out) {
         }
         const fs::path& device = config_.flashRegions[static_cast<std::size_t>(region.region)];
         const std::string field = fmt::format("flashRegions.{}", region.name);
+        if (device.empty()) {
+            Detail(out, fmt::format("{:<5} 0x{:08X}  none: the device has no {} region, so its row fails",
+                                    region.name, region.controlCode, region.name));
+            continue;
+        }
         Detail(out, fmt::format("{:<5} 0x{:08X}  {}: {}", region.name, region.controlCode, device.string(),
                                 DescribeDevice(device, field)));
         CheckUse(device, field, board::OwnMounts::Count);
@@ -208,7 +213,8 @@ void TargetReport::PrintStores(std::ostream& out) {
             CheckUse(partition.device, field, board::OwnMounts::Ignore);
             for (std::size_t index = 0; index < config_.flashRegions.size(); ++index) {
                 std::error_code failure;
-                if (fs::equivalent(partition.device, config_.flashRegions[index], failure)) {
+                if (!config_.flashRegions[index].empty() &&
+                    fs::equivalent(partition.device, config_.flashRegions[index], failure)) {
                     Problem(field, fmt::format("{} is also the {} flash region", partition.device,
                                                shared::kFlashRegions[index].name));
                 }

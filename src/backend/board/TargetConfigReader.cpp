@@ -123,7 +123,11 @@ private:
         reader_.Container(regions, "flashRegions", false, "an object naming boot, logo, os and app");
         for (const shared::FlashRegionInfo& region : shared::kFlashRegions) {
             const std::string fieldPath = fmt::format("flashRegions.{}", region.name);
-            const json& value = reader_.Required(regions, region.name, fieldPath);
+            // A region the device does not have is left out; its row then fails.
+            if (!regions.contains(region.name)) {
+                continue;
+            }
+            const json& value = regions.at(region.name);
             const auto index = static_cast<std::size_t>(region.region);
             if (!value.is_object()) {
                 config.flashRegions[index] = HostPath(value, fieldPath);

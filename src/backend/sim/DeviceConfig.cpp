@@ -199,6 +199,10 @@ void ReadFlashRegions(const shared::ConfigReader& reader, const json& document, 
             continue;
         }
         const std::string fieldPath = fmt::format("flashRegions.{}", info.name);
+        if (region->is_null()) {
+            config.flashRegions[info.region] = 0;  // a region the device does not have
+            continue;
+        }
         if (!region->is_object()) {
             config.flashRegions[info.region] = ReadRegionBytes(reader, *region, fieldPath);
             continue;

@@ -166,16 +166,6 @@ std::string ConfigJson(const DeviceOptions& options) {
     return document.dump(4) + "\n";
 }
 
-std::string RegistryText() {
-    std::string text =
-        "Windows Registry Editor Version 5.00\n\n"
-        "; The storage manager's profiles: where the updater looks for the storage card.\n";
-    for (const StorageProfile& profile : kProfiles) {
-        text += fmt::format("\n[{}\\{}]\n\"Name\"=\"{}\"\n\"Folder\"=\"{}\"\n", kProfilesKey, profile.key, profile.name,
-                            profile.folder);
-    }
-    return text;
-}
 
 // The same bytes on every run, so that tests and people can compare what was written to flash.
 std::string PseudoRandomBytes(std::size_t count, std::uint32_t seed) {
@@ -205,6 +195,17 @@ void WriteFileSystem(const fs::path& root, const DeviceOptions& options) {
 }
 
 }  // namespace
+
+std::string RegistryText() {
+    std::string text =
+        "Windows Registry Editor Version 5.00\n\n"
+        "; The storage manager's profiles: where the updater looks for the storage card.\n";
+    for (const StorageProfile& profile : kProfiles) {
+        text += fmt::format("\n[{}\\{}]\n\"Name\"=\"{}\"\n\"Folder\"=\"{}\"\n", kProfilesKey, profile.key, profile.name,
+                            profile.folder);
+    }
+    return text;
+}
 
 shared::FatParameters NewFlashVolume() {
     shared::FatParameters fat{.bytesPerSector = 512,

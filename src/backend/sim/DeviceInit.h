@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace velkor::sim {
 
@@ -27,5 +28,10 @@ shared::FatParameters NewFlashVolume();
 // Throws shared::DeviceError when `dir` exists and is not empty, cannot be written, or the screen
 // size is out of range.
 void InitDevice(const std::filesystem::path& dir, const DeviceOptions& options);
+
+// platform.reg of a new device: the storage-manager profiles of the storage card (\StorageCard)
+// and of the flash stores (\NandFlash, and \VKRFlash for the data volume). A real device's
+// registry takes the same.
+std::string RegistryText();
 
 }  // namespace velkor::sim

@@ -236,11 +236,18 @@ constexpr const char* kEveryUsage =
     "usage: velkor-device init DIR [--auto] [--screen WxH] [--language ID]\n"
     "       velkor-device show DIR\n"
     "       velkor-device check-target FILE\n"
-    "       velkor-device card OUT [--auto | --manual] [--device DIR | --screen WxH] [--force]\n"
+    "       velkor-device card OUT [--auto | --manual] [--device DIR | --target FILE] [--screen WxH] [--force]\n"
     "                          [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE] [--boot FILE]\n"
     "                          [--compatible TEXT] [--version N] [--sign-key KEY --sign-cert CERT [--sign-chain "
     "CHAIN]]\n"
     "       velkor-device dry-run CARD --device DIR\n"
+    "       velkor-device init-target FILE --card DIR --log DIR [--boot DEV] [--logo DEV] [--os DEV | --os-slots A,B]\n"
+    "                                 [--app DEV | --app-slots A,B] [--env DEV:OFFSET:SIZE --env DEV:OFFSET:SIZE "
+    "[--command-line FILE]]\n"
+    "                                 [--data DEV --data-mount DIR] [--nand DIR] [--keyring FILE --compatible TEXT "
+    "[--record FILE]]\n"
+    "                                 [--mount-command CMD] [--unmount-command CMD] [--restart-command CMD] [--force]\n"
+    "       velkor-device install CARD (--device DIR | --target FILE) [--progress=lines|json] [--restart]\n"
     "       velkor-device env-init (--device DIR | --target FILE) [--defaults FILE]\n"
     "       velkor-device boot DIR\n"
     "       velkor-device mark-good (--device DIR | --target FILE)\n"
@@ -249,7 +256,7 @@ constexpr const char* kEveryUsage =
 constexpr const char* kInitUsage = "usage: velkor-device init DIR [--auto] [--screen WxH] [--language ID]\n";
 constexpr const char* kShowUsage = "usage: velkor-device show DIR\n";
 constexpr const char* kCardUsage =
-    "usage: velkor-device card OUT [--auto | --manual] [--device DIR | --screen WxH] [--force]\n"
+    "usage: velkor-device card OUT [--auto | --manual] [--device DIR | --target FILE] [--screen WxH] [--force]\n"
     "                          [--os FILE] [--app FILE] [--logo FILE] [--logo2 FILE] [--boot FILE]\n"
     "                          [--compatible TEXT] [--version N] [--sign-key KEY --sign-cert CERT [--sign-chain "
     "CHAIN]]\n";

@@ -48,6 +48,9 @@ private:
     }
 
     void Add(const std::string& field, const fs::path& path, bool isSlot) {
+        if (path.empty()) {
+            return;  // a region the device does not have
+        }
         if (const std::optional<DeviceSpan> span = SpanOf(field, path)) {
             regions_.push_back({field, path, *span, isSlot});
         }

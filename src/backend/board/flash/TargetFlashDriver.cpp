@@ -68,6 +68,10 @@ bool TargetFlashDriver::Execute(const shared::FlashRequest& request) {
 }
 
 bool TargetFlashDriver::WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path) {
+    if (regions_[static_cast<std::size_t>(region.region)].empty()) {
+        debugLine_(shared::NoRegionLine(region));
+        return errors_.Fail(error::kNotSupported);
+    }
     std::unique_ptr<platform::File> file = fileSystem_.OpenFile(path, platform::FileMode::Read);
     if (!file) {
         return false;  // the file system's error is the answer

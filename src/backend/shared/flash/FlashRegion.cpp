@@ -28,6 +28,10 @@ const FlashRegionInfo* FindRegionByName(std::string_view name) {
 
 std::string RegionFileName(const FlashRegionInfo& region) { return std::string(region.name) + ".bin"; }
 
+std::string NoRegionLine(const FlashRegionInfo& region) {
+    return "The device has no " + std::string(region.name) + " region: its image cannot be written";
+}
+
 std::string SlotFileName(const FlashRegionInfo& region, char slotLetter) {
     return fmt::format("{}-{}.bin", region.name, static_cast<char>(std::tolower(static_cast<unsigned char>(slotLetter))));
 }

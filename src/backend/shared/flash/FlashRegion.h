@@ -39,6 +39,8 @@ const FlashRegionInfo* FindRegionByCode(std::uint32_t controlCode);
 const FlashRegionInfo* FindRegionByName(std::string_view name);
 
 // "os.bin".
+// The debug line of a row whose region the device does not have; the row then fails with 50.
+std::string NoRegionLine(const FlashRegionInfo& region);
 std::string RegionFileName(const FlashRegionInfo& region);
 // "os-b.bin": a slot of a two-slot region in the simulator's DIR/flash.
 std::string SlotFileName(const FlashRegionInfo& region, char slotLetter);

@@ -56,6 +56,10 @@ bool FlashDriver::IsTooSmall(shared::FlashRegion region) const {
 }
 
 bool FlashDriver::WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path) {
+    if (config_.flashRegions[region.region] == 0) {
+        debugLine_(shared::NoRegionLine(region));
+        return errors_.Fail(error::kNotSupported);
+    }
     std::unique_ptr<platform::File> file = fileSystem_.OpenFile(path, platform::FileMode::Read);
     if (!file) {
         return false;  // the file system's error is the answer

@@ -257,6 +257,40 @@ TEST_F(TargetEndToEnd, AnAutoUpdateCardUpdatesTheRealDevice) {
     EXPECT_NE(std::find(debug.begin(), debug.end(), "Format succeed"), debug.end());
 }
 
+// The same device updated by velkor-device install, without a window, from its own storage card
+// while a run of the updater holds the device: refused until the updater is gone.
+TEST_F(TargetEndToEnd, InstallUpdatesTheRealDeviceWithoutAWindow) {
+    UpdaterSession& session = device_.Session();
+    const QStringList install{"install", QString::fromStdString(session.Card().string()), "--target",
+                              QString::fromStdString(device_.WriteTargetFile().string()), "--progress=json"};
+    ASSERT_TRUE(session.Start({"--target", QString::fromStdString(device_.WriteTargetFile().string())},
+                              QProcessEnvironment::systemEnvironment()));
+    ASSERT_TRUE(session.WaitForWindow(kMessageBoxTitle, kUpdateTimeoutSeconds)) << "no final message";
+    const ProgramResult refused = RunProgram(QStringLiteral(VELKOR_DEVICE_BINARY), install);
+    EXPECT_EQ(refused.exitCode, 1) << "install ran beside the updater";
+    ASSERT_TRUE(session.PressKeys({"Return", "Escape"}));
+    ASSERT_EQ(session.WaitForExit(), 0);
+    for (std::size_t index = 0; index < kRegions.size(); ++index) {
+        WriteHostFile(device_.RegionDevice(index), std::string(kRegions[index].bytes, 'o'));
+    }
+
+    const ProgramResult result = RunProgram(QStringLiteral(VELKOR_DEVICE_BINARY), install);
+    ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    const fs::path images = session.Card() / "AutoUpdate";
+    for (std::size_t index = 0; index < kRegions.size(); ++index) {
+        const std::string image = ReadHostFile(images / kRegions[index].image);
+        EXPECT_EQ(ReadPrefix(device_.RegionDevice(index), image.size()), image) << kRegions[index].name;
+    }
+    const std::string progress = result.standardOutput.toStdString();
+    const std::string nk = ReadHostFile(images / "NK.bin");
+    EXPECT_NE(progress.find(json{{"row", "OS"}, {"bytesDone", nk.size()}, {"bytesTotal", nk.size()},
+                                 {"state", "succeeded"}}.dump()),
+              std::string::npos)
+        << progress;
+    const std::vector<std::string> events = LogTexts(ReadHostFile(device_.Logs() / "events.log"));
+    EXPECT_EQ(std::count(events.begin(), events.end(), "format DSK2: Part00 2048 512 12 2 3 -> 0"), 2);
+}
+
 struct TrustedCardCase {
     const char* name;
     // Changes the card after it was signed; nothing for a good card.

@@ -91,8 +91,7 @@ TEST_P(BadTargetTest, NamesTheFieldAtFault) {
 INSTANTIATE_TEST_SUITE_P(
     Files, BadTargetTest,
     testing::Values(
-        BadTarget{"RegionMissing", R"({"registry": "r", "log": "l", "folders": {}, "flashRegions": {"boot": "b"}})",
-                  "\"flashRegions.logo\" is missing"},
+        BadTarget{"RegionsMissing", R"({"registry": "r", "log": "l", "folders": {}})", "\"flashRegions\" is missing"},
         BadTarget{"FolderWithSeparator", TargetText(R"(, "folders": {"a\\b": "/x"})"),
                   "\"folders[a\\b]\" must be named by one device folder name, such as \"StorageCard\""},
         BadTarget{"FolderTwice", TargetText(R"(, "folders": {"Card": "/x", "CARD": "/y"})"),
