@@ -17,20 +17,28 @@ namespace error = platform::error;
 constexpr std::size_t kChunk = 1024 * 1024;
 constexpr std::size_t kChunks = 20;
 
-std::string RandomBytes(std::size_t size, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(generator());
+constexpr std::size_t kImageBytes = kChunks * kChunk + 12345;
+
+std::string RandomBytes(unsigned seed) {
+    std::mt19937_64 generator(seed);
+    std::string bytes(kImageBytes, '\0');
+    for (std::size_t offset = 0; offset < bytes.size(); offset += sizeof(std::uint64_t)) {
+        const std::uint64_t word = generator();
+        bytes.replace(offset, std::min(sizeof word, bytes.size() - offset), reinterpret_cast<const char*>(&word),
+                      std::min(sizeof word, bytes.size() - offset));
     }
     return bytes;
 }
 
-const std::string kImage = RandomBytes(kChunks * kChunk + 12345, 1);
+// Made when first used, not while the tests are listed.
+const std::string& Image() {
+    static const std::string bytes = RandomBytes(1);
+    return bytes;
+}
 
 // The image with one byte changed in each of the chunks listed.
 std::string ChangedIn(std::initializer_list<std::size_t> chunks) {
-    std::string bytes = kImage;
+    std::string bytes = Image();
     for (const std::size_t chunk : chunks) {
         bytes[chunk * kChunk + 77] = static_cast<char>(~bytes[chunk * kChunk + 77]);
     }
@@ -39,7 +47,7 @@ std::string ChangedIn(std::initializer_list<std::size_t> chunks) {
 
 struct ProgramCase {
     const char* name;
-    std::string regionBefore;
+    std::string (*regionBefore)();
     bool readBackDiffers;
     std::uint32_t error;           // kSuccess: programmed
     std::uint64_t bytesWritten;  // by the region programmer
@@ -51,8 +59,8 @@ class RegionProgrammerTest : public ::testing::TestWithParam<ProgramCase> {};
 TEST_P(RegionProgrammerTest, WritesOnlyChangedChunksAndReadsBackAll) {
     const ProgramCase& c = GetParam();
     test::TempDevice temp;
-    temp.Write("card.bin", kImage);
-    temp.Write("flash/os.bin", c.regionBefore);
+    temp.Write("card.bin", Image());
+    temp.Write("flash/os.bin", c.regionBefore());
     PowerCut powerCut(std::nullopt);
     shared::ErrorState errors;
     RegionProgrammer programmer(temp.Dir() / "flash/os.bin", 64 * kChunk, c.readBackDiffers, powerCut, errors);
@@ -61,24 +69,24 @@ TEST_P(RegionProgrammerTest, WritesOnlyChangedChunksAndReadsBackAll) {
     EXPECT_EQ(programmer.Program(image), c.error == error::kSuccess);
     EXPECT_EQ(errors.Last(), c.error);
     EXPECT_EQ(programmer.BytesWritten(), c.bytesWritten);
-    EXPECT_TRUE(temp.Read("flash/os.bin") == kImage) << "the region holds the image afterwards";
+    EXPECT_TRUE(temp.Read("flash/os.bin") == Image()) << "the region holds the image afterwards";
 }
 
 // A tenth of the chunks changed writes a tenth of the image; once eight chunks in a row differed,
 // the rest is written without comparing.
 INSTANTIATE_TEST_SUITE_P(
     Regions, RegionProgrammerTest,
-    ::testing::Values(ProgramCase{"Empty", "", false, error::kSuccess, kImage.size()},
-                      ProgramCase{"Unchanged", kImage, false, error::kSuccess, 0},
-                      ProgramCase{"TenthChanged", ChangedIn({3, 11}), false, error::kSuccess, 2 * kChunk},
-                      ProgramCase{"StretchChanged", ChangedIn({2, 3, 4, 5, 6, 7, 8, 9}), false, error::kSuccess,
-                                  kImage.size() - 2 * kChunk},
-                      ProgramCase{"LastChunkChanged", ChangedIn({20}), false, error::kSuccess, 12345},
-                      ProgramCase{"ChangedEverywhere", RandomBytes(kImage.size(), 2), false, error::kSuccess,
-                                  kImage.size()},
-                      ProgramCase{"LongerBefore", kImage + "tail", false, error::kSuccess, 0},
-                      ProgramCase{"SkippedChunkReadBackCorrupt", kImage, true, error::kCrc, 0},
-                      ProgramCase{"ChangedChunkReadBackCorrupt", ChangedIn({0}), true, error::kCrc, kChunk}),
+    ::testing::Values(
+        ProgramCase{"Empty", [] { return std::string(); }, false, error::kSuccess, kImageBytes},
+        ProgramCase{"Unchanged", [] { return Image(); }, false, error::kSuccess, 0},
+        ProgramCase{"TenthChanged", [] { return ChangedIn({3, 11}); }, false, error::kSuccess, 2 * kChunk},
+        ProgramCase{"StretchChanged", [] { return ChangedIn({2, 3, 4, 5, 6, 7, 8, 9}); }, false, error::kSuccess,
+                    kImageBytes - 2 * kChunk},
+        ProgramCase{"LastChunkChanged", [] { return ChangedIn({20}); }, false, error::kSuccess, 12345},
+        ProgramCase{"ChangedEverywhere", [] { return RandomBytes(2); }, false, error::kSuccess, kImageBytes},
+        ProgramCase{"LongerBefore", [] { return Image() + "tail"; }, false, error::kSuccess, 0},
+        ProgramCase{"SkippedChunkReadBackCorrupt", [] { return Image(); }, true, error::kCrc, 0},
+        ProgramCase{"ChangedChunkReadBackCorrupt", [] { return ChangedIn({0}); }, true, error::kCrc, kChunk}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
