@@ -3,11 +3,11 @@
 #include "backend/shared/DeviceFile.h"
 #include "backend/sim/TempDevice.h"
 #include "platform/ErrorCodes.h"
+#include "support/RandomBytes.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
-#include <random>
 
 namespace velkor::sim {
 namespace {
@@ -19,16 +19,7 @@ constexpr std::size_t kChunks = 20;
 
 constexpr std::size_t kImageBytes = kChunks * kChunk + 12345;
 
-std::string RandomBytes(unsigned seed) {
-    std::mt19937_64 generator(seed);
-    std::string bytes(kImageBytes, '\0');
-    for (std::size_t offset = 0; offset < bytes.size(); offset += sizeof(std::uint64_t)) {
-        const std::uint64_t word = generator();
-        bytes.replace(offset, std::min(sizeof word, bytes.size() - offset), reinterpret_cast<const char*>(&word),
-                      std::min(sizeof word, bytes.size() - offset));
-    }
-    return bytes;
-}
+std::string RandomBytes(unsigned seed) { return velkor::test::RandomBytes(kImageBytes, seed); }
 
 // Made when first used, not while the tests are listed.
 const std::string& Image() {
