@@ -60,10 +60,12 @@ fuzz: deps
 	./scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 # Times the OS step on a 256 MiB image against cp + sync on the same disk, the real device's driver
-# on a 256 MiB loop-device region against the disk's limit on it (as root), and the file picker's
+# on a 256 MiB loop-device region against the disk's limit on it and against `rauc install` (as
+# root), with a tenth of the chunks changed, and the file picker's
 # listing of 10,000 and of 100,000 files, rows and window, against ls -l, and a whole update against
 # the disk's own limit (docs/benchmarks.md).
 bench: build
+	./scripts/install-deps.sh bench
 	cd $(BUILD_DIR) && ./bench/velkor_flash_bench && ./bench/velkor_listing_bench \
 		&& ./bench/velkor_listing_bench --files 100000 --runs 3 && ./bench/velkor_update_bench
 

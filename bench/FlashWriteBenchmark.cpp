@@ -55,8 +55,8 @@ Options ParseOptions(int argc, char** argv) {
 }
 
 // Pseudo-random, so that no layer below can compress or deduplicate it; written a chunk at a time.
-void WriteImage(const fs::path& path, std::uint64_t bytes) {
-    std::mt19937_64 generator(1);
+void WriteImage(const fs::path& path, std::uint64_t bytes, unsigned seed) {
+    std::mt19937_64 generator(seed);
     std::vector<std::uint64_t> chunk(kMiB / sizeof(std::uint64_t));
     std::ofstream out(path, std::ios::binary);
     for (std::uint64_t written = 0; written < bytes; written += kMiB) {
@@ -96,7 +96,9 @@ int main(int argc, char** argv) {
     velkor::sim::InitDevice(device, velkor::sim::DeviceOptions{});
     SetOsRegion(device, imageBytes);
     const fs::path image = device / "root/StorageCard/Images/Big.bin";
-    WriteImage(image, imageBytes);
+    WriteImage(image, imageBytes, 1);
+    // Every other run writes this one, so that no run finds its chunks in the region already.
+    WriteImage(device / "root/StorageCard/Images/Other.bin", imageBytes, 2);
     std::system("sync");
 
     velkor::sim::SimPlatform sim(device);
@@ -108,7 +110,8 @@ int main(int argc, char** argv) {
         int result = 0;
         stepRuns.push_back(SecondsOf([&] {
             result = velkor::update::WriteImage(sim.platform(), velkor::update::ImageKind::OS,
-                                                u"\\StorageCard\\Images\\Big.bin");
+                                                run % 2 == 0 ? u"\\StorageCard\\Images\\Big.bin"
+                                                             : u"\\StorageCard\\Images\\Other.bin");
         }));
         int copyStatus = 0;
         copyRuns.push_back(SecondsOf([&] { copyStatus = std::system(copy.c_str()); }));

@@ -1,6 +1,7 @@
 // Times the file picker over a storage card of 10,000 files on a simulated device against `ls -l`
 // of the same host folder, in the same run: the row building alone, and the real picker window
-// from its creation to the list shown (on Qt's offscreen platform unless another is chosen).
+// from its creation to its first screen shown and to its whole list (on Qt's offscreen platform
+// unless another is chosen).
 #include "BenchTiming.h"
 #include "platform/StringArray.h"
 #include "backend/sim/DeviceInit.h"
@@ -21,6 +22,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -61,16 +63,26 @@ void FillFolder(const fs::path& folder, int files) {
 
 }  // namespace
 
-// The picker opened on the card, as a browse button opens it, until its list has been painted.
-std::size_t OpenPicker(velkor::platform::Platform& platform, const velkor::ui::UiStrings& strings) {
+// The picker opened on the card, as a browse button opens it: the seconds until its first screen
+// has been painted, and then until its list holds all `rows`.
+std::pair<double, double> OpenPicker(velkor::platform::Platform& platform, const velkor::ui::UiStrings& strings,
+                                     std::size_t rows) {
     velkor::ui::CFilePickerDialog picker(platform, strings);
     picker.m_extensions.Append(u"bin");
-    picker.Create();
-    picker.show();
-    QCoreApplication::processEvents();
-    auto* list = picker.findChild<QTreeWidget*>(QString::number(velkor::ui::picker::kFileList));
-    list->repaint();
-    return static_cast<std::size_t>(list->topLevelItemCount());
+    QTreeWidget* list = nullptr;
+    const double firstScreen = SecondsOf([&] {
+        picker.Create();
+        picker.show();
+        list = picker.findChild<QTreeWidget*>(QString::number(velkor::ui::picker::kFileList));
+        list->repaint();
+    });
+    const double rest = SecondsOf([&] {
+        while (static_cast<std::size_t>(list->topLevelItemCount()) < rows) {
+            QCoreApplication::processEvents();
+        }
+        list->repaint();
+    });
+    return {firstScreen, firstScreen + rest};
 }
 
 int main(int argc, char** argv) {
@@ -98,12 +110,14 @@ int main(int argc, char** argv) {
 
     std::vector<double> pickerRuns;
     std::vector<double> windowRuns;
+    std::vector<double> firstScreenRuns;
     std::vector<double> lsRuns;
     std::size_t rows = 0;
-    std::size_t windowRows = 0;
     for (int run = 0; run < options.runs; ++run) {
         pickerRuns.push_back(SecondsOf([&] { rows = builder.Rows(u"\\StorageCard").size(); }));
-        windowRuns.push_back(SecondsOf([&] { windowRows = OpenPicker(sim.platform(), strings); }));
+        const auto [firstScreen, window] = OpenPicker(sim.platform(), strings, rows);
+        firstScreenRuns.push_back(firstScreen);
+        windowRuns.push_back(window);
         int status = 0;
         lsRuns.push_back(SecondsOf([&] { status = std::system(listing.c_str()); }));
         if (status != 0) {
@@ -116,7 +130,9 @@ int main(int argc, char** argv) {
     const double lsSeconds = Median(lsRuns);
     fmt::print("folder               {} files, {} rows, median of {} runs\n", options.files, rows, options.runs);
     fmt::print("picker rows          {:8.1f} ms\n", pickerSeconds * 1e3);
-    fmt::print("picker window        {:8.1f} ms   ({} rows, {:.1f} us a file)\n", windowSeconds * 1e3, windowRows,
+    fmt::print("picker first screen  {:8.1f} ms   (goal: at most 100 whatever the folder's size)\n",
+               Median(firstScreenRuns) * 1e3);
+    fmt::print("picker window        {:8.1f} ms   (all {} rows, {:.1f} us a file)\n", windowSeconds * 1e3, rows,
                windowSeconds * 1e6 / options.files);
     fmt::print("ls -l                {:8.1f} ms\n", lsSeconds * 1e3);
     fmt::print("rows / ls            {:8.2f}       (goal: at most 2.00)\n", pickerSeconds / lsSeconds);

@@ -2,7 +2,9 @@
 
 #include "platform/StoreProfiles.h"
 #include "support/StringLists.h"
+#include "platform/DeviceText.h"
 #include "ui/picker/CFilePickerDialog.h"
+#include "ui/picker/FileListBuilder.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -153,6 +155,39 @@ TEST_F(FilePickerDialogTest, EnterWalksIntoFoldersUpToTheStoresAndBack) {
     EXPECT_EQ(system.debugLines, (std::vector<std::u16string>{u"\\StorageCard\n", u"\\StorageCard\\Images\n",
                                                                u"\\StorageCard\n", u"\n", u"\\StorageCard\n"}));
     EXPECT_TRUE(picker_->isVisible());
+}
+
+// A folder of many screens shows its first screen at once and the rest as the event loop runs,
+// in the rows and order the builder lists; walking away meanwhile leaves none of it behind.
+TEST_F(FilePickerDialogTest, ListsALargeFolderScreenFirst) {
+    for (int index = 0; index < 5000; ++index) {
+        const std::u16string name = u"\\StorageCard\\" + platform::FromUtf8(std::to_string(index));
+        if (index % 1000 == 500) {
+            fileSystem.AddDirectory(name);
+        } else {
+            fileSystem.AddFile(name + u".bin", "");
+        }
+    }
+    platform::StringArray extensions;
+    extensions.Append(u"bin");
+    std::vector<std::u16string> wanted;
+    for (const ui::FileRow& row : ui::FileListBuilder(fileSystem, registry, strings, extensions).Rows(u"\\StorageCard")) {
+        wanted.push_back(row.name);
+    }
+    for (const int walkAwayKey : {0, int(Qt::Key_Return)}) {
+        picker_ = std::make_unique<ui::CFilePickerDialog>(platform, strings);
+        picker_->m_extensions.Append(u"bin");
+        picker_->Create();
+        EXPECT_GE(List().topLevelItemCount(), 100);
+        EXPECT_LT(List().topLevelItemCount(), static_cast<int>(wanted.size()));
+        if (walkAwayKey != 0) {
+            QTest::keyClick(&List(), Qt::Key(walkAwayKey));  // on the Up row
+        }
+        const std::vector<std::u16string> rows = walkAwayKey == 0 ? wanted : std::vector<std::u16string>{u"StorageCard"};
+        EXPECT_TRUE(QTest::qWaitFor([&] { return RowNames() == rows; }));
+        QTest::qWait(100);  // a fill that went on would add rows meanwhile
+        EXPECT_EQ(RowNames(), rows);
+    }
 }
 
 TEST_F(FilePickerDialogTest, DoubleTapEntersAFolderOrPicksAFile) {

@@ -11,10 +11,12 @@
 #include "ui/controls/CFaceButton.h"
 #include "ui/controls/CTransparentStatic.h"
 #include "ui/picker/FileListBuilder.h"
+#include "ui/picker/FolderRowReader.h"
 
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
@@ -23,6 +25,12 @@ namespace velkor::ui {
 namespace {
 
 constexpr std::u16string_view kStartFolder = u"\\StorageCard";
+// The first screen: entries are read until this many rows show (more than any screen holds) or
+// this many entries were examined, whichever comes first, so it shows at once in any folder.
+constexpr int kFirstScreenRows = 100;
+constexpr std::size_t kFirstScreenEntries = 4096;
+// Entries listed each time the event loop is idle, small enough to keep the picker responsive.
+constexpr std::size_t kEntriesPerFill = 2048;
 
 // Where an arrow key moves the focus from each of the three controls that take it.
 enum class FocusMove { NoRule, Stay, ToOkButton, ToBackButton, ToList, ToBackButtonFromFirstRow };
@@ -74,7 +82,8 @@ CFilePickerDialog::CFilePickerDialog(platform::Platform& platform, const UiStrin
       m_okButton(new CFaceButton(this)),
       m_backButton(new CFaceButton(this)),
       m_fileList(new CColorListCtrl(this)),
-      m_folderLabel(new CTransparentStatic(this)) {
+      m_folderLabel(new CTransparentStatic(this)),
+      fillTimer_(new QTimer(this)) {
     // Full screen without a caption; created in tab order: OK, back, list, label.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     m_okButton->setObjectName(QString::number(picker::kOkButton));
@@ -98,6 +107,7 @@ void CFilePickerDialog::ConnectMessageMap() {
     connect(m_fileList, &QTreeWidget::itemDoubleClicked, this, &CFilePickerDialog::OnDblclkFileList);
     connect(m_okButton, &QPushButton::clicked, this, &CFilePickerDialog::OnOkButton);
     connect(m_backButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(fillTimer_, &QTimer::timeout, this, &CFilePickerDialog::OnFillTimer);
     ConnectSetFocus(*this, [this](QWidget* lostFocus) { OnSetFocus(lostFocus); });
     for (QWidget* control : std::initializer_list<QWidget*>{m_okButton, m_backButton, m_fileList}) {
         control->installEventFilter(this);
@@ -152,18 +162,49 @@ void CFilePickerDialog::ShowFolder(CColorListCtrl& list, std::u16string_view pat
 
 void CFilePickerDialog::FillFileList(CColorListCtrl& list, std::u16string_view path) {
     platform_.system.DebugPrint(platform::Format(u"%s\n", path));
-    const FileListBuilder builder(platform_.fileSystem, platform_.registry, strings_, m_extensions);
+    list.clear();
+    folderRows_ = 0;
+    rowReader_ = std::make_unique<FolderRowReader>(
+        FileListBuilder(platform_.fileSystem, platform_.registry, strings_, m_extensions), path);
+    constexpr std::size_t kFirstScreenBatch = kFirstScreenEntries / 16;
+    for (std::size_t examined = 0; examined < kFirstScreenEntries && list.topLevelItemCount() < kFirstScreenRows;
+         examined += kFirstScreenBatch) {
+        AddRows(list, kFirstScreenBatch);
+    }
+    list.clearSelection();
+    if (rowReader_) {
+        fillTimer_->start(0);
+    } else {
+        fillTimer_->stop();
+    }
+}
+
+void CFilePickerDialog::AddRows(CColorListCtrl& list, std::size_t entries) {
+    if (!rowReader_) {
+        return;
+    }
+    FolderRowReader::Batch batch = rowReader_->Next(entries);
+    list.insertTopLevelItems(folderRows_, MakeItems(batch.folders));
+    folderRows_ += static_cast<int>(batch.folders.size());
+    list.addTopLevelItems(MakeItems(batch.files));
+    if (rowReader_->Done()) {
+        rowReader_.reset();
+        fillTimer_->stop();
+    }
+}
+
+QList<QTreeWidgetItem*> CFilePickerDialog::MakeItems(const std::vector<FileRow>& rows) {
     QList<QTreeWidgetItem*> items;
-    for (const FileRow& row : builder.Rows(path)) {
+    for (const FileRow& row : rows) {
         auto* item = new QTreeWidgetItem({ToQString(row.name), ToQString(row.type), ToQString(row.size)});
         item->setIcon(0, rowIcons_[row.kind]);
         item->setData(0, Qt::UserRole, static_cast<int>(row.kind));
         items.append(item);
     }
-    list.clear();
-    list.addTopLevelItems(items);
-    list.clearSelection();
+    return items;
 }
+
+void CFilePickerDialog::OnFillTimer() { AddRows(*m_fileList, kEntriesPerFill); }
 
 void CFilePickerDialog::OnDblclkFileList() {
     if (QTreeWidgetItem* current = m_fileList->currentItem()) {

@@ -9,16 +9,21 @@
 #include <QIcon>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QKeyEvent;
+class QTimer;
+class QTreeWidgetItem;
 
 namespace velkor::ui {
 
 class CColorListCtrl;
 class CFaceButton;
 class CTransparentStatic;
+class FolderRowReader;
 
 // Control identifiers of the file picker.
 namespace picker {
@@ -63,7 +68,12 @@ private:
 
     void InitFileList(CColorListCtrl& list);
     void ShowFolder(CColorListCtrl& list, std::u16string_view path);
+    // Shows the folder's first screen of rows at once and the rest as the event loop runs.
     void FillFileList(CColorListCtrl& list, std::u16string_view path);
+    // Adds the rows of up to `entries` more entries of the folder being shown.
+    void AddRows(CColorListCtrl& list, std::size_t entries);
+    void OnFillTimer();
+    QList<QTreeWidgetItem*> MakeItems(const std::vector<FileRow>& rows);
     void OnDblclkFileList();
     // Enters the folder of a Folder row, goes up for the Up row, picks a File row.
     void ActOnRow(int row);
@@ -79,6 +89,11 @@ private:
     CTransparentStatic* m_folderLabel;
     // The list's images, one per row kind.
     std::map<RowKind, QIcon> rowIcons_;
+    // The folder being shown, while some of its entries are still to be listed.
+    std::unique_ptr<FolderRowReader> rowReader_;
+    // Rows above the first file: new folders go there.
+    int folderRows_ = 0;
+    QTimer* fillTimer_;
 };
 
 }  // namespace velkor::ui

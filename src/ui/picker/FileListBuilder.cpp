@@ -2,13 +2,14 @@
 
 #include "platform/StoreProfiles.h"
 #include "ui/picker/FileRowTexts.h"
+#include "ui/picker/FolderRowReader.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace velkor::ui {
 namespace {
 
-constexpr std::u16string_view kEveryEntry = u"\\*.*";
 // A folder with exactly these attributes is the file system's own and is never offered.
 constexpr std::uint32_t kHiddenSystemFolder =
     platform::kFileAttributeDirectory | platform::kFileAttributeHidden | platform::kFileAttributeSystem;
@@ -22,28 +23,11 @@ FileListBuilder::FileListBuilder(platform::FileSystem& fileSystem, platform::Reg
     : fileSystem_(fileSystem), registry_(registry), strings_(strings), extensions_(extensions) {}
 
 std::vector<FileRow> FileListBuilder::Rows(std::u16string_view folder) const {
-    const std::u16string pattern = std::u16string(folder) + std::u16string(kEveryEntry);
-    platform::FindData first;
-    const std::unique_ptr<platform::FolderSearch> search =
-        pattern.size() <= kMaxPathChars ? fileSystem_.FindFirstFile(pattern, first) : nullptr;
-    if (!search) {
-        return {UpRow()};
-    }
-    return folder.empty() ? RootRows() : FolderRows(folder, *search, first);
-}
-
-std::vector<FileRow> FileListBuilder::FolderRows(std::u16string_view folder, platform::FolderSearch& search,
-                                                 const platform::FindData& first) const {
-    std::vector<FileRow> folders{UpRow()};
-    std::vector<FileRow> files;
-    platform::FindData entry = first;
-    do {
-        if (std::optional<FileRow> row = EntryRow(folder, entry)) {
-            (row->kind == RowKind::Folder ? folders : files).push_back(std::move(*row));
-        }
-    } while (search.FindNext(entry));
-    folders.insert(folders.end(), std::make_move_iterator(files.begin()), std::make_move_iterator(files.end()));
-    return folders;
+    FolderRowReader reader(*this, folder);
+    FolderRowReader::Batch rows = reader.Next(SIZE_MAX);
+    rows.folders.insert(rows.folders.end(), std::make_move_iterator(rows.files.begin()),
+                        std::make_move_iterator(rows.files.end()));
+    return std::move(rows.folders);
 }
 
 std::optional<FileRow> FileListBuilder::EntryRow(std::u16string_view folder, const platform::FindData& entry) const {

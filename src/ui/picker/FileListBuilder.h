@@ -29,8 +29,9 @@ public:
     std::vector<FileRow> Rows(std::u16string_view folder) const;
 
 private:
-    std::vector<FileRow> FolderRows(std::u16string_view folder, platform::FolderSearch& search,
-                                    const platform::FindData& first) const;
+    // Reads a folder's rows in batches on the builder's rules.
+    friend class FolderRowReader;
+
     std::vector<FileRow> RootRows() const;
     // The entry's row, or nothing when it is not listed.
     std::optional<FileRow> EntryRow(std::u16string_view folder, const platform::FindData& entry) const;

@@ -96,7 +96,7 @@ bool TargetFlashDriver::WriteInPlace(const std::filesystem::path& target, shared
     }
     shared::RegionWriter writer(device->Descriptor(), device->Capacity(), errors_, {}, image.Expectation());
     const std::optional<std::uint64_t> length = writer.Write(image.Bytes());
-    return length && writer.Verify(image.Bytes(), *length);
+    return length && writer.Verify(*length);
 }
 
 bool TargetFlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, shared::ImageToWrite& image) {

@@ -15,6 +15,8 @@ namespace {
 namespace error = platform::error;
 
 constexpr std::uint32_t kChunkBytes = 1024 * 1024;
+// How much of the region may be on its way to the disk at once.
+constexpr std::uint64_t kInFlightBytes = 8 * kChunkBytes;
 
 // Reads `count` bytes at `offset`, fewer only at the end of the file; -1 with errno set.
 ssize_t ReadAt(int fd, char* data, std::size_t count, std::uint64_t offset) {
@@ -56,6 +58,10 @@ std::optional<std::uint64_t> RegionWriter::Write(platform::File& image) {
             return std::nullopt;
         }
         if (count == 0) {
+            if (!expectation_) {
+                // The read-back is then held to what was streamed, without reading the image again.
+                expectation_ = &streamed_.emplace(platform::ExpectedImage{{}, length, streamedHash_.Finish()});
+            }
             return length;
         }
         // The image may have grown since it was measured; the region still ends where it ends.
@@ -67,18 +73,43 @@ std::optional<std::uint64_t> RegionWriter::Write(platform::File& image) {
             errors_.Fail(error::kCrc);
             return std::nullopt;
         }
-        if (hooks_.writing) {
-            hooks_.writing(length, count);
+        if (!expectation_) {
+            streamedHash_.Update(imageChunk_.data(), count);
         }
-        if (!WriteFullyAt(region_, std::string_view(imageChunk_.data(), count), length)) {
-            ErrnoFailure(errno);
-            return std::nullopt;
-        }
-        if (!WriteBack(length, count)) {
+        if (!Program(count, length)) {
             return std::nullopt;
         }
         length += count;
     }
+}
+
+bool RegionWriter::Program(std::uint32_t count, std::uint64_t offset) {
+    if (changedChunks_.Comparing()) {
+        const int held = HoldsAlready(count, offset);
+        if (held < 0) {
+            return ErrnoFailure(errno);
+        }
+        changedChunks_.Compared(held == 1);
+        if (held == 1) {
+            return WriteBack(offset, count);
+        }
+    }
+    if (hooks_.writing) {
+        hooks_.writing(offset, count);
+    }
+    if (!WriteFullyAt(region_, std::string_view(imageChunk_.data(), count), offset)) {
+        return ErrnoFailure(errno);
+    }
+    bytesWritten_ += count;
+    return WriteBack(offset, count);
+}
+
+int RegionWriter::HoldsAlready(std::uint32_t count, std::uint64_t offset) {
+    const ssize_t held = ReadAt(region_, readBackChunk_.data(), count, offset);
+    if (held < 0) {
+        return -1;
+    }
+    return held == static_cast<ssize_t>(count) && std::equal(imageChunk_.begin(), imageChunk_.begin() + count, readBackChunk_.begin());
 }
 
 bool RegionWriter::WriteBack(std::uint64_t offset, std::uint32_t count) {
@@ -86,15 +117,20 @@ bool RegionWriter::WriteBack(std::uint64_t offset, std::uint32_t count) {
     if (::sync_file_range(region_, static_cast<off_t>(offset), count, SYNC_FILE_RANGE_WRITE) != 0) {
         return ErrnoFailure(errno);
     }
-    if (offset < kChunkBytes) {
-        return true;  // nothing written before this chunk
+    const std::uint64_t end = offset + count;
+    if (end <= settled_ + kInFlightBytes) {
+        return true;
     }
-    // Every chunk before the previous one was waited for and dropped already.
-    const std::uint64_t previous = offset - kChunkBytes;
-    if (::sync_file_range(region_, static_cast<off_t>(previous), kChunkBytes, kWaitForAll) != 0) {
+    const std::uint64_t settle = end - kInFlightBytes;
+    if (::sync_file_range(region_, static_cast<off_t>(settled_), static_cast<off_t>(settle - settled_), kWaitForAll) !=
+        0) {
         return ErrnoFailure(errno);
     }
-    return DropCachedPages(previous, kChunkBytes);
+    if (!DropCachedPages(settled_, settle - settled_)) {
+        return false;
+    }
+    settled_ = settle;
+    return true;
 }
 
 bool RegionWriter::Flush(std::uint64_t length) {
@@ -105,7 +141,12 @@ bool RegionWriter::Flush(std::uint64_t length) {
         hooks_.flushed();
     }
     // Without the cached pages the read-back has to come from the disk.
-    return DropCachedPages(0, length);
+    if (!DropCachedPages(0, length)) {
+        return false;
+    }
+    // A larger read-ahead for the read-back, which goes through the region once from its start.
+    const int adviceError = ::posix_fadvise(region_, 0, static_cast<off_t>(length), POSIX_FADV_SEQUENTIAL);
+    return adviceError == 0 || ErrnoFailure(adviceError);
 }
 
 bool RegionWriter::DropCachedPages(std::uint64_t offset, std::uint64_t length) {
@@ -117,14 +158,9 @@ bool RegionWriter::DropCachedPages(std::uint64_t offset, std::uint64_t length) {
     return true;
 }
 
-bool RegionWriter::Verify(platform::File& image, std::uint64_t length) {
-    if (!Flush(length)) {
-        return false;
-    }
-    return expectation_ ? CheckReadBackHash(length) : CompareWithImage(image, length);
-}
+bool RegionWriter::Verify(std::uint64_t length) { return Flush(length) && CheckReadBackHash(length); }
 
-// The region must hold the listed bytes, whatever the image holds by now.
+// The region must hold the listed (or streamed) bytes, whatever the image holds by now.
 bool RegionWriter::CheckReadBackHash(std::uint64_t length) {
     for (std::uint64_t offset = 0; offset < length;) {
         const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunkBytes, length - offset));
@@ -142,35 +178,6 @@ bool RegionWriter::CheckReadBackHash(std::uint64_t length) {
         return errors_.Fail(error::kCrc);
     }
     return true;
-}
-
-bool RegionWriter::CompareWithImage(platform::File& image, std::uint64_t length) {
-    if (!image.Seek(0)) {
-        return false;
-    }
-    std::uint64_t offset = 0;
-    for (;;) {
-        std::uint32_t count = 0;
-        if (!image.Read(imageChunk_.data(), kChunkBytes, count)) {
-            return false;
-        }
-        if (count == 0) {
-            // An image that shrank since it was written leaves the region longer than the image.
-            if (offset != length) {
-                return errors_.Fail(error::kCrc);
-            }
-            return true;
-        }
-        const std::int64_t readBack = ReadBack(count, offset);
-        if (readBack < 0) {
-            return ErrnoFailure(errno);
-        }
-        if (readBack != count ||
-            !std::equal(imageChunk_.begin(), imageChunk_.begin() + count, readBackChunk_.begin())) {
-            return errors_.Fail(error::kCrc);
-        }
-        offset += count;
-    }
 }
 
 std::int64_t RegionWriter::ReadBack(std::uint32_t count, std::uint64_t offset) {

@@ -35,6 +35,7 @@ bool RegionProgrammer::Program(platform::File& image, shared::ImageExpectation* 
     }
     shared::RegionWriter writer(region.Get(), capacity_, errors_, WriterHooks(), expectation);
     const std::optional<std::uint64_t> length = writer.Write(image);
+    bytesWritten_ = writer.BytesWritten();
     if (!length) {
         return false;
     }
@@ -42,7 +43,7 @@ bool RegionProgrammer::Program(platform::File& image, shared::ImageExpectation* 
     if (::ftruncate(region.Get(), static_cast<off_t>(*length)) != 0) {
         return ErrnoFailure(errno);
     }
-    return writer.Verify(image, *length);
+    return writer.Verify(*length);
 }
 
 shared::UniqueFd RegionProgrammer::OpenRegion() {

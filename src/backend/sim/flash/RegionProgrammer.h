@@ -26,6 +26,8 @@ public:
     // differs or the bytes are not the expected ones, the file system's code when the image cannot
     // be read, and the host's error mapped when the region cannot be written.
     bool Program(platform::File& image, shared::ImageExpectation* expectation = nullptr);
+    // The bytes Program really wrote to the region file: chunks it already held are left alone.
+    std::uint64_t BytesWritten() const { return bytesWritten_; }
 
 private:
     shared::UniqueFd OpenRegion();
@@ -37,6 +39,7 @@ private:
     bool readBackDiffers_;
     PowerCut& powerCut_;
     shared::ErrorState& errors_;
+    std::uint64_t bytesWritten_ = 0;
 };
 
 }  // namespace velkor::sim
