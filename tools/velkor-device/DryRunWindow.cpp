@@ -73,9 +73,10 @@ int DryRunWindow::RunStep(ImageKind kind) {
     return answer;
 }
 
-void DryRunWindow::CommitUpdate(bool wholeUpdate) {
+bool DryRunWindow::CommitUpdate(bool wholeUpdate) {
     Record(stages_.emplace_back(Stage{StageKind::Commit, {}, {}}),
            [this, wholeUpdate] { commitAnswer_ = update::CommitUpdate(platform_, wholeUpdate); });
+    return commitAnswer_ != 0;
 }
 
 std::optional<trust::CardRefusal> DryRunWindow::CheckCard(trust::CardGate& gate, std::u16string_view cardRoot,
