@@ -119,16 +119,16 @@ bool TargetFlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, sha
         return false;
     }
     platform::Sha256 readBack;
-    WrittenSlot slot{*target};
+    WrittenSlot readBackSlot{*target};
     const bool written =
         WriteInPlace(SlotPath(region, *target), image, false, [&](std::span<char> chunk, std::uint64_t) {
             readBack.Update(chunk.data(), chunk.size());
-            slot.length += chunk.size();
+            readBackSlot.length += chunk.size();
         });
     slotSwitch_->Written(region, written);
     if (written) {
-        slot.sha256 = readBack.Finish();
-        writtenSlots_[static_cast<std::size_t>(region.region)] = slot;
+        readBackSlot.sha256 = readBack.Finish();
+        writtenSlots_[static_cast<std::size_t>(region.region)] = readBackSlot;
     }
     return written;
 }
