@@ -382,7 +382,7 @@ void CUpdateDialog::ClearStatusLabel(update::ImageKind kind) {
 
 int CUpdateDialog::RunStep(update::ImageKind kind) { return (this->*RowOf(kind).step)(); }
 
-void CUpdateDialog::CommitUpdate(bool wholeUpdate) { update::CommitUpdate(platform_, wholeUpdate); }
+bool CUpdateDialog::CommitUpdate(bool wholeUpdate) { return update::CommitUpdate(platform_, wholeUpdate) != 0; }
 
 bool CUpdateDialog::IsChecked(update::ImageKind kind) {
     return controls_.ItemAs<QCheckBox>(RowOf(kind).checkBox)->checkState() == Qt::Checked;

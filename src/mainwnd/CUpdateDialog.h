@@ -106,7 +106,7 @@ private:
 
     // The rest of what an update run needs of the window.
     int RunStep(update::ImageKind kind) override;
-    void CommitUpdate(bool wholeUpdate) override;
+    bool CommitUpdate(bool wholeUpdate) override;
     bool IsChecked(update::ImageKind kind) override;
     bool IsCheckBoxEnabled(update::ImageKind kind) override;
     update::UpdateSettings& Settings() override;

@@ -42,6 +42,10 @@ public:
     // has two-slot regions. A device without drivers of its own has nothing to commit, so this
     // default answers 1. Nonzero when done; 0 with the last error set when not.
     virtual int CommitUpdate([[maybe_unused]] bool wholeUpdate) { return 1; }
+    // An image row of `controlCode` failed, wherever it failed (before its request reached the
+    // driver, too): a device with two-slot regions then writes the other slot no more and its commit
+    // point switches nothing. A device without drivers of its own has nothing to note.
+    virtual void ImageFailed([[maybe_unused]] std::uint32_t controlCode) {}
 };
 
 }  // namespace velkor::platform

@@ -58,6 +58,9 @@ struct ApprovedCard {
     // What the card installs once a whole update from it is committed; nothing for a card whose
     // manifest is not signed.
     std::optional<InstalledRelease> release;
+    // The flash control codes of the image rows the run will carry out, manifest or not: what a
+    // device with two-slot regions needs to know before it writes the first slot.
+    std::vector<std::uint32_t> imageCodes = {};
 
     bool operator==(const ApprovedCard&) const = default;
 };

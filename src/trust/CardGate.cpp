@@ -1,6 +1,7 @@
 #include "trust/CardGate.h"
 
 #include "platform/DeviceText.h"
+#include "update/ImageSteps.h"
 
 #include <fmt/format.h>
 
@@ -46,7 +47,13 @@ std::optional<CardRefusal> CardGate::Check(std::u16string_view cardRoot, const s
         // A card without a manifest on a device without a keyring leaves the output as it always was.
         Debug(fmt::format("Card accepted: {}", verdict.detail));
     }
-    platform_.trust.ApproveCard(Approval(card_));
+    platform::ApprovedCard approval = Approval(card_);
+    for (const update::ImageKind row : rows) {
+        if (const std::optional<std::uint32_t> code = update::FlashControlCode(row)) {
+            approval.imageCodes.push_back(*code);
+        }
+    }
+    platform_.trust.ApproveCard(std::move(approval));
     return std::nullopt;
 }
 

@@ -36,10 +36,15 @@ std::optional<std::uint32_t> FlashControlCode(ImageKind kind) {
 
 int WriteImage(platform::Platform& platform, ImageKind kind, const std::u16string& path) {
     const std::optional<std::uint32_t> controlCode = FlashControlCode(kind);
-    if (!controlCode || path.empty() || platform.fileSystem.GetAttributes(path) == platform::kInvalidFileAttributes) {
+    if (!controlCode) {
         return 0;
     }
-    return CFlashPartitionWriter(platform).WritePartition(*controlCode, path.c_str());
+    const bool found = !path.empty() && platform.fileSystem.GetAttributes(path) != platform::kInvalidFileAttributes;
+    const int written = found ? CFlashPartitionWriter(platform).WritePartition(*controlCode, path.c_str()) : 0;
+    if (written != 1) {
+        platform.deviceIo.ImageFailed(*controlCode);
+    }
+    return written;
 }
 
 int ResetFlash(platform::Platform& platform) {

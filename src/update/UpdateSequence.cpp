@@ -66,8 +66,8 @@ void UpdateSequence::Run(const RowsGoOn& rowsGoOn) {
         }
         window_.UpdateData(false);
     }
-    window_.CommitUpdate(everyChosenRowSucceeded);
-    Finish(exitStaysDisabled);
+    const bool committed = window_.CommitUpdate(everyChosenRowSucceeded);
+    Finish(exitStaysDisabled, committed && everyChosenRowSucceeded);
 }
 
 std::vector<ImageKind> UpdateSequence::ChosenRows() {
@@ -138,7 +138,7 @@ int UpdateSequence::TimedStep(const Step& step, std::int64_t& seconds) {
     return result;
 }
 
-void UpdateSequence::Finish(bool exitStaysDisabled) {
+void UpdateSequence::Finish(bool exitStaysDisabled, bool complete) {
     window_.EnableButton(CommandButton::Format, true);
     window_.EnableButton(CommandButton::Update, true);
     if (!exitStaysDisabled) {
@@ -146,7 +146,7 @@ void UpdateSequence::Finish(bool exitStaysDisabled) {
     }
     window_.FocusButton(CommandButton::Update);
     window_.SetWaitCursor(false);
-    window_.ShowMessage(kFinalMessage);
+    window_.ShowMessage(complete ? kFinalMessage : kIncompleteMessage);
 }
 
 }  // namespace velkor::update

@@ -16,11 +16,16 @@ inline constexpr std::u16string_view kSucceedText = u"Succeed";
 inline constexpr std::u16string_view kSucceedPattern = u"%s [%d s]";
 inline constexpr std::u16string_view kFailedText = u"Failed";
 inline constexpr std::u16string_view kFinalMessage = u"升级完成,请拔出SD卡后重启系统";
+// Instead of kFinalMessage when a row failed or the commit point was not made, in both languages.
+inline constexpr std::u16string_view kIncompleteMessage =
+    u"升级未完成,请查看显示Failed的项,然后用同一张SD卡重新升级\n"
+    u"The update is not complete: see the rows that show Failed, then run the same card again";
 
 // One update run: the sibling programs stopped, the data volume formatted, then the chosen image
 // steps in the order Logo, Logo2, Boot, Reset, OS, App, each row showing "Waiting..." while it runs
 // and its result after; then the commit point, told whether every chosen row succeeded, and the
-// final message after every run.
+// final message after every run: kFinalMessage only when every chosen row succeeded and the commit
+// was made, kIncompleteMessage otherwise.
 class UpdateSequence {
 public:
     // Asked after a row failed: false when the rows after it must not run (the card it writes from
@@ -48,7 +53,7 @@ private:
     RowOutcome LeaveRow(const Step& step);
     bool IsChosen(const Step& step);
     int TimedStep(const Step& step, std::int64_t& seconds);
-    void Finish(bool exitStaysDisabled);
+    void Finish(bool exitStaysDisabled, bool complete);
 
     UpdateWindow& window_;
     platform::System& system_;

@@ -20,8 +20,8 @@ public:
     // Runs the row's image step; exactly 1 is success.
     virtual int RunStep(ImageKind kind) = 0;
     // The commit point, after the last row: the platform's CommitUpdate, told whether every chosen
-    // row succeeded. The rows' statuses stay as their steps answered.
-    virtual void CommitUpdate(bool wholeUpdate) = 0;
+    // row succeeded; whether it was made. The rows' statuses stay as their steps answered.
+    virtual bool CommitUpdate(bool wholeUpdate) = 0;
 
     // True only when the row's check box reports itself checked.
     virtual bool IsChecked(ImageKind kind) = 0;

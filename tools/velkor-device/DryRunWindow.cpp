@@ -87,12 +87,13 @@ int DryRunWindow::RunStep(ImageKind kind) {
     return *stage.answer;
 }
 
-void DryRunWindow::CommitUpdate(bool wholeUpdate) {
+bool DryRunWindow::CommitUpdate(bool wholeUpdate) {
     Stage& stage = stages_.emplace_back(Stage{StageKind::Commit, {}, {}, {}});
     Record(stage, [&] {
         commitAnswer_ = update::CommitUpdate(platform_, wholeUpdate);
         stage.answer = commitAnswer_;
     });
+    return commitAnswer_ != 0;
 }
 
 std::optional<trust::CardRefusal> DryRunWindow::CheckCard(trust::CardGate& gate, std::u16string_view cardRoot,

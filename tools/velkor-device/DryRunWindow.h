@@ -58,7 +58,7 @@ public:
     void StopRunningPrograms() override;
     void FormatDataVolume() override;
     int RunStep(update::ImageKind kind) override;
-    void CommitUpdate(bool wholeUpdate) override;
+    bool CommitUpdate(bool wholeUpdate) override;
     // The window ticks each row whose flag is set, and Reset with Boot.
     bool IsChecked(update::ImageKind kind) override;
     bool IsCheckBoxEnabled(update::ImageKind kind) override;

@@ -47,7 +47,8 @@ bool TargetDeviceIo::NamesFlashDriver(std::u16string_view path) const {
 
 int TargetDeviceIo::CommitUpdate(bool wholeUpdate) {
     const bool committed = record_.Commit(
-        wholeUpdate, [this](const shared::BootVariables& alsoStored) { return flash_.CommitUpdate(alsoStored); });
+        wholeUpdate,
+        [this](const shared::BootVariables& alsoStored, bool whole) { return flash_.CommitUpdate(alsoStored, whole); });
     return committed ? 1 : 0;
 }
 

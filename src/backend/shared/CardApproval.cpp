@@ -10,6 +10,15 @@ void CardApproval::Approve(platform::ApprovedCard card, bool privateCopies) {
     card_ = std::move(card);
     privateCopies_ = privateCopies;
     mismatch_ = false;
+    guarded_ = false;
+}
+
+bool CardApproval::BeforeInPlaceWrite() {
+    if (guarded_ || !card_.release || !inPlaceGuard_) {
+        return true;
+    }
+    guarded_ = inPlaceGuard_(*card_.release);
+    return guarded_;
 }
 
 const platform::ExpectedImage* CardApproval::Find(std::u16string_view devicePath) const {
@@ -18,6 +27,16 @@ const platform::ExpectedImage* CardApproval::Find(std::u16string_view devicePath
             return platform::EqualsIgnoreCase(image.devicePath, devicePath);
         });
     return found != card_.images.end() ? &*found : nullptr;
+}
+
+std::vector<FlashRegion> CardApproval::CarriedRegions() const {
+    std::vector<FlashRegion> regions;
+    for (const std::uint32_t code : card_.imageCodes) {
+        if (const FlashRegionInfo* region = FindRegionByCode(code)) {
+            regions.push_back(region->region);
+        }
+    }
+    return regions;
 }
 
 std::optional<platform::InstalledRelease> CardApproval::TakeRelease() {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "backend/shared/flash/FlashRegion.h"
 #include "platform/DeviceTrust.h"
 
+#include <functional>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace velkor::shared {
 
@@ -23,6 +26,18 @@ public:
     void NoteMismatch() { mismatch_ = true; }
     bool MismatchFound() const { return mismatch_; }
 
+    // The regions of the image rows the run will carry out.
+    std::vector<FlashRegion> CarriedRegions() const;
+    // The release the approved card installs; nothing for a card whose manifest is not signed.
+    const std::optional<platform::InstalledRelease>& Release() const { return card_.release; }
+
+    // What must be done before the first in-place byte of an update from a card with a release
+    // (a one-slot device raises its record); false, with the last error set, when it was not done.
+    using InPlaceGuard = std::function<bool(const platform::InstalledRelease& release)>;
+    void GuardInPlaceWrites(InPlaceGuard guard) { inPlaceGuard_ = std::move(guard); }
+    // Runs the guard once per approval, before its first in-place write; false when it failed.
+    bool BeforeInPlaceWrite();
+
     // The commit point: the release to record, and the approval ends.
     std::optional<platform::InstalledRelease> TakeRelease();
 
@@ -30,6 +45,8 @@ private:
     platform::ApprovedCard card_;
     bool privateCopies_ = false;
     bool mismatch_ = false;
+    InPlaceGuard inPlaceGuard_;
+    bool guarded_ = false;
 };
 
 }  // namespace velkor::shared

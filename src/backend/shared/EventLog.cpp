@@ -75,6 +75,12 @@ void EventLog::SlotCopy(std::string_view region, char from, char to, bool done, 
 
 void EventLog::CardRefused(std::string_view reason) { file_.WriteLine(fmt::format("card-refused {}", reason)); }
 
+void EventLog::InstallingRelease(std::uint64_t version, std::string_view manifestSha256, bool done,
+                                 std::uint32_t error) {
+    file_.WriteLine(
+        fmt::format("installing-release {} {} -> {}", version, manifestSha256, AnswerText(done, error)));
+}
+
 void EventLog::InstalledRelease(std::uint64_t version, std::string_view manifestSha256, bool done,
                                 std::uint32_t error) {
     file_.WriteLine(

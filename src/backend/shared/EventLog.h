@@ -51,6 +51,9 @@ public:
     void SlotCopy(std::string_view region, char from, char to, bool done, std::uint32_t error);
     // "card-refused <reason>": a card the device does not trust, refused before anything happened.
     void CardRefused(std::string_view reason);
+    // "installing-release <version> <manifest SHA-256> -> <answer>": a one-slot record raised before
+    // an update's first in-place write.
+    void InstallingRelease(std::uint64_t version, std::string_view manifestSha256, bool done, std::uint32_t error);
     // "installed-release <version> <manifest SHA-256> -> <answer>".
     void InstalledRelease(std::uint64_t version, std::string_view manifestSha256, bool done, std::uint32_t error);
 

@@ -52,6 +52,26 @@ ReleaseRecord::ReleaseRecord(const SlotGroup& group, BootEnvironment& environmen
     if (!file.empty()) {
         file_.emplace(std::move(file));
     }
+    if (file_) {
+        approval_.GuardInPlaceWrites(
+            [this](const platform::InstalledRelease& release) { return RaiseBeforeInPlaceWrite(release); });
+    }
+}
+
+bool ReleaseRecord::RaiseBeforeInPlaceWrite(const platform::InstalledRelease& release) {
+    // A device with two-slot regions records its release only with the switch.
+    std::uint32_t error = error::kSuccess;
+    if (InEnvironment() || file_->Read(error) == release) {
+        return true;
+    }
+    const bool done = file_->Write(release, error);
+    events_.InstallingRelease(release.version, release.manifestSha256, done, error);
+    if (!done) {
+        debugLine_(fmt::format("Installing version {} not recorded: error {}", release.version, error));
+        return errors_.Fail(error);
+    }
+    debugLine_(fmt::format("installing version {}", release.version));
+    return true;
 }
 
 std::optional<platform::InstalledRelease> ReleaseRecord::Read(std::uint32_t& error) {
@@ -85,9 +105,9 @@ bool ReleaseRecord::Commit(bool wholeUpdate, const CommitSlots& commitSlots) {
         release.reset();
     }
     if (InEnvironment()) {
-        return commitSlots(release ? Variables(*release) : BootVariables{});
+        return commitSlots(release ? Variables(*release) : BootVariables{}, wholeUpdate);
     }
-    if (!commitSlots({})) {
+    if (!commitSlots({}, wholeUpdate)) {
         return false;
     }
     if (!release) {
@@ -108,6 +128,7 @@ bool ReleaseRecord::WriteFile(const platform::InstalledRelease& release) {
         debugLine_(fmt::format("Installed version {} not recorded: error {}", release.version, error));
         return errors_.Fail(error);
     }
+    debugLine_(fmt::format("installed version {}", release.version));
     return true;
 }
 

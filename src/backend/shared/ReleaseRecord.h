@@ -20,14 +20,16 @@ namespace velkor::shared {
 // it; never on a volume an update formats. On a device with two-slot regions it is two variables of
 // the boot environment, stored in the very store that switches the slots, so that the switch and the
 // release change together or not at all. On a device without them it is a file replaced whole
-// (InstalledRecordFile), written once the commit point is reached.
+// (InstalledRecordFile), raised to the card's release before the update's first in-place byte
+// ("installing", so that a failed or cut run can be repeated with the same card but never followed by
+// an older one) and written again once the commit point is reached ("installed").
 class ReleaseRecord {
 public:
     static constexpr std::string_view kVersionVariable = "VELKOR_VERSION";
     static constexpr std::string_view kManifestVariable = "VELKOR_MANIFEST_SHA256";
 
     // Commits the slot switch, storing `alsoStored` in the same store (SlotSwitch::Commit).
-    using CommitSlots = std::function<bool(const BootVariables& alsoStored)>;
+    using CommitSlots = std::function<bool(const BootVariables& alsoStored, bool wholeUpdate)>;
 
     // `group`: the device's two-slot regions, whose `environment` holds the record when there are
     // any. `file`: the record otherwise; empty for a device that keeps none (no keyring).
@@ -50,6 +52,8 @@ private:
     bool InEnvironment() const { return !group_.Empty(); }
     std::optional<platform::InstalledRelease> ReadEnvironment(std::uint32_t& error);
     bool WriteFile(const platform::InstalledRelease& release);
+    // The one-slot record raised before the first in-place write (CardApproval::BeforeInPlaceWrite).
+    bool RaiseBeforeInPlaceWrite(const platform::InstalledRelease& release);
 
     const SlotGroup& group_;
     BootEnvironment& environment_;

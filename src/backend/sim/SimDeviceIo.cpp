@@ -57,9 +57,13 @@ std::unique_ptr<platform::DeviceHandle> SimDeviceIo::OpenDevice(std::u16string_v
 
 int SimDeviceIo::CommitUpdate(bool wholeUpdate) {
     const bool committed = record_.Commit(
-        wholeUpdate, [this](const shared::BootVariables& alsoStored) { return driver_.CommitUpdate(alsoStored); });
+        wholeUpdate, [this](const shared::BootVariables& alsoStored, bool whole) {
+            return driver_.CommitUpdate(alsoStored, whole);
+        });
     return committed ? 1 : 0;
 }
+
+void SimDeviceIo::ImageFailed(std::uint32_t controlCode) { driver_.ImageFailed(controlCode); }
 
 std::optional<SimDeviceIo::FlashName> SimDeviceIo::FindFlashName(std::u16string_view path) const {
     for (FlashName& name : FlashDeviceNames()) {

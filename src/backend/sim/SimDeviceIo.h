@@ -35,6 +35,7 @@ public:
                                                        std::uint32_t shareMode) override;
     // The flash driver's commit point, which records the installed release (ReleaseRecord::Commit).
     int CommitUpdate(bool wholeUpdate) override;
+    void ImageFailed(std::uint32_t controlCode) override;
 
 private:
     struct FlashName {

@@ -36,7 +36,7 @@ struct TrustFolder {
     // The commit point of a whole update from a card that installs `release`.
     bool CommitRelease(const platform::InstalledRelease& release) {
         approval.Approve({{}, release}, true);
-        return record.Commit(true, [](const BootVariables&) { return true; });
+        return record.Commit(true, [](const BootVariables&, bool) { return true; });
     }
     std::vector<std::string> Events() const { return test::LogTexts(test::ReadHostFile(Path("events.log"))); }
 
@@ -147,7 +147,7 @@ TEST(DeviceTrustServiceKeyring, ADeviceWithoutOneTrustsAnyCardAndKeepsNoRecord) 
     EXPECT_EQ(service.ReadInstalled(), platform::InstalledRelease{});
     service.ApproveCard({{}, platform::InstalledRelease{1, kDigest}});
     EXPECT_FALSE(device.approval.PrivateCopies()) << "only a device with a keyring writes from private copies";
-    EXPECT_FALSE(noRecord.Commit(true, [](const BootVariables&) { return true; }));
+    EXPECT_FALSE(noRecord.Commit(true, [](const BootVariables&, bool) { return true; }));
     EXPECT_EQ(device.errors.Last(), error::kNotSupported);
 }
 

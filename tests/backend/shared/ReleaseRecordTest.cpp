@@ -86,6 +86,8 @@ struct CommitCase {
     // The record file written.
     bool fileWritten;
     bool committed;
+    // A region was written in place before the commit point.
+    bool wroteInPlace = false;
 };
 
 class ReleaseRecordCommitTest : public testing::TestWithParam<CommitCase> {};
@@ -95,8 +97,9 @@ TEST_P(ReleaseRecordCommitTest, RecordsTheReleaseOnlyWithAWholeCommittedUpdate) 
     RecordRig rig(c.twoSlots);
     rig.approval.Approve({{}, kRelease}, true);
     BootVariables given{{"not", "called"}};
+    EXPECT_TRUE(!c.wroteInPlace || rig.approval.BeforeInPlaceWrite());
 
-    const bool committed = rig.record.Commit(c.wholeUpdate, [&](const BootVariables& alsoStored) {
+    const bool committed = rig.record.Commit(c.wholeUpdate, [&](const BootVariables& alsoStored, bool) {
         given = alsoStored;
         return c.slotsCommitted;
     });
@@ -117,7 +120,10 @@ INSTANTIATE_TEST_SUITE_P(
         CommitCase{"TwoSlotsSwitchRefused", true, true, false, ReleaseRecord::Variables(kRelease), false, false},
         CommitCase{"OneSlotWhole", false, true, true, {}, true, true},
         CommitCase{"OneSlotWithAFailedRow", false, false, true, {}, false, true},
-        CommitCase{"OneSlotCommitRefused", false, true, false, {}, false, false}),
+        CommitCase{"OneSlotCommitRefused", false, true, false, {}, false, false},
+        // Raised before the first in-place byte: an older card cannot follow a failed run.
+        CommitCase{"OneSlotFailedAfterAnInPlaceWrite", false, false, true, {}, true, true, true},
+        CommitCase{"TwoSlotsKeepTheirRecordForTheSwitch", true, false, true, {}, false, true, true}),
     [](const testing::TestParamInfo<CommitCase>& info) { return info.param.name; });
 
 }  // namespace

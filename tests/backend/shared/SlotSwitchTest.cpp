@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -23,6 +24,7 @@ namespace error = platform::error;
 
 const FlashRegionInfo& Os() { return *FindRegionByName("os"); }
 const FlashRegionInfo& App() { return *FindRegionByName("app"); }
+constexpr std::array<FlashRegion, 2> kBothCarried{FlashRegion::Os, FlashRegion::App};
 
 struct Rig {
     Rig() {
@@ -75,7 +77,7 @@ TEST_P(SlotSwitchTest, DisarmsTheSlotNotBootedAndSwitchesOnlyToACompleteGroup) {
     }
     SlotSwitch slotSwitch = rig.MakeSwitch();
     for (const auto& [region, verified] : GetParam().rows) {
-        const std::optional<Slot> target = slotSwitch.PrepareWrite(*region);
+        const std::optional<Slot> target = slotSwitch.PrepareWrite(*region, kBothCarried);
         if (!target) {
             break;
         }
@@ -93,7 +95,7 @@ TEST_P(SlotSwitchTest, DisarmsTheSlotNotBootedAndSwitchesOnlyToACompleteGroup) {
             return rig.errors.Fail(error::kDiskFull);
         }
         return true;
-    }, {});
+    }, {}, true);
 
     EXPECT_EQ(committed, GetParam().committed);
     EXPECT_EQ(rig.copies, GetParam().copies);
@@ -111,13 +113,18 @@ INSTANTIATE_TEST_SUITE_P(
                    {"BOOT_B_LEFT=0", "BOOT_ORDER=\"B A\" BOOT_B_LEFT=3"}, true, 0},
         SwitchCase{"OsOnlyCopiesTheBootedApp", {}, {{&Os(), true}}, {}, false, {"app A B"},
                    {"BOOT_B_LEFT=0", "BOOT_ORDER=\"B A\" BOOT_B_LEFT=3"}, true, 0},
-        SwitchCase{"BootedFromBWritesA", [](Rig& rig) { rig.Boot("quiet velkor.slot=B"); },
+        SwitchCase{"BootedFromBWritesA",
+                   [](Rig& rig) {
+                       rig.environment.values["BOOT_B_LEFT"] = "3";
+                       rig.Boot("quiet velkor.slot=B");
+                   },
                    {{&Os(), true}, {&App(), true}}, {}, false, {},
                    {"BOOT_A_LEFT=0", "BOOT_ORDER=\"A B\" BOOT_A_LEFT=3"}, true, 0},
-        // After a commit and before a reboot, B is first in the order but A still runs: B is written.
+        // After a commit and before a reboot, B is first in the order but A still runs: B is written
+        // again, and only by a card that carries every member.
         SwitchCase{"SecondRunBeforeAReboot",
                    [](Rig& rig) { rig.environment.values = {{"BOOT_ORDER", "B A"}, {"BOOT_A_LEFT", "3"}, {"BOOT_B_LEFT", "3"}}; },
-                   {{&App(), true}}, {}, false, {"os A B"},
+                   {{&Os(), true}, {&App(), true}}, {}, false, {},
                    {"BOOT_B_LEFT=0", "BOOT_ORDER=\"B A\" BOOT_B_LEFT=3"}, true, 0},
         SwitchCase{"ARowFailed", {}, {{&Os(), false}, {&App(), true}}, {}, false, {}, {"BOOT_B_LEFT=0"}, false,
                    error::kCrc},
@@ -133,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
                    [](Rig& rig) { rig.environment.valid = false; }, false, {}, {"BOOT_B_LEFT=0"}, false,
                    error::kInvalidData},
         SwitchCase{"CorruptEnvironment", [](Rig& rig) { rig.environment.valid = false; }, {{&Os(), true}}, {}, false,
-                   {}, {}, true, 0},
+                   {}, {}, false, error::kInvalidData},
         SwitchCase{"NoGroupedRow", {}, {}, {}, false, {}, {}, true, 0}),
     [](const testing::TestParamInfo<SwitchCase>& info) { return info.param.name; });
 
@@ -151,14 +158,14 @@ TEST_P(SlotSwitchReleaseTest, StoresWhatGoesWithTheSwitchInItsOwnStore) {
     Rig rig;
     SlotSwitch slotSwitch = rig.MakeSwitch();
     for (const auto& [region, verified] : GetParam().rows) {
-        ASSERT_TRUE(slotSwitch.PrepareWrite(*region));
+        ASSERT_TRUE(slotSwitch.PrepareWrite(*region, kBothCarried));
         if (!verified) {
             rig.errors.Fail(error::kCrc);
         }
         slotSwitch.Written(*region, verified);
     }
 
-    EXPECT_EQ(slotSwitch.Commit([](const FlashRegionInfo&, Slot, Slot) { return true; }, {{"VELKOR_VERSION", "7"}}),
+    EXPECT_EQ(slotSwitch.Commit([](const FlashRegionInfo&, Slot, Slot) { return true; }, {{"VELKOR_VERSION", "7"}}, true),
               GetParam().committed);
     EXPECT_EQ(rig.environment.stores, GetParam().stores);
 }
@@ -176,7 +183,7 @@ TEST(SlotSwitchRefusal, AnUpdateThatCannotTellTheBootedSlotWritesNoSlot) {
     Rig rig;
     rig.Boot("console=ttyS0");
     SlotSwitch slotSwitch = rig.MakeSwitch();
-    EXPECT_EQ(slotSwitch.PrepareWrite(Os()), std::nullopt);
+    EXPECT_EQ(slotSwitch.PrepareWrite(Os(), kBothCarried), std::nullopt);
     EXPECT_EQ(rig.errors.Last(), error::kInvalidData);
     EXPECT_TRUE(rig.environment.stores.empty());
     EXPECT_NE(rig.debug.back().find("which slot booted cannot be told"), std::string::npos);
@@ -185,9 +192,9 @@ TEST(SlotSwitchRefusal, AnUpdateThatCannotTellTheBootedSlotWritesNoSlot) {
 TEST(SlotSwitchEvents, EachStoreAndCopyIsOneEventsLine) {
     Rig rig;
     SlotSwitch slotSwitch = rig.MakeSwitch();
-    slotSwitch.PrepareWrite(Os());
+    slotSwitch.PrepareWrite(Os(), kBothCarried);
     slotSwitch.Written(Os(), true);
-    slotSwitch.Commit([](const FlashRegionInfo&, Slot, Slot) { return true; }, {});
+    slotSwitch.Commit([](const FlashRegionInfo&, Slot, Slot) { return true; }, {}, true);
     EXPECT_EQ(test::LogTexts(rig.EventsText()),
               (std::vector<std::string>{"environment-store BOOT_B_LEFT=0 -> 1", "slot-copy app A B -> 1",
                                         "environment-store BOOT_ORDER=\"B A\" BOOT_B_LEFT=3 -> 1"}));

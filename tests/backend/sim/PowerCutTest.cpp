@@ -35,6 +35,11 @@ const Generation& Old() {
     return generation;
 }
 
+const Generation& Earlier() {
+    static const Generation generation{PatternBytes(2 * kMebibyte + 7, 6), PatternBytes(kMebibyte + 9, 7)};
+    return generation;
+}
+
 const Generation& New() {
     static const Generation generation{PatternBytes(3 * kMebibyte + 5, 3), PatternBytes(2 * kMebibyte + 3, 4)};
     return generation;
@@ -54,6 +59,9 @@ struct CardCase {
     // What a slot may hold once it can boot.
     std::vector<Generation> allowed;
     Generation updated;
+    // The boot side before the update, slot B holding Earlier(); as TwoSlotDevice made it when empty.
+    shared::BootVariables start = {};
+    Slot booted = Slot::A;
 };
 
 // Every cut point of the writes: each 1 MiB chunk boundary and the first and last byte of a flash
@@ -144,6 +152,7 @@ void ExpectRerunCompletes(const TwoSlotDevice& device, const CardCase& card, con
     ASSERT_TRUE(booted);
     environment.Store(booted->second);
     device.Boot(booted->first);
+    environment.Store(shared::BootState::MarkGoodVariables(booted->first));  // an update starts from a confirmed slot
 
     RunUpdate(device.Dir(), settings);
 
@@ -161,6 +170,9 @@ TEST_P(PowerCutTest, EveryCutLeavesOneWholeGenerationToBootAndARerunCompletes) {
     const QTemporaryDir scratch(ScratchTemplate());
     const fs::path pristine = fs::path(scratch.path().toStdString()) / "pristine";
     const TwoSlotDevice made(pristine, Old());
+    if (!card.start.empty()) {
+        made.StartFrom(card.start, card.booted, Earlier());
+    }
     made.PutOnCard(ImageKind::Boot, PatternBytes(kBootBytes, 5));
     made.PutOnCard(ImageKind::OS, New().os);
     made.PutOnCard(ImageKind::App, New().app);
@@ -196,7 +208,7 @@ TEST_P(PowerCutTest, EveryCutLeavesOneWholeGenerationToBootAndARerunCompletes) {
         device.ChangeConfig([](nlohmann::json& config) { config.erase("faults"); });
         ExpectEveryBootableSlotWhole(device, card);
         ExpectBootsNeverReachATornSlot(device, card);
-        ++outcomes[NextBoot(device) == Old() ? "the old generation boots" : "the new generation boots"];
+        ++outcomes[NextBoot(device) == card.updated ? "the new generation boots" : "an earlier generation boots"];
         ExpectRerunCompletes(device, card, settings);
         if (HasFailure()) {
             break;
@@ -213,6 +225,11 @@ TEST_P(PowerCutTest, EveryCutLeavesOneWholeGenerationToBootAndARerunCompletes) {
 const std::map<ImageKind, bool> kEveryImage{{ImageKind::Logo, true}, {ImageKind::Logo2, true}, {ImageKind::Boot, true},
                                             {ImageKind::OS, true},   {ImageKind::App, true}};
 const std::map<ImageKind, bool> kOsOnly{{ImageKind::Logo, false}, {ImageKind::OS, true}};
+const std::map<ImageKind, bool> kOsAndApp{{ImageKind::Logo, false}, {ImageKind::OS, true}, {ImageKind::App, true}};
+const auto kBothWritten = [] {
+    return std::vector<Segment>{{TwoSlotDevice::kEnvironmentBytes, true}, {New().os.size(), false},
+                                {New().app.size(), false}, {TwoSlotDevice::kEnvironmentBytes, true}};
+};
 
 INSTANTIATE_TEST_SUITE_P(
     Cards, PowerCutTest,
@@ -233,7 +250,14 @@ INSTANTIATE_TEST_SUITE_P(
                                                  {Old().app.size(), false},
                                                  {TwoSlotDevice::kEnvironmentBytes, true}};
                  },
-                 {Old(), {New().os, Old().app}}, Generation{New().os, Old().app}}),
+                 {Old(), {New().os, Old().app}}, Generation{New().os, Old().app}},
+        // Slot B written again before a reboot, written after a fallback, and slot A written from B.
+        CardCase{"SecondRunBeforeAReboot", kOsAndApp, kBothWritten, {Old(), Earlier(), New()}, New(),
+                 {{"BOOT_ORDER", "B A"}, {"BOOT_A_LEFT", "3"}, {"BOOT_B_LEFT", "3"}}},
+        CardCase{"AfterAFallback", kOsAndApp, kBothWritten, {Old(), New()}, New(),
+                 {{"BOOT_ORDER", "B A"}, {"BOOT_A_LEFT", "3"}, {"BOOT_B_LEFT", "0"}}},
+        CardCase{"FromSlotB", kOsAndApp, kBothWritten, {Old(), Earlier(), New()}, New(),
+                 {{"BOOT_ORDER", "B A"}, {"BOOT_A_LEFT", "3"}, {"BOOT_B_LEFT", "3"}}, Slot::B}),
     [](const testing::TestParamInfo<CardCase>& info) { return info.param.name; });
 
 }  // namespace

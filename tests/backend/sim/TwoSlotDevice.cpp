@@ -35,7 +35,7 @@ public:
     }
     void FormatDataVolume() override { storage::FormatDataVolume(platform_); }
     int RunStep(ImageKind kind) override { return update::RunImageStep(platform_, settings_, kind); }
-    void CommitUpdate(bool wholeUpdate) override { update::CommitUpdate(platform_, wholeUpdate); }
+    bool CommitUpdate(bool wholeUpdate) override { return update::CommitUpdate(platform_, wholeUpdate) != 0; }
     bool IsChecked(ImageKind kind) override { return settings_.Enabled(kind) != 0; }
     bool IsCheckBoxEnabled(ImageKind) override { return true; }
     void UpdateData(bool) override {}
@@ -46,12 +46,14 @@ public:
     void EnableButton(update::CommandButton, bool) override {}
     void FocusButton(update::CommandButton) override {}
     void SetWaitCursor(bool) override {}
-    void ShowMessage(std::u16string_view) override {}
+    void ShowMessage(std::u16string_view text) override { message_ = text; }
+    const std::u16string& Message() const { return message_; }
 
 private:
     platform::Platform& platform_;
     update::UpdateSettings settings_;
     std::map<ImageKind, std::u16string> statuses_;
+    std::u16string message_;
 };
 
 }  // namespace
@@ -96,6 +98,13 @@ shared::UbootEnvironment TwoSlotDevice::Environment() const {
 
 void TwoSlotDevice::Boot(shared::Slot slot) const { WriteHostFile(dir_ / "cmdline", shared::SlotParameter(slot) + "\n"); }
 
+void TwoSlotDevice::StartFrom(const shared::BootVariables& variables, shared::Slot booted, const Generation& inB) const {
+    WriteHostFile(SlotFile("os", shared::Slot::B), inB.os);
+    WriteHostFile(SlotFile("app", shared::Slot::B), inB.app);
+    Environment().Store(variables);
+    Boot(booted);
+}
+
 std::string TwoSlotDevice::CardFile(ImageKind kind) const { return "\\StorageCard\\AutoUpdate\\" + kCardNames.at(kind); }
 
 void TwoSlotDevice::PutOnCard(ImageKind kind, const std::string& bytes) const {
@@ -113,12 +122,21 @@ update::UpdateSettings CardSettings(const TwoSlotDevice& device, const std::map<
     return settings;
 }
 
-void RunUpdate(const fs::path& dir, const update::UpdateSettings& settings) {
+std::u16string RunUpdate(const fs::path& dir, const update::UpdateSettings& settings,
+                         const std::optional<platform::InstalledRelease>& release) {
     SimPlatform simulated(dir);
+    platform::ApprovedCard approval{{}, release, {}};
+    for (const ImageKind kind : {ImageKind::Logo, ImageKind::Boot, ImageKind::OS, ImageKind::App}) {
+        if (settings.Enabled(kind) != 0) {
+            approval.imageCodes.push_back(*update::FlashControlCode(kind));
+        }
+    }
+    simulated.platform().trust.ApproveCard(approval);
     HeadlessWindow window(simulated.platform(), settings);
     // The sequence's own pause before the format is recorded, not slept: a cut test runs it a hundred times.
     velkor::test::FakeSystem pacing;
     update::UpdateSequence(window, pacing, simulated.platform().fileSystem).Run();
+    return window.Message();
 }
 
 }  // namespace velkor::sim::test

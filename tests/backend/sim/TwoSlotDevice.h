@@ -2,6 +2,7 @@
 
 #include "backend/shared/slots/BootState.h"
 #include "backend/shared/slots/UbootEnvironment.h"
+#include "platform/DeviceTrust.h"
 #include "update/UpdateSettings.h"
 
 #include <nlohmann/json.hpp>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace velkor::sim::test {
@@ -45,6 +47,8 @@ public:
     Generation Holds(shared::Slot slot) const;
     shared::UbootEnvironment Environment() const;
     void Boot(shared::Slot slot) const;
+    // Slot B holds `inB`, the environment gets `variables`, and `booted` is the slot that booted.
+    void StartFrom(const shared::BootVariables& variables, shared::Slot booted, const Generation& inB) const;
     // Puts an image of the card's under the name the unattended update looks for.
     void PutOnCard(update::ImageKind kind, const std::string& bytes) const;
     std::string CardFile(update::ImageKind kind) const;
@@ -57,7 +61,9 @@ private:
 update::UpdateSettings CardSettings(const TwoSlotDevice& device, const std::map<update::ImageKind, bool>& rows);
 
 // Runs a whole update on the device as the main window would, without a screen or its pauses, then
-// its commit.
-void RunUpdate(const std::filesystem::path& dir, const update::UpdateSettings& settings);
+// its commit; the card approved as the card check approves it, to install `release`. The final
+// message it showed.
+std::u16string RunUpdate(const std::filesystem::path& dir, const update::UpdateSettings& settings,
+                         const std::optional<platform::InstalledRelease>& release = std::nullopt);
 
 }  // namespace velkor::sim::test

@@ -60,10 +60,11 @@ public:
         }
         return rows[kind].result;
     }
-    void CommitUpdate(bool whole) override {
+    bool CommitUpdate(bool whole) override {
         commitsAfter.push_back(log.size());
         log.push_back("commit");
         wholeUpdate = whole;
+        return true;
     }
     bool IsChecked(ImageKind kind) override { return rows[kind].checked; }
     bool IsCheckBoxEnabled(ImageKind kind) override { return rows[kind].boxEnabled; }

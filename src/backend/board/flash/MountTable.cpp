@@ -12,8 +12,14 @@ namespace {
 
 constexpr std::size_t kDeviceField = 2;
 constexpr std::size_t kMountPointField = 4;
+constexpr std::size_t kMountOptionsField = 5;
 // The optional fields end at this one; the file system type and the source follow it.
 constexpr std::string_view kSeparator = "-";
+
+bool ListsReadOnly(std::string_view options) {
+    const std::vector<std::string_view> listed = SplitKernelText(options, ",");
+    return std::find(listed.begin(), listed.end(), "ro") != listed.end();
+}
 
 std::optional<MountEntry> ParseLine(std::string_view line) {
     const std::vector<std::string_view> fields = SplitKernelText(line, " ");
@@ -30,8 +36,9 @@ std::optional<MountEntry> ParseLine(std::string_view line) {
     if (!device) {
         return std::nullopt;
     }
+    const bool superReadOnly = sourceField + 1 < fields.size() && ListsReadOnly(fields[sourceField + 1]);
     return MountEntry{*device, UnescapeKernelPath(fields[kMountPointField]), std::string(fields[typeField]),
-                      UnescapeKernelPath(fields[sourceField])};
+                      UnescapeKernelPath(fields[sourceField]), ListsReadOnly(fields[kMountOptionsField]) || superReadOnly};
 }
 
 }  // namespace
@@ -44,6 +51,13 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text) {
         }
     }
     return entries;
+}
+
+std::optional<std::string> WritableMountPoint(DeviceNumber device, const std::vector<MountEntry>& entries) {
+    const auto found = std::find_if(entries.begin(), entries.end(), [&](const MountEntry& entry) {
+        return entry.device == device && !entry.readOnly;
+    });
+    return found != entries.end() ? std::optional(found->mountPoint) : std::nullopt;
 }
 
 std::optional<std::string> ReadMountInfo() {

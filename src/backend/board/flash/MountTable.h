@@ -19,11 +19,17 @@ struct MountEntry {
     std::string type;
     // What was mounted as the mounter named it: a device path, or any text ("fusefat", "tmpfs").
     std::string source;
+    // "ro" in the mount's own options or in its file system's: nothing written through it.
+    bool readOnly = false;
 };
 
 // The entries of mountinfo text, in its order, with the kernel's octal escapes ("\040") undone.
 // Lines not of the kernel's form are left out.
 std::vector<MountEntry> ParseMountInfo(std::string_view text);
+
+// The mount point of the first entry that mounts the block device `device` read-write; nothing when
+// none does.
+std::optional<std::string> WritableMountPoint(DeviceNumber device, const std::vector<MountEntry>& entries);
 
 // The running system's /proc/self/mountinfo; nothing, with errno set, when it cannot be read.
 std::optional<std::string> ReadMountInfo();

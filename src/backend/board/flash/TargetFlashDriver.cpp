@@ -2,6 +2,7 @@
 
 #include "backend/shared/flash/FlashHandle.h"
 #include "backend/shared/flash/RegionWriter.h"
+#include "backend/board/flash/MountTable.h"
 #include "backend/board/flash/RegionDevice.h"
 #include "backend/shared/DeviceFile.h"
 #include "backend/shared/ErrnoErrors.h"
@@ -9,6 +10,11 @@
 #include <fcntl.h>
 
 #include <cerrno>
+
+#include <algorithm>
+#include <vector>
+
+#include <fmt/format.h>
 
 namespace velkor::board {
 namespace {
@@ -19,6 +25,7 @@ static_assert(std::tuple_size_v<FlashRegionTargets> == shared::kFlashRegions.siz
 
 // The device's reset restarts its flash controller; a host's block devices have none to restart.
 constexpr std::string_view kResetLine = "IOCTL_FLASH_RESET: no flash controller to reset";
+constexpr std::size_t kRecheckChunkBytes = 1024 * 1024;
 
 }  // namespace
 
@@ -83,7 +90,8 @@ bool TargetFlashDriver::WriteImage(const shared::FlashRegionInfo& region, std::u
     return image.Finish(written, debugLine_);
 }
 
-bool TargetFlashDriver::WriteInPlace(const std::filesystem::path& target, shared::ImageToWrite& image, bool privately) {
+bool TargetFlashDriver::WriteInPlace(const std::filesystem::path& target, shared::ImageToWrite& image, bool privately,
+                                     const shared::RegionWriter::ReadBackHook& readBack) {
     const std::optional<RegionDevice> device = RegionDevice::Open(target, errors_);
     if (!device) {
         return false;
@@ -91,10 +99,12 @@ bool TargetFlashDriver::WriteInPlace(const std::filesystem::path& target, shared
     if (image.Bytes().Length() > device->Capacity()) {
         return errors_.Fail(error::kDiskFull);
     }
-    if (privately && !image.KeepPrivately(errors_)) {
+    // A private copy is made only for a row written in place, whose first byte raises a one-slot record.
+    if (privately && (!image.KeepPrivately(errors_) || !approval_.BeforeInPlaceWrite())) {
         return false;
     }
-    shared::RegionWriter writer(device->Descriptor(), device->Capacity(), errors_, {}, image.Expectation());
+    shared::RegionWriter writer(device->Descriptor(), device->Capacity(), errors_, {readBack, {}, {}},
+                                image.Expectation());
     const std::optional<std::uint64_t> length = writer.Write(image.Bytes());
     return length && writer.Verify(*length);
 }
@@ -108,27 +118,51 @@ bool TargetFlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, sha
     if (image.Bytes().Length() > slot->sizeBytes) {
         return errors_.Fail(error::kDiskFull);
     }
-    const std::optional<shared::Slot> target = slotSwitch_->PrepareWrite(region);
+    const std::optional<shared::Slot> target = slotSwitch_->PrepareWrite(region, approval_.CarriedRegions());
     if (!target) {
         return false;
     }
-    const bool written = WriteInPlace(SlotPath(region, *target), image, false);
+    platform::Sha256 readBack;
+    WrittenSlot readBackSlot{*target};
+    const bool written =
+        WriteInPlace(SlotPath(region, *target), image, false, [&](std::span<char> chunk, std::uint64_t) {
+            readBack.Update(chunk.data(), chunk.size());
+            readBackSlot.length += chunk.size();
+        });
     slotSwitch_->Written(region, written);
+    if (written) {
+        readBackSlot.sha256 = readBack.Finish();
+        writtenSlots_[static_cast<std::size_t>(region.region)] = readBackSlot;
+    }
     return written;
 }
 
-bool TargetFlashDriver::CommitUpdate(const shared::BootVariables& alsoStored) {
+void TargetFlashDriver::ImageFailed(std::uint32_t controlCode) {
+    const shared::FlashRegionInfo* region = shared::FindRegionByCode(controlCode);
+    if (slotSwitch_ && region && slotSwitch_->Group().Contains(region->region)) {
+        slotSwitch_->Failed(*region);
+    }
+}
+
+bool TargetFlashDriver::CommitUpdate(const shared::BootVariables& alsoStored, bool wholeUpdate) {
     if (!slotSwitch_) {
         return true;
     }
+    if (wholeUpdate) {
+        RecheckWrittenSlots();
+    }
+    writtenSlots_ = {};
     return slotSwitch_->Commit(
         [this](const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {
             return CopySlot(region, from, to);
         },
-        alsoStored);
+        alsoStored, wholeUpdate);
 }
 
 bool TargetFlashDriver::CopySlot(const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {
+    if (!CheckCopySource(region, from)) {
+        return false;
+    }
     // The booted slot may hold the running system: it is only read, never claimed.
     shared::UniqueFd source(::open(SlotPath(region, from).c_str(), O_RDONLY | O_CLOEXEC));
     if (!source.IsValid()) {
@@ -136,6 +170,70 @@ bool TargetFlashDriver::CopySlot(const shared::FlashRegionInfo& region, shared::
     }
     shared::ImageToWrite image(std::make_unique<shared::DeviceFile>(std::move(source), errors_));
     return WriteInPlace(SlotPath(region, to), image, false);
+}
+
+void TargetFlashDriver::RecheckWrittenSlots() {
+    for (const shared::FlashRegionInfo& region : shared::kFlashRegions) {
+        const std::optional<WrittenSlot>& written = writtenSlots_[static_cast<std::size_t>(region.region)];
+        if (!written) {
+            continue;
+        }
+        const std::filesystem::path& path = SlotPath(region, written->slot);
+        const std::optional<platform::Sha256Digest> now = DigestOfPrefix(path, written->length);
+        if (now == written->sha256) {
+            continue;
+        }
+        if (now) {
+            errors_.Fail(error::kCrc);
+        }
+        debugLine_(fmt::format("the {} region's slot {} ({}) no longer holds what was written into it: error {}",
+                               region.name, shared::SlotLetter(written->slot), path.string(), errors_.Last()));
+        slotSwitch_->Failed(region);
+    }
+}
+
+std::optional<platform::Sha256Digest> TargetFlashDriver::DigestOfPrefix(const std::filesystem::path& path,
+                                                                        std::uint64_t length) {
+    shared::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.IsValid()) {
+        errors_.Fail(shared::DeviceErrorFromErrno(errno));
+        return std::nullopt;
+    }
+    shared::DeviceFile file(std::move(fd), errors_);
+    platform::Sha256 hash;
+    std::vector<char> chunk(kRecheckChunkBytes);
+    for (std::uint64_t left = length; left > 0;) {
+        std::uint32_t read = 0;
+        const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, chunk.size()));
+        if (!file.Read(chunk.data(), wanted, read) || read == 0) {
+            errors_.Fail(read == 0 ? error::kCrc : errors_.Last());
+            return std::nullopt;
+        }
+        hash.Update(chunk.data(), read);
+        left -= read;
+    }
+    return hash.Finish();
+}
+
+bool TargetFlashDriver::CheckCopySource(const shared::FlashRegionInfo& region, shared::Slot slot) {
+    const std::filesystem::path& source = SlotPath(region, slot);
+    const std::optional<BlockDeviceInfo> device = ExaminePath(source);
+    if (device && device->kind != PathKind::BlockDevice) {
+        return true;  // a file's bytes are not a mounted file system's
+    }
+    const std::optional<std::string> mountInfo = device ? ReadMountInfo() : std::nullopt;
+    if (!mountInfo) {
+        return errors_.Fail(shared::DeviceErrorFromErrno(errno));
+    }
+    const std::optional<std::string> mountPoint = WritableMountPoint(device->number, ParseMountInfo(*mountInfo));
+    if (!mountPoint) {
+        return true;
+    }
+    // A file system mounted read-write changes under the copy, which would copy a crash image.
+    debugLine_(fmt::format("the {} region's slot {} ({}) is mounted read-write on {}: it is not copied; carry both "
+                           "OS and App on the card, or mount it read-only",
+                           region.name, shared::SlotLetter(slot), source.string(), *mountPoint));
+    return errors_.Fail(error::kSharingViolation);
 }
 
 const std::filesystem::path& TargetFlashDriver::SlotPath(const shared::FlashRegionInfo& region,

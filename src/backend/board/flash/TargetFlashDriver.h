@@ -6,13 +6,17 @@
 #include "backend/shared/flash/FlashExecutor.h"
 #include "backend/shared/flash/FlashRegion.h"
 #include "backend/shared/flash/ImageToWrite.h"
+#include "backend/shared/flash/RegionWriter.h"
 #include "backend/shared/slots/SlotSwitch.h"
 #include "platform/DeviceIo.h"
 #include "platform/FileSystem.h"
+#include "platform/Sha256.h"
 #include "backend/board/TargetConfig.h"
 
+#include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -50,16 +54,28 @@ public:
     bool Execute(const shared::FlashRequest& request) override;
     // The commit point: SlotSwitch::Commit, copying a slot device into the other, with `alsoStored`
     // in the same store.
-    bool CommitUpdate(const shared::BootVariables& alsoStored);
+    bool CommitUpdate(const shared::BootVariables& alsoStored, bool wholeUpdate);
+    // A row of the region `controlCode` writes failed: SlotSwitch::Failed for a grouped one.
+    void ImageFailed(std::uint32_t controlCode);
 
 private:
     bool WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path);
     // Opens the region at `target` and writes `image` into it; with `privately`, from the image's
     // private copy, made once the region is known to hold it.
-    bool WriteInPlace(const std::filesystem::path& target, shared::ImageToWrite& image, bool privately);
+    bool WriteInPlace(const std::filesystem::path& target, shared::ImageToWrite& image, bool privately,
+                      const shared::RegionWriter::ReadBackHook& readBack = {});
     // Into the slot the switch names; an image larger than a slot never disarms it.
     bool WriteIntoSlot(const shared::FlashRegionInfo& region, shared::ImageToWrite& image);
     bool CopySlot(const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to);
+    // Refuses, naming the mount, a source slot mounted read-write; false with the last error set.
+    bool CheckCopySource(const shared::FlashRegionInfo& region, shared::Slot slot);
+    // At the commit point: each slot the update wrote is read again and must hash as it read back
+    // when it was written (udev or an automounter may have touched it since); a grouped row fails
+    // otherwise.
+    void RecheckWrittenSlots();
+    // The SHA-256 of the first `length` bytes at `path`; nothing, with the last error set, when they
+    // cannot be read.
+    std::optional<platform::Sha256Digest> DigestOfPrefix(const std::filesystem::path& path, std::uint64_t length);
     const std::filesystem::path& SlotPath(const shared::FlashRegionInfo& region, shared::Slot slot) const;
 
     FlashRegionTargets regions_;
@@ -72,6 +88,13 @@ private:
     shared::EventLog& events_;
     std::function<void(std::string_view)> debugLine_;
     bool claimed_ = false;
+    // What each grouped region's slot read back as when the update wrote it.
+    struct WrittenSlot {
+        shared::Slot slot;
+        std::uint64_t length = 0;
+        platform::Sha256Digest sha256{};
+    };
+    std::array<std::optional<WrittenSlot>, shared::kFlashRegions.size()> writtenSlots_;
 };
 
 }  // namespace velkor::board

@@ -6,6 +6,9 @@
 #include <fmt/format.h>
 #include <fmt/std.h>
 
+#include <algorithm>
+#include <utility>
+
 namespace velkor::shared {
 namespace {
 
@@ -24,47 +27,102 @@ SlotSwitch::SlotSwitch(SlotGroup group, BootEnvironment& environment, std::files
       events_(events),
       debugLine_(std::move(debugLine)) {}
 
-std::optional<Slot> SlotSwitch::PrepareWrite(const FlashRegionInfo& region) {
-    if (!update_) {
-        try {
-            const auto [state, booted] = ReadBootSide();
-            update_ = Update{booted, OtherSlot(booted), state.OrderText(), {}};
-        } catch (const DeviceError& failure) {
-            Refuse(failure.what(), error::kInvalidData);
-            return std::nullopt;
-        }
-        debugLine_(fmt::format("slot {} booted: the update goes into slot {}", SlotLetter(update_->booted),
-                               SlotLetter(update_->target)));
-        if (!StoreVariables(BootState::DisarmVariables(update_->target))) {
-            update_.reset();
-            return std::nullopt;
-        }
+std::optional<Slot> SlotSwitch::PrepareWrite(const FlashRegionInfo& region, std::span<const FlashRegion> carried) {
+    if (groupFailure_ != error::kSuccess) {
+        Refuse(fmt::format("{}: no slot is written, the {} row of this update failed", region.name, failedRegion_),
+               groupFailure_);
+        return std::nullopt;
+    }
+    if (!update_ && !Begin(carried)) {
+        Failed(region);
+        return std::nullopt;
     }
     debugLine_(fmt::format("{}: writing slot {}", region.name, SlotLetter(update_->target)));
     return update_->target;
 }
 
+bool SlotSwitch::Begin(std::span<const FlashRegion> carried) {
+    try {
+        const auto [state, booted] = ReadBootSide();
+        if (const std::optional<std::string> unsafe = Unsafe(state, booted, carried)) {
+            return Refuse(*unsafe, error::kInvalidData);
+        }
+        update_ = Update{booted, OtherSlot(booted), state.OrderText(), {}};
+    } catch (const DeviceError& failure) {
+        return Refuse(failure.what(), error::kInvalidData);
+    }
+    debugLine_(fmt::format("slot {} booted: the update goes into slot {}", SlotLetter(update_->booted),
+                           SlotLetter(update_->target)));
+    if (!StoreVariables(BootState::DisarmVariables(update_->target))) {
+        update_.reset();
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::string> SlotSwitch::Unsafe(const BootState& state, Slot booted,
+                                              std::span<const FlashRegion> carried) const {
+    const char letter = SlotLetter(booted);
+    const unsigned tries = state.TriesLeft(booted);
+    if (tries == 0) {
+        return fmt::format("no slot is written: the running slot {} is on its last try ({}=0), and disarming the "
+                           "other slot would leave nothing to boot; restart the device first",
+                           letter, BootState::TriesVariable(booted));
+    }
+    if (tries < kBootTries) {
+        return fmt::format("no slot is written: the running slot {} is not confirmed ({}={}, mark-good has not run "
+                           "since it booted), and the other slot may be the only good one; run mark-good first",
+                           letter, BootState::TriesVariable(booted), tries);
+    }
+    const Slot target = OtherSlot(booted);
+    const bool pendingSwitch = state.Order()[0] == target && state.TriesLeft(target) > 0;
+    const auto carries = [&](const FlashRegionInfo* member) {
+        return std::find(carried.begin(), carried.end(), member->region) != carried.end();
+    };
+    const std::vector<const FlashRegionInfo*> members = group_.Members();
+    if (pendingSwitch && !std::all_of(members.begin(), members.end(), carries)) {
+        return fmt::format("no slot is written: slot {} was switched to and has not booted yet, and a member the "
+                           "card does not carry cannot be taken from it while it is written; restart the device "
+                           "first, or carry both OS and App",
+                           SlotLetter(target));
+    }
+    return std::nullopt;
+}
+
 void SlotSwitch::Written(const FlashRegionInfo& region, bool verified) {
     update_->written[IndexOf(region)] = verified;
-    if (!verified && update_->failure == error::kSuccess) {
-        update_->failure = errors_.Last();
+    if (!verified) {
+        Failed(region);
     }
 }
 
-bool SlotSwitch::Commit(const CopySlot& copy, const BootVariables& alsoStored) {
-    if (!update_) {
+void SlotSwitch::Failed(const FlashRegionInfo& region) {
+    if (groupFailure_ == error::kSuccess) {
+        groupFailure_ = errors_.Last() != error::kSuccess ? errors_.Last() : error::kInvalidData;
+        failedRegion_ = region.name;
+    }
+}
+
+bool SlotSwitch::Commit(const CopySlot& copy, const BootVariables& alsoStored, bool wholeUpdate) {
+    const std::uint32_t groupFailure = std::exchange(groupFailure_, error::kSuccess);
+    const std::optional<Update> update = std::exchange(update_, std::nullopt);
+    if (groupFailure != error::kSuccess) {
+        return Refuse(fmt::format("no slot is switched to: the {} row of this update failed", failedRegion_),
+                      groupFailure);
+    }
+    if (!update) {
         return alsoStored.empty() || StoreVariables(alsoStored);
     }
-    const Update update = *update_;
-    update_.reset();
-    const char target = SlotLetter(update.target);
-    if (update.failure != error::kSuccess) {
-        return Refuse(fmt::format("slot {} is not switched to: a row written into it failed", target), update.failure);
+    if (!wholeUpdate) {
+        // A switch without its release would let an older card back in: nothing is switched.
+        return Refuse(fmt::format("slot {} is not switched to: a row of this update failed",
+                                  SlotLetter(update->target)),
+                      error::kInvalidData);
     }
-    if (!CopyUnwrittenMembers(update, copy) || !CheckUnchanged(update)) {
+    if (!CopyUnwrittenMembers(*update, copy) || !CheckUnchanged(*update)) {
         return false;
     }
-    BootVariables variables = BootState::CommitVariables(update.target);
+    BootVariables variables = BootState::CommitVariables(update->target);
     variables.insert(variables.end(), alsoStored.begin(), alsoStored.end());
     return StoreVariables(variables);
 }

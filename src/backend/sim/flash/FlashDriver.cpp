@@ -78,7 +78,7 @@ bool FlashDriver::WriteInPlace(const shared::FlashRegionInfo& region, shared::Im
     if (image.Bytes().Length() > config_.flashRegions[region.region]) {
         return errors_.Fail(error::kDiskFull);
     }
-    if (!image.KeepPrivately(errors_)) {
+    if (!image.KeepPrivately(errors_) || !approval_.BeforeInPlaceWrite()) {
         return false;
     }
     return Programmer(region, shared::RegionFileName(region)).Program(image.Bytes(), image.Expectation());
@@ -88,7 +88,7 @@ bool FlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, shared::I
     if (image.Bytes().Length() > config_.flashRegions[region.region]) {
         return errors_.Fail(error::kDiskFull);
     }
-    const std::optional<shared::Slot> slot = slots_.PrepareWrite(region);
+    const std::optional<shared::Slot> slot = slots_.PrepareWrite(region, approval_.CarriedRegions());
     if (!slot) {
         return false;
     }
@@ -98,12 +98,19 @@ bool FlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, shared::I
     return written;
 }
 
-bool FlashDriver::CommitUpdate(const shared::BootVariables& alsoStored) {
+void FlashDriver::ImageFailed(std::uint32_t controlCode) {
+    const shared::FlashRegionInfo* region = shared::FindRegionByCode(controlCode);
+    if (region && config_.slotGroup.Contains(region->region)) {
+        slots_.Failed(*region);
+    }
+}
+
+bool FlashDriver::CommitUpdate(const shared::BootVariables& alsoStored, bool wholeUpdate) {
     return slots_.Commit(
         [this](const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {
             return CopySlot(region, from, to);
         },
-        alsoStored);
+        alsoStored, wholeUpdate);
 }
 
 bool FlashDriver::CopySlot(const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {

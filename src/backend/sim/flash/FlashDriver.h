@@ -32,9 +32,11 @@ public:
     // FlashRequest::Check answers (a refused code as one the driver does not take), or why the
     // image could not be programmed.
     bool Execute(const shared::FlashRequest& request) override;
+    // A row of the region `controlCode` writes failed: SlotSwitch::Failed for a grouped one.
+    void ImageFailed(std::uint32_t controlCode);
     // The commit point: SlotSwitch::Commit, copying a slot file into the other, with `alsoStored`
     // in the same store.
-    bool CommitUpdate(const shared::BootVariables& alsoStored);
+    bool CommitUpdate(const shared::BootVariables& alsoStored, bool wholeUpdate);
 
 private:
     bool IsRefused(std::uint32_t code) const;

@@ -225,12 +225,12 @@ protected:
         }
     }
 
-    void ExpectBootableSlotsWhole() {
+    void ExpectBootableSlotsWhole(const std::vector<Generation>& allowed) {
         const std::map<std::string, std::string> env = target_.PrintEnv();
         ASSERT_TRUE(env.count("BOOT_ORDER")) << "fw_printenv reads the environment";
         for (const char slot : {'A', 'B'}) {
             if (env.at(fmt::format("BOOT_{}_LEFT", slot)) != "0") {
-                EXPECT_TRUE(target_.Holds(static_cast<char>(slot - 'A' + 'a'), GetParam().allowed))
+                EXPECT_TRUE(target_.Holds(static_cast<char>(slot - 'A' + 'a'), allowed))
                     << "slot " << slot << " can boot (" << env.at("BOOT_ORDER") << ")";
             }
         }
@@ -257,9 +257,24 @@ TEST_P(TargetSlotsKill, AKillAtAnyMomentLeavesWholeSlotsToBootAndARerunCompletes
     std::mt19937 random(22);
     for (int kill = 0; kill < kKills; ++kill) {
         SCOPED_TRACE(testing::Message() << "kill " << kill);
-        // The old generation in A first again, as an engineer would put it back with fw_setenv.
-        ASSERT_TRUE(RunHostCommand(fmt::format("fw_setenv -c {0} BOOT_ORDER 'A B' && fw_setenv -c {0} BOOT_B_LEFT 0",
-                                               ShellQuoted(target_.PrintEnvConfig().string()))));
+        // A different image in every killed run, so that a slot torn by one kill cannot look whole.
+        const Generation killed{RandomBytes(New().os.size(), 10 + kill), RandomBytes(New().app.size(), 20 + kill)};
+        WriteHostFile(target_.Card() / "NK.bin", killed.os);
+        if (GetParam().writesApp) {
+            WriteHostFile(target_.Card() / "NAPP.bin", killed.app);
+        }
+        std::vector<Generation> allowed = GetParam().allowed;
+        allowed.push_back(GetParam().writesApp ? killed : Generation{killed.os, Old().app});
+        // The old generation in A first again, as an engineer would put it back with fw_setenv; every
+        // other run of a whole card starts as a second update before a reboot: B whole, armed and first.
+        const bool secondRun = GetParam().writesApp && kill % 2 == 1;
+        if (secondRun) {
+            WriteHostFile(target_.Slot("os-b"), Old().os);
+            WriteHostFile(target_.Slot("app-b"), Old().app);
+        }
+        ASSERT_TRUE(RunHostCommand(fmt::format("fw_setenv -c {0} BOOT_ORDER '{1}' && fw_setenv -c {0} BOOT_B_LEFT {2}",
+                                               ShellQuoted(target_.PrintEnvConfig().string()),
+                                               secondRun ? "B A" : "A B", secondRun ? 3 : 0)));
         const std::size_t disarms = CountEvents(log, disarm);
         const auto delay = std::uniform_int_distribution<long long>(
             0, std::chrono::duration_cast<std::chrono::milliseconds>(window).count())(random);
@@ -269,7 +284,11 @@ TEST_P(TargetSlotsKill, AKillAtAnyMomentLeavesWholeSlotsToBootAndARerunCompletes
             std::this_thread::sleep_for(std::chrono::milliseconds(delay));
             updater.Kill();
         }
-        ExpectBootableSlotsWhole();
+        ExpectBootableSlotsWhole(allowed);
+    }
+    WriteHostFile(target_.Card() / "NK.bin", New().os);
+    if (GetParam().writesApp) {
+        WriteHostFile(target_.Card() / "NAPP.bin", New().app);
     }
     // A rerun of the same card completes: B, the slot that did not boot, holds the update and boots first.
     const std::size_t commits = CountEvents(log, commit);

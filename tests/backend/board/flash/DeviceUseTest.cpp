@@ -1,4 +1,5 @@
 #include "backend/board/flash/DeviceUse.h"
+#include "backend/board/flash/MountTable.h"
 #include "backend/board/support/TempFolder.h"
 
 #include <fmt/format.h>
@@ -260,6 +261,15 @@ INSTANTIATE_TEST_SUITE_P(
                        false},
         MountPointCase{"NothingMounted", kNoMounts, {}, false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A slot copied at the commit point: only a read-write mount of it is named.
+TEST(WritableMountPointTest, NamesOnlyAReadWriteMountOfTheDevice) {
+    EXPECT_EQ(WritableMountPoint(Loop(1), ParseMountInfo("50 1 7:1 / / rw,relatime - ext4 /dev/loop1 rw\n")), "/");
+    for (const char* other : {"50 1 7:1 / / ro - ext4 /dev/loop1 rw\n", "50 1 7:1 / / rw - ext4 /dev/loop1 ro,noatime\n",
+                              "50 1 7:2 / /mnt rw - ext4 /dev/loop2 rw\n"}) {
+        EXPECT_EQ(WritableMountPoint(Loop(1), ParseMountInfo(other)), std::nullopt) << other;
+    }
+}
 
 }  // namespace
 }  // namespace velkor::board
