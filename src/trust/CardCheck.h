@@ -31,6 +31,8 @@ struct CheckedImage {
     std::u16string devicePath;
     std::uint64_t size = 0;
     platform::Sha256Digest sha256{};
+    // The file the check hashed.
+    platform::FileIdentity identity;
 };
 
 // A card whose manifest the check vouched for.
@@ -77,7 +79,7 @@ public:
 
 private:
     CardVerdict CheckTrusted(std::u16string_view cardRoot, const std::vector<PlannedImage>& planned);
-    CardVerdict CheckUntrusted(std::u16string_view cardRoot);
+    CardVerdict CheckUntrusted(std::u16string_view cardRoot, const std::vector<PlannedImage>& planned);
     std::optional<std::int64_t> VerificationTime() const;
     std::string ReadKeyringText();
     // The file's bytes; nothing when the card does not have it.
@@ -86,7 +88,10 @@ private:
     std::string VerifySignature(std::string_view keyringPem, std::string_view manifest, std::string_view signature,
                                 std::optional<std::int64_t> time);
     void CheckRelease(const Manifest& manifest, const platform::Sha256Digest& manifestSha256);
-    void CheckImages(const CheckedCard& card);
+    void CheckImages(CheckedCard& card);
+    void CheckFitsItsRegion(const CheckedImage& image);
+    void CheckUnambiguous(const CheckedCard& card, const std::vector<PlannedImage>& planned);
+    void CheckSameFiles(const CheckedCard& card, const std::vector<PlannedImage>& planned);
     std::string LastErrorText() const;
 
     platform::FileSystem& fileSystem_;

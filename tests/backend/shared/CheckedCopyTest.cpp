@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -46,7 +48,12 @@ TEST_P(CheckedCopyTest, KeepsOnlyACopyOfTheListedBytes) {
     FolderFileSystem folder(root, noneDismounted, FileRules{}, errors);
     CardApproval approval;
     if (c.listed) {
-        approval.Approve({{{u"\\StorageCard\\logo2.bmp", kListed.size(), platform::Sha256::Of(kListed)}}, std::nullopt},
+        // Bound to the file the check read, as the card check binds it.
+        struct stat checked {};
+        ::stat((root / "StorageCard/logo2.bmp").c_str(), &checked);
+        approval.Approve({{{u"\\StorageCard\\logo2.bmp", kListed.size(), platform::Sha256::Of(kListed),
+                            {static_cast<std::uint64_t>(checked.st_dev), static_cast<std::uint64_t>(checked.st_ino)}}},
+                          std::nullopt},
                          false);
     }
     std::vector<std::string> debug;

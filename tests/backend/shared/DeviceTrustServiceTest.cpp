@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 namespace error = platform::error;
 
 const std::string kDigest(64, 'c');
+const std::string kOldDigest(64, 'a');
 
 // A device without two-slot regions, with a keyring and a record in a temporary folder.
 struct TrustFolder {
@@ -31,7 +32,7 @@ struct TrustFolder {
     DeviceTrustService Service() {
         return DeviceTrustService(TrustConfig{Path("keyring.pem"), "velkor-vk100", platform::ValidityRule::DeviceClock,
                                               Path("state/installed.json")},
-                                  approval, record, errors, events);
+                                  approval, record, errors, events, [](std::uint32_t) { return std::nullopt; });
     }
     // The commit point of a whole update from a card that installs `release`.
     bool CommitRelease(const platform::InstalledRelease& release) {
@@ -78,6 +79,17 @@ INSTANTIATE_TEST_SUITE_P(
                                          R"({"version": 9, "manifestSha256": ")" + kDigest + "\"}");
                  },
                  platform::InstalledRelease{9, kDigest}, error::kSuccess},
+        ReadCase{"UpperCaseDigest",
+                 [](TrustFolder& d) {
+                     test::WriteHostFile(d.Path("state/installed.json"),
+                                         R"({"version": 9, "manifestSha256": ")" + std::string(64, 'C') + "\"}");
+                 },
+                 platform::InstalledRelease{9, kDigest}, error::kSuccess},
+        ReadCase{"NotADigest",
+                 [](TrustFolder& d) {
+                     test::WriteHostFile(d.Path("state/installed.json"), R"({"version": 9, "manifestSha256": "not-a-digest"})");
+                 },
+                 std::nullopt, error::kInvalidData},
         ReadCase{"NotARecord", [](TrustFolder& d) { test::WriteHostFile(d.Path("state/installed.json"), "{\"version\": -1}"); },
                  std::nullopt, error::kInvalidData},
         ReadCase{"TooLargeToBeOne",
@@ -88,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(InstalledRecordWrite, ReplacesTheRecordWholeAndLogsIt) {
     TrustFolder device;
     fs::create_directory(device.Path("state"));
-    test::WriteHostFile(device.Path("state/installed.json"), R"({"version": 3, "manifestSha256": "old"})");
+    test::WriteHostFile(device.Path("state/installed.json"), R"({"version": 3, "manifestSha256": ")" + kOldDigest + "\"}");
     // A power cut during an earlier write left its new record behind.
     test::WriteHostFile(device.Path("state/installed.json.new"), "{\"vers");
     DeviceTrustService service = device.Service();
@@ -103,14 +115,14 @@ TEST(InstalledRecordWrite, ReplacesTheRecordWholeAndLogsIt) {
 TEST(InstalledRecordWrite, AFailedWriteLeavesTheOldRecordAndNoTemporaryFile) {
     TrustFolder device;
     fs::create_directory(device.Path("state"));
-    test::WriteHostFile(device.Path("state/installed.json"), R"({"version": 3, "manifestSha256": "old"})");
+    test::WriteHostFile(device.Path("state/installed.json"), R"({"version": 3, "manifestSha256": ")" + kOldDigest + "\"}");
     // The new record cannot take the old one's place.
     fs::create_directory(device.Path("state/installed.json.new"));
     DeviceTrustService service = device.Service();
 
     EXPECT_FALSE(device.CommitRelease({4, kDigest}));
 
-    EXPECT_EQ(service.ReadInstalled(), (platform::InstalledRelease{3, "old"}));
+    EXPECT_EQ(service.ReadInstalled(), (platform::InstalledRelease{3, kOldDigest}));
     EXPECT_TRUE(fs::is_directory(device.Path("state/installed.json.new"))) << "a folder in the way is not removed";
     EXPECT_EQ(device.Events(), std::vector<std::string>{"installed-release 4 " + kDigest + " -> 0 error 183"});
 }
@@ -158,7 +170,7 @@ TEST(DeviceTrustServiceApproval, HandsTheCardToTheWritersAndHearsOfAMismatch) {
 
     service.ApproveCard({{image}, std::nullopt});
     EXPECT_TRUE(device.approval.PrivateCopies());
-    ASSERT_NE(device.approval.Find(u"\\storagecard\\nk.BIN"), nullptr) << "paths match whatever their letter case";
+    ASSERT_NE(device.approval.Find(u"\\storagecard\\nk.BIN", {}), nullptr) << "paths match whatever their letter case";
     EXPECT_FALSE(service.MismatchFound());
     device.approval.NoteMismatch();
     EXPECT_TRUE(service.MismatchFound());

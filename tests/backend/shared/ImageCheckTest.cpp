@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -36,7 +37,15 @@ struct WriteCase {
     std::uint32_t error;
     // What the region holds afterwards.
     std::string region;
+    // The path reaches another file than the check read there (the same bytes, swapped in since).
+    bool otherFile = false;
 };
+
+platform::FileIdentity IdentityOf(const fs::path& file) {
+    struct stat info {};
+    EXPECT_EQ(::stat(file.c_str(), &info), 0);
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
 
 class ImageCheckTest : public testing::TestWithParam<WriteCase> {};
 
@@ -48,8 +57,10 @@ TEST_P(ImageCheckTest, HoldsTheBytesWrittenToWhatTheCardLists) {
     const fs::path folder = temporary.path().toStdString();
     test::WriteHostFile(folder / "image", c.image);
     test::WriteHostFile(folder / "region", "");
+    test::WriteHostFile(folder / "checked", c.image);
     CardApproval approval;
-    const platform::ExpectedImage listed{std::u16string(kImagePath), kListed.size(), platform::Sha256::Of(kListed)};
+    const platform::ExpectedImage listed{std::u16string(kImagePath), kListed.size(), platform::Sha256::Of(kListed),
+                                         IdentityOf(folder / (c.otherFile ? "checked" : "image"))};
     approval.Approve({c.listed ? std::vector{listed} : std::vector<platform::ExpectedImage>{}, std::nullopt}, true);
     ErrorState errors;
     ImageToWrite image(std::u16string(kImagePath),
@@ -63,7 +74,8 @@ TEST_P(ImageCheckTest, HoldsTheBytesWrittenToWhatTheCardLists) {
     }
     std::vector<std::string> debug;
 
-    bool written = !c.inPlace || image.KeepPrivately(errors);
+    bool written = image.IsTheCheckedFile(errors, [&](std::string_view line) { debug.emplace_back(line); }) &&
+                   (!c.inPlace || image.KeepPrivately(errors));
     if (written) {
         RegionWriter writer(region.Get(), kRegionBytes, errors, hooks, image.Expectation());
         const std::optional<std::uint64_t> length = writer.Write(image.Bytes());
@@ -77,7 +89,7 @@ TEST_P(ImageCheckTest, HoldsTheBytesWrittenToWhatTheCardLists) {
     EXPECT_EQ(approval.MismatchFound(), !written) << "every failure here is a mismatch, which stops the update";
     ASSERT_EQ(debug.size(), written ? 0u : 1u);
     if (!written) {
-        EXPECT_TRUE(debug[0].starts_with("\\StorageCard\\AutoUpdate\\NK.bin is not the image the card's manifest lists"))
+        EXPECT_TRUE(debug[0].starts_with("\\StorageCard\\AutoUpdate\\NK.bin is not the "))
             << debug[0];
     }
 }
@@ -95,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"ChangedInPlace", "THE image the card lists", true, true, false, error::kCrc, ""},
         WriteCase{"LongerThanListed", kListed + "!", true, false, false, error::kCrc, ""},
         WriteCase{"ShorterThanListed", kListed.substr(1), true, false, false, error::kCrc, kListed.substr(1)},
-        WriteCase{"ReadBackNotListed", kListed, true, true, true, error::kCrc, kListed}),
+        WriteCase{"ReadBackNotListed", kListed, true, true, true, error::kCrc, kListed},
+        WriteCase{"AnotherFileThanChecked", kListed, true, false, false, error::kCrc, "", true}),
     [](const testing::TestParamInfo<WriteCase>& info) { return info.param.name; });
 
 TEST(PrivateImageCopy, CannotBeChangedOnceMade) {
