@@ -65,9 +65,10 @@ struct CardVerdict {
 // some), at the device's clock or without validity times as the device's rule says; its
 // `compatible` is the device's; its version is not below the installed one, and equal only for the
 // same manifest; every image a planned row writes is listed for that row; and every listed image
-// has its listed size and SHA-256. Without a keyring only a manifest the card happens to carry is
-// checked, and only against its images; a card without one passes as it always has. An update that
-// writes no image needs no card.
+// has its listed size and SHA-256 (and fits its region), is named by no name that matches two
+// entries of its folder, and is the very file (FileIdentity) its row's path reaches. Without a
+// keyring only a manifest the card happens to carry is checked, and only against its images; a card
+// without one passes as it always has. An update that writes no image needs no card.
 class CardCheck {
 public:
     // `buildTime`: a device clock earlier than this is not set (ProgramBuildTime()).

@@ -13,11 +13,6 @@ void FakeDeviceTrust::ApproveCard(platform::ApprovedCard card) {
     mismatchFound = false;
 }
 
-std::optional<std::uint64_t> FakeDeviceTrust::RegionBytes(std::uint32_t controlCode) {
-    const auto found = regionBytes.find(controlCode);
-    return found != regionBytes.end() ? std::optional(found->second) : std::nullopt;
-}
-
 void FakeDeviceTrust::LogCardRefused(std::string_view reason) { events.push_back(fmt::format("card-refused {}", reason)); }
 
 }  // namespace velkor::test

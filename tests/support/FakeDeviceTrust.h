@@ -2,7 +2,6 @@
 
 #include "platform/DeviceTrust.h"
 
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,15 +23,15 @@ public:
     std::vector<platform::ApprovedCard> approved;
     bool mismatchFound = false;
     std::vector<std::string> events;
-    // The region sizes by image code; none known unless given.
-    std::map<std::uint32_t, std::uint64_t> regionBytes;
+    // The size of every region; not known unless given.
+    std::optional<std::uint64_t> regionBytes;
 
     platform::TrustSettings Settings() const override { return settings; }
     std::optional<std::string> ReadKeyring() override;
     std::optional<platform::InstalledRelease> ReadInstalled() override;
     void ApproveCard(platform::ApprovedCard card) override;
     bool MismatchFound() const override { return mismatchFound; }
-    std::optional<std::uint64_t> RegionBytes(std::uint32_t controlCode) override;
+    std::optional<std::uint64_t> RegionBytes(std::uint32_t) override { return regionBytes; }
     void LogCardRefused(std::string_view reason) override;
 };
 

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -48,11 +46,9 @@ TEST_P(CheckedCopyTest, KeepsOnlyACopyOfTheListedBytes) {
     FolderFileSystem folder(root, noneDismounted, FileRules{}, errors);
     CardApproval approval;
     if (c.listed) {
-        // Bound to the file the check read, as the card check binds it.
-        struct stat checked {};
-        ::stat((root / "StorageCard/logo2.bmp").c_str(), &checked);
+        const std::unique_ptr<platform::File> checked = folder.OpenFile(u"\\StorageCard\\logo2.bmp", platform::FileMode::Read);
         approval.Approve({{{u"\\StorageCard\\logo2.bmp", kListed.size(), platform::Sha256::Of(kListed),
-                            {static_cast<std::uint64_t>(checked.st_dev), static_cast<std::uint64_t>(checked.st_ino)}}},
+                            checked ? checked->Identity() : platform::FileIdentity{}}},
                           std::nullopt},
                          false);
     }

@@ -29,6 +29,9 @@ struct TrustFolder {
     TrustFolder() : events(Path("events.log")) {}
 
     fs::path Path(const char* name) const { return fs::path(folder.path().toStdString()) / name; }
+    void WriteRecord(const std::string& digest) const {
+        test::WriteHostFile(Path("state/installed.json"), R"({"version": 9, "manifestSha256": ")" + digest + "\"}");
+    }
     DeviceTrustService Service() {
         return DeviceTrustService(TrustConfig{Path("keyring.pem"), "velkor-vk100", platform::ValidityRule::DeviceClock,
                                               Path("state/installed.json")},
@@ -79,17 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
                                          R"({"version": 9, "manifestSha256": ")" + kDigest + "\"}");
                  },
                  platform::InstalledRelease{9, kDigest}, error::kSuccess},
-        ReadCase{"UpperCaseDigest",
-                 [](TrustFolder& d) {
-                     test::WriteHostFile(d.Path("state/installed.json"),
-                                         R"({"version": 9, "manifestSha256": ")" + std::string(64, 'C') + "\"}");
-                 },
+        ReadCase{"UpperCaseDigest", [](TrustFolder& d) { d.WriteRecord(std::string(64, 'C')); },
                  platform::InstalledRelease{9, kDigest}, error::kSuccess},
-        ReadCase{"NotADigest",
-                 [](TrustFolder& d) {
-                     test::WriteHostFile(d.Path("state/installed.json"), R"({"version": 9, "manifestSha256": "not-a-digest"})");
-                 },
-                 std::nullopt, error::kInvalidData},
+        ReadCase{"NotADigest", [](TrustFolder& d) { d.WriteRecord("not-a-digest"); }, std::nullopt, error::kInvalidData},
         ReadCase{"NotARecord", [](TrustFolder& d) { test::WriteHostFile(d.Path("state/installed.json"), "{\"version\": -1}"); },
                  std::nullopt, error::kInvalidData},
         ReadCase{"TooLargeToBeOne",

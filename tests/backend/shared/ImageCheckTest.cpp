@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -41,11 +40,6 @@ struct WriteCase {
     bool otherFile = false;
 };
 
-platform::FileIdentity IdentityOf(const fs::path& file) {
-    struct stat info {};
-    EXPECT_EQ(::stat(file.c_str(), &info), 0);
-    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-}
 
 class ImageCheckTest : public testing::TestWithParam<WriteCase> {};
 
@@ -59,10 +53,11 @@ TEST_P(ImageCheckTest, HoldsTheBytesWrittenToWhatTheCardLists) {
     test::WriteHostFile(folder / "region", "");
     test::WriteHostFile(folder / "checked", c.image);
     CardApproval approval;
-    const platform::ExpectedImage listed{std::u16string(kImagePath), kListed.size(), platform::Sha256::Of(kListed),
-                                         IdentityOf(folder / (c.otherFile ? "checked" : "image"))};
-    approval.Approve({c.listed ? std::vector{listed} : std::vector<platform::ExpectedImage>{}, std::nullopt}, true);
     ErrorState errors;
+    const fs::path checked = folder / (c.otherFile ? "checked" : "image");
+    const platform::ExpectedImage listed{std::u16string(kImagePath), kListed.size(), platform::Sha256::Of(kListed),
+                                         DeviceFile(UniqueFd(::open(checked.c_str(), O_RDONLY)), errors).Identity()};
+    approval.Approve({c.listed ? std::vector{listed} : std::vector<platform::ExpectedImage>{}, std::nullopt}, true);
     ImageToWrite image(std::u16string(kImagePath),
                        std::make_unique<DeviceFile>(UniqueFd(::open((folder / "image").c_str(), O_RDONLY | O_CLOEXEC)),
                                                     errors),
