@@ -148,7 +148,8 @@ TEST(DeviceTrustServiceKeyring, ADeviceWithoutOneTrustsAnyCardAndKeepsNoRecord) 
     TrustFolder device;
     ReleaseRecord noRecord(device.noSlots, device.environment, fs::path(), device.approval, device.errors,
                            device.events, [](std::string_view) {});
-    DeviceTrustService service(std::nullopt, device.approval, noRecord, device.errors, device.events);
+    DeviceTrustService service(std::nullopt, device.approval, noRecord, device.errors, device.events,
+                               [](std::uint32_t) { return std::nullopt; });
 
     EXPECT_FALSE(service.Settings().hasKeyring);
     EXPECT_EQ(service.ReadInstalled(), platform::InstalledRelease{});
@@ -172,7 +173,7 @@ TEST(DeviceTrustServiceApproval, HandsTheCardToTheWritersAndHearsOfAMismatch) {
 
     service.ApproveCard({});
     EXPECT_FALSE(service.MismatchFound()) << "a new approval starts afresh";
-    EXPECT_EQ(device.approval.Find(u"\\StorageCard\\NK.bin"), nullptr);
+    EXPECT_EQ(device.approval.Find(u"\\StorageCard\\NK.bin", {}), nullptr);
 }
 
 }  // namespace
