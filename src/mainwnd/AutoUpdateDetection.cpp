@@ -8,19 +8,20 @@ namespace {
 
 using update::ImageKind;
 
+// The row keeps the very name it tested, so that the card check and the write reach the file that
+// was found.
 struct AutoUpdateImage {
     std::u16string_view testedName;
-    std::u16string_view storedName;  // the name kept in the row's path
     ImageKind kind;
     bool alsoEnablesReset;
 };
 
 constexpr std::array<AutoUpdateImage, 5> kAutoUpdateImages{{
-    {u"NK.bin", u"NK.bin", ImageKind::OS, false},
-    {u"Logo1.bmp", u"Logo1.bmp", ImageKind::Logo, false},
-    {u"logo2.bmp", u"LOGO2.BMP", ImageKind::Logo2, false},
-    {u"Eboot.nb0", u"Eboot.nb0", ImageKind::Boot, true},
-    {u"NAPP.bin", u"NAPP.bin", ImageKind::App, false},
+    {u"NK.bin", ImageKind::OS, false},
+    {u"Logo1.bmp", ImageKind::Logo, false},
+    {u"logo2.bmp", ImageKind::Logo2, false},
+    {u"Eboot.nb0", ImageKind::Boot, true},
+    {u"NAPP.bin", ImageKind::App, false},
 }};
 
 }  // namespace
@@ -41,7 +42,7 @@ bool DetectAutoUpdate(platform::FileSystem& fileSystem, std::u16string_view fold
         }
         found = true;
         settings.Enabled(image.kind) = 1;
-        *settings.Path(image.kind) = std::u16string(folder) + std::u16string(image.storedName);
+        *settings.Path(image.kind) = tested;
         if (image.alsoEnablesReset) {
             settings.resetEnabled = 1;
         }

@@ -28,6 +28,7 @@ constexpr std::array<RefusalText, trust::kCardRefusalCount> kRefusalTexts{{
     {CardRefusal::RevocationListOutOfDate, UiStringId::RefusedRevocationListOutOfDate},
     {CardRefusal::RevocationUnknown, UiStringId::RefusedRevocationUnknown},
     {CardRefusal::WrongPurpose, UiStringId::RefusedWrongPurpose},
+    {CardRefusal::WeakSignature, UiStringId::RefusedWeakSignature},
     {CardRefusal::ManifestChanged, UiStringId::RefusedManifestChanged},
     {CardRefusal::WrongCompatible, UiStringId::RefusedWrongCompatible},
     {CardRefusal::InstalledUnreadable, UiStringId::RefusedInstalledUnreadable},
@@ -35,6 +36,7 @@ constexpr std::array<RefusalText, trust::kCardRefusalCount> kRefusalTexts{{
     {CardRefusal::VersionReused, UiStringId::RefusedVersionReused},
     {CardRefusal::ImageNotListed, UiStringId::RefusedImageNotListed},
     {CardRefusal::ImageChanged, UiStringId::RefusedImageChanged},
+    {CardRefusal::ImageAmbiguous, UiStringId::RefusedImageAmbiguous},
 }};
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/File.h"
 #include "platform/Sha256.h"
 
 #include <cstdint>
@@ -46,6 +47,8 @@ struct ExpectedImage {
     std::u16string devicePath;
     std::uint64_t size = 0;
     Sha256Digest sha256{};
+    // The file the check read there: a write holds it to this file alone.
+    FileIdentity identity;
 
     bool operator==(const ExpectedImage&) const = default;
 };
@@ -86,6 +89,9 @@ public:
     // Whether a write since ApproveCard found a listed image's bytes other than the card lists
     // (streamed from the card, or read back): the rest of the update must not run.
     virtual bool MismatchFound() const = 0;
+    // The most bytes the flash driver's image code `controlCode` can write: its region's size, one
+    // slot's for a two-slot region. Nothing when the device cannot tell.
+    virtual std::optional<std::uint64_t> RegionBytes(std::uint32_t controlCode) = 0;
     // The events.log line of a card that was refused, with the reason's short name.
     virtual void LogCardRefused(std::string_view reason) = 0;
 };

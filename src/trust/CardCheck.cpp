@@ -1,10 +1,12 @@
 #include "trust/CardCheck.h"
 
 #include "platform/DeviceText.h"
+#include "trust/AmbiguousName.h"
 #include "trust/DeviceFileReads.h"
 #include "trust/Keyring.h"
 #include "trust/ManifestReader.h"
 #include "trust/SignatureCheck.h"
+#include "update/ImageSteps.h"
 
 #include <fmt/format.h>
 
@@ -26,7 +28,7 @@ struct SignatureRefusal {
     SignatureVerdict verdict;
     CardRefusal refusal;
 };
-constexpr std::array<SignatureRefusal, 8> kSignatureRefusals{{
+constexpr std::array<SignatureRefusal, 10> kSignatureRefusals{{
     {SignatureVerdict::Unreadable, CardRefusal::SignatureUnreadable},
     {SignatureVerdict::SignerUntrusted, CardRefusal::SignerUntrusted},
     {SignatureVerdict::CertificateOutOfDate, CardRefusal::CertificateOutOfDate},
@@ -35,6 +37,8 @@ constexpr std::array<SignatureRefusal, 8> kSignatureRefusals{{
     {SignatureVerdict::RevocationUnknown, CardRefusal::RevocationUnknown},
     {SignatureVerdict::WrongPurpose, CardRefusal::WrongPurpose},
     {SignatureVerdict::ContentChanged, CardRefusal::ManifestChanged},
+    {SignatureVerdict::Weak, CardRefusal::WeakSignature},
+    {SignatureVerdict::KeyringUnusable, CardRefusal::KeyringUnreadable},
 }};
 
 CardRefusal RefusalOf(SignatureVerdict verdict) {
@@ -66,7 +70,7 @@ CheckedCard Describe(std::u16string_view cardRoot, const Manifest& manifest, std
     card.version = manifest.version;
     card.manifestSha256 = platform::Sha256::Of(manifestText);
     for (const ManifestImage& image : manifest.images) {
-        card.images.push_back({image.row, DevicePathOf(cardRoot, image.path), image.size, image.sha256});
+        card.images.push_back({image.row, DevicePathOf(cardRoot, image.path), image.size, image.sha256, {}});
     }
     return card;
 }
@@ -109,7 +113,7 @@ CardVerdict CardCheck::Check(std::u16string_view cardRoot, const std::vector<Pla
         return {std::nullopt, "the update writes no image", std::nullopt};
     }
     try {
-        return trust_.Settings().hasKeyring ? CheckTrusted(cardRoot, planned) : CheckUntrusted(cardRoot);
+        return trust_.Settings().hasKeyring ? CheckTrusted(cardRoot, planned) : CheckUntrusted(cardRoot, planned);
     } catch (const Refused& refused) {
         return {refused.refusal, refused.detail, std::nullopt};
     }
@@ -142,15 +146,17 @@ CardVerdict CardCheck::CheckTrusted(std::u16string_view cardRoot, const std::vec
     card.isSigned = true;
     card.signer = signer;
     CheckRelease(manifest, card.manifestSha256);
+    CheckUnambiguous(card, planned);
     CheckListed(card, planned);
     CheckImages(card);
+    CheckSameFiles(card, planned);
     std::string detail = fmt::format("card signed by {}, for \"{}\", version {}, manifest {}: {} images as listed",
                                      signer, compatible, card.version, platform::DigestHex(card.manifestSha256),
                                      card.images.size());
     return {std::nullopt, std::move(detail), std::move(card)};
 }
 
-CardVerdict CardCheck::CheckUntrusted(std::u16string_view cardRoot) {
+CardVerdict CardCheck::CheckUntrusted(std::u16string_view cardRoot, const std::vector<PlannedImage>& planned) {
     if (cardRoot.empty()) {
         return {std::nullopt, "there is no storage card", std::nullopt};
     }
@@ -160,7 +166,9 @@ CardVerdict CardCheck::CheckUntrusted(std::u16string_view cardRoot) {
         return {std::nullopt, fmt::format("the card has no {}", Utf8(kManifestFileName)), std::nullopt};
     }
     CheckedCard card = Describe(cardRoot, ParseManifest(*manifestText), *manifestText);
+    CheckUnambiguous(card, planned);
     CheckImages(card);
+    CheckSameFiles(card, planned);
     std::string detail = fmt::format("unsigned manifest {}: {} images as listed",
                                      platform::DigestHex(card.manifestSha256), card.images.size());
     return {std::nullopt, std::move(detail), std::move(card)};
@@ -237,20 +245,67 @@ void CardCheck::CheckRelease(const Manifest& manifest, const platform::Sha256Dig
     }
 }
 
-void CardCheck::CheckImages(const CheckedCard& card) {
-    for (const CheckedImage& image : card.images) {
+void CardCheck::CheckImages(CheckedCard& card) {
+    for (CheckedImage& image : card.images) {
+        CheckFitsItsRegion(image);
         const std::optional<FileDigest> found = DigestDeviceFile(fileSystem_, image.devicePath, image.size);
         if (!found) {
             Refuse(CardRefusal::ImageChanged, fmt::format("{} cannot be read ({})", Utf8(image.devicePath), LastErrorText()));
         }
         if (found->size != image.size) {
-            Refuse(CardRefusal::ImageChanged, fmt::format("{} does not hold the {} bytes the manifest lists",
-                                                          Utf8(image.devicePath), image.size));
+            Refuse(CardRefusal::ImageChanged, fmt::format("{} holds {} bytes, not the {} bytes the manifest lists",
+                                                          Utf8(image.devicePath), found->size, image.size));
         }
         if (found->sha256 != image.sha256) {
             Refuse(CardRefusal::ImageChanged,
                    fmt::format("{} has the SHA-256 {}, the manifest lists {}", Utf8(image.devicePath),
                                platform::DigestHex(found->sha256), platform::DigestHex(image.sha256)));
+        }
+        image.identity = found->identity;
+    }
+}
+
+// A listed size beyond the region could never be written, and hashing it could take hours.
+void CardCheck::CheckFitsItsRegion(const CheckedImage& image) {
+    const std::optional<std::uint32_t> code = update::FlashControlCode(image.row);
+    const std::optional<std::uint64_t> regionBytes = code ? trust_.RegionBytes(*code) : std::nullopt;
+    if (regionBytes && image.size > *regionBytes) {
+        Refuse(CardRefusal::ImageChanged,
+               fmt::format("{} is listed with {} bytes, more than the {} row's region holds ({} bytes)",
+                           Utf8(image.devicePath), image.size, update::ImageKindName(image.row), *regionBytes));
+    }
+}
+
+void CardCheck::CheckUnambiguous(const CheckedCard& card, const std::vector<PlannedImage>& planned) {
+    std::vector<std::u16string_view> paths;
+    for (const CheckedImage& image : card.images) {
+        paths.push_back(image.devicePath);
+    }
+    for (const PlannedImage& image : planned) {
+        if (!image.path.empty() && card.Find(image.path)) {
+            paths.push_back(image.path);
+        }
+    }
+    for (const std::u16string_view path : paths) {
+        if (const std::optional<std::u16string> name = AmbiguousName(fileSystem_, path)) {
+            Refuse(CardRefusal::ImageAmbiguous,
+                   fmt::format("{} matches more than one entry of its folder without regard to case", Utf8(*name)));
+        }
+    }
+}
+
+// Each row's path must reach the very file that was hashed for it, not one of another spelling.
+void CardCheck::CheckSameFiles(const CheckedCard& card, const std::vector<PlannedImage>& planned) {
+    for (const PlannedImage& image : planned) {
+        const CheckedImage* listed = image.path.empty() ? nullptr : card.Find(image.path);
+        if (!listed) {
+            continue;
+        }
+        const std::unique_ptr<platform::File> file = fileSystem_.OpenFile(image.path, platform::FileMode::Read);
+        if (!file || file->Identity() != listed->identity) {
+            Refuse(CardRefusal::ImageAmbiguous, fmt::format("the {} row's image {} is not the file {} the check read",
+                                                            update::ImageKindName(image.row), Utf8(image.path),
+                                                            Utf8(listed->devicePath)));
         }
     }
 }

@@ -31,6 +31,8 @@ struct CheckedImage {
     std::u16string devicePath;
     std::uint64_t size = 0;
     platform::Sha256Digest sha256{};
+    // The file the check hashed.
+    platform::FileIdentity identity;
 };
 
 // A card whose manifest the check vouched for.
@@ -63,9 +65,10 @@ struct CardVerdict {
 // some), at the device's clock or without validity times as the device's rule says; its
 // `compatible` is the device's; its version is not below the installed one, and equal only for the
 // same manifest; every image a planned row writes is listed for that row; and every listed image
-// has its listed size and SHA-256. Without a keyring only a manifest the card happens to carry is
-// checked, and only against its images; a card without one passes as it always has. An update that
-// writes no image needs no card.
+// has its listed size and SHA-256 (and fits its region), is named by no name that matches two
+// entries of its folder, and is the very file (FileIdentity) its row's path reaches. Without a
+// keyring only a manifest the card happens to carry is checked, and only against its images; a card
+// without one passes as it always has. An update that writes no image needs no card.
 class CardCheck {
 public:
     // `buildTime`: a device clock earlier than this is not set (ProgramBuildTime()).
@@ -77,7 +80,7 @@ public:
 
 private:
     CardVerdict CheckTrusted(std::u16string_view cardRoot, const std::vector<PlannedImage>& planned);
-    CardVerdict CheckUntrusted(std::u16string_view cardRoot);
+    CardVerdict CheckUntrusted(std::u16string_view cardRoot, const std::vector<PlannedImage>& planned);
     std::optional<std::int64_t> VerificationTime() const;
     std::string ReadKeyringText();
     // The file's bytes; nothing when the card does not have it.
@@ -86,7 +89,10 @@ private:
     std::string VerifySignature(std::string_view keyringPem, std::string_view manifest, std::string_view signature,
                                 std::optional<std::int64_t> time);
     void CheckRelease(const Manifest& manifest, const platform::Sha256Digest& manifestSha256);
-    void CheckImages(const CheckedCard& card);
+    void CheckImages(CheckedCard& card);
+    void CheckFitsItsRegion(const CheckedImage& image);
+    void CheckUnambiguous(const CheckedCard& card, const std::vector<PlannedImage>& planned);
+    void CheckSameFiles(const CheckedCard& card, const std::vector<PlannedImage>& planned);
     std::string LastErrorText() const;
 
     platform::FileSystem& fileSystem_;

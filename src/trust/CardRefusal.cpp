@@ -9,8 +9,8 @@ namespace {
 constexpr std::array<std::string_view, kCardRefusalCount> kNames{
     "keyring-unreadable",   "clock-not-set",       "no-manifest",        "manifest-malformed", "no-signature",
     "signature-unreadable", "signer-untrusted",    "certificate-out-of-date", "certificate-revoked",
-    "crl-out-of-date",      "crl-missing",         "signer-purpose",     "manifest-changed",   "wrong-compatible",
-    "installed-unreadable", "older-version",       "version-reused",     "image-not-listed",   "image-changed",
+    "crl-out-of-date",      "crl-missing",         "signer-purpose",     "weak-signature",     "manifest-changed",   "wrong-compatible",
+    "installed-unreadable", "older-version",       "version-reused",     "image-not-listed",   "image-changed",      "image-ambiguous",
 };
 
 }  // namespace

@@ -19,6 +19,8 @@ enum class CardRefusal {
     RevocationListOutOfDate,
     RevocationUnknown,
     WrongPurpose,
+    // A key of the chain, or a digest of a certificate or the signature, is below the device's floor.
+    WeakSignature,
     ManifestChanged,
     WrongCompatible,
     InstalledUnreadable,
@@ -26,9 +28,11 @@ enum class CardRefusal {
     VersionReused,
     ImageNotListed,
     ImageChanged,
+    // A name on a listed or planned image's path has more than one match in its folder.
+    ImageAmbiguous,
 };
 
-inline constexpr std::size_t kCardRefusalCount = 19;
+inline constexpr std::size_t kCardRefusalCount = 21;
 
 // The refusal's short name, as events.log and the debug output give it: "signer-untrusted".
 std::string_view CardRefusalName(CardRefusal refusal);

@@ -29,19 +29,24 @@ bool ReadChunks(platform::File& file, std::uint64_t maxBytes, Take take) {
 }  // namespace
 
 std::optional<FileDigest> DigestDeviceFile(platform::FileSystem& fileSystem, std::u16string_view path,
-                                           std::uint64_t maxBytes) {
+                                           std::uint64_t listedSize) {
     const std::unique_ptr<platform::File> file = fileSystem.OpenFile(path, platform::FileMode::Read);
     if (!file) {
         return std::nullopt;
     }
-    FileDigest digest;
+    FileDigest digest{file->Length(), {}, file->Identity()};
+    if (digest.size != listedSize) {
+        return digest;
+    }
+    digest.size = 0;
     platform::Sha256 hash;
-    const bool read = ReadChunks(*file, maxBytes, [&](const char* data, std::uint32_t size) {
-        hash.Update(data, size);
-        digest.size += size;
-    });
-    if (!read) {
-        return std::nullopt;
+    std::vector<char> chunk(kReadChunkBytes);
+    for (std::uint32_t got = 1; got != 0 && digest.size < listedSize; digest.size += got) {
+        const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(kReadChunkBytes, listedSize - digest.size));
+        if (!file->Read(chunk.data(), wanted, got)) {
+            return std::nullopt;
+        }
+        hash.Update(chunk.data(), got);
     }
     digest.sha256 = hash.Finish();
     return digest;

@@ -14,16 +14,18 @@ namespace velkor::trust {
 inline constexpr std::uint32_t kReadChunkBytes = 64 * 1024;
 
 struct FileDigest {
-    // The bytes read: the file's length, or one chunk's worth past `maxBytes` when it is longer.
+    // The file's length when it is not `listedSize`; otherwise the bytes hashed.
     std::uint64_t size = 0;
     platform::Sha256Digest sha256{};
+    // The file that was read.
+    platform::FileIdentity identity;
 };
 
-// The SHA-256 of a device file, read to its end, or until more than `maxBytes` were read (the size
-// then tells, and the digest means nothing). Nothing when it cannot be opened or read; the
-// platform's last error says why.
+// The SHA-256 of a device file of `listedSize` bytes. No more than that is ever read, and a file of
+// another length is not read at all: the size then tells, and the digest means nothing. Nothing when
+// it cannot be opened or read; the platform's last error says why.
 std::optional<FileDigest> DigestDeviceFile(platform::FileSystem& fileSystem, std::u16string_view path,
-                                           std::uint64_t maxBytes);
+                                           std::uint64_t listedSize);
 
 enum class TextReadOutcome {
     Read,

@@ -24,8 +24,13 @@ public:
 
     // A store of the keyring for one verification. CRLs are checked for every certificate of a
     // chain exactly when the keyring holds some. `time` is the moment validity is judged at, in
-    // seconds since the epoch; nothing leaves every validity time unchecked (the CRLs' too).
-    X509StorePtr Store(std::optional<std::int64_t> time) const;
+    // seconds since the epoch; nothing leaves every validity time unchecked (the CRLs' too). Chains
+    // are held to OpenSSL's security level kSecurityLevel: RSA and DSA keys of 2048 bits or more, EC
+    // keys of 224 or more, no MD5 or SHA-1 in a certificate's signature. Null, with `error` saying
+    // why, when the store cannot take the keyring's objects.
+    X509StorePtr Store(std::optional<std::int64_t> time, std::string& error) const;
+
+    static constexpr int kSecurityLevel = 2;
 
 private:
     explicit Keyring(PemObjects objects) : objects_(std::move(objects)) {}

@@ -175,6 +175,10 @@ ManifestReading ReadManifest(std::string_view text) {
     if (text.size() > kMaxManifestBytes) {
         return {std::nullopt, fmt::format("larger than {} bytes", kMaxManifestBytes)};
     }
+    // The JSON parser ends its input at a NUL, so bytes after one would be signed but never read.
+    if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+        return {std::nullopt, fmt::format("holds a NUL byte (at byte {})", nul)};
+    }
     JsonShapeGuard guard(kManifestShape);
     if (!guard.Check(text)) {
         return {std::nullopt, guard.Error()};

@@ -75,6 +75,11 @@ std::optional<PemObjects> ReadPemObjects(std::string_view pem, std::string& erro
             error = fmt::format("PEM block {} is a \"{}\", neither a certificate nor a CRL", index, name);
             return std::nullopt;
         }
+        // Headers mark an encrypted or otherwise transformed block, whose bytes are not what they say.
+        if (block->header && *block->header != '\0') {
+            error = fmt::format("PEM block {} (\"{}\") has headers", index, name);
+            return std::nullopt;
+        }
         if (!Take(*block, objects)) {
             error = fmt::format("PEM block {} (\"{}\") does not decode: {}", index, name,
                                 TakeOpenSslError("damaged DER"));

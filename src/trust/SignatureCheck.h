@@ -27,6 +27,10 @@ enum class SignatureVerdict {
     WrongPurpose,
     // The signature does not match the manifest's bytes.
     ContentChanged,
+    // A key of the chain is too small, or a certificate or the signature uses a weak digest.
+    Weak,
+    // The keyring's objects do not go into a store.
+    KeyringUnusable,
 };
 
 struct SignatureCheck {
@@ -39,7 +43,9 @@ struct SignatureCheck {
 
 // Verifies `signatureDer`, a detached CMS signature of `content`, as `openssl cms -verify -binary
 // -inform DER -content FILE -CAfile KEYRING` does: the signer chains to the keyring for the S/MIME
-// signing purpose, at `time` (seconds since the epoch) or without validity times when nothing.
+// signing purpose, at `time` (seconds since the epoch) or without validity times when nothing; its
+// keys and digests are held to the keyring's security level (Keyring::Store), and the signature's
+// own digest must be SHA-224 or stronger.
 SignatureCheck CheckSignature(const Keyring& keyring, std::string_view content, std::string_view signatureDer,
                               std::optional<std::int64_t> time);
 

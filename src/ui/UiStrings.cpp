@@ -33,6 +33,8 @@ constexpr std::array<std::u16string_view, kUiStringCount> kEnglish{
     u"The card's version is installed already, from another card.",
     u"An image to write is not in the card's signed manifest.",
     u"An image on the card does not match the card's manifest.",
+    u"The card's signature is weaker than this device accepts.",
+    u"An image's name on the card matches more than one file.",
 };
 constexpr std::array<std::u16string_view, kUiStringCount> kChinese{
     u"名称",
@@ -61,6 +63,8 @@ constexpr std::array<std::u16string_view, kUiStringCount> kChinese{
     u"此卡的版本已由另一张卡安装。",
     u"要写入的映像不在此卡的签名清单中。",
     u"此卡上的映像与清单不符。",
+    u"此卡的签名强度低于本设备的要求。",
+    u"此卡上映像的名称对应不止一个文件。",
 };
 
 }  // namespace

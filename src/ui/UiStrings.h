@@ -35,9 +35,11 @@ enum class UiStringId : std::size_t {
     RefusedVersionReused,
     RefusedImageNotListed,
     RefusedImageChanged,
+    RefusedWeakSignature,
+    RefusedImageAmbiguous,
 };
 
-inline constexpr std::size_t kUiStringCount = 26;
+inline constexpr std::size_t kUiStringCount = 28;
 
 // The table of those texts: English when built, Chinese after UseChineseSet().
 class UiStrings {

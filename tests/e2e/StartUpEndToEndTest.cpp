@@ -22,7 +22,7 @@ TEST(StartUpEndToEnd, AutoUpdateImagesAreChosenAndSavedOnRestart) {
     ASSERT_EQ(session.WaitForExit(), 0);
     EXPECT_EQ(ReadHostFile(session.Card() / "updater.cfg"),
               SettingsFileBytes({u"1", u"\\StorageCard\\AutoUpdate\\NK.bin", u"1", u"\\StorageCard\\AutoUpdate\\Logo1.bmp",
-                                 u"1", u"\\StorageCard\\AutoUpdate\\LOGO2.BMP", u"1",
+                                 u"1", u"\\StorageCard\\AutoUpdate\\logo2.bmp", u"1",
                                  u"\\StorageCard\\AutoUpdate\\Eboot.nb0", u"1", u"\\StorageCard\\AutoUpdate\\NAPP.bin",
                                  u"1"}));
 }

@@ -174,6 +174,14 @@ INSTANTIATE_TEST_SUITE_P(
                       WriteHostFile(d.Image("NAPP.bin"), image);
                   },
                   "image-changed"},
+        TrustCase{"SecondSpellingOfAListedImage", Nothing,
+                  [](TrustedDevice& d) { WriteHostFile(d.Image("LOGO2.BMP"), "other bytes"); }, "image-ambiguous"},
+        // The Kelvin sign folds to "k", so two names of the folder match the listed "NK.bin".
+        TrustCase{"KelvinSignBesideAListedName", Nothing,
+                  [](TrustedDevice& d) { WriteHostFile(d.Image("N\u212A.bin"), "other bytes"); }, "image-ambiguous"},
+        TrustCase{"SignerKeyBelowTheFloor",
+                  [](TrustedDevice& d) { CertificateProfile weak; weak.rsaBits = 1024, d.signer = d.pki.Issue(weak); },
+                  Nothing, "weak-signature"},
         TrustCase{"ImageMissingFromTheManifest",
                   [](TrustedDevice& d) { d.manifest.images.erase(d.manifest.images.begin() + 1); }, Nothing,
                   "image-not-listed"},

@@ -23,12 +23,15 @@ public:
     std::vector<platform::ApprovedCard> approved;
     bool mismatchFound = false;
     std::vector<std::string> events;
+    // The size of every region; not known unless given.
+    std::optional<std::uint64_t> regionBytes;
 
     platform::TrustSettings Settings() const override { return settings; }
     std::optional<std::string> ReadKeyring() override;
     std::optional<platform::InstalledRelease> ReadInstalled() override;
     void ApproveCard(platform::ApprovedCard card) override;
     bool MismatchFound() const override { return mismatchFound; }
+    std::optional<std::uint64_t> RegionBytes(std::uint32_t) override { return regionBytes; }
     void LogCardRefused(std::string_view reason) override;
 };
 

@@ -57,6 +57,8 @@ public:
     }
 
     std::uint64_t Length() const override { return owner_.files_.at(key_).size(); }
+    // Its path names a file of the fake alone, letter case aside, so the path stands for its number.
+    platform::FileIdentity Identity() const override { return {1, std::hash<std::u16string>{}(key_)}; }
 
     bool Close() override {
         if (closed_) {

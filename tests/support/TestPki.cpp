@@ -38,8 +38,8 @@ void AddExtension(X509& certificate, const X509* issuer, int nid, const std::str
     X509_EXTENSION_free(extension);
 }
 
-trust::EvpPkeyPtr NewKey() {
-    trust::EvpPkeyPtr key(EVP_EC_gen("P-256"));
+trust::EvpPkeyPtr NewKey(int rsaBits = 0) {
+    trust::EvpPkeyPtr key(rsaBits ? EVP_RSA_gen(static_cast<unsigned>(rsaBits)) : EVP_EC_gen("P-256"));
     Require(key != nullptr, "key");
     return key;
 }
@@ -63,7 +63,7 @@ trust::X509Ptr MakeCertificate(const CertificateProfile& profile, long serial, E
     AddExtension(*certificate, signer, NID_ext_key_usage, profile.extendedKeyUsage);
     AddExtension(*certificate, signer, NID_subject_key_identifier, "hash");
     AddExtension(*certificate, signer, NID_authority_key_identifier, "keyid:always");
-    Require(X509_sign(certificate.get(), &issuerKey, EVP_sha256()) > 0, "signing a certificate");
+    Require(X509_sign(certificate.get(), &issuerKey, EVP_get_digestbyname(profile.digest)) > 0, "signing a certificate");
     return certificate;
 }
 
@@ -89,7 +89,7 @@ TestPki::TestPki(std::string_view rootName) {
 TestIdentity TestPki::Issue(const CertificateProfile& profile, const TestIdentity* issuer) {
     const TestIdentity& by = issuer ? *issuer : root_;
     TestIdentity identity;
-    identity.key = NewKey();
+    identity.key = NewKey(profile.rsaBits);
     identity.certificate = MakeCertificate(profile, nextSerial_++, *identity.key, by.certificate.get(), *by.key);
     return identity;
 }
@@ -124,6 +124,20 @@ std::string TestPki::Sign(const TestIdentity& signer, std::string_view content, 
     const std::optional<std::string> signature = manifestSigner->Sign(content, error);
     Require(signature.has_value(), error.c_str());
     return *signature;
+}
+
+std::string TestPki::SignWithDigest(const TestIdentity& signer, std::string_view content, const char* digest) {
+    const unsigned flags = CMS_BINARY | CMS_DETACHED | CMS_PARTIAL;
+    const trust::CmsPtr cms(CMS_sign(nullptr, nullptr, nullptr, nullptr, flags));
+    Require(cms && CMS_add1_signer(cms.get(), signer.certificate.get(), signer.key.get(),
+                                   EVP_get_digestbyname(digest), flags) != nullptr,
+            "a signer");
+    Require(CMS_final(cms.get(), trust::MemoryBio(content).get(), nullptr, flags) == 1, "signing");
+    unsigned char* der = nullptr;
+    const int length = i2d_CMS_ContentInfo(cms.get(), &der);
+    Require(length > 0, "DER output");
+    const trust::OpenSslBuffer<unsigned char> owned(der);
+    return std::string(reinterpret_cast<const char*>(der), static_cast<std::size_t>(length));
 }
 
 }  // namespace velkor::test

@@ -20,6 +20,9 @@ struct CertificateProfile {
     std::string keyUsage = "critical,digitalSignature";
     std::string extendedKeyUsage;
     bool isCa = false;
+    // The certificate's key: RSA of this many bits, or EC P-256 when 0; and its issuer's digest.
+    int rsaBits = 0;
+    const char* digest = "SHA256";
 };
 
 // A key and its certificate.
@@ -46,6 +49,8 @@ public:
 
     // The detached DER signature of `content` by `signer`, made by the program's own signer.
     static std::string Sign(const TestIdentity& signer, std::string_view content, std::string_view chainPem = {});
+    // The same, made by OpenSSL directly with the signature digest `digest` ("SHA1").
+    static std::string SignWithDigest(const TestIdentity& signer, std::string_view content, const char* digest);
 
 private:
     TestIdentity root_;

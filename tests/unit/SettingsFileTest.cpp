@@ -122,6 +122,7 @@ private:
         bool Write(const void*, std::uint32_t) override { return false; }
         bool Seek(std::uint64_t) override { return false; }
         std::uint64_t Length() const override { return std::uint64_t{1} << 40; }
+        platform::FileIdentity Identity() const override { return {}; }
         bool Close() override { return true; }
     };
 };

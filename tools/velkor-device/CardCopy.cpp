@@ -2,6 +2,7 @@
 
 #include "backend/shared/DeviceError.h"
 #include "backend/shared/DismountedFolders.h"
+#include "backend/shared/ErrnoErrors.h"
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/FolderFileSystem.h"
 #include "platform/DeviceText.h"
@@ -33,6 +34,26 @@ bool JoinFolder(shared::FolderFileSystem& files, const shared::ErrorState& error
     return made || errors.Last() == error::kAlreadyExists;
 }
 
+// A name that differs only in case from one copied before keeps an entry of its own, as on the card,
+// so that the dry run meets the names the device would (the copy by device path would join them).
+bool CopyAsNamed(shared::FolderFileSystem& files, shared::ErrorState& errors, const fs::directory_entry& entry,
+                 const fs::path& hostTarget) {
+    const std::u16string target = DevicePath(hostTarget);
+    if (fs::exists(hostTarget) || files.GetAttributes(target) == platform::kInvalidFileAttributes) {
+        return entry.is_directory() ? JoinFolder(files, errors, target) : files.CopyFile(DevicePath(entry.path()), target);
+    }
+    std::error_code failure;
+    if (entry.is_directory()) {
+        fs::create_directory(hostTarget, failure);
+    } else {
+        fs::copy_file(entry.path(), hostTarget, failure);
+    }
+    if (failure) {
+        return errors.Fail(shared::DeviceErrorFromErrno(failure.value()));
+    }
+    return true;
+}
+
 }  // namespace
 
 void CopyCardOnto(const fs::path& card, const fs::path& storageCard) {
@@ -44,10 +65,7 @@ void CopyCardOnto(const fs::path& card, const fs::path& storageCard) {
             fmt::format("cannot make the storage card {}: {}", storageCard.string(), FailureText(errors.Last())));
     }
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(card)) {
-        const std::u16string target = DevicePath(storageCard / entry.path().lexically_relative(card));
-        const bool copied =
-            entry.is_directory() ? JoinFolder(files, errors, target) : files.CopyFile(DevicePath(entry.path()), target);
-        if (!copied) {
+        if (!CopyAsNamed(files, errors, entry, storageCard / entry.path().lexically_relative(card))) {
             throw shared::DeviceError(fmt::format("cannot copy {} onto the copy of the device's storage card: {}",
                                                   entry.path().string(), FailureText(errors.Last())));
         }

@@ -263,7 +263,8 @@ void TargetReport::PrintTrust(std::ostream& out) {
     const fs::path recordFile = config_.trust ? config_.trust->installedRecord : fs::path();
     shared::ReleaseRecord record(config_.slotGroup, environment, recordFile, approval, errors, noEvents,
                                  [](std::string_view) {});
-    shared::DeviceTrustService trust(config_.trust, approval, record, errors, noEvents);
+    shared::DeviceTrustService trust(config_.trust, approval, record, errors, noEvents,
+                                     [](std::uint32_t) { return std::optional<std::uint64_t>(); });
     const TrustPlaces places{config_.trust ? config_.trust->keyring.string() : std::string(),
                              config_.slotGroup.Empty() ? recordFile.string() : "the boot environment"};
     for (const std::string& problem : device_tool::PrintTrust(out, trust, [&] { return errors.Last(); }, places)) {

@@ -63,7 +63,8 @@ TargetPlatform::TargetPlatform(const fs::path& targetFile)
       bitmapLoader_(fileSystem_, errors_),
       formatLibrary_(errors_, events_),
       windows_(config_.programs, errors_, events_),
-      trust_(config_.trust, approval_, releaseRecord_, errors_, events_),
+      trust_(config_.trust, approval_, releaseRecord_, errors_, events_,
+             [this](std::uint32_t controlCode) { return flash_.RegionBytes(controlCode); }),
       platform_{registry_,       checkedFileSystem_, system_,   deviceIo_, bitmapLoader_,
                 storageManager_, formatLibrary_,     windows_, trust_} {
     CheckBootSide(config_);

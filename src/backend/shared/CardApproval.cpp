@@ -21,11 +21,15 @@ bool CardApproval::BeforeInPlaceWrite() {
     return guarded_;
 }
 
-const platform::ExpectedImage* CardApproval::Find(std::u16string_view devicePath) const {
-    const auto found =
-        std::find_if(card_.images.begin(), card_.images.end(), [&](const platform::ExpectedImage& image) {
+const platform::ExpectedImage* CardApproval::Find(std::u16string_view devicePath,
+                                                  const platform::FileIdentity& identity) const {
+    auto found = std::find_if(card_.images.begin(), card_.images.end(),
+                              [&](const platform::ExpectedImage& image) { return image.identity == identity; });
+    if (found == card_.images.end()) {
+        found = std::find_if(card_.images.begin(), card_.images.end(), [&](const platform::ExpectedImage& image) {
             return platform::EqualsIgnoreCase(image.devicePath, devicePath);
         });
+    }
     return found != card_.images.end() ? &*found : nullptr;
 }
 

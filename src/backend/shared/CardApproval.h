@@ -18,8 +18,10 @@ public:
     // `privateCopies`: regions written in place get a private copy of their image, checked before
     // the first byte reaches the region (a device with a keyring).
     void Approve(platform::ApprovedCard card, bool privateCopies);
-    // The listed image at `devicePath`, letter case aside; null when the card lists none there.
-    const platform::ExpectedImage* Find(std::u16string_view devicePath) const;
+    // The listed image that the file open at `devicePath` is: the one the check read as this very
+    // file, or else the one listed at its path (letter case aside), which is then another file than
+    // the check read (see IsTheCheckedFile). Null when the card lists neither.
+    const platform::ExpectedImage* Find(std::u16string_view devicePath, const platform::FileIdentity& identity) const;
     bool PrivateCopies() const { return privateCopies_; }
 
     // A write found an image's bytes other than the card lists.

@@ -19,7 +19,14 @@ CheckedCopyFileSystem::CheckedCopyFileSystem(platform::FileSystem& fileSystem, C
     : ForwardingFileSystem(fileSystem), approval_(approval), errors_(errors), debugLine_(std::move(debugLine)) {}
 
 bool CheckedCopyFileSystem::CopyFile(std::u16string_view from, std::u16string_view to) {
-    const platform::ExpectedImage* listed = approval_.Find(from);
+    const std::optional<platform::FileIdentity> source = IdentityOf(from);
+    const platform::ExpectedImage* listed = approval_.Find(from, source.value_or(platform::FileIdentity{}));
+    if (listed && source && *source != listed->identity) {
+        debugLine_(fmt::format("{} is not the file the card check read as {}", platform::ToUtf8(from),
+                               platform::ToUtf8(listed->devicePath)));
+        approval_.NoteMismatch();
+        return errors_.Fail(platform::error::kCrc);
+    }
     if (!Inner().CopyFile(from, to)) {
         return false;
     }
@@ -27,6 +34,11 @@ bool CheckedCopyFileSystem::CopyFile(std::u16string_view from, std::u16string_vi
         return true;
     }
     return CheckCopy(from, to, *listed);
+}
+
+std::optional<platform::FileIdentity> CheckedCopyFileSystem::IdentityOf(std::u16string_view path) {
+    const std::unique_ptr<platform::File> file = Inner().OpenFile(path, platform::FileMode::Read);
+    return file ? std::optional(file->Identity()) : std::nullopt;
 }
 
 bool CheckedCopyFileSystem::ReadBack(std::u16string_view path, ImageExpectation& expectation) {

@@ -7,6 +7,7 @@
 #include "platform/FileSystem.h"
 
 #include <functional>
+#include <optional>
 #include <string_view>
 
 namespace velkor::shared {
@@ -24,6 +25,8 @@ public:
     bool CopyFile(std::u16string_view from, std::u16string_view to) override;
 
 private:
+    // Which file `path` reaches; nothing when it does not open (the copy then fails as it will).
+    std::optional<platform::FileIdentity> IdentityOf(std::u16string_view path);
     // Feeds the file's bytes to `expectation`; false with the last error set.
     bool ReadBack(std::u16string_view path, ImageExpectation& expectation);
     // The copy's bytes against what is listed; false with the last error set.

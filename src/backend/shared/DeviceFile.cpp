@@ -44,6 +44,15 @@ bool DeviceFile::Seek(std::uint64_t offset) {
     return true;
 }
 
+platform::FileIdentity DeviceFile::Identity() const {
+    struct stat info {};
+    if (::fstat(fd_.Get(), &info) != 0) {
+        errors_.Fail(DeviceErrorFromErrno(errno));
+        return {};
+    }
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
 std::uint64_t DeviceFile::Length() const {
     struct stat info {};
     if (::fstat(fd_.Get(), &info) != 0) {

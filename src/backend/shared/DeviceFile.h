@@ -15,6 +15,7 @@ public:
     bool Write(const void* data, std::uint32_t count) override;
     bool Seek(std::uint64_t offset) override;
     std::uint64_t Length() const override;
+    platform::FileIdentity Identity() const override;
     bool Close() override;
 
 private:

@@ -6,8 +6,14 @@
 namespace velkor::shared {
 
 DeviceTrustService::DeviceTrustService(std::optional<TrustConfig> config, CardApproval& approval,
-                                       ReleaseRecord& record, ErrorState& errors, EventLog& events)
-    : config_(std::move(config)), approval_(approval), record_(record), errors_(errors), events_(events) {}
+                                       ReleaseRecord& record, ErrorState& errors, EventLog& events,
+                                       std::function<std::optional<std::uint64_t>(std::uint32_t)> regionBytes)
+    : config_(std::move(config)),
+      approval_(approval),
+      record_(record),
+      errors_(errors),
+      events_(events),
+      regionBytes_(std::move(regionBytes)) {}
 
 platform::TrustSettings DeviceTrustService::Settings() const {
     if (!config_) {

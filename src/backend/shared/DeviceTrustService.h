@@ -7,6 +7,7 @@
 #include "backend/shared/TrustConfig.h"
 #include "platform/DeviceTrust.h"
 
+#include <functional>
 #include <optional>
 
 namespace velkor::shared {
@@ -17,15 +18,18 @@ namespace velkor::shared {
 // writers and its commit point share.
 class DeviceTrustService : public platform::DeviceTrust {
 public:
-    // Nothing for a device without a keyring.
+    // Nothing for a device without a keyring. `regionBytes` answers RegionBytes from the backend's
+    // flash regions.
     DeviceTrustService(std::optional<TrustConfig> config, CardApproval& approval, ReleaseRecord& record,
-                       ErrorState& errors, EventLog& events);
+                       ErrorState& errors, EventLog& events,
+                       std::function<std::optional<std::uint64_t>(std::uint32_t)> regionBytes);
 
     platform::TrustSettings Settings() const override;
     std::optional<std::string> ReadKeyring() override;
     std::optional<platform::InstalledRelease> ReadInstalled() override;
     void ApproveCard(platform::ApprovedCard card) override;
     bool MismatchFound() const override { return approval_.MismatchFound(); }
+    std::optional<std::uint64_t> RegionBytes(std::uint32_t controlCode) override { return regionBytes_(controlCode); }
     void LogCardRefused(std::string_view reason) override;
 
 private:
@@ -34,6 +38,7 @@ private:
     ReleaseRecord& record_;
     ErrorState& errors_;
     EventLog& events_;
+    std::function<std::optional<std::uint64_t>(std::uint32_t)> regionBytes_;
 };
 
 }  // namespace velkor::shared

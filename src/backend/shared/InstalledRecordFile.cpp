@@ -9,6 +9,7 @@
 #include "backend/shared/UniqueFd.h"
 #include "platform/DeviceText.h"
 #include "platform/ErrorCodes.h"
+#include "platform/Sha256.h"
 
 #include <nlohmann/json.hpp>
 
@@ -53,8 +54,14 @@ std::optional<platform::InstalledRelease> InstalledRecordFile::Read(std::uint32_
         platform::InstalledRelease release;
         release.version = reader.Unsigned(reader.Required(document, "version", "version"), "version",
                                           std::numeric_limits<std::uint64_t>::max(), "a whole number");
-        release.manifestSha256 =
-            platform::ToUtf8(reader.String(reader.Required(document, "manifestSha256", "manifestSha256"), "manifestSha256"));
+        // Any case of the 64 digits is the same digest; anything else is no record of one.
+        const std::optional<platform::Sha256Digest> digest = platform::DigestFromHex(
+            platform::ToUtf8(reader.String(reader.Required(document, "manifestSha256", "manifestSha256"), "manifestSha256")));
+        if (!digest) {
+            error = platform::error::kInvalidData;
+            return std::nullopt;
+        }
+        release.manifestSha256 = platform::DigestHex(*digest);
         return release;
     } catch (const DeviceError&) {
         error = platform::error::kInvalidData;

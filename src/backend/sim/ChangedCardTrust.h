@@ -21,6 +21,9 @@ public:
     std::optional<platform::InstalledRelease> ReadInstalled() override { return trust_.ReadInstalled(); }
     void ApproveCard(platform::ApprovedCard card) override;
     bool MismatchFound() const override { return trust_.MismatchFound(); }
+    std::optional<std::uint64_t> RegionBytes(std::uint32_t controlCode) override {
+        return trust_.RegionBytes(controlCode);
+    }
     void LogCardRefused(std::string_view reason) override { trust_.LogCardRefused(reason); }
 
 private:

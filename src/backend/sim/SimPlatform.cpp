@@ -99,7 +99,11 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
       storageManager_(storageContext_),
       formatLibrary_(storageContext_),
       windows_(config_, errors_, events_),
-      trust_(TrustConfigOf(config_, deviceDir), approval_, releaseRecord_, errors_, events_),
+      trust_(TrustConfigOf(config_, deviceDir), approval_, releaseRecord_, errors_, events_,
+             [this](std::uint32_t controlCode) -> std::optional<std::uint64_t> {
+                 const shared::FlashRegionInfo* region = shared::FindRegionByCode(controlCode);
+                 return region ? std::optional(config_.flashRegions[region->region]) : std::nullopt;
+             }),
       changedCardTrust_(trust_, fileSystem_, config_.faults.cardImagesChangedAfterCheck),
       platform_{registry_,       checkedFileSystem_, system_,   deviceIo_,        bitmapLoader_,
                 storageManager_, formatLibrary_,     windows_, changedCardTrust_} {

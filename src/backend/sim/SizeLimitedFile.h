@@ -18,6 +18,7 @@ public:
     bool Write(const void* data, std::uint32_t count) override;
     bool Seek(std::uint64_t offset) override;
     std::uint64_t Length() const override;
+    platform::FileIdentity Identity() const override { return file_->Identity(); }
     bool Close() override;
 
 private:

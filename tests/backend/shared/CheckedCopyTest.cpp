@@ -46,7 +46,10 @@ TEST_P(CheckedCopyTest, KeepsOnlyACopyOfTheListedBytes) {
     FolderFileSystem folder(root, noneDismounted, FileRules{}, errors);
     CardApproval approval;
     if (c.listed) {
-        approval.Approve({{{u"\\StorageCard\\logo2.bmp", kListed.size(), platform::Sha256::Of(kListed)}}, std::nullopt},
+        const std::unique_ptr<platform::File> checked = folder.OpenFile(u"\\StorageCard\\logo2.bmp", platform::FileMode::Read);
+        approval.Approve({{{u"\\StorageCard\\logo2.bmp", kListed.size(), platform::Sha256::Of(kListed),
+                            checked ? checked->Identity() : platform::FileIdentity{}}},
+                          std::nullopt},
                          false);
     }
     std::vector<std::string> debug;

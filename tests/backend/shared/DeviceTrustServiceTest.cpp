@@ -22,16 +22,20 @@ namespace fs = std::filesystem;
 namespace error = platform::error;
 
 const std::string kDigest(64, 'c');
+const std::string kOldDigest(64, 'a');
 
 // A device without two-slot regions, with a keyring and a record in a temporary folder.
 struct TrustFolder {
     TrustFolder() : events(Path("events.log")) {}
 
     fs::path Path(const char* name) const { return fs::path(folder.path().toStdString()) / name; }
+    void WriteRecord(const std::string& digest) const {
+        test::WriteHostFile(Path("state/installed.json"), R"({"version": 9, "manifestSha256": ")" + digest + "\"}");
+    }
     DeviceTrustService Service() {
         return DeviceTrustService(TrustConfig{Path("keyring.pem"), "velkor-vk100", platform::ValidityRule::DeviceClock,
                                               Path("state/installed.json")},
-                                  approval, record, errors, events);
+                                  approval, record, errors, events, [](std::uint32_t) { return std::nullopt; });
     }
     // The commit point of a whole update from a card that installs `release`.
     bool CommitRelease(const platform::InstalledRelease& release) {
@@ -78,6 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
                                          R"({"version": 9, "manifestSha256": ")" + kDigest + "\"}");
                  },
                  platform::InstalledRelease{9, kDigest}, error::kSuccess},
+        ReadCase{"UpperCaseDigest", [](TrustFolder& d) { d.WriteRecord(std::string(64, 'C')); },
+                 platform::InstalledRelease{9, kDigest}, error::kSuccess},
+        ReadCase{"NotADigest", [](TrustFolder& d) { d.WriteRecord("not-a-digest"); }, std::nullopt, error::kInvalidData},
         ReadCase{"NotARecord", [](TrustFolder& d) { test::WriteHostFile(d.Path("state/installed.json"), "{\"version\": -1}"); },
                  std::nullopt, error::kInvalidData},
         ReadCase{"TooLargeToBeOne",
@@ -88,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(InstalledRecordWrite, ReplacesTheRecordWholeAndLogsIt) {
     TrustFolder device;
     fs::create_directory(device.Path("state"));
-    test::WriteHostFile(device.Path("state/installed.json"), R"({"version": 3, "manifestSha256": "old"})");
+    test::WriteHostFile(device.Path("state/installed.json"), R"({"version": 3, "manifestSha256": ")" + kOldDigest + "\"}");
     // A power cut during an earlier write left its new record behind.
     test::WriteHostFile(device.Path("state/installed.json.new"), "{\"vers");
     DeviceTrustService service = device.Service();
@@ -103,14 +110,14 @@ TEST(InstalledRecordWrite, ReplacesTheRecordWholeAndLogsIt) {
 TEST(InstalledRecordWrite, AFailedWriteLeavesTheOldRecordAndNoTemporaryFile) {
     TrustFolder device;
     fs::create_directory(device.Path("state"));
-    test::WriteHostFile(device.Path("state/installed.json"), R"({"version": 3, "manifestSha256": "old"})");
+    test::WriteHostFile(device.Path("state/installed.json"), R"({"version": 3, "manifestSha256": ")" + kOldDigest + "\"}");
     // The new record cannot take the old one's place.
     fs::create_directory(device.Path("state/installed.json.new"));
     DeviceTrustService service = device.Service();
 
     EXPECT_FALSE(device.CommitRelease({4, kDigest}));
 
-    EXPECT_EQ(service.ReadInstalled(), (platform::InstalledRelease{3, "old"}));
+    EXPECT_EQ(service.ReadInstalled(), (platform::InstalledRelease{3, kOldDigest}));
     EXPECT_TRUE(fs::is_directory(device.Path("state/installed.json.new"))) << "a folder in the way is not removed";
     EXPECT_EQ(device.Events(), std::vector<std::string>{"installed-release 4 " + kDigest + " -> 0 error 183"});
 }
@@ -141,7 +148,8 @@ TEST(DeviceTrustServiceKeyring, ADeviceWithoutOneTrustsAnyCardAndKeepsNoRecord) 
     TrustFolder device;
     ReleaseRecord noRecord(device.noSlots, device.environment, fs::path(), device.approval, device.errors,
                            device.events, [](std::string_view) {});
-    DeviceTrustService service(std::nullopt, device.approval, noRecord, device.errors, device.events);
+    DeviceTrustService service(std::nullopt, device.approval, noRecord, device.errors, device.events,
+                               [](std::uint32_t) { return std::nullopt; });
 
     EXPECT_FALSE(service.Settings().hasKeyring);
     EXPECT_EQ(service.ReadInstalled(), platform::InstalledRelease{});
@@ -158,14 +166,14 @@ TEST(DeviceTrustServiceApproval, HandsTheCardToTheWritersAndHearsOfAMismatch) {
 
     service.ApproveCard({{image}, std::nullopt});
     EXPECT_TRUE(device.approval.PrivateCopies());
-    ASSERT_NE(device.approval.Find(u"\\storagecard\\nk.BIN"), nullptr) << "paths match whatever their letter case";
+    ASSERT_NE(device.approval.Find(u"\\storagecard\\nk.BIN", {}), nullptr) << "paths match whatever their letter case";
     EXPECT_FALSE(service.MismatchFound());
     device.approval.NoteMismatch();
     EXPECT_TRUE(service.MismatchFound());
 
     service.ApproveCard({});
     EXPECT_FALSE(service.MismatchFound()) << "a new approval starts afresh";
-    EXPECT_EQ(device.approval.Find(u"\\StorageCard\\NK.bin"), nullptr);
+    EXPECT_EQ(device.approval.Find(u"\\StorageCard\\NK.bin", {}), nullptr);
 }
 
 }  // namespace

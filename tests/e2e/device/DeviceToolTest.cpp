@@ -88,7 +88,7 @@ TEST_F(DeviceToolTest, InitOptionsReachTheDevice) {
     EXPECT_THAT(shown, ContainsRegex("Language: +0x0804 Chinese \\(PRC\\)\n"));
     EXPECT_THAT(shown, ContainsRegex("Auto update: +images in \\\\StorageCard\\\\AutoUpdate\\\\\n"));
     EXPECT_THAT(shown, ContainsRegex("  OS +\\\\StorageCard\\\\AutoUpdate\\\\NK.bin\n"));
-    EXPECT_THAT(shown, ContainsRegex("  Logo2 +\\\\StorageCard\\\\AutoUpdate\\\\LOGO2.BMP\n"));
+    EXPECT_THAT(shown, ContainsRegex("  Logo2 +\\\\StorageCard\\\\AutoUpdate\\\\logo2.bmp\n"));
 }
 
 TEST_F(DeviceToolTest, ShowDecodesTheSettingsFileAndNamesIgnoredEntries) {

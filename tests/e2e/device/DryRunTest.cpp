@@ -138,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                        folder.Init(folder.Device(), {"--screen", "640x480"});
                    },
                    1,
-                   {"  Warning: .StorageCard.AutoUpdate.LOGO2.BMP is 800x480 but the screen is 640x480",
+                   {"  Warning: .StorageCard.AutoUpdate.logo2.bmp is 800x480 but the screen is 640x480",
                     "Logo2  Failed\n +the second logo is 800 x 480, the screen 640 x 480", "OS     Succeed"},
                    {"would leave a row of the device not updated"}},
         DryRunCase{
@@ -152,6 +152,15 @@ INSTANTIATE_TEST_SUITE_P(
              "on the device's storage card, and the Boot row writes it",
              "  Warning: .StorageCard.AutoUpdate.NAPP.bin is not on the card", "  Boot   Succeed", "  App    Succeed"},
             {}},
+        // A second spelling beside a listed image: the device refuses the card before anything happens.
+        DryRunCase{"ASecondSpellingOfAListedImageIsRefused",
+                   [](const DryRunFolder& folder) {
+                       folder.MakeCard({"--os", "--logo2"});
+                       WriteHostFile(folder.Card() / "AutoUpdate/LOGO2.BMP", "other bytes");
+                       folder.Init(folder.Device());
+                   },
+                   1,
+                   {"  Card refused \\(image-ambiguous\\): the device would change nothing\n"}},
         // The card's manifest no longer matches it, so the device refuses it before anything happens.
         DryRunCase{"AnImageEmptiedAfterTheCardWasMadeIsWarnedOf",
                    [](const DryRunFolder& folder) {

@@ -1,4 +1,5 @@
 #include "trust/CardCheck.h"
+#include "trust/DeviceFileReads.h"
 #include "trust/ManifestReader.h"
 #include "trust/ManifestWriter.h"
 
@@ -116,6 +117,9 @@ INSTANTIATE_TEST_SUITE_P(
                   CardRefusal::KeyringUnreadable},
         CheckCase{"KeyringHoldsAPrivateKey", {}, [](Card& c) { c.trust.keyringPem = c.signer.KeyPem(); },
                   CardRefusal::KeyringUnreadable},
+        CheckCase{"KeyringBlockWithHeaders", {},
+                  [](Card& c) { c.trust.keyringPem->insert(28, "Proc-Type: 4,ENCRYPTED\nDEK-Info: DES-CBC,0011223344556677\n\n"); },
+                  CardRefusal::KeyringUnreadable},
         CheckCase{"ClockBeforeTheBuild", {}, [](Card& c) { c.system.now = kBuildTime - 1; }, CardRefusal::ClockNotSet},
         CheckCase{"ClockBeforeTheBuildWithoutValidityTimes", {},
                   [](Card& c) {
@@ -137,6 +141,9 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"ListedImageMissing", {}, kRemove(kLogoPath), CardRefusal::ImageChanged},
         CheckCase{"ListedImageLonger", {}, [](Card& c) { c.files.AddFile(kOsPath, kOsImage + "!"); },
                   CardRefusal::ImageChanged},
+        CheckCase{"ListedSizeBeyondItsRegion",
+                  [](Card& c) { c.trust.regionBytes = kOsImage.size() - 1; }, {},
+                  CardRefusal::ImageChanged},
         CheckCase{"WithoutKeyringNoManifestIsAsBefore", NoKeyring, kRemove(kManifestPath), std::nullopt, false},
         CheckCase{"WithoutKeyringAnUnsignedManifestIsChecked", NoKeyring,
                   [](Card& c) {
@@ -149,6 +156,28 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"WithoutKeyringAMalformedManifestIsRefused", NoKeyring,
                   [](Card& c) { c.files.AddFile(kManifestPath, "{"); }, CardRefusal::ManifestMalformed}),
     [](const testing::TestParamInfo<CheckCase>& info) { return info.param.name; });
+
+// An image a terabyte long, as a sparse file is: reading it through would take most of an hour.
+struct TerabyteImage : platform::File {
+    bool Read(void*, std::uint32_t, std::uint32_t&) override { return false; }
+    bool Write(const void*, std::uint32_t) override { return false; }
+    bool Seek(std::uint64_t) override { return false; }
+    std::uint64_t Length() const override { return std::uint64_t{1} << 40; }
+    platform::FileIdentity Identity() const override { return {}; }
+    bool Close() override { return true; }
+};
+struct TerabyteCard : test::FakeFileSystem {
+    std::unique_ptr<platform::File> OpenFile(std::u16string_view, platform::FileMode) override {
+        return std::make_unique<TerabyteImage>();
+    }
+};
+
+TEST(DigestDeviceFile, ReadsNothingOfAnImageWhoseLengthIsNotTheListedSize) {
+    TerabyteCard card;
+    const std::optional<FileDigest> digest = DigestDeviceFile(card, kOsPath, ~std::uint64_t{0});
+    ASSERT_TRUE(digest) << "a read would have failed";
+    EXPECT_EQ(digest->size, std::uint64_t{1} << 40);
+}
 
 }  // namespace
 }  // namespace velkor::trust

@@ -33,10 +33,12 @@ struct Device {
         trust.settings = {true, "velkor-vk100", platform::ValidityRule::NotChecked};
         trust.keyringPem = pki.Root().CertificatePem();
         settings.appPath = u"\\StorageCard\\NAPP.bin";
+        imageIdentity = files.OpenFile(settings.appPath, platform::FileMode::Read)->Identity();
     }
     platform::ExpectedImage Image() const {
-        return {u"\\StorageCard\\NAPP.bin", kImage.size(), platform::Sha256::Of(kImage)};
+        return {u"\\StorageCard\\NAPP.bin", kImage.size(), platform::Sha256::Of(kImage), imageIdentity};
     }
+    platform::FileIdentity imageIdentity;
     platform::InstalledRelease Release() const { return {3, platform::DigestHex(platform::Sha256::Of(manifestText))}; }
 
     test::TestPki pki;

@@ -84,6 +84,9 @@ bool TargetFlashDriver::WriteImage(const shared::FlashRegionInfo& region, std::u
         return false;  // the file system's error is the answer
     }
     shared::ImageToWrite image(std::u16string(path), std::move(file), approval_);
+    if (!image.IsTheCheckedFile(errors_, debugLine_)) {
+        return false;
+    }
     const bool written = slotSwitch_ && slotSwitch_->Group().Contains(region.region)
                              ? WriteIntoSlot(region, image)
                              : WriteInPlace(regions_[static_cast<std::size_t>(region.region)], image, true);
@@ -107,6 +110,13 @@ bool TargetFlashDriver::WriteInPlace(const std::filesystem::path& target, shared
                                 image.Expectation());
     const std::optional<std::uint64_t> length = writer.Write(image.Bytes());
     return length && writer.Verify(*length);
+}
+
+std::optional<std::uint64_t> TargetFlashDriver::RegionBytes(std::uint32_t controlCode) const {
+    const shared::FlashRegionInfo* region = shared::FindRegionByCode(controlCode);
+    const std::optional<BlockDeviceInfo> target =
+        region ? ExaminePath(regions_[static_cast<std::size_t>(region->region)]) : std::nullopt;
+    return target && target->kind != PathKind::Missing ? std::optional(target->sizeBytes) : std::nullopt;
 }
 
 bool TargetFlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, shared::ImageToWrite& image) {

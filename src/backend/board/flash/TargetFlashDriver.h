@@ -39,6 +39,10 @@ public:
                       shared::CardApproval& approval, shared::ErrorState& errors, shared::EventLog& events,
                       std::function<void(std::string_view)> debugLine);
 
+    // The size of the region (slot A's for a two-slot region) that `controlCode` writes; nothing
+    // when no region goes by it or its target cannot be examined.
+    std::optional<std::uint64_t> RegionBytes(std::uint32_t controlCode) const;
+
     TargetFlashDriver(const TargetFlashDriver&) = delete;
     TargetFlashDriver& operator=(const TargetFlashDriver&) = delete;
 

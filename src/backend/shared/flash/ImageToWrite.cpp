@@ -8,13 +8,23 @@
 namespace velkor::shared {
 
 ImageToWrite::ImageToWrite(std::u16string path, std::unique_ptr<platform::File> file, CardApproval& approval)
-    : path_(std::move(path)), file_(std::move(file)), approval_(&approval), listed_(approval.Find(path_)) {
+    : path_(std::move(path)), file_(std::move(file)), approval_(&approval), listed_(approval.Find(path_, file_->Identity())) {
     if (listed_) {
         expectation_.emplace(*listed_);
     }
 }
 
 ImageToWrite::ImageToWrite(std::unique_ptr<platform::File> file) : file_(std::move(file)) {}
+
+bool ImageToWrite::IsTheCheckedFile(ErrorState& errors, const std::function<void(std::string_view)>& debugLine) {
+    if (!listed_ || file_->Identity() == listed_->identity) {
+        return true;
+    }
+    debugLine(fmt::format("{} is not the file the card check read as {}", platform::ToUtf8(path_),
+                          platform::ToUtf8(listed_->devicePath)));
+    approval_->NoteMismatch();
+    return errors.Fail(platform::error::kCrc);
+}
 
 bool ImageToWrite::KeepPrivately(ErrorState& errors) {
     if (!listed_ || !approval_->PrivateCopies()) {

@@ -28,6 +28,9 @@ public:
     // What the region writer holds the bytes to; null for an image the card does not list.
     ImageExpectation* Expectation() { return expectation_ ? &*expectation_ : nullptr; }
 
+    // Before anything is written: false, with kCrc, a line on `debugLine` and the approval told,
+    // when the path reached a file of the card's list other than the one the card check read.
+    bool IsTheCheckedFile(ErrorState& errors, const std::function<void(std::string_view)>& debugLine);
     // Before a region written in place is touched. False, with the last error set, when the private
     // copy cannot be made or the card's bytes are not the listed ones (kCrc).
     bool KeepPrivately(ErrorState& errors);

@@ -68,6 +68,9 @@ bool FlashDriver::WriteImage(const shared::FlashRegionInfo& region, std::u16stri
         return errors_.Fail(error::kDiskFull);
     }
     shared::ImageToWrite image(std::u16string(path), std::move(file), approval_);
+    if (!image.IsTheCheckedFile(errors_, debugLine_)) {
+        return false;
+    }
     const bool written =
         config_.slotGroup.Contains(region.region) ? WriteIntoSlot(region, image) : WriteInPlace(region, image);
     return image.Finish(written, debugLine_);
