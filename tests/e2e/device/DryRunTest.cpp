@@ -160,7 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
                        folder.Init(folder.Device());
                    },
                    1,
-                   {"  Card refused \\(image-ambiguous\\): the device would change nothing\n"}},
+                   {"  Card refused \\(image-ambiguous\\): the device would change nothing\n"},
+                   {}},
         // The card's manifest no longer matches it, so the device refuses it before anything happens.
         DryRunCase{"AnImageEmptiedAfterTheCardWasMadeIsWarnedOf",
                    [](const DryRunFolder& folder) {
