@@ -102,7 +102,9 @@ SimPlatform::SimPlatform(const fs::path& deviceDir, std::function<void()> restar
       trust_(TrustConfigOf(config_, deviceDir), approval_, releaseRecord_, errors_, events_,
              [this](std::uint32_t controlCode) -> std::optional<std::uint64_t> {
                  const shared::FlashRegionInfo* region = shared::FindRegionByCode(controlCode);
-                 return region ? std::optional(config_.flashRegions[region->region]) : std::nullopt;
+                 const std::uint64_t bytes = region ? config_.flashRegions[region->region] : 0;
+                 // A region the device does not have bounds nothing: its row fails at the driver.
+                 return bytes != 0 ? std::optional(bytes) : std::nullopt;
              }),
       changedCardTrust_(trust_, fileSystem_, config_.faults.cardImagesChangedAfterCheck),
       platform_{registry_,       checkedFileSystem_, system_,   deviceIo_,        bitmapLoader_,
