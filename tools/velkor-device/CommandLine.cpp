@@ -188,6 +188,19 @@ void SetPath(std::filesystem::path& path, std::string_view argument, std::string
     path = argument;
 }
 
+// Walks a command's arguments: each option through its table, the one other argument as the path.
+template <typename Target, std::size_t Count>
+void ReadArguments(const std::array<Option<Target>, Count>& options, Arguments arguments, Target& target,
+                   std::filesystem::path& path, std::string_view what) {
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        if (IsOption(arguments[index])) {
+            ApplyOption(options, arguments, index, target);
+        } else {
+            SetPath(path, arguments[index], what);
+        }
+    }
+}
+
 // A region given once, as one device or as two slots.
 void AddRegion(InitTargetRequest& request, const std::string& name, std::vector<std::filesystem::path> paths) {
     if (!request.regions.emplace(name, std::move(paths)).second) {
@@ -255,13 +268,7 @@ constexpr std::array<Option<InitTargetRequest>, 20> kInitTargetOptions{{
 
 Request ParseInit(Arguments arguments) {
     InitRequest request;
-    for (std::size_t index = 0; index < arguments.size(); ++index) {
-        if (IsOption(arguments[index])) {
-            ApplyOption(kInitOptions, arguments, index, request.options);
-        } else {
-            SetPath(request.directory, arguments[index], "directory");
-        }
-    }
+    ReadArguments(kInitOptions, arguments, request.options, request.directory, "directory");
     if (request.directory.empty()) {
         throw UsageError("the directory to make the device in is needed");
     }
@@ -353,13 +360,7 @@ Request ParseCard(Arguments arguments) {
 
 Request ParseDryRun(Arguments arguments) {
     DryRunRequest request;
-    for (std::size_t index = 0; index < arguments.size(); ++index) {
-        if (IsOption(arguments[index])) {
-            ApplyOption(kDryRunOptions, arguments, index, request);
-        } else {
-            SetPath(request.card, arguments[index], "card folder");
-        }
-    }
+    ReadArguments(kDryRunOptions, arguments, request, request.card, "card folder");
     if (request.card.empty()) {
         throw UsageError("the card folder is needed");
     }
@@ -371,13 +372,7 @@ Request ParseDryRun(Arguments arguments) {
 
 Request ParseInitTarget(Arguments arguments) {
     InitTargetRequest request;
-    for (std::size_t index = 0; index < arguments.size(); ++index) {
-        if (IsOption(arguments[index])) {
-            ApplyOption(kInitTargetOptions, arguments, index, request);
-        } else {
-            SetPath(request.file, arguments[index], "target file");
-        }
-    }
+    ReadArguments(kInitTargetOptions, arguments, request, request.file, "target file");
     if (request.file.empty() || request.card.empty() || request.log.empty()) {
         throw UsageError("the target file, --card DIR and --log DIR are needed");
     }
@@ -387,13 +382,7 @@ Request ParseInitTarget(Arguments arguments) {
 
 Request ParseInstall(Arguments arguments) {
     InstallRequest request;
-    for (std::size_t index = 0; index < arguments.size(); ++index) {
-        if (IsOption(arguments[index])) {
-            ApplyOption(kInstallOptions, arguments, index, request);
-        } else {
-            SetPath(request.card, arguments[index], "card folder");
-        }
-    }
+    ReadArguments(kInstallOptions, arguments, request, request.card, "card folder");
     if (request.card.empty()) {
         throw UsageError("the card folder is needed");
     }
