@@ -352,14 +352,16 @@ void CUpdateDialog::BrowseForImage(std::u16string_view extension, std::u16string
 void CUpdateDialog::OnFormat() { FormatDataVolume(); }
 
 // The card is checked before the run does anything; a card the device does not trust changes nothing.
-void CUpdateDialog::OnUpdate() {
+void CUpdateDialog::OnUpdate() { RunUpdate(false); }
+
+void CUpdateDialog::RunUpdate(bool unattended) {
     update::UpdateSequence sequence(*this, platform_.system, platform_.fileSystem);
     trust::CardGate gate(platform_, trust::ProgramBuildTime());
     if (const auto refusal = gate.Check(FindStorageCard(), sequence.ChosenRows(), updateSettings)) {
         ShowMessage(CardRefusalMessage(strings_, *refusal));
         return;
     }
-    sequence.Run([&gate] { return gate.RowsGoOn(); });
+    sequence.Run([&gate] { return gate.RowsGoOn(); }, unattended);
 }
 
 void CUpdateDialog::OnTimer(int id) {
@@ -368,7 +370,7 @@ void CUpdateDialog::OnTimer(int id) {
         platform_.system.CallCoreService();
     } else if (id == TIMER_AUTO_UPDATE) {
         timers_->Kill(id);
-        OnUpdate();
+        RunUpdate(true);
     }
 }
 
@@ -381,6 +383,10 @@ void CUpdateDialog::ClearStatusLabel(update::ImageKind kind) {
 }
 
 int CUpdateDialog::RunStep(update::ImageKind kind) { return (this->*RowOf(kind).step)(); }
+
+platform::UpdateStart CUpdateDialog::StartUpdate(bool unattended) {
+    return platform_.deviceIo.StartUpdate(unattended);
+}
 
 bool CUpdateDialog::CommitUpdate(bool wholeUpdate) { return update::CommitUpdate(platform_, wholeUpdate) != 0; }
 

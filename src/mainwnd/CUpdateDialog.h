@@ -101,11 +101,14 @@ private:
     void BrowseForImage(std::u16string_view extension, std::u16string& path);
     void OnFormat();
     void OnUpdate();
+    // The card checked, then the run; `unattended` when the AutoUpdate folder's timer started it.
+    void RunUpdate(bool unattended);
     void OnTimer(int id);
     void ClearStatusLabel(update::ImageKind kind) override;
 
     // The rest of what an update run needs of the window.
     int RunStep(update::ImageKind kind) override;
+    platform::UpdateStart StartUpdate(bool unattended) override;
     bool CommitUpdate(bool wholeUpdate) override;
     bool IsChecked(update::ImageKind kind) override;
     bool IsCheckBoxEnabled(update::ImageKind kind) override;

@@ -26,6 +26,17 @@ public:
                         std::uint32_t outputSize, std::uint32_t* bytesReturned) = 0;
 };
 
+// What a device answers before an update's first effect (DeviceIo::StartUpdate).
+enum class UpdateStart {
+    Go,
+    // Nothing may be written now, with the last error set: the device could not keep a bootable,
+    // confirmed fallback through the update.
+    Refused,
+    // An unattended update's card installs the generation the device already runs, confirmed:
+    // there is nothing to write.
+    AlreadyRunning,
+};
+
 // The device's drivers, reached by device path ("\VKRFlash\Vol:"). Failures set the platform's
 // last-error code.
 class DeviceIo {
@@ -46,6 +57,10 @@ public:
     // driver, too): a device with two-slot regions then writes the other slot no more and its commit
     // point switches nothing. A device without drivers of its own has nothing to note.
     virtual void ImageFailed([[maybe_unused]] std::uint32_t controlCode) {}
+    // Before an update's first effect, once its card was approved (DeviceTrust::ApproveCard): whether
+    // the device can take it now. `unattended`: the card's AutoUpdate folder started it. A device
+    // without drivers of its own takes every update.
+    virtual UpdateStart StartUpdate([[maybe_unused]] bool unattended) { return UpdateStart::Go; }
 };
 
 }  // namespace velkor::platform

@@ -53,6 +53,14 @@ struct ExpectedImage {
     bool operator==(const ExpectedImage&) const = default;
 };
 
+// An image row of a run: its flash control code and the card file it writes.
+struct PlannedWrite {
+    std::uint32_t controlCode = 0;
+    std::u16string devicePath;
+
+    bool operator==(const PlannedWrite&) const = default;
+};
+
 // What the card check vouched for, handed to the device before an update runs: the writers hold
 // the bytes they write to it, and the commit point records the release.
 struct ApprovedCard {
@@ -61,9 +69,9 @@ struct ApprovedCard {
     // What the card installs once a whole update from it is committed; nothing for a card whose
     // manifest is not signed.
     std::optional<InstalledRelease> release;
-    // The flash control codes of the image rows the run will carry out, manifest or not: what a
-    // device with two-slot regions needs to know before it writes the first slot.
-    std::vector<std::uint32_t> imageCodes = {};
+    // The image rows the run will carry out, manifest or not: what a device with two-slot regions
+    // needs to know before it writes the first slot.
+    std::vector<PlannedWrite> writes = {};
 
     bool operator==(const ApprovedCard&) const = default;
 };

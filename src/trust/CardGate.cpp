@@ -50,7 +50,7 @@ std::optional<CardRefusal> CardGate::Check(std::u16string_view cardRoot, const s
     platform::ApprovedCard approval = Approval(card_);
     for (const update::ImageKind row : rows) {
         if (const std::optional<std::uint32_t> code = update::FlashControlCode(row)) {
-            approval.imageCodes.push_back(*code);
+            approval.writes.push_back({*code, *settings.Path(row)});
         }
     }
     platform_.trust.ApproveCard(std::move(approval));

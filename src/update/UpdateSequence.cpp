@@ -50,7 +50,13 @@ const std::array<UpdateSequence::Step, 6>& UpdateSequence::Steps() {
 UpdateSequence::UpdateSequence(UpdateWindow& window, platform::System& system, platform::FileSystem& fileSystem)
     : window_(window), system_(system), fileSystem_(fileSystem) {}
 
-void UpdateSequence::Run(const RowsGoOn& rowsGoOn) {
+void UpdateSequence::Run(const RowsGoOn& rowsGoOn, bool unattended) {
+    const platform::UpdateStart start = window_.StartUpdate(unattended);
+    if (start != platform::UpdateStart::Go) {
+        window_.ShowMessage(start == platform::UpdateStart::AlreadyRunning ? kAlreadyRunningMessage
+                                                                           : kNotStartedMessage);
+        return;
+    }
     Prepare();
     bool exitStaysDisabled = false;
     bool everyChosenRowSucceeded = true;

@@ -20,8 +20,17 @@ inline constexpr std::u16string_view kFinalMessage = u"升级完成,请拔出SD�
 inline constexpr std::u16string_view kIncompleteMessage =
     u"升级未完成,请查看显示Failed的项,然后用同一张SD卡重新升级\n"
     u"The update is not complete: see the rows that show Failed, then run the same card again";
+// Instead of a run, when the device cannot keep a bootable, confirmed fallback through it.
+inline constexpr std::u16string_view kNotStartedMessage =
+    u"升级未开始,未写入任何内容:请先重启设备,或在SD卡上同时放入OS和App\n"
+    u"The update did not start and nothing was written: restart the device first, or carry both OS and App";
+// Instead of an unattended run, when the device already runs the card's release, confirmed.
+inline constexpr std::u16string_view kAlreadyRunningMessage =
+    u"设备已在运行此SD卡的版本,未写入任何内容;如需重新写入,请按Update\n"
+    u"The device already runs this card's release: nothing was written. To write it again, press Update";
 
-// One update run: the sibling programs stopped, the data volume formatted, then the chosen image
+// One update run: first the device's word on whether it may start (kNotStartedMessage or
+// kAlreadyRunningMessage, and nothing else, when it may not); then the sibling programs stopped, the data volume formatted, then the chosen image
 // steps in the order Logo, Logo2, Boot, Reset, OS, App, each row showing "Waiting..." while it runs
 // and its result after; then the commit point, told whether every chosen row succeeded, and the
 // final message after every run: kFinalMessage only when every chosen row succeeded and the commit
@@ -34,7 +43,8 @@ public:
 
     UpdateSequence(UpdateWindow& window, platform::System& system, platform::FileSystem& fileSystem);
 
-    void Run(const RowsGoOn& rowsGoOn = {});
+    // `unattended`: the card's AutoUpdate folder started the run.
+    void Run(const RowsGoOn& rowsGoOn = {}, bool unattended = false);
 
     // The rows a run started now would carry out, in their order, as each row will decide at its
     // turn: a row before OS runs when its flag is set and its box checked and enabled; OS and the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DeviceIo.h"
 #include "update/UpdateSettings.h"
 
 #include <string>
@@ -19,6 +20,9 @@ public:
     virtual void FormatDataVolume() = 0;
     // Runs the row's image step; exactly 1 is success.
     virtual int RunStep(ImageKind kind) = 0;
+    // Before the run's first effect: the platform's StartUpdate (the device's word on whether the
+    // update may start). `unattended`: the card's AutoUpdate folder started it.
+    virtual platform::UpdateStart StartUpdate(bool unattended) = 0;
     // The commit point, after the last row: the platform's CommitUpdate, told whether every chosen
     // row succeeded; whether it was made. The rows' statuses stay as their steps answered.
     virtual bool CommitUpdate(bool wholeUpdate) = 0;

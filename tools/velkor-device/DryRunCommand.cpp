@@ -143,7 +143,7 @@ bool RunDryRun(const DryRunRequest& request, std::ostream& out) {
     if (refusal) {
         window.ShowMessage(mainwnd::CardRefusalMessage(ui::UiStrings(), *refusal));
     } else {
-        sequence.Run([&gate] { return gate.RowsGoOn(); });
+        sequence.Run([&gate] { return gate.RowsGoOn(); }, merged.unattended);
     }
     return PrintDryRun({request, merged.unattended, warnings, window, platform, gate.Card(), refusal}, out);
 }

@@ -25,7 +25,8 @@ struct StageHeading {
     std::string_view withLines;
     std::string_view withoutLines;
 };
-constexpr std::array<StageHeading, 2> kStageHeadings{{
+constexpr std::array<StageHeading, 3> kStageHeadings{{
+    {StageKind::Start, "The device's word before the run:", "The device's word before the run: nothing to say"},
     {StageKind::Programs, "Stopping the sibling programs:", "Stopping the sibling programs: none is running"},
     {StageKind::DataVolume,
      "Formatting the data volume, which erases everything on it:", "Formatting the data volume: nothing was done"},
@@ -142,7 +143,8 @@ bool PrintDryRun(const DryRunOutcome& outcome, std::ostream& out) {
             PrintStage(stage, out);
         }
     }
-    succeeded = succeeded && !outcome.refusal && outcome.window.CommitAnswer() != 0;
+    succeeded = succeeded && !outcome.refusal && outcome.window.StartAnswer() == platform::UpdateStart::Go &&
+                outcome.window.CommitAnswer() != 0;
     out << fmt::format("The final message: \"{}\". The device itself is unchanged.\n",
                        ToUtf8(outcome.window.FinalMessage()));
     return succeeded;

@@ -71,6 +71,15 @@ DryRunWindow::Stage& DryRunWindow::RowStage(ImageKind kind) {
     return stage != stages_.end() ? *stage : stages_.emplace_back(Stage{StageKind::Row, kind, {}, {}});
 }
 
+platform::UpdateStart DryRunWindow::StartUpdate(bool unattended) {
+    Stage& stage = stages_.emplace_back(Stage{StageKind::Start, {}, {}, {}});
+    Record(stage, [&] { startAnswer_ = platform_.deviceIo.StartUpdate(unattended); });
+    if (startAnswer_ == platform::UpdateStart::Go && stage.logLines.empty()) {
+        stages_.pop_back();
+    }
+    return startAnswer_;
+}
+
 void DryRunWindow::StopRunningPrograms() {
     Record(stages_.emplace_back(Stage{StageKind::Programs, {}, {}, {}}),
            [this] { update::StopRunningPrograms(platform_.windows, platform_.windows.MainWindow()); });

@@ -23,14 +23,14 @@ namespace velkor::device_tool {
 // the run before its next stage.
 class DryRunWindow : public update::UpdateWindow {
 public:
-    enum class StageKind { Card, Programs, DataVolume, Row, Commit };
+    enum class StageKind { Card, Start, Programs, DataVolume, Row, Commit };
     struct Stage {
         StageKind kind;
         // The row, for a Row stage.
         update::ImageKind row = update::ImageKind::OS;
         // The lines the logs got while the stage ran.
         std::vector<std::string> logLines;
-        // What the platform answered, for a Row or Commit stage that ran.
+        // What the platform answered, for a Row or Commit stage that ran, and for a Start stage.
         std::optional<int> answer;
     };
     // Told of a stage before it runs (`finished` false) and after.
@@ -44,6 +44,8 @@ public:
     const std::vector<Stage>& Stages() const { return stages_; }
     // The commit point's answer (1 until the run reaches it).
     int CommitAnswer() const { return commitAnswer_; }
+    // The device's word before the run (Go until the run asks).
+    platform::UpdateStart StartAnswer() const { return startAnswer_; }
     // Whether the run reached the commit point and the platform made the commit.
     bool CommitMade() const;
     const std::u16string& FinalMessage() const { return message_; }
@@ -55,6 +57,8 @@ public:
     std::optional<trust::CardRefusal> CheckCard(trust::CardGate& gate, std::u16string_view cardRoot,
                                                 const std::vector<update::ImageKind>& rows);
 
+    // A Start stage is kept only when the device does not take the update, or says why it does.
+    platform::UpdateStart StartUpdate(bool unattended) override;
     void StopRunningPrograms() override;
     void FormatDataVolume() override;
     int RunStep(update::ImageKind kind) override;
@@ -86,6 +90,7 @@ private:
     StageObserver observer_;
     std::vector<Stage> stages_;
     std::map<update::ImageKind, std::u16string> statuses_;
+    platform::UpdateStart startAnswer_ = platform::UpdateStart::Go;
     int commitAnswer_ = 1;
     std::u16string message_;
 };

@@ -74,6 +74,14 @@ private:
 };
 
 InstallOutcome Outcome(const DryRunWindow& window) {
+    switch (window.StartAnswer()) {
+        case platform::UpdateStart::Refused:
+            return InstallOutcome::NotStarted;
+        case platform::UpdateStart::AlreadyRunning:
+            return InstallOutcome::AlreadyRunning;
+        case platform::UpdateStart::Go:
+            break;
+    }
     const std::vector<DryRunWindow::Stage>& stages = window.Stages();
     const bool rowFailed = std::any_of(stages.begin(), stages.end(), [](const DryRunWindow::Stage& stage) {
         return stage.kind == DryRunWindow::StageKind::Row && stage.answer && *stage.answer != 1;
@@ -90,6 +98,10 @@ std::string_view OutcomeText(InstallOutcome outcome) {
             return "installed: every row succeeded and the commit was made";
         case InstallOutcome::CardRefused:
             return "not installed: the card was refused before anything happened";
+        case InstallOutcome::NotStarted:
+            return "not installed: the device did not start the update, and nothing happened";
+        case InstallOutcome::AlreadyRunning:
+            return "nothing to install: the device already runs this card's release, confirmed";
         case InstallOutcome::RowFailed:
             return "not installed: a row failed";
         case InstallOutcome::CommitNotMade:
@@ -127,7 +139,7 @@ InstallOutcome RunInstall(const InstallRequest& request, std::ostream& out, std:
     if (const auto refusal = window.CheckCard(gate, cardFolder, sequence.ChosenRows())) {
         return Refused(ToUtf8(mainwnd::CardRefusalMessage(ui::UiStrings(), *refusal)), messages);
     }
-    sequence.Run([&gate] { return gate.RowsGoOn(); });
+    sequence.Run([&gate] { return gate.RowsGoOn(); }, choice.unattended);
     messages << ToUtf8(window.FinalMessage()) << '\n';
     const InstallOutcome outcome = Outcome(window);
     messages << OutcomeText(outcome) << '\n';

@@ -22,6 +22,8 @@ enum class InstallOutcome {
     CardRefused = 3,   // the card chooses no row, or the device does not take it: nothing happened
     RowFailed = 4,     // a row failed
     CommitNotMade = 5, // every row succeeded, but the commit point did not commit
+    NotStarted = 6,     // the device could not keep a bootable, confirmed fallback: nothing happened
+    AlreadyRunning = 7, // an AutoUpdate card whose release the device already runs, confirmed: nothing happened
 };
 
 // The update the operator's program runs when the card CARD is in the device, run without a

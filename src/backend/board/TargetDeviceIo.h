@@ -24,6 +24,7 @@ public:
     // The flash driver's commit point, which records the installed release (ReleaseRecord::Commit).
     int CommitUpdate(bool wholeUpdate) override;
     void ImageFailed(std::uint32_t controlCode) override { flash_.ImageFailed(controlCode); }
+    platform::UpdateStart StartUpdate(bool unattended) override { return flash_.StartUpdate(unattended, record_); }
 
 private:
     bool NamesFlashDriver(std::u16string_view path) const;

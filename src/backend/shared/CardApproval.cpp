@@ -35,8 +35,8 @@ const platform::ExpectedImage* CardApproval::Find(std::u16string_view devicePath
 
 std::vector<FlashRegion> CardApproval::CarriedRegions() const {
     std::vector<FlashRegion> regions;
-    for (const std::uint32_t code : card_.imageCodes) {
-        if (const FlashRegionInfo* region = FindRegionByCode(code)) {
+    for (const platform::PlannedWrite& write : card_.writes) {
+        if (const FlashRegionInfo* region = FindRegionByCode(write.controlCode)) {
             regions.push_back(region->region);
         }
     }

@@ -30,6 +30,8 @@ public:
 
     // The regions of the image rows the run will carry out.
     std::vector<FlashRegion> CarriedRegions() const;
+    // The image rows the run will carry out, with the card files they write.
+    const std::vector<platform::PlannedWrite>& Writes() const { return card_.writes; }
     // The release the approved card installs; nothing for a card whose manifest is not signed.
     const std::optional<platform::InstalledRelease>& Release() const { return card_.release; }
 

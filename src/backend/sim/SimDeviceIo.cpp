@@ -65,6 +65,8 @@ int SimDeviceIo::CommitUpdate(bool wholeUpdate) {
 
 void SimDeviceIo::ImageFailed(std::uint32_t controlCode) { driver_.ImageFailed(controlCode); }
 
+platform::UpdateStart SimDeviceIo::StartUpdate(bool unattended) { return driver_.StartUpdate(unattended, record_); }
+
 std::optional<SimDeviceIo::FlashName> SimDeviceIo::FindFlashName(std::u16string_view path) const {
     for (FlashName& name : FlashDeviceNames()) {
         if (platform::EqualsIgnoreCase(name.name, path)) {

@@ -36,6 +36,7 @@ public:
     // The flash driver's commit point, which records the installed release (ReleaseRecord::Commit).
     int CommitUpdate(bool wholeUpdate) override;
     void ImageFailed(std::uint32_t controlCode) override;
+    platform::UpdateStart StartUpdate(bool unattended) override;
 
 private:
     struct FlashName {

@@ -19,6 +19,13 @@ using update::ImageKind;
 // Generation 1 runs in slot A, an earlier update left generation 2 in slot B, the card carries 3.
 Generation Gen(unsigned os, unsigned app) { return {PatternBytes(300000 + os, os), PatternBytes(200000 + app, 10 + app)}; }
 
+// The final message.
+enum class Said { Complete, Incomplete, NotStarted, AlreadyRunning };
+constexpr std::array<std::u16string_view, 4> kSaid{update::kFinalMessage, update::kIncompleteMessage,
+                                                   update::kNotStartedMessage, update::kAlreadyRunningMessage};
+// The card: signed as release 7, signed as the release the device records, or without a signature.
+enum class Card { Release7, RecordedRelease, Unsigned };
+
 struct Row {
     const char* name;
     // The boot side before: BOOT_ORDER, the tries of A and B, the booted slot, VELKOR_VERSION.
@@ -33,6 +40,11 @@ struct Row {
     // After the run: the generations of the OS and App that boot next, and VELKOR_VERSION.
     unsigned bootsOs, bootsApp;
     const char* releaseAfter;
+    Said said;
+    // The card's generation and signature, and whether its AutoUpdate folder started the run.
+    unsigned cardGen = 3;
+    Card card = Card::Release7;
+    bool unattended = false;
 };
 
 // What boots next by the boot loader's rule (the first slot of BOOT_ORDER with tries left) over the
@@ -64,8 +76,8 @@ TEST_P(GenerationTest, OnlyAWholeUpdateSwitchesAndItsReleaseGoesWithIt) {
                       {"BOOT_B_LEFT", std::to_string(row.bLeft)}, {"VELKOR_VERSION", row.release},
                       {"VELKOR_MANIFEST_SHA256", std::string(64, 'a')}},
                      row.booted, Gen(2, 2));
-    device.PutOnCard(ImageKind::OS, Gen(3, 3).os);
-    device.PutOnCard(ImageKind::App, Gen(3, 3).app);
+    device.PutOnCard(ImageKind::OS, Gen(row.cardGen, row.cardGen).os);
+    device.PutOnCard(ImageKind::App, Gen(row.cardGen, row.cardGen).app);
     device.ChangeConfig([&](nlohmann::json& config) { config["faults"] = nlohmann::json::parse(row.faults); });
     const bool fails = row.missing[0] != '\0' || std::string_view(row.faults) != "{}";
     if (row.missing[0] != '\0') {
@@ -73,38 +85,55 @@ TEST_P(GenerationTest, OnlyAWholeUpdateSwitchesAndItsReleaseGoesWithIt) {
     }
     const std::map<ImageKind, bool> rows{
         {ImageKind::Logo, row.missing == std::string_view("Logo1.bmp")}, {ImageKind::OS, true}, {ImageKind::App, row.carriesApp}};
-    const platform::InstalledRelease card{7, std::string(64, 'c')};
+    const platform::InstalledRelease release7{7, std::string(64, 'c')};
+    const std::array<std::optional<platform::InstalledRelease>, 3> cards{
+        release7, platform::InstalledRelease{6, std::string(64, 'a')}, std::nullopt};
+    const std::optional<platform::InstalledRelease>& card = cards[static_cast<std::size_t>(row.card)];
 
-    const std::u16string message = RunUpdate(device.Dir(), CardSettings(device, rows), card);
+    const std::u16string message = RunUpdate(device.Dir(), CardSettings(device, rows), card, row.unattended);
 
     EXPECT_TRUE(BootsNext(device) == Gen(row.bootsOs, row.bootsApp));
     EXPECT_EQ(device.Environment().Values(std::array<std::string_view, 1>{"VELKOR_VERSION"})["VELKOR_VERSION"],
               row.releaseAfter);
-    EXPECT_EQ(message, row.releaseAfter == std::string("7") ? update::kFinalMessage : update::kIncompleteMessage);
+    EXPECT_EQ(message, kSaid[static_cast<std::size_t>(row.said)]);
     if (fails) {
         device.ChangeConfig([](nlohmann::json& config) { config.erase("faults"); });
         device.PutOnCard(ImageKind::OS, Gen(3, 3).os);
-        RunUpdate(device.Dir(), CardSettings(device, {{ImageKind::OS, true}, {ImageKind::App, true}}), card);
+        RunUpdate(device.Dir(), CardSettings(device, {{ImageKind::OS, true}, {ImageKind::App, true}}), release7);
         EXPECT_TRUE(BootsNext(device) == Gen(3, 3)) << "a rerun of the same card completes";
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     States, GenerationTest,
-    testing::Values(Row{"Whole", "A B", 3, 0, Slot::A, "5", "{}", "", true, 3, 3, "7"},
-                    Row{"OsOnlyTakesTheRunningApp", "A B", 3, 0, Slot::A, "5", "{}", "", false, 3, 1, "7"},
+    testing::Values(Row{"Whole", "A B", 3, 0, Slot::A, "5", "{}", "", true, 3, 3, "7", Said::Complete},
+                    Row{"OsOnlyTakesTheRunningApp", "A B", 3, 0, Slot::A, "5", "{}", "", false, 3, 1, "7",
+                        Said::Complete},
                     Row{"OsTooLargeForItsSlot", "A B", 3, 0, Slot::A, "5", R"({"flashRegionTooSmall": ["os"]})", "",
-                        true, 1, 1, "5"},
-                    Row{"OsFileMissing", "A B", 3, 0, Slot::A, "5", "{}", "NK.bin", true, 1, 1, "5"},
+                        true, 1, 1, "5", Said::Incomplete},
+                    Row{"OsFileMissing", "A B", 3, 0, Slot::A, "5", "{}", "NK.bin", true, 1, 1, "5", Said::Incomplete},
                     Row{"OsReadBackDiffers", "A B", 3, 0, Slot::A, "5", R"({"flashReadBackDiffers": true})", "", true,
-                        1, 1, "5"},
-                    Row{"LogoRowFailed", "A B", 3, 0, Slot::A, "5", "{}", "Logo1.bmp", true, 1, 1, "5"},
-                    Row{"SecondRunBeforeAReboot", "B A", 3, 3, Slot::A, "6", "{}", "", true, 3, 3, "7"},
-                    Row{"SecondRunOsOnly", "B A", 3, 3, Slot::A, "6", "{}", "", false, 2, 2, "6"},
-                    Row{"AfterAFallback", "B A", 3, 0, Slot::A, "6", "{}", "", true, 3, 3, "7"},
-                    Row{"FromSlotB", "B A", 3, 3, Slot::B, "6", "{}", "", true, 3, 3, "7"},
-                    Row{"RunningSlotOnItsLastTry", "A B", 0, 3, Slot::A, "6", "{}", "", true, 2, 2, "6"},
-                    Row{"LeftInCardOnAnUnconfirmedSlot", "B A", 3, 2, Slot::B, "6", "{}", "", true, 2, 2, "6"}),
+                        1, 1, "5", Said::Incomplete},
+                    Row{"LogoRowFailed", "A B", 3, 0, Slot::A, "5", "{}", "Logo1.bmp", true, 1, 1, "5",
+                        Said::Incomplete},
+                    Row{"SecondRunBeforeAReboot", "B A", 3, 3, Slot::A, "6", "{}", "", true, 3, 3, "7", Said::Complete},
+                    Row{"SecondRunOsOnly", "B A", 3, 3, Slot::A, "6", "{}", "", false, 2, 2, "6", Said::NotStarted},
+                    Row{"AfterAFallback", "B A", 3, 0, Slot::A, "6", "{}", "", true, 3, 3, "7", Said::Complete},
+                    Row{"FromSlotB", "B A", 3, 3, Slot::B, "6", "{}", "", true, 3, 3, "7", Said::Complete},
+                    Row{"RunningSlotOnItsLastTry", "A B", 0, 3, Slot::A, "6", "{}", "", true, 2, 2, "6",
+                        Said::NotStarted},
+                    Row{"LeftInCardOnAnUnconfirmedSlot", "B A", 3, 2, Slot::B, "6", "{}", "", true, 2, 2, "6",
+                        Said::NotStarted},
+                    Row{"LeftInSignedCardOfTheRunningRelease", "B A", 3, 3, Slot::B, "6", "{}", "", true, 2, 2, "6",
+                        Said::AlreadyRunning, 2, Card::RecordedRelease, true},
+                    Row{"LeftInUnsignedCardOfTheRunningImages", "B A", 3, 3, Slot::B, "6", "{}", "", true, 2, 2, "6",
+                        Said::AlreadyRunning, 2, Card::Unsigned, true},
+                    Row{"LeftInUnsignedCardOfOtherImages", "B A", 3, 3, Slot::B, "6", "{}", "", true, 3, 3, "6",
+                        Said::Complete, 3, Card::Unsigned, true},
+                    Row{"LeftInCardAfterAFallback", "B A", 3, 0, Slot::A, "6", "{}", "", true, 2, 2, "6",
+                        Said::Complete, 2, Card::RecordedRelease, true},
+                    Row{"SameCardByHand", "B A", 3, 3, Slot::B, "6", "{}", "", true, 2, 2, "6", Said::Complete, 2,
+                        Card::RecordedRelease}),
     [](const testing::TestParamInfo<Row>& info) { return info.param.name; });
 
 }  // namespace

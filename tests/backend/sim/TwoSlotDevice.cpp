@@ -30,6 +30,9 @@ public:
     HeadlessWindow(platform::Platform& platform, update::UpdateSettings settings)
         : platform_(platform), settings_(std::move(settings)) {}
 
+    platform::UpdateStart StartUpdate(bool unattended) override {
+        return platform_.deviceIo.StartUpdate(unattended);
+    }
     void StopRunningPrograms() override {
         update::StopRunningPrograms(platform_.windows, platform_.windows.MainWindow());
     }
@@ -123,19 +126,19 @@ update::UpdateSettings CardSettings(const TwoSlotDevice& device, const std::map<
 }
 
 std::u16string RunUpdate(const fs::path& dir, const update::UpdateSettings& settings,
-                         const std::optional<platform::InstalledRelease>& release) {
+                         const std::optional<platform::InstalledRelease>& release, bool unattended) {
     SimPlatform simulated(dir);
     platform::ApprovedCard approval{{}, release, {}};
     for (const ImageKind kind : {ImageKind::Logo, ImageKind::Boot, ImageKind::OS, ImageKind::App}) {
         if (settings.Enabled(kind) != 0) {
-            approval.imageCodes.push_back(*update::FlashControlCode(kind));
+            approval.writes.push_back({*update::FlashControlCode(kind), *settings.Path(kind)});
         }
     }
     simulated.platform().trust.ApproveCard(approval);
     HeadlessWindow window(simulated.platform(), settings);
     // The sequence's own pause before the format is recorded, not slept: a cut test runs it a hundred times.
     velkor::test::FakeSystem pacing;
-    update::UpdateSequence(window, pacing, simulated.platform().fileSystem).Run();
+    update::UpdateSequence(window, pacing, simulated.platform().fileSystem).Run({}, unattended);
     return window.Message();
 }
 

@@ -61,9 +61,10 @@ private:
 update::UpdateSettings CardSettings(const TwoSlotDevice& device, const std::map<update::ImageKind, bool>& rows);
 
 // Runs a whole update on the device as the main window would, without a screen or its pauses, then
-// its commit; the card approved as the card check approves it, to install `release`. The final
-// message it showed.
+// its commit; the card approved as the card check approves it, to install `release`; `unattended` as
+// when the card's AutoUpdate folder starts it. The final message it showed.
 std::u16string RunUpdate(const std::filesystem::path& dir, const update::UpdateSettings& settings,
-                         const std::optional<platform::InstalledRelease>& release = std::nullopt);
+                         const std::optional<platform::InstalledRelease>& release = std::nullopt,
+                         bool unattended = false);
 
 }  // namespace velkor::sim::test

@@ -38,13 +38,17 @@ struct BootRig {
     }
     ProgramResult Boot() const { return Tool({"boot", Text(device.Dir())}); }
     ProgramResult MarkGood() const { return Tool({"mark-good", "--device", Text(device.Dir())}); }
+    // The card left in the device, as the program finds it at its start.
+    ProgramResult Install() const {
+        return Tool({"install", Text(device.Dir() / "root/StorageCard"), "--device", Text(device.Dir())});
+    }
 
     QTemporaryDir folder;
     TwoSlotDevice device;
 };
 
 // One step of a device's life: "update", "boot A" / "boot B" (which slot boots), "boot none" (none
-// can), "mark-good", "mark-good refused".
+// can), "mark-good", "mark-good refused", "install N" (the card left in runs, and install exits with N).
 struct LifeCase {
     const char* name;
     std::vector<std::string> steps;
@@ -60,6 +64,9 @@ TEST_P(BootCounterTest, TheBootLoaderFallsBackUnlessTheNewSlotIsMarkedGood) {
         SCOPED_TRACE(step);
         if (step == "update") {
             rig.Update();
+        } else if (step.starts_with("install")) {
+            const ProgramResult install = rig.Install();
+            EXPECT_EQ(install.exitCode, std::stoi(step.substr(8))) << install.standardError.toStdString();
         } else if (step.starts_with("boot")) {
             const ProgramResult boot = rig.Boot();
             const bool none = step == "boot none";
@@ -88,6 +95,10 @@ INSTANTIATE_TEST_SUITE_P(
                  {3, 2}},
         LifeCase{"MarkGoodAfterAFallbackDoesNotReArmTheFailedSlot",
                  {"update", "boot B", "boot B", "boot B", "boot A", "mark-good", "boot A"},
+                 {2, 0}},
+        LifeCase{"ACardLeftInNeverRewritesTheFallback",
+                 {"install 0", "boot B", "install 6", "mark-good", "install 7", "boot B", "boot B", "boot B",
+                  "boot A"},
                  {2, 0}},
         LifeCase{"NoSlotWithTriesLeftBootsNothing",
                  {"update", "boot B", "boot B", "boot B", "boot A", "boot A", "boot A", "boot none",

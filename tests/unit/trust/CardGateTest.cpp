@@ -79,7 +79,8 @@ TEST_P(CardGateTest, HandsTheDeviceWhatTheCheckVouchedForOrReportsTheRefusalOnce
 
     std::optional<platform::ApprovedCard> approved = GetParam().approved(device);
     if (approved) {
-        approved->imageCodes = {*update::FlashControlCode(ImageKind::App)};  // Reset writes no image
+        // Reset writes no image
+        approved->writes = {{*update::FlashControlCode(ImageKind::App), *device.settings.Path(ImageKind::App)}};
     }
     EXPECT_EQ(refused, !approved);
     EXPECT_EQ(device.trust.approved, approved ? std::vector{*approved} : std::vector<platform::ApprovedCard>{});

@@ -50,7 +50,14 @@ public:
     std::vector<std::size_t> commitsAfter;
     // What the commit point was told: whether every chosen row succeeded.
     std::optional<bool> wholeUpdate;
+    // The device's word before the run, and the final message.
+    platform::UpdateStart start = platform::UpdateStart::Go;
+    std::u16string message;
 
+    platform::UpdateStart StartUpdate(bool unattended) override {
+        log.push_back(unattended ? "start unattended" : "start");
+        return start;
+    }
     void StopRunningPrograms() override { log.push_back("stop"); }
     void FormatDataVolume() override { log.push_back("format"); }
     int RunStep(ImageKind kind) override {
@@ -87,7 +94,10 @@ public:
     }
     void FocusButton(CommandButton button) override { log.push_back(fmt::format("focus {}", static_cast<int>(button))); }
     void SetWaitCursor(bool shown) override { log.push_back(shown ? "wait" : "arrow"); }
-    void ShowMessage(std::u16string_view) override { log.push_back("message"); }
+    void ShowMessage(std::u16string_view text) override {
+        log.push_back("message");
+        message = text;
+    }
 
 private:
     test::FakeFileSystem& files_;
@@ -215,7 +225,7 @@ TEST(UpdateSequenceRun, StopsFormatsAndHoldsTheButtonsAroundTheSteps) {
     fixture.Run();
 
     EXPECT_EQ(fixture.window.log,
-              (std::vector<std::string>{"stop", "clear OS", "clear Boot", "clear Logo", "clear Reset", "wait",
+              (std::vector<std::string>{"start", "stop", "clear OS", "clear Boot", "clear Logo", "clear Reset", "wait",
                                         "disable 0", "disable 1", "disable 2", "format", "paint Reset Waiting...",
                                         "run Reset", "commit", "enable 0", "enable 1", "enable 2", "focus 1",
                                         "arrow", "message"}));
@@ -245,6 +255,25 @@ TEST(UpdateSequenceStop, AMismatchLeavesTheRowsAfterItNotRun) {
     EXPECT_TRUE(fixture.files.Exists(kNandLog) && fixture.files.Exists(kDataLog)) << "the App row's deletions did not run";
     EXPECT_TRUE(fixture.window.exitEnabled);
 }
+
+// A device that does not take the update now: its reason is the only thing the run shows.
+class UpdateSequenceStartTest
+    : public testing::TestWithParam<std::pair<platform::UpdateStart, std::u16string_view>> {};
+
+TEST_P(UpdateSequenceStartTest, ADeclinedStartShowsWhyAndDoesNothingElse) {
+    Fixture fixture;
+    ChooseAll(fixture.window);
+    fixture.window.start = GetParam().first;
+
+    UpdateSequence(fixture.window, fixture.system, fixture.files).Run({}, true);
+
+    EXPECT_EQ(fixture.window.log, (std::vector<std::string>{"start unattended", "message"}));
+    EXPECT_EQ(fixture.window.message, GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, UpdateSequenceStartTest,
+                         testing::Values(std::pair{platform::UpdateStart::Refused, kNotStartedMessage},
+                                         std::pair{platform::UpdateStart::AlreadyRunning, kAlreadyRunningMessage}));
 
 struct CommitCase {
     const char* name;

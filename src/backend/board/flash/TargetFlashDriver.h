@@ -4,6 +4,7 @@
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/EventLog.h"
 #include "backend/shared/flash/FlashExecutor.h"
+#include "backend/shared/ReleaseRecord.h"
 #include "backend/shared/flash/FlashRegion.h"
 #include "backend/shared/flash/ImageToWrite.h"
 #include "backend/shared/flash/RegionWriter.h"
@@ -61,6 +62,8 @@ public:
     bool CommitUpdate(const shared::BootVariables& alsoStored, bool wholeUpdate);
     // A row of the region `controlCode` writes failed: SlotSwitch::Failed for a grouped one.
     void ImageFailed(std::uint32_t controlCode);
+    // Before an update's first effect (shared::UpdateStartCheck), `record` holding the installed release.
+    platform::UpdateStart StartUpdate(bool unattended, shared::ReleaseRecord& record);
 
 private:
     bool WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path);
@@ -77,9 +80,6 @@ private:
     // when it was written (udev or an automounter may have touched it since); a grouped row fails
     // otherwise.
     void RecheckWrittenSlots();
-    // The SHA-256 of the first `length` bytes at `path`; nothing, with the last error set, when they
-    // cannot be read.
-    std::optional<platform::Sha256Digest> DigestOfPrefix(const std::filesystem::path& path, std::uint64_t length);
     const std::filesystem::path& SlotPath(const shared::FlashRegionInfo& region, shared::Slot slot) const;
 
     FlashRegionTargets regions_;

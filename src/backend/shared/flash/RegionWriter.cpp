@@ -60,7 +60,7 @@ std::optional<std::uint64_t> RegionWriter::Write(platform::File& image) {
         if (count == 0) {
             if (!expectation_) {
                 // The read-back is then held to what was streamed, without reading the image again.
-                expectation_ = &streamed_.emplace(platform::ExpectedImage{{}, length, streamedHash_.Finish()});
+                expectation_ = &streamed_.emplace(platform::ExpectedImage{{}, length, streamedHash_.Finish(), {}});
             }
             return length;
         }

@@ -41,16 +41,40 @@ std::optional<Slot> SlotSwitch::PrepareWrite(const FlashRegionInfo& region, std:
     return update_->target;
 }
 
-bool SlotSwitch::Begin(std::span<const FlashRegion> carried) {
+bool SlotSwitch::CanStart(std::span<const FlashRegion> carried) { return SafeBootSide(carried).has_value(); }
+
+std::optional<Slot> SlotSwitch::RunningConfirmedCommit() const {
     try {
         const auto [state, booted] = ReadBootSide();
-        if (const std::optional<std::string> unsafe = Unsafe(state, booted, carried)) {
-            return Refuse(*unsafe, error::kInvalidData);
+        if (state.Order()[0] == booted && state.TriesLeft(booted) == kBootTries) {
+            return booted;
         }
-        update_ = Update{booted, OtherSlot(booted), state.OrderText(), {}};
-    } catch (const DeviceError& failure) {
-        return Refuse(failure.what(), error::kInvalidData);
+    } catch (const DeviceError&) {
+        // A boot side that cannot be read runs nothing known; CanStart says why.
     }
+    return std::nullopt;
+}
+
+std::optional<std::pair<BootState, Slot>> SlotSwitch::SafeBootSide(std::span<const FlashRegion> carried) {
+    try {
+        std::pair<BootState, Slot> side = ReadBootSide();
+        if (const std::optional<std::string> unsafe = Unsafe(side.first, side.second, carried)) {
+            Refuse(*unsafe, error::kInvalidData);
+            return std::nullopt;
+        }
+        return side;
+    } catch (const DeviceError& failure) {
+        Refuse(failure.what(), error::kInvalidData);
+        return std::nullopt;
+    }
+}
+
+bool SlotSwitch::Begin(std::span<const FlashRegion> carried) {
+    const std::optional<std::pair<BootState, Slot>> side = SafeBootSide(carried);
+    if (!side) {
+        return false;
+    }
+    update_ = Update{side->second, OtherSlot(side->second), side->first.OrderText(), {}};
     debugLine_(fmt::format("slot {} booted: the update goes into slot {}", SlotLetter(update_->booted),
                            SlotLetter(update_->target)));
     if (!StoreVariables(BootState::DisarmVariables(update_->target))) {

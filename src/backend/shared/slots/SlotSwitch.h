@@ -38,6 +38,14 @@ public:
 
     const SlotGroup& Group() const { return group_; }
 
+    // Before an update's first effect: false, with the last error set and a debug line, when an
+    // update that writes the regions `carried` could not start from this boot side (what
+    // PrepareWrite would refuse).
+    bool CanStart(std::span<const FlashRegion> carried);
+    // The booted slot when it holds the generation committed to (first in BOOT_ORDER) and mark-good
+    // confirmed it (its tries full); nothing otherwise, or when the boot side cannot be read.
+    std::optional<Slot> RunningConfirmedCommit() const;
+
     // Before the first byte of a grouped region: the slot it is written into. `carried` are the
     // regions the update's rows write. The first call of an update reads the environment and the
     // booted slot, refuses what cannot be made safe, and disarms the other slot. Nothing, with the
@@ -68,6 +76,9 @@ private:
 
     // The environment and the booted slot; throws DeviceError.
     std::pair<BootState, Slot> ReadBootSide() const;
+    // The boot side when an update carrying `carried` can be made safe from it; nothing, with the
+    // last error set and a debug line, when not.
+    std::optional<std::pair<BootState, Slot>> SafeBootSide(std::span<const FlashRegion> carried);
     // Reads the boot side and disarms the target; false, with the last error set, when refused.
     bool Begin(std::span<const FlashRegion> carried);
     // Why an update from this boot side cannot be made safe; nothing when it can.

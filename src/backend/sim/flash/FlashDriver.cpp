@@ -3,6 +3,7 @@
 #include "backend/shared/DeviceFile.h"
 #include "backend/shared/ErrnoErrors.h"
 #include "backend/shared/PlainFile.h"
+#include "backend/shared/slots/UpdateStartCheck.h"
 
 #include <fcntl.h>
 
@@ -116,14 +117,25 @@ bool FlashDriver::CommitUpdate(const shared::BootVariables& alsoStored, bool who
         alsoStored, wholeUpdate);
 }
 
+platform::UpdateStart FlashDriver::StartUpdate(bool unattended, shared::ReleaseRecord& record) {
+    const auto slotPath = [this](const shared::FlashRegionInfo& region, shared::Slot slot) {
+        return SlotPath(region, slot);
+    };
+    return shared::UpdateStartCheck(slots_, record, approval_, fileSystem_, slotPath, errors_, debugLine_)
+        .Check(unattended);
+}
+
 bool FlashDriver::CopySlot(const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to) {
-    const std::filesystem::path source = flashDir_ / shared::SlotFileName(region, shared::SlotLetter(from));
-    shared::UniqueFd fd = shared::OpenPlainFile(AT_FDCWD, source.c_str(), O_RDONLY);
+    shared::UniqueFd fd = shared::OpenPlainFile(AT_FDCWD, SlotPath(region, from).c_str(), O_RDONLY);
     if (!fd.IsValid()) {
         return errors_.Fail(shared::DeviceErrorFromErrno(errno));
     }
     shared::DeviceFile image(std::move(fd), errors_);
     return Programmer(region, shared::SlotFileName(region, shared::SlotLetter(to))).Program(image);
+}
+
+std::filesystem::path FlashDriver::SlotPath(const shared::FlashRegionInfo& region, shared::Slot slot) const {
+    return flashDir_ / shared::SlotFileName(region, shared::SlotLetter(slot));
 }
 
 RegionProgrammer FlashDriver::Programmer(const shared::FlashRegionInfo& region, const std::string& fileName) {

@@ -5,6 +5,7 @@
 #include "backend/shared/flash/FlashExecutor.h"
 #include "backend/shared/flash/FlashRegion.h"
 #include "backend/shared/flash/ImageToWrite.h"
+#include "backend/shared/ReleaseRecord.h"
 #include "backend/shared/slots/SlotSwitch.h"
 #include "backend/sim/PowerCut.h"
 #include "backend/sim/flash/RegionProgrammer.h"
@@ -34,6 +35,8 @@ public:
     bool Execute(const shared::FlashRequest& request) override;
     // A row of the region `controlCode` writes failed: SlotSwitch::Failed for a grouped one.
     void ImageFailed(std::uint32_t controlCode);
+    // Before an update's first effect (shared::UpdateStartCheck), `record` holding the installed release.
+    platform::UpdateStart StartUpdate(bool unattended, shared::ReleaseRecord& record);
     // The commit point: SlotSwitch::Commit, copying a slot file into the other, with `alsoStored`
     // in the same store.
     bool CommitUpdate(const shared::BootVariables& alsoStored, bool wholeUpdate);
@@ -46,6 +49,7 @@ private:
     // Into the slot the switch names, which an image larger than a slot never disarms.
     bool WriteIntoSlot(const shared::FlashRegionInfo& region, shared::ImageToWrite& image);
     bool CopySlot(const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to);
+    std::filesystem::path SlotPath(const shared::FlashRegionInfo& region, shared::Slot slot) const;
     RegionProgrammer Programmer(const shared::FlashRegionInfo& region, const std::string& fileName);
 
     platform::FileSystem& fileSystem_;
