@@ -1,7 +1,6 @@
 #include "backend/board/flash/TargetFlashDriver.h"
 
 #include "backend/shared/flash/FlashHandle.h"
-#include "backend/shared/flash/PrefixDigest.h"
 #include "backend/shared/slots/UpdateStartCheck.h"
 #include "backend/shared/flash/RegionWriter.h"
 #include "backend/board/flash/MountTable.h"
@@ -27,6 +26,7 @@ static_assert(std::tuple_size_v<FlashRegionTargets> == shared::kFlashRegions.siz
 
 // The device's reset restarts its flash controller; a host's block devices have none to restart.
 constexpr std::string_view kResetLine = "IOCTL_FLASH_RESET: no flash controller to reset";
+constexpr std::size_t kRecheckChunkBytes = 1024 * 1024;
 
 }  // namespace
 
@@ -201,7 +201,7 @@ void TargetFlashDriver::RecheckWrittenSlots() {
             continue;
         }
         const std::filesystem::path& path = SlotPath(region, written->slot);
-        const std::optional<platform::Sha256Digest> now = shared::DigestOfPrefix(path, written->length, errors_);
+        const std::optional<platform::Sha256Digest> now = DigestOfPrefix(path, written->length);
         if (now == written->sha256) {
             continue;
         }
@@ -212,6 +212,29 @@ void TargetFlashDriver::RecheckWrittenSlots() {
                                region.name, shared::SlotLetter(written->slot), path.string(), errors_.Last()));
         slotSwitch_->Failed(region);
     }
+}
+
+std::optional<platform::Sha256Digest> TargetFlashDriver::DigestOfPrefix(const std::filesystem::path& path,
+                                                                        std::uint64_t length) {
+    shared::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.IsValid()) {
+        errors_.Fail(shared::DeviceErrorFromErrno(errno));
+        return std::nullopt;
+    }
+    shared::DeviceFile file(std::move(fd), errors_);
+    platform::Sha256 hash;
+    std::vector<char> chunk(kRecheckChunkBytes);
+    for (std::uint64_t left = length; left > 0;) {
+        std::uint32_t read = 0;
+        const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, chunk.size()));
+        if (!file.Read(chunk.data(), wanted, read) || read == 0) {
+            errors_.Fail(read == 0 ? error::kCrc : errors_.Last());
+            return std::nullopt;
+        }
+        hash.Update(chunk.data(), read);
+        left -= read;
+    }
+    return hash.Finish();
 }
 
 bool TargetFlashDriver::CheckCopySource(const shared::FlashRegionInfo& region, shared::Slot slot) {

@@ -80,6 +80,9 @@ private:
     // when it was written (udev or an automounter may have touched it since); a grouped row fails
     // otherwise.
     void RecheckWrittenSlots();
+    // The SHA-256 of the first `length` bytes at `path`; nothing, with the last error set, when they
+    // cannot be read.
+    std::optional<platform::Sha256Digest> DigestOfPrefix(const std::filesystem::path& path, std::uint64_t length);
     const std::filesystem::path& SlotPath(const shared::FlashRegionInfo& region, shared::Slot slot) const;
 
     FlashRegionTargets regions_;

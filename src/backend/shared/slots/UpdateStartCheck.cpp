@@ -1,14 +1,33 @@
 #include "backend/shared/slots/UpdateStartCheck.h"
 
-#include "backend/shared/flash/PrefixDigest.h"
-#include "platform/FileDigest.h"
+#include "backend/shared/DeviceFile.h"
+
+#include <fcntl.h>
 
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace velkor::shared {
+namespace {
+
+constexpr std::uint32_t kCompareChunkBytes = 1024 * 1024;
+
+// `count` bytes, however many reads they take; false when the file ends before them or a read fails.
+bool ReadExactly(platform::File& file, char* buffer, std::uint32_t count) {
+    for (std::uint32_t done = 0; done < count;) {
+        std::uint32_t read = 0;
+        if (!file.Read(buffer + done, count - done, read) || read == 0) {
+            return false;
+        }
+        done += read;
+    }
+    return true;
+}
+
+}  // namespace
 
 UpdateStartCheck::UpdateStartCheck(SlotSwitch& slots, ReleaseRecord& record, const CardApproval& approval,
                                    platform::FileSystem& fileSystem, SlotPath slotPath, ErrorState& errors,
@@ -57,33 +76,34 @@ bool UpdateStartCheck::RecordedManifestIs(const platform::InstalledRelease& rele
 bool UpdateStartCheck::ImagesEqualSlot(Slot booted) {
     for (const platform::PlannedWrite& write : approval_.Writes()) {
         const FlashRegionInfo* region = FindRegionByCode(write.controlCode);
-        if (region == nullptr || !slots_.Group().Contains(region->region)) {
-            continue;
-        }
-        const auto image = CardImage(write.devicePath);
-        if (!image || DigestOfPrefix(slotPath_(*region, booted), image->second, errors_) != image->first) {
+        if (region != nullptr && slots_.Group().Contains(region->region) &&
+            !SlotStartsWith(slotPath_(*region, booted), write.devicePath)) {
             return false;
         }
     }
     return true;
 }
 
-std::optional<std::pair<platform::Sha256Digest, std::uint64_t>> UpdateStartCheck::CardImage(
-    std::u16string_view path) {
-    const std::unique_ptr<platform::File> file = fileSystem_.OpenFile(path, platform::FileMode::Read);
-    if (!file) {
-        return std::nullopt;
+// Read a chunk at a time, and no further than the first chunk that differs: a card of another
+// release costs a chunk of each, not a read of both.
+bool UpdateStartCheck::SlotStartsWith(const std::filesystem::path& slot, std::u16string_view cardPath) {
+    const std::unique_ptr<platform::File> card = fileSystem_.OpenFile(cardPath, platform::FileMode::Read);
+    UniqueFd fd(::open(slot.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!card || !fd.IsValid()) {
+        return false;
     }
-    const platform::FileIdentity identity = file->Identity();
-    if (const platform::ExpectedImage* listed = approval_.Find(path, identity); listed && listed->identity == identity) {
-        return std::pair{listed->sha256, listed->size};
+    DeviceFile slotFile(std::move(fd), errors_);
+    std::vector<char> cardChunk(kCompareChunkBytes);
+    std::vector<char> slotChunk(kCompareChunkBytes);
+    for (std::uint64_t left = card->Length(); left > 0;) {
+        const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, kCompareChunkBytes));
+        if (!ReadExactly(*card, cardChunk.data(), count) || !ReadExactly(slotFile, slotChunk.data(), count) ||
+            !std::equal(cardChunk.begin(), cardChunk.begin() + count, slotChunk.begin())) {
+            return false;
+        }
+        left -= count;
     }
-    const std::uint64_t length = file->Length();
-    const std::optional<platform::Sha256Digest> digest = platform::DigestOfFile(*file, length);
-    if (!digest) {
-        return std::nullopt;
-    }
-    return std::pair{*digest, length};
+    return true;
 }
 
 }  // namespace velkor::shared

@@ -20,7 +20,7 @@ namespace velkor::shared {
 // card installs the generation the booted slot holds, confirmed, writes nothing: a card left in
 // would otherwise write the other slot, the fallback, again at every boot. The card's release is
 // the running one when the environment records the card's signed manifest, or, for a card without
-// a signed manifest, when every grouped image it carries equals the booted slot's first bytes. A
+// a signed manifest, when every grouped image it carries is the booted slot's first bytes. A
 // device without two-slot regions, and an update that writes none, start as they always did.
 class UpdateStartCheck {
 public:
@@ -37,8 +37,8 @@ private:
     bool CardRunsIn(Slot booted);
     bool RecordedManifestIs(const platform::InstalledRelease& release);
     bool ImagesEqualSlot(Slot booted);
-    // The SHA-256 and length of the card file `path`: as the approved manifest lists it, or read.
-    std::optional<std::pair<platform::Sha256Digest, std::uint64_t>> CardImage(std::u16string_view path);
+    // Whether the slot's first bytes are the card file's.
+    bool SlotStartsWith(const std::filesystem::path& slot, std::u16string_view cardPath);
 
     SlotSwitch& slots_;
     ReleaseRecord& record_;
