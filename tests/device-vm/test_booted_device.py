@@ -126,6 +126,7 @@ class BootedDeviceTest(unittest.TestCase):
         self.cut_while_slot_a_is_written()
         self.cut_at_the_switch_to_slot_a()
         self.refuse_a_bad_card_on_release_3()
+        self.fall_back_from_unconfirmed_release_3b()
 
     @contextlib.contextmanager
     def booted(self, slot, release, **options):
@@ -216,6 +217,10 @@ class BootedDeviceTest(unittest.TestCase):
             self.assertTrue(self.disks.region(disk) == before[disk], f"{disk} changed")
         self.assertEnvironment("B A", 3, 3)
         self.assertNotEqual(volume_id(self.disks), FACTORY_VOLUME_ID, "Velkor never formatted the data volume")
+        # The restart is clean: systemctl reaches logind, and the unit's stop is no failure.
+        journal = self.disks.journal("velkor.service")
+        for failure in ("Failed to connect to bus", "Failed with result"):
+            self.assertNotIn(failure, journal)
         texts = event_texts(self.disks)
         for line in ("environment-store BOOT_A_LEFT=3 -> 1", "format DSK2: Part00 2048 512 12 2 3 -> 0", "environment-store BOOT_B_LEFT=0 -> 1",
                      'device-control \\VKRFlash\\Vol: 0x800020DC "\\StorageCard\\Images\\NK.bin" 0 -> 1',
@@ -287,6 +292,26 @@ class BootedDeviceTest(unittest.TestCase):
         self.assertEqual([text for text in event_texts(self.disks, since=earlier)
                           if not text.startswith("thread-priority")],
                          ["environment-store BOOT_A_LEFT=3 -> 1", "card-refused image-changed"])
+
+    def fall_back_from_unconfirmed_release_3b(self):
+        """Release 3 writes release 3b, whose mark-good is disabled, into B. Without a card, B boots three
+        times unconfirmed, each cut once it runs; then the boot loader falls back to A, which runs release 3."""
+        self.disks.insert_card(self.card("release-3b", "--auto", "--os", str(release_image(IMAGE, "3b"))))
+        with self.booted("A", 3) as machine:
+            self.finish_update_and_restart(machine)
+        self.assertEnvironment("B A", 3, 3)
+        self.disks.remove_card()
+        for left in (2, 1, 0):
+            with self.booted("B", "3b"):
+                pass  # running release 3b is all this boot has to show: the power goes off
+            self.assertEnvironment("B A", 3, left)
+        with self.booted("A", 3) as machine:
+            # No card: the card's mount gives up and Velkor starts all the same.
+            self.assertIsNotNone(machine.wait_for_console(r"Started .*velkor\.service", BOOT_SECONDS),
+                                 "without a card Velkor never started")
+            self.assertIsNotNone(machine.wait_for_event_line(r"environment-store BOOT_A_LEFT=3 -> 1$", BOOT_SECONDS),
+                                 "mark-good never confirmed slot A")
+        self.assertEnvironment("B A", 3, 0)
 
 
 if __name__ == "__main__":
