@@ -1,10 +1,13 @@
 #!/bin/sh
 # Builds the virtual device's system from Debian's packages: the build machine's release with the
-# kernel, systemd, dosfstools and the Velkor package PACKAGE installed by apt (so its declared
+# kernel, systemd, D-Bus (which `systemctl reboot` asks logind through), dosfstools and the Velkor
+# package PACKAGE installed by apt (so its declared
 # dependencies are what make it run), examples/velkor.service as the unit, and the guest/ files (the
 # target file with two-slot OS and App regions, the registry, the storage card's mount unit, the
-# mark-good unit, fstab). Prints the folder that holds
-# rootfs.img (ext4), vmlinuz and initrd.img.
+# mark-good unit, fstab). Of that one system it makes a read-only root file system (squashfs) per
+# release, each naming itself in /etc/velkor-release: 1, 2 and 3, and 3b, which is 3 without
+# mark-good. A slot holds one of them; the kernel boots the slot the boot loader chose. Prints the
+# folder that holds release-1.img ... release-3b.img, vmlinuz and initrd.img.
 #
 # The image is cached in CACHE (VELKOR_VM_CACHE, /var/cache/velkor-vm unless set), keyed by what goes
 # into it: this script, the guest files, the unit, the release's sources and the package's contents.
@@ -34,7 +37,7 @@ key=$( {
     package_digest
 } | sha256sum | cut -c1-16)
 image=$cache/image-$key
-if [ -f "$image/rootfs.img" ]; then
+if [ -f "$image/release-1.img" ]; then
     echo "$image"
     exit 0
 fi
@@ -44,7 +47,7 @@ work=$(mktemp -d "$cache/build.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 # Documentation, manual pages and translations are left out: nothing on the device reads them.
 mmdebstrap --mode=root --variant=apt --quiet \
-    --include=systemd-sysv,udev,kmod,linux-image-amd64,dosfstools \
+    --include=systemd-sysv,udev,kmod,linux-image-amd64,dosfstools,dbus \
     --include="$package" \
     --hook-dir=/usr/share/mmdebstrap/hooks/file-mirror-automount \
     --dpkgopt='path-exclude=/usr/share/man/*' \
@@ -58,14 +61,32 @@ mmdebstrap --mode=root --variant=apt --quiet \
     --customize-hook="cp -R $here/guest/. \"\$1\"/" \
     --customize-hook="cp $unit \"\$1\"/etc/systemd/system/velkor.service" \
     --customize-hook='mkdir -p "$1"/media/sdcard "$1"/mnt/nand "$1"/mnt/data' \
-    --customize-hook='chroot "$1" systemctl enable velkor.service velkor-mark-good.service velkor-events-serial.service' \
+    --customize-hook='chroot "$1" systemctl enable velkor.service velkor-mark-good.service velkor-events-serial.service velkor-release-console.service' \
+    --customize-hook='echo squashfs >>"$1"/etc/initramfs-tools/modules && chroot "$1" update-initramfs -u -k all' \
     "$suite" "$work/root" "$sources" >&2
 
 cp "$work"/root/boot/vmlinuz-* "$work/vmlinuz"
 cp "$work"/root/boot/initrd.img-* "$work/initrd.img"
-# Room for what the system writes while it runs; the test boots it with a throw-away overlay.
-size_mib=$(( $(du -sm "$work/root" | cut -f1) + 512 ))
-mkfs.ext4 -q -L velkor-root -d "$work/root" "$work/rootfs.img" "${size_mib}M" >&2
+# What the running system never reads, so that a slot stays small: the kernel and initrd (QEMU loads
+# them), the GPU drivers' LLVM (Qt draws on the frame buffer) and modules for hardware the machine lacks.
+modules=$(echo "$work"/root/usr/lib/modules/*/kernel)
+rm -rf "$work"/root/boot/* "$work"/root/usr/lib/x86_64-linux-gnu/dri "$work"/root/usr/lib/x86_64-linux-gnu/libLLVM-* \
+    "$work"/root/usr/lib/x86_64-linux-gnu/libz3.so.* "$modules"/sound "$modules"/drivers/net \
+    "$modules"/drivers/media "$modules"/drivers/infiniband "$modules"/drivers/staging "$modules"/drivers/iio \
+    "$modules"/drivers/gpu/drm/amd "$modules"/drivers/gpu/drm/nouveau "$modules"/drivers/gpu/drm/i915 \
+    "$modules"/drivers/gpu/drm/radeon
+# Each release: its name, and whether mark-good confirms its boots.
+for release in 1:good 2:good 3:good 3b:unconfirmed; do
+    name=${release%%:*}
+    echo "$name" >"$work/root/etc/velkor-release"
+    wants=$work/root/etc/systemd/system/multi-user.target.wants/velkor-mark-good.service
+    if [ "${release#*:}" = good ]; then
+        ln -sf /etc/systemd/system/velkor-mark-good.service "$wants"
+    else
+        rm -f "$wants"
+    fi
+    mksquashfs "$work/root" "$work/release-$name.img" -comp zstd -Xcompression-level 6 -quiet -no-progress >&2
+done
 rm -rf "$work/root"
 # One image at a time: an older key's image is of no more use.
 rm -rf "$cache"/image-*

@@ -27,9 +27,9 @@ def main():
                         help="the velkor-device that makes the boot loader's environment")
     arguments = parser.parse_args()
 
-    disks = DeviceDisks(tempfile.mkdtemp(prefix="velkor-device-"), arguments.device_tool)
+    disks = DeviceDisks(tempfile.mkdtemp(prefix="velkor-device-"), arguments.device_tool, arguments.image)
     disks.insert_card(arguments.card)
-    boot_loader = BootLoader(disks.fw_config)
+    boot_loader = BootLoader(disks.environment_copies)
     accelerator = usable_accelerator(arguments.image / "vmlinuz")
     print(f"Connect a VNC viewer to 127.0.0.1:{5900 + arguments.vnc}.")
     reason = "guest-reset"

@@ -12,6 +12,7 @@ import subprocess
 import tempfile
 
 from .bootloader import SLOTS
+from .volatile import VolatileDisk
 
 MIB = 1024 * 1024
 GUEST_TARGET = pathlib.Path(__file__).resolve().parents[1] / "guest" / "etc" / "velkor" / "target.json"
@@ -19,16 +20,19 @@ GUEST_TARGET = pathlib.Path(__file__).resolve().parents[1] / "guest" / "etc" / "
 # own (the host plays it), so only what a real one would keep beside the boot variables.
 GUEST_DEFAULT_ENVIRONMENT = pathlib.Path(__file__).resolve().parents[1] / "u-boot-initial-env"
 GUEST_DISK_PREFIX = "/dev/disk/by-id/virtio-"
-# The flash regions, as large as velkor-device's own devices have them, so a card it lays out fits.
+# The flash regions, as large as velkor-device's own devices have them, so a card it lays out fits;
+# the OS slots grow to hold the largest release's root file system.
 REGION_BYTES = {"boot": 1 * MIB, "logo": 16 * MIB, "os": 64 * MIB, "app": 64 * MIB}
 # The regions with two slots, as the guest's target file has them: each slot is a disk of its own.
 TWO_SLOT_REGIONS = ("os", "app")
 # The boot loader's environment: room for its two copies at the offsets the target file gives.
 ENVIRONMENT_BYTES = 1 * MIB
 # The data partition: FAT12 with the program's parameters (2048-byte clusters, 512 root entries,
-# 2 FATs), small enough for FAT12.
+# 2 FATs), small enough for FAT12. The program formats a volume with the parameters it has and a new
+# volume id, so the factory's id, fixed, tells whether it formatted.
 DATA_BYTES = 6 * MIB
-DATA_FORMAT = ["mkfs.fat", "-F", "12", "-S", "512", "-s", "4", "-r", "512", "-f", "2"]
+FACTORY_VOLUME_ID = "11223344"
+DATA_FORMAT = ["mkfs.fat", "-F", "12", "-S", "512", "-s", "4", "-r", "512", "-f", "2", "-i", FACTORY_VOLUME_ID]
 LOG_BYTES = 64 * MIB
 # What a region holds before the first update, so that a region left alone can be told apart.
 OLD_CONTENT_BYTES = 1 * MIB
@@ -41,10 +45,10 @@ def slot_disk(region, slot):
     return f"{region}-{slot.lower()}"
 
 
-def region_disks():
+def region_disks(os_bytes=REGION_BYTES["os"]):
     """Each region's disk and its size: one for a region written in place, one per slot otherwise."""
     disks = {}
-    for region, size in REGION_BYTES.items():
+    for region, size in {**REGION_BYTES, "os": os_bytes}.items():
         names = [slot_disk(region, slot) for slot in SLOTS] if region in TWO_SLOT_REGIONS else [region]
         disks.update((name, size) for name in names)
     return disks
@@ -54,17 +58,32 @@ def run(*command, stdin=None):
     return subprocess.run(command, input=stdin, check=True, capture_output=True).stdout
 
 
+def release_image(image, release):
+    """The root file system of a release that build-image.sh made in the image folder."""
+    return pathlib.Path(image) / f"release-{release}.img"
+
+
+def os_slot_bytes(image):
+    """An OS slot as large as the largest release (whole MiB), and no smaller than velkor-device's."""
+    largest = max((path.stat().st_size for path in pathlib.Path(image).glob("release-*.img")), default=0) if image else 0
+    return max(REGION_BYTES["os"], -(-largest // MIB) * MIB)
+
+
 class DeviceDisks:
     """The disks of one virtual device: its regions and slots, boot loader environment, data partition,
     log disk and storage card. The environment is made as at the factory, by `velkor-device env-init
-    --target` (device_tool) on the guest's target file with each disk named as the host sees it."""
+    --target` (device_tool) on the guest's target file with each disk named as the host sees it. Given
+    the image folder, slot A of the OS holds release 1 as from the factory; every other region disk
+    holds a known "old" pattern of its own."""
 
-    def __init__(self, folder, device_tool):
+    def __init__(self, folder, device_tool, image=None):
         self.folder = pathlib.Path(folder)
         self.folder.mkdir(parents=True, exist_ok=True)
-        for name, size in region_disks().items():
+        self.regions = region_disks(os_slot_bytes(image))
+        factory = {slot_disk("os", "A"): release_image(image, 1)} if image else {}
+        for name, size in self.regions.items():
             with open(self.path(name), "wb") as region:
-                region.write(old_region_content(name))
+                region.write(factory[name].read_bytes() if name in factory else old_region_content(name))
                 region.truncate(size)
         _make_file(self.path("data"), DATA_BYTES)
         run(*DATA_FORMAT, "-n", "VELKORDATA", str(self.path("data")))
@@ -79,7 +98,7 @@ class DeviceDisks:
 
     def names(self):
         """The disks the machine gets, the storage card only while one is inserted."""
-        names = [*region_disks(), "env", "data", "log"]
+        names = [*self.regions, "env", "data", "log"]
         return names + ["card"] if self.path("card").exists() else names
 
     def insert_card(self, card_folder):
@@ -94,6 +113,11 @@ class DeviceDisks:
 
     def remove_card(self):
         self.path("card").unlink(missing_ok=True)
+
+    def volatile(self):
+        """The disks whose unflushed writes a power cut loses: the slots and the environment."""
+        slots = [slot_disk(region, slot) for region in TWO_SLOT_REGIONS for slot in SLOTS]
+        return {name: VolatileDisk(self.path(name)) for name in [*slots, "env"]}
 
     def region(self, name):
         return self.path(name).read_bytes()
@@ -110,8 +134,10 @@ class DeviceDisks:
         target = self._write_host_target()
         run(str(device_tool), "env-init", "--target", str(target), "--defaults", str(GUEST_DEFAULT_ENVIRONMENT))
         copies = json.loads(target.read_text())["bootEnvironment"]["copies"]
-        self.fw_config.write_text("".join(f"{copy['device']} {_number_text(copy['offset'])} "
-                                          f"{_number_text(copy['size'])}\n" for copy in copies))
+        self.environment_copies = [(copy["device"], _number(copy["offset"]), _number(copy["size"]))
+                                   for copy in copies]
+        self.fw_config.write_text("".join(f"{path} {offset:#x} {size:#x}\n"
+                                          for path, offset, size in self.environment_copies))
 
     def _write_host_target(self):
         """The guest's target file with its disks named as the host sees them. Its log folder keeps the
@@ -126,6 +152,13 @@ class DeviceDisks:
             return value
 
         target = as_host(json.loads(GUEST_TARGET.read_text()))
+        # The guest's registry, and its folders as empty ones of the host's: velkor-device card checks them.
+        target["registry"] = str(GUEST_TARGET.parent / pathlib.Path(target["registry"]).name)
+        folders = [(target["folders"], name) for name in target["folders"]] + [
+            (partition, "mountPoint") for store in target["stores"] for partition in store["partitions"]]
+        for holder, key in folders:
+            holder[key] = str(self.folder / "folders" / holder[key].strip("/").replace("/", "-"))
+            pathlib.Path(holder[key]).mkdir(parents=True, exist_ok=True)
         target["log"] = str(self.folder / "factory")
         # velkor-device drops its events.log lines when the folder is missing.
         (self.folder / "factory").mkdir(exist_ok=True)
@@ -175,9 +208,9 @@ def old_region_content(name):
     return (pattern * (OLD_CONTENT_BYTES // len(pattern) + 1))[:OLD_CONTENT_BYTES]
 
 
-def _number_text(value):
-    """An offset or size of the target file (a number, or a hex string) as fw_env.config takes it."""
-    return hex(value) if isinstance(value, int) else value
+def _number(value):
+    """An offset or size of the target file: a number, or a hex string."""
+    return value if isinstance(value, int) else int(value, 16)
 
 
 def _make_file(path, size):

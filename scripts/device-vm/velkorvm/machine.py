@@ -6,16 +6,20 @@ import os
 import pathlib
 import re
 import signal
+import string
 import subprocess
+import sys
 import time
 
 from .bootloader import slot_argument
+from .disks import slot_disk
 from .qmp import Qmp
 from .screen import Screen
 
 SCREEN_WIDTH, SCREEN_HEIGHT = 800, 480
 MEMORY_MIB = 1024
-KERNEL_ARGUMENTS = "root=/dev/vda rw console=ttyS0 systemd.show_status=1"
+KERNEL_ARGUMENTS = "ro rootfstype=squashfs console=ttyS0 systemd.show_status=1"
+EVENTS_LOG = "/velkor/events.log"
 PR_SET_PDEATHSIG = 1
 
 
@@ -24,8 +28,10 @@ class MachineError(RuntimeError):
 
 
 class Machine:
-    """One boot of the device, of the slot the boot loader chose (BootLoader.boot), which the kernel
-    command line names. The console and the events.log copy are read from the two serial ports.
+    """One boot of the device, of the slot the boot loader chose (BootLoader.boot): the kernel mounts
+    that OS slot as its root, and the command line names the slot. The console and the events.log
+    copy are read from the two serial ports. The slot and environment disks lose at a power cut what
+    the guest had not flushed (VolatileDisk).
 
     `write_limits` slows a disk's writes (bytes per second), as a slow flash medium would.
     `vnc` serves the display on 127.0.0.1 (display number) for a person to watch.
@@ -43,22 +49,28 @@ class Machine:
         self._write_limits = write_limits or {}
         self._vnc = vnc
         self._process = None
+        self._volatile = disks.volatile()
+        self._earlier_events = 0
         self.qmp = None
+
+    def root_device(self):
+        """The booted slot's disk as the guest's kernel names it: virtio disks take letters in the
+        order of their PCI slots, which is the order of the command line."""
+        return f"/dev/vd{string.ascii_lowercase[self.disks.names().index(slot_disk('os', self.slot))]}"
 
     def command_line(self):
         command = [
             "qemu-system-x86_64", "-accel", self.accelerator, "-m", str(MEMORY_MIB), "-smp", "1",
             "-nodefaults", "-no-reboot", "-nic", "none",
             "-kernel", str(self.image / "vmlinuz"), "-initrd", str(self.image / "initrd.img"),
-            "-append", f"{KERNEL_ARGUMENTS} {slot_argument(self.slot)}",
-            # The system disk is never changed: the guest's writes go to a throw-away overlay.
-            "-drive", f"file={self.image / 'rootfs.img'},if=none,format=raw,id=root,snapshot=on",
-            "-device", "virtio-blk-pci,drive=root",
+            "-append", f"root={self.root_device()} {KERNEL_ARGUMENTS} {slot_argument(self.slot)}",
         ]
         for name in self.disks.names():
             limit = self._write_limits.get(name)
             throttle = f",throttling.bps-write={limit}" if limit else ""
-            command += ["-drive", f"file={self.disks.path(name)},if=none,format=raw,id={name}{throttle}",
+            volatile = self._volatile.get(name)
+            source = volatile.drive_options() if volatile else f"file={self.disks.path(name)},format=raw"
+            command += ["-drive", f"{source},if=none,id={name}{throttle}",
                         "-device", f"virtio-blk-pci,drive={name},serial={name}"]
         command += [
             "-device", f"VGA,xres={SCREEN_WIDTH},yres={SCREEN_HEIGHT}",
@@ -77,6 +89,10 @@ class Machine:
 
     def start(self):
         self._socket.unlink(missing_ok=True)
+        # The events port copies events.log from its first line: this boot's lines come after these.
+        self._earlier_events = len(self.disks.log_file(EVENTS_LOG).splitlines())
+        for disk in self._volatile.values():
+            disk.arm()
         with open(self.qemu_log_path, "wb") as qemu_log:
             self._process = subprocess.Popen(self.command_line(), stdin=subprocess.DEVNULL, stdout=qemu_log,
                                              stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
@@ -90,10 +106,15 @@ class Machine:
         return self._process is not None and self._process.poll() is None
 
     def cut_power(self):
-        """Stops the machine at once, as pulling its plug would: nothing is flushed or shut down."""
-        if self.running():
-            self._process.send_signal(signal.SIGKILL)
+        """Stops the machine at once, as pulling its plug would: nothing is flushed or shut down, and
+        the slot and environment disks lose what the guest had not flushed."""
+        if not self.running():
+            self._finish()
+            return
+        self._process.send_signal(signal.SIGKILL)
         self._finish()
+        kept = {name: disk.lose_unflushed_writes() for name, disk in self._volatile.items()}
+        print(f"  the cut kept these flushed writes: {kept}", file=sys.stderr)
 
     def wait_until_off(self, timeout):
         """Waits for the machine to stop by itself; the reason QEMU gave ("guest-reset" for a restart,
@@ -103,14 +124,17 @@ class Machine:
             return None
         self._process.wait(timeout=30)
         self._finish()
+        for disk in self._volatile.values():
+            disk.keep_writes()
         return event["data"]["reason"]
 
     def wait_for_console(self, pattern, timeout):
         return _wait_for_line(self.console_path, pattern, timeout, self)
 
     def wait_for_event_line(self, pattern, timeout):
-        """The first events.log line matching pattern, as the guest writes it; None after timeout."""
-        return _wait_for_line(self.events_path, pattern, timeout, self)
+        """The first events.log line of this boot matching pattern, as the guest writes it; None after
+        timeout. The verdict is the log disk's, read after the machine stopped."""
+        return _wait_for_line(self.events_path, pattern, timeout, self, skip=self._earlier_events)
 
     def cut_power_when(self, pattern, timeout, after_seconds=0.0):
         """Cuts the power after_seconds after an events.log line matches pattern; the line, or None
@@ -158,11 +182,11 @@ def _die_with_parent():
     ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
 
 
-def _wait_for_line(path, pattern, timeout, machine):
+def _wait_for_line(path, pattern, timeout, machine, skip=0):
     expression = re.compile(pattern)
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
-        for line in read_lines(path):
+        for line in read_lines(path)[skip:]:
             if expression.search(line):
                 return line
         if not machine.running():

@@ -5,6 +5,10 @@ import socket
 import time
 
 
+# QEMU answers a command at once; a silent one means it hangs, which must not hang the test.
+COMMAND_SECONDS = 30
+
+
 class QmpError(RuntimeError):
     pass
 
@@ -16,7 +20,8 @@ class Qmp:
         self._socket = _connect(path, timeout)
         self._buffer = b""
         self.events = []
-        self._read_message()  # the greeting
+        if self._read_message(time.monotonic() + timeout) is None:  # the greeting
+            raise QmpError(f"QEMU sent no greeting within {timeout} s")
         self.command("qmp_capabilities")
 
     def close(self):
@@ -27,8 +32,11 @@ class Qmp:
         if arguments:
             request["arguments"] = arguments
         self._socket.sendall(json.dumps(request).encode() + b"\n")
+        deadline = time.monotonic() + COMMAND_SECONDS
         while True:
-            message = self._read_message()
+            message = self._read_message(deadline)
+            if message is None:
+                raise QmpError(f"{name}: no answer within {COMMAND_SECONDS} s")
             if "event" in message:
                 self.events.append(message)
             elif "error" in message:

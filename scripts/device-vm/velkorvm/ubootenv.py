@@ -41,11 +41,17 @@ def newer(first_flags, second_flags):
     return second_flags > first_flags
 
 
+def active(first, second):
+    """The index (0 or 1) of the copy U-Boot loads of two parsed copies, or None when neither is right."""
+    if first is None or second is None:
+        return None if first is None and second is None else (0 if second is None else 1)
+    return 1 if newer(first[1], second[1]) else 0
+
+
 def choose(first, second):
     """The variables U-Boot uses of two parsed copies (each None or (variables, flags)), or None."""
-    if first is None or second is None:
-        return (first or second or (None,))[0]
-    return second[0] if newer(first[1], second[1]) else first[0]
+    index = active(first, second)
+    return None if index is None else (first, second)[index][0]
 
 
 def read_copy(path, offset, size):
@@ -72,6 +78,20 @@ def write_copy(path, offset, size, data):
     with open(path, "r+b") as stream:
         stream.seek(offset)
         stream.write(data[:size])
+
+
+def save_environment(copies, variables):
+    """Stores variables as U-Boot's saveenv does: into the copy it did not load, one store ahead of the
+    loaded one, and sorted by name as its export is. False when neither copy is right (U-Boot would be
+    on its default environment, which this harness never saves)."""
+    parsed = [parse_copy(read_copy(*copy)) for copy in copies]
+    loaded = active(*parsed)
+    if loaded is None:
+        return False
+    path, offset, size = copies[1 - loaded]
+    flags = (parsed[loaded][1] + 1) % 256
+    write_copy(path, offset, size, copy_bytes(dict(sorted(variables.items())), flags, size))
+    return True
 
 
 def as_text(variables):
