@@ -94,7 +94,7 @@ bool TargetFlashDriver::WriteImage(const shared::FlashRegionInfo& region, std::u
 }
 
 bool TargetFlashDriver::WriteInPlace(const std::filesystem::path& target, shared::ImageToWrite& image, bool privately,
-                                     const shared::RegionWriter::ReadBackHook& readBack) {
+                                     WrittenSlot* written) {
     const std::optional<RegionDevice> device = RegionDevice::Open(target, errors_);
     if (!device) {
         return false;
@@ -106,10 +106,16 @@ bool TargetFlashDriver::WriteInPlace(const std::filesystem::path& target, shared
     if (privately && (!image.KeepPrivately(errors_) || !approval_.BeforeInPlaceWrite())) {
         return false;
     }
-    shared::RegionWriter writer(device->Descriptor(), device->Capacity(), errors_, {readBack, {}, {}},
-                                image.Expectation());
+    shared::RegionWriter writer(device->Descriptor(), device->Capacity(), errors_, {}, image.Expectation());
     const std::optional<std::uint64_t> length = writer.Write(image.Bytes());
-    return length && writer.Verify(*length);
+    if (!length || !writer.Verify(*length)) {
+        return false;
+    }
+    if (written) {
+        written->length = *length;
+        written->sha256 = writer.ImageDigest();
+    }
+    return true;
 }
 
 std::optional<std::uint64_t> TargetFlashDriver::RegionBytes(std::uint32_t controlCode) const {
@@ -132,17 +138,11 @@ bool TargetFlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, sha
     if (!target) {
         return false;
     }
-    platform::Sha256 readBack;
-    WrittenSlot readBackSlot{*target};
-    const bool written =
-        WriteInPlace(SlotPath(region, *target), image, false, [&](std::span<char> chunk, std::uint64_t) {
-            readBack.Update(chunk.data(), chunk.size());
-            readBackSlot.length += chunk.size();
-        });
+    WrittenSlot writtenSlot{*target};
+    const bool written = WriteInPlace(SlotPath(region, *target), image, false, &writtenSlot);
     slotSwitch_->Written(region, written);
     if (written) {
-        readBackSlot.sha256 = readBack.Finish();
-        writtenSlots_[static_cast<std::size_t>(region.region)] = readBackSlot;
+        writtenSlots_[static_cast<std::size_t>(region.region)] = writtenSlot;
     }
     return written;
 }
