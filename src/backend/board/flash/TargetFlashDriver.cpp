@@ -1,6 +1,7 @@
 #include "backend/board/flash/TargetFlashDriver.h"
 
 #include "backend/shared/flash/FlashHandle.h"
+#include "backend/shared/flash/MediumReader.h"
 #include "backend/shared/flash/RegionWriter.h"
 #include "backend/board/flash/MountTable.h"
 #include "backend/board/flash/RegionDevice.h"
@@ -12,7 +13,6 @@
 #include <cerrno>
 
 #include <algorithm>
-#include <vector>
 
 #include <fmt/format.h>
 
@@ -25,7 +25,7 @@ static_assert(std::tuple_size_v<FlashRegionTargets> == shared::kFlashRegions.siz
 
 // The device's reset restarts its flash controller; a host's block devices have none to restart.
 constexpr std::string_view kResetLine = "IOCTL_FLASH_RESET: no flash controller to reset";
-constexpr std::size_t kRecheckChunkBytes = 1024 * 1024;
+constexpr std::size_t kRecheckRequestBytes = 8 * 1024 * 1024;
 
 }  // namespace
 
@@ -209,18 +209,19 @@ std::optional<platform::Sha256Digest> TargetFlashDriver::DigestOfPrefix(const st
         errors_.Fail(shared::DeviceErrorFromErrno(errno));
         return std::nullopt;
     }
-    shared::DeviceFile file(std::move(fd), errors_);
+    // From the medium, as the write's read-back was, in large requests.
+    shared::MediumReader medium(fd.Get());
+    const shared::AlignedBuffer chunk(kRecheckRequestBytes);
     platform::Sha256 hash;
-    std::vector<char> chunk(kRecheckChunkBytes);
-    for (std::uint64_t left = length; left > 0;) {
-        std::uint32_t read = 0;
-        const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, chunk.size()));
-        if (!file.Read(chunk.data(), wanted, read) || read == 0) {
-            errors_.Fail(read == 0 ? error::kCrc : errors_.Last());
+    for (std::uint64_t offset = 0; offset < length;) {
+        const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(length - offset, chunk.Size()));
+        const std::int64_t read = medium.Read(chunk, wanted, offset);
+        if (read != wanted) {
+            errors_.Fail(read < 0 ? shared::DeviceErrorFromErrno(errno) : error::kCrc);
             return std::nullopt;
         }
-        hash.Update(chunk.data(), read);
-        left -= read;
+        hash.Update(chunk.Data(), wanted);
+        offset += wanted;
     }
     return hash.Finish();
 }
