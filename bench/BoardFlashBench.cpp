@@ -114,7 +114,8 @@ bool RunBoardFlashBench(const BoardFlashRun& run) {
         bool written = driverRun(everywhere, driverRuns, driverBytes);
         DropFromCache(card / run.imageName);
         bool verified = false;
-        limitRuns.push_back(SecondsOf([&] { verified = limit.Write(card / run.imageName, region.Path(), run.imageBytes); }));
+        limitRuns.push_back(
+            SecondsOf([&] { verified = limit.Write(card / run.imageName, region.Path(), run.imageBytes); }));
         compareRuns.push_back(limit.ReadSeconds(region.Path(), kComparedBytes));
         // Now the region holds the card's image, which differs from this one in a tenth of its chunks.
         written = written && driverRun(tenth, tenthRuns, tenthBytes) &&
@@ -139,9 +140,10 @@ bool RunBoardFlashBench(const BoardFlashRun& run) {
                driverSeconds / limitSeconds);
     fmt::print("a tenth changed      {:8.2f} s     ({:.1f} % of the image written, goal at most 12; {:.2f} of a full "
                "write, goal at most 0.50)\n",
-               tenthSeconds, 100 * Median(tenthBytes) / static_cast<double>(run.imageBytes), tenthSeconds / driverSeconds);
-    fmt::print("comparing            {:8.3f} s     (an 8 MiB direct read, what the driver compares before it gives up on "
-               "an image that differs everywhere: {:.1f} % of a full write, goal at most 5)\n",
+               tenthSeconds, 100 * Median(tenthBytes) / static_cast<double>(run.imageBytes),
+               tenthSeconds / driverSeconds);
+    fmt::print("comparing            {:8.3f} s     (an 8 MiB direct read, what the driver compares before it gives up "
+               "on an image that differs everywhere: {:.1f} % of a full write, goal at most 5)\n",
                Median(compareRuns), 100 * Median(compareRuns) / driverSeconds);
     fmt::print("driver peak memory   {:8.1f} MiB above its start (goal: flat)\n", PeakMemoryMiB() - idleMiB);
     return true;

@@ -18,7 +18,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -101,7 +100,8 @@ struct Setting {
 // A simulated device whose OS region has two slots of the image's size and that takes only the
 // bench CA's cards.
 bool MakeSimulatedDevice(const Setting& setting, std::uint64_t imageBytes, const fs::path& keys) {
-    if (std::system(fmt::format("'{}' init '{}' >/dev/null", VELKOR_DEVICE_TOOL, setting.device.string()).c_str()) != 0) {
+    const std::string init = fmt::format("'{}' init '{}' >/dev/null", VELKOR_DEVICE_TOOL, setting.device.string());
+    if (std::system(init.c_str()) != 0) {
         return false;
     }
     const fs::path config = setting.device / "device.json";
@@ -114,6 +114,18 @@ bool MakeSimulatedDevice(const Setting& setting, std::uint64_t imageBytes, const
     std::ofstream(setting.slotB).close();
     fs::resize_file(setting.slotB, imageBytes);
     return Script(fmt::format("boot-a '{}' '{}'", VELKOR_DEVICE_TOOL, setting.Where()));
+}
+
+// A target over the two loop devices as OS slots, its environment, and the signed card on its storage card.
+bool MakeTarget(const Setting& board, const fs::path& keys, const LoopRegion& slotA, const LoopRegion& slotB,
+                const fs::path& image) {
+    const fs::path folder = board.device.parent_path();
+    fs::create_directories(folder);
+    return Script(fmt::format("target '{}' '{}' '{}' '{}' '{}'", folder.string(), VELKOR_DEVICE_TOOL, keys.string(),
+                              slotA.Path().string(), slotB.Path().string())) &&
+           Script(fmt::format("boot-a '{}' '{}' '{}'", VELKOR_DEVICE_TOOL, board.Where(), board.defaults.string())) &&
+           Script(fmt::format("card '{}' '{}' '{}' '{}' '{}'", keys.string(), VELKOR_DEVICE_TOOL, board.Where(),
+                              image.string(), board.card.string()));
 }
 
 // Once: slot A booted and confirmed, slot B holding another image; then the card's image from the
@@ -142,8 +154,10 @@ bool RunOnce(Setting& setting, const InstallRun& run, const DiskLimit& limit) {
         setting.raucRuns.push_back(SecondsOf([&] { written = setting.rauc->Install() && written; }));
     }
     if (!install.succeeded || !written) {
-        std::cerr << "velkor_flash_bench: " << (install.succeeded ? "the disk's limit or RAUC" : "velkor-device install")
-                  << " failed on the " << setting.name << "; see " << run.scratch / "install.log" << '\n';
+        std::cerr << "velkor_flash_bench: "
+                  << (install.succeeded ? "the disk's limit or RAUC" : "velkor-device install") << " failed on the "
+                  << setting.name << "; its output, which goes with the scratch folder:\n"
+                  << std::ifstream(run.scratch / "install.log").rdbuf();
     }
     return install.succeeded && written;
 }
@@ -182,23 +196,17 @@ bool RunInstallBench(const InstallRun& run) {
     }
     std::vector<Setting*> settings{&files};
     const bool loops = ::geteuid() == 0 && fs::exists("/dev/loop-control");
-    const std::optional<LoopRegion> slotA =
-        loops ? std::optional<LoopRegion>(std::in_place, run.scratch / "install-os-a.img", run.imageBytes) : std::nullopt;
-    const std::optional<LoopRegion> slotB =
-        loops ? std::optional<LoopRegion>(std::in_place, run.scratch / "install-os-b.img", run.imageBytes) : std::nullopt;
+    // Without root, losetup sets neither up.
+    const LoopRegion slotA(run.scratch / "install-os-a.img", loops ? run.imageBytes : 0);
+    const LoopRegion slotB(run.scratch / "install-os-b.img", loops ? run.imageBytes : 0);
     const fs::path target = run.scratch / "install-target";
-    Setting board{"loop devices", "--target", target / "target.json", target / "sdcard",
-                  slotB ? slotB->Path() : fs::path(), target / "u-boot-initial-env"};
+    Setting board{"loop devices", "--target", target / "target.json", target / "sdcard", slotB.Path(),
+                  target / "u-boot-initial-env"};
     std::optional<RaucInstall> rauc;
-    if (!slotA || slotA->Path().empty() || slotB->Path().empty()) {
+    if (!loops || slotA.Path().empty() || slotB.Path().empty()) {
         fmt::print("install on loops     skipped: it needs root and loop devices\n");
-    } else if (fs::create_directories(target);
-               Script(fmt::format("target '{}' '{}' '{}' '{}' '{}'", target.string(), VELKOR_DEVICE_TOOL, keys.string(),
-                                  slotA->Path().string(), slotB->Path().string())) &&
-               Script(fmt::format("boot-a '{}' '{}' '{}'", VELKOR_DEVICE_TOOL, board.Where(), board.defaults.string())) &&
-               Script(fmt::format("card '{}' '{}' '{}' '{}' '{}'", keys.string(), VELKOR_DEVICE_TOOL, board.Where(),
-                                  run.image.string(), board.card.string()))) {
-        rauc.emplace(run.scratch / "rauc", slotB->Path(), run.image);
+    } else if (MakeTarget(board, keys, slotA, slotB, run.image)) {
+        rauc.emplace(run.scratch / "rauc", slotB.Path(), run.image);
         if (!rauc->Skipped().empty()) {
             fmt::print("rauc install         skipped: {}\n", rauc->Skipped());
         }

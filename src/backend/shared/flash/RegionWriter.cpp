@@ -105,7 +105,9 @@ bool RegionWriter::ProgramRequest(std::uint32_t count, std::uint64_t offset) {
 }
 
 bool RegionWriter::Holds(std::uint32_t first, std::uint32_t count, std::uint64_t held, std::uint64_t offset) {
-    const std::uint32_t heldHere = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, held - std::min<std::uint64_t>(held, first)));
+    // The region may end before the chunk does: a shorter region file.
+    const std::uint64_t heldFromFirst = held > first ? held - first : 0;
+    const auto heldHere = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, heldFromFirst));
     char* region = regionRequest_.Data() + first;
     if (heldHere > 0 && hooks_.readBack) {
         hooks_.readBack(std::span<char>(region, heldHere), offset + first);
