@@ -1,30 +1,25 @@
 #include "BoardFlashBench.h"
 
 #include "BenchTiming.h"
-#include "RaucInstall.h"
+#include "DiskLimit.h"
+#include "LoopRegion.h"
 #include "backend/shared/DismountedFolders.h"
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/EventLog.h"
-#include "backend/shared/UniqueFd.h"
 #include "backend/board/TargetFileSystem.h"
 #include "backend/board/flash/TargetFlashDriver.h"
 #include "platform/FlashControlCodes.h"
 
 #include <fmt/format.h>
 
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <memory>
-#include <optional>
-#include <string>
 #include <vector>
 
 namespace velkor::bench {
@@ -33,105 +28,14 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::uint64_t kMiB = 1024 * 1024;
-constexpr std::size_t kLimitChunkBytes = 8 * kMiB;
-constexpr std::size_t kDirectAlignment = 4096;
 constexpr std::u16string_view kFlashDevice = u"\\VKRFlash\\Vol:";
+// What the driver reads to compare before it gives up on an image that differs everywhere.
+constexpr std::uint64_t kComparedBytes = 8 * kMiB;
 
 double PeakMemoryMiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;  // reported in KiB
-}
-
-// The first line `command` prints; nothing when it fails.
-std::optional<std::string> FirstLineOf(const std::string& command) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
-    std::array<char, 256> line{};
-    if (!pipe || !std::fgets(line.data(), line.size(), pipe.get())) {
-        return std::nullopt;
-    }
-    std::string text(line.data());
-    text.erase(text.find_last_not_of('\n') + 1);
-    return ::pclose(pipe.release()) == 0 ? std::optional(text) : std::nullopt;
-}
-
-// A loop device over a sparse file of the scratch folder, with direct I/O where the disk allows it,
-// so that the region's pages are not cached twice; detached when the object goes.
-class LoopRegion {
-public:
-    LoopRegion(const fs::path& file, std::uint64_t bytes) {
-        std::ofstream(file).close();
-        fs::resize_file(file, bytes);
-        const std::string quoted = fmt::format("'{}'", file.string());
-        std::optional<std::string> device = FirstLineOf("losetup --direct-io=on -f --show " + quoted + " 2>/dev/null");
-        directIo_ = device.has_value();
-        device = device ? device : FirstLineOf("losetup -f --show " + quoted + " 2>/dev/null");
-        path_ = device.value_or("");
-    }
-    ~LoopRegion() {
-        if (!path_.empty()) {
-            std::system(fmt::format("losetup -d {}", path_.string()).c_str());
-        }
-    }
-    LoopRegion(const LoopRegion&) = delete;
-    LoopRegion& operator=(const LoopRegion&) = delete;
-
-    const fs::path& Path() const { return path_; }
-    bool DirectIo() const { return directIo_; }
-
-private:
-    fs::path path_;
-    bool directIo_ = false;
-};
-
-// An aligned buffer for direct I/O, made and touched before the driver's memory is measured.
-class DirectBuffer {
-public:
-    DirectBuffer() : data_(static_cast<char*>(std::aligned_alloc(kDirectAlignment, kLimitChunkBytes))) {
-        std::fill_n(data_.get(), kLimitChunkBytes, 1);
-    }
-    char* Data() const { return data_.get(); }
-
-private:
-    struct Free {
-        void operator()(char* data) const { std::free(data); }
-    };
-    std::unique_ptr<char, Free> data_;
-};
-
-// Drops `path`'s pages from the host's cache, so the next run reads it from the disk.
-void DropFromCache(const fs::path& path) {
-    const shared::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.IsValid()) {
-        ::fdatasync(fd.Get());
-        ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_DONTNEED);
-    }
-}
-
-// The disk's limit for the job: one read of the card's image, a direct write of it and a direct
-// read-back, in 8 MiB requests; the read-back is not compared, which costs the limit nothing.
-bool DiskLimit(const fs::path& image, const fs::path& region, std::uint64_t length, const DirectBuffer& buffer) {
-    const shared::UniqueFd in(::open(image.c_str(), O_RDONLY | O_CLOEXEC));
-    const shared::UniqueFd out(::open(region.c_str(), O_RDWR | O_DIRECT | O_CLOEXEC));
-    if (!in.IsValid() || !out.IsValid()) {
-        return false;
-    }
-    for (const bool writing : {true, false}) {
-        for (std::uint64_t offset = 0; offset < length; offset += kLimitChunkBytes) {
-            const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kLimitChunkBytes, length - offset));
-            const auto at = static_cast<off_t>(offset);
-            const bool done = writing ? ::pread(in.Get(), buffer.Data(), count, at) == static_cast<ssize_t>(count) &&
-                                            ::pwrite(out.Get(), buffer.Data(), count, at) == static_cast<ssize_t>(count)
-                                      : ::pread(out.Get(), buffer.Data(), count, at) == static_cast<ssize_t>(count);
-            if (!done) {
-                return false;
-            }
-        }
-        if (writing && ::fdatasync(out.Get()) != 0) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Sectors of 512 bytes the block device wrote since it was set up (/sys/block/NAME/stat).
@@ -201,14 +105,9 @@ bool RunBoardFlashBench(const BoardFlashRun& run) {
         return written;
     };
 
-    const RaucInstall rauc(run.scratch / "rauc", region.Path(), card / run.imageName);
-    if (!rauc.Skipped().empty()) {
-        fmt::print("rauc install         skipped: {}\n", rauc.Skipped());
-    }
-    DirectBuffer buffer;
+    const DiskLimit limit;
     const double idleMiB = PeakMemoryMiB();
-    std::vector<double> driverRuns, driverBytes, tenthRuns, tenthBytes, limitRuns;
-    std::vector<double> raucRuns;
+    std::vector<double> driverRuns, driverBytes, tenthRuns, tenthBytes, limitRuns, compareRuns;
     std::vector<double> untimed;
     for (int index = 0; index < run.runs; ++index) {
         // The region holds nothing yet or the card's image, which differs from this one everywhere.
@@ -216,17 +115,13 @@ bool RunBoardFlashBench(const BoardFlashRun& run) {
         DropFromCache(card / run.imageName);
         bool verified = false;
         limitRuns.push_back(
-            SecondsOf([&] { verified = DiskLimit(card / run.imageName, region.Path(), run.imageBytes, buffer); }));
-        if (rauc.Skipped().empty()) {
-            DropFromCache(rauc.Bundle());
-            DropFromCache(region.Path());
-            raucRuns.push_back(SecondsOf([&] { verified = rauc.Install() && verified; }));
-        }
+            SecondsOf([&] { verified = limit.Write(card / run.imageName, region.Path(), run.imageBytes); }));
+        compareRuns.push_back(limit.ReadSeconds(region.Path(), kComparedBytes));
         // Now the region holds the card's image, which differs from this one in a tenth of its chunks.
         written = written && driverRun(tenth, tenthRuns, tenthBytes) &&
                   driverRun(run.imageName, untimed, untimed);
-        if (!written || !verified) {
-            std::cerr << "velkor_flash_bench: " << (verified ? "the driver" : "the disk's own write or RAUC") << " failed on "
+        if (!written || !verified || compareRuns.back() < 0) {
+            std::cerr << "velkor_flash_bench: " << (written ? "the disk's own write" : "the driver") << " failed on "
                       << region.Path() << " (last error " << errors.Last() << ")\n";
             return false;
         }
@@ -243,15 +138,13 @@ bool RunBoardFlashBench(const BoardFlashRun& run) {
                imageMB / limitSeconds, limitSeconds);
     fmt::print("driver / limit       {:8.2f}       (goal: at most 1.15 times the limit's time)\n",
                driverSeconds / limitSeconds);
-    if (!raucRuns.empty()) {
-        fmt::print("rauc install         {:8.1f} MB/s  ({:.2f} s: signed plain bundle, signature checked, no read-back)\n",
-                   imageMB / Median(raucRuns), Median(raucRuns));
-        fmt::print("driver / rauc        {:8.2f}       (goal: at most 1.00 times RAUC's time)\n",
-                   driverSeconds / Median(raucRuns));
-    }
     fmt::print("a tenth changed      {:8.2f} s     ({:.1f} % of the image written, goal at most 12; {:.2f} of a full "
                "write, goal at most 0.50)\n",
-               tenthSeconds, 100 * Median(tenthBytes) / static_cast<double>(run.imageBytes), tenthSeconds / driverSeconds);
+               tenthSeconds, 100 * Median(tenthBytes) / static_cast<double>(run.imageBytes),
+               tenthSeconds / driverSeconds);
+    fmt::print("comparing            {:8.3f} s     (an 8 MiB direct read, what the driver compares before it gives up "
+               "on an image that differs everywhere: {:.1f} % of a full write, goal at most 5)\n",
+               Median(compareRuns), 100 * Median(compareRuns) / driverSeconds);
     fmt::print("driver peak memory   {:8.1f} MiB above its start (goal: flat)\n", PeakMemoryMiB() - idleMiB);
     return true;
 }

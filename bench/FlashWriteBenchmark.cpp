@@ -1,9 +1,11 @@
 // Times the OS step end to end on a simulated device (streamed write, flush, read-back from disk
 // and compare) against `cp` of the same image plus `sync` on the same disk, and reports the step's
 // peak memory above idle; then the real device's driver on a loop-device region against the disk's
-// own limit on that loop device (BoardFlashBench).
+// own limit on that loop device (BoardFlashBench), and Velkor's whole install against the limit and
+// RAUC (InstallBench).
 #include "BenchTiming.h"
 #include "BoardFlashBench.h"
+#include "InstallBench.h"
 #include "backend/sim/DeviceInit.h"
 #include "backend/sim/SimPlatform.h"
 #include "update/ImageSteps.h"
@@ -135,5 +137,8 @@ int main(int argc, char** argv) {
     fmt::print("step peak memory     {:8.1f} MiB above idle (goal: under 32)\n", stepMemoryMiB);
     const bool boardRan = velkor::bench::RunBoardFlashBench(
         {scratch.path().toStdString(), device / "root/StorageCard", "Images/Big.bin", imageBytes, options.runs});
-    return boardRan ? 0 : 1;
+    const bool installRan = boardRan && velkor::bench::RunInstallBench({scratch.path().toStdString(), image,
+                                                                        device / "root/StorageCard/Images/Other.bin",
+                                                                        imageBytes, options.runs});
+    return installRan ? 0 : 1;
 }

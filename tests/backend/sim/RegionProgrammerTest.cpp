@@ -76,7 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
         ProgramCase{"LastChunkChanged", [] { return ChangedIn({20}); }, false, error::kSuccess, 12345},
         ProgramCase{"ChangedEverywhere", [] { return RandomBytes(2); }, false, error::kSuccess, kImageBytes},
         ProgramCase{"LongerBefore", [] { return Image() + "tail"; }, false, error::kSuccess, 0},
-        ProgramCase{"SkippedChunkReadBackCorrupt", [] { return Image(); }, true, error::kCrc, 0},
+        // The comparison read is the unchanged chunk's proof: read wrong, the chunk is written and fails.
+        ProgramCase{"SkippedChunkReadBackCorrupt", [] { return Image(); }, true, error::kCrc, kChunk},
         ProgramCase{"ChangedChunkReadBackCorrupt", [] { return ChangedIn({0}); }, true, error::kCrc, kChunk}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -1,6 +1,7 @@
 #include "backend/board/flash/TargetFlashDriver.h"
 
 #include "backend/shared/flash/FlashHandle.h"
+#include "backend/shared/flash/MediumReader.h"
 #include "backend/shared/slots/UpdateStartCheck.h"
 #include "backend/shared/flash/RegionWriter.h"
 #include "backend/board/flash/MountTable.h"
@@ -13,7 +14,6 @@
 #include <cerrno>
 
 #include <algorithm>
-#include <vector>
 
 #include <fmt/format.h>
 
@@ -26,7 +26,7 @@ static_assert(std::tuple_size_v<FlashRegionTargets> == shared::kFlashRegions.siz
 
 // The device's reset restarts its flash controller; a host's block devices have none to restart.
 constexpr std::string_view kResetLine = "IOCTL_FLASH_RESET: no flash controller to reset";
-constexpr std::size_t kRecheckChunkBytes = 1024 * 1024;
+constexpr std::size_t kRecheckRequestBytes = 8 * 1024 * 1024;
 
 }  // namespace
 
@@ -95,7 +95,7 @@ bool TargetFlashDriver::WriteImage(const shared::FlashRegionInfo& region, std::u
 }
 
 bool TargetFlashDriver::WriteInPlace(const std::filesystem::path& target, shared::ImageToWrite& image, bool privately,
-                                     const shared::RegionWriter::ReadBackHook& readBack) {
+                                     WrittenSlot* written) {
     const std::optional<RegionDevice> device = RegionDevice::Open(target, errors_);
     if (!device) {
         return false;
@@ -107,10 +107,16 @@ bool TargetFlashDriver::WriteInPlace(const std::filesystem::path& target, shared
     if (privately && (!image.KeepPrivately(errors_) || !approval_.BeforeInPlaceWrite())) {
         return false;
     }
-    shared::RegionWriter writer(device->Descriptor(), device->Capacity(), errors_, {readBack, {}, {}},
-                                image.Expectation());
+    shared::RegionWriter writer(device->Descriptor(), device->Capacity(), errors_, {}, image.Expectation());
     const std::optional<std::uint64_t> length = writer.Write(image.Bytes());
-    return length && writer.Verify(*length);
+    if (!length || !writer.Verify(*length)) {
+        return false;
+    }
+    if (written) {
+        written->length = *length;
+        written->sha256 = writer.ImageDigest();
+    }
+    return true;
 }
 
 std::optional<std::uint64_t> TargetFlashDriver::RegionBytes(std::uint32_t controlCode) const {
@@ -133,17 +139,11 @@ bool TargetFlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, sha
     if (!target) {
         return false;
     }
-    platform::Sha256 readBack;
-    WrittenSlot readBackSlot{*target};
-    const bool written =
-        WriteInPlace(SlotPath(region, *target), image, false, [&](std::span<char> chunk, std::uint64_t) {
-            readBack.Update(chunk.data(), chunk.size());
-            readBackSlot.length += chunk.size();
-        });
+    WrittenSlot writtenSlot{*target};
+    const bool written = WriteInPlace(SlotPath(region, *target), image, false, &writtenSlot);
     slotSwitch_->Written(region, written);
     if (written) {
-        readBackSlot.sha256 = readBack.Finish();
-        writtenSlots_[static_cast<std::size_t>(region.region)] = readBackSlot;
+        writtenSlots_[static_cast<std::size_t>(region.region)] = writtenSlot;
     }
     return written;
 }
@@ -221,18 +221,19 @@ std::optional<platform::Sha256Digest> TargetFlashDriver::DigestOfPrefix(const st
         errors_.Fail(shared::DeviceErrorFromErrno(errno));
         return std::nullopt;
     }
-    shared::DeviceFile file(std::move(fd), errors_);
+    // From the medium, as the write's read-back was, in large requests.
+    shared::MediumReader medium(fd.Get());
+    const shared::AlignedBuffer chunk(kRecheckRequestBytes);
     platform::Sha256 hash;
-    std::vector<char> chunk(kRecheckChunkBytes);
-    for (std::uint64_t left = length; left > 0;) {
-        std::uint32_t read = 0;
-        const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, chunk.size()));
-        if (!file.Read(chunk.data(), wanted, read) || read == 0) {
-            errors_.Fail(read == 0 ? error::kCrc : errors_.Last());
+    for (std::uint64_t offset = 0; offset < length;) {
+        const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(length - offset, chunk.Size()));
+        const std::int64_t read = medium.Read(chunk, wanted, offset);
+        if (read != wanted) {
+            errors_.Fail(read < 0 ? shared::DeviceErrorFromErrno(errno) : error::kCrc);
             return std::nullopt;
         }
-        hash.Update(chunk.data(), read);
-        left -= read;
+        hash.Update(chunk.Data(), wanted);
+        offset += wanted;
     }
     return hash.Finish();
 }

@@ -7,7 +7,6 @@
 #include "backend/shared/ReleaseRecord.h"
 #include "backend/shared/flash/FlashRegion.h"
 #include "backend/shared/flash/ImageToWrite.h"
-#include "backend/shared/flash/RegionWriter.h"
 #include "backend/shared/slots/SlotSwitch.h"
 #include "platform/DeviceIo.h"
 #include "platform/FileSystem.h"
@@ -66,18 +65,26 @@ public:
     platform::UpdateStart StartUpdate(bool unattended, shared::ReleaseRecord& record);
 
 private:
+    // What a grouped region's slot was proven to hold when the update wrote it.
+    struct WrittenSlot {
+        shared::Slot slot;
+        std::uint64_t length = 0;
+        platform::Sha256Digest sha256{};
+    };
+
     bool WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path);
     // Opens the region at `target` and writes `image` into it; with `privately`, from the image's
-    // private copy, made once the region is known to hold it.
+    // private copy, made once the region is known to hold it. A `written` slot gets the length
+    // and SHA-256 of what the region was proven to hold.
     bool WriteInPlace(const std::filesystem::path& target, shared::ImageToWrite& image, bool privately,
-                      const shared::RegionWriter::ReadBackHook& readBack = {});
+                      WrittenSlot* written = nullptr);
     // Into the slot the switch names; an image larger than a slot never disarms it.
     bool WriteIntoSlot(const shared::FlashRegionInfo& region, shared::ImageToWrite& image);
     bool CopySlot(const shared::FlashRegionInfo& region, shared::Slot from, shared::Slot to);
     // Refuses, naming the mount, a source slot mounted read-write; false with the last error set.
     bool CheckCopySource(const shared::FlashRegionInfo& region, shared::Slot slot);
-    // At the commit point: each slot the update wrote is read again and must hash as it read back
-    // when it was written (udev or an automounter may have touched it since); a grouped row fails
+    // At the commit point: each slot the update wrote is read again and must hash as it was proven
+    // to hold when it was written (udev or an automounter may have touched it since); a grouped row fails
     // otherwise.
     void RecheckWrittenSlots();
     // The SHA-256 of the first `length` bytes at `path`; nothing, with the last error set, when they
@@ -95,12 +102,7 @@ private:
     shared::EventLog& events_;
     std::function<void(std::string_view)> debugLine_;
     bool claimed_ = false;
-    // What each grouped region's slot read back as when the update wrote it.
-    struct WrittenSlot {
-        shared::Slot slot;
-        std::uint64_t length = 0;
-        platform::Sha256Digest sha256{};
-    };
+    // Each grouped region's slot as the update wrote it.
     std::array<std::optional<WrittenSlot>, shared::kFlashRegions.size()> writtenSlots_;
 };
 

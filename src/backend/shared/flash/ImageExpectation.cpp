@@ -25,6 +25,10 @@ void ImageExpectation::ReadBack(const char* data, std::size_t size) {
 
 bool ImageExpectation::ReadBackMatches() { return Matches(readBack_, "read back"); }
 
+void ImageExpectation::ReadBackDiffers(std::uint64_t offset, std::uint32_t size) {
+    mismatch_ = fmt::format("the {} bytes read back at {} are not the ones streamed there", size, offset);
+}
+
 bool ImageExpectation::Matches(Tally& tally, std::string_view what) {
     const platform::Sha256Digest digest = tally.hash.Finish();
     if (tally.size == image_.size && digest == image_.sha256) {

@@ -24,6 +24,10 @@ public:
     void ReadBack(const char* data, std::size_t size);
     // At the end of the read-back: whether it was the listed image.
     bool ReadBackMatches();
+    // A writer's read-back found `size` bytes at `offset` of its region other than it streamed.
+    void ReadBackDiffers(std::uint64_t offset, std::uint32_t size);
+
+    const platform::Sha256Digest& Listed() const { return image_.sha256; }
 
     // Why the bytes are not the listed ones ("streamed 12 bytes with SHA-256 ..., the card lists
     // ..."); empty while they are.

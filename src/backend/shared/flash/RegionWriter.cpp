@@ -8,31 +8,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 
 namespace velkor::shared {
 namespace {
 
 namespace error = platform::error;
 
+// What is compared, skipped and proven at once.
 constexpr std::uint32_t kChunkBytes = 1024 * 1024;
+// Chunks a request: large requests keep the disk streaming, the memory stays two requests.
+constexpr std::uint32_t kChunksARequest = 8;
+constexpr std::uint32_t kRequestBytes = kChunksARequest * kChunkBytes;
 // How much of the region may be on its way to the disk at once.
 constexpr std::uint64_t kInFlightBytes = 8 * kChunkBytes;
-
-// Reads `count` bytes at `offset`, fewer only at the end of the file; -1 with errno set.
-ssize_t ReadAt(int fd, char* data, std::size_t count, std::uint64_t offset) {
-    std::size_t total = 0;
-    while (total < count) {
-        const ssize_t got = ::pread(fd, data + total, count - total, static_cast<off_t>(offset + total));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return got < 0 ? -1 : static_cast<ssize_t>(total);
-        }
-        total += static_cast<std::size_t>(got);
-    }
-    return static_cast<ssize_t>(total);
-}
 
 }  // namespace
 
@@ -43,73 +32,107 @@ RegionWriter::RegionWriter(int region, std::uint64_t capacity, ErrorState& error
       errors_(errors),
       hooks_(std::move(hooks)),
       expectation_(expectation),
-      imageChunk_(kChunkBytes),
-      readBackChunk_(kChunkBytes) {}
+      medium_(region),
+      imageRequest_(kRequestBytes),
+      regionRequest_(kRequestBytes) {}
 
 std::optional<std::uint64_t> RegionWriter::Write(platform::File& image) {
-    std::uint64_t length = 0;
-    for (;;) {
-        std::uint32_t count = 0;
-        if (!image.Read(imageChunk_.data(), kChunkBytes, count)) {
+    for (std::uint64_t length = 0;;) {
+        const std::optional<std::uint32_t> count = ReadImage(image, length);
+        if (!count) {
             return std::nullopt;
         }
-        if (count == 0 && expectation_ && !expectation_->StreamMatches()) {
-            errors_.Fail(error::kCrc);
+        if (*count == 0) {
+            return Finished(length);
+        }
+        if (!ProgramRequest(*count, length)) {
             return std::nullopt;
         }
-        if (count == 0) {
-            if (!expectation_) {
-                // The read-back is then held to what was streamed, without reading the image again.
-                expectation_ = &streamed_.emplace(platform::ExpectedImage{{}, length, streamedHash_.Finish(), {}});
-            }
-            return length;
-        }
-        // The image may have grown since it was measured; the region still ends where it ends.
-        if (length + count > capacity_) {
-            errors_.Fail(error::kDiskFull);
-            return std::nullopt;
-        }
-        if (expectation_ && !expectation_->Streamed(imageChunk_.data(), count)) {
-            errors_.Fail(error::kCrc);
-            return std::nullopt;
-        }
-        if (!expectation_) {
-            streamedHash_.Update(imageChunk_.data(), count);
-        }
-        if (!Program(count, length)) {
-            return std::nullopt;
-        }
-        length += count;
+        length += *count;
     }
 }
 
-bool RegionWriter::Program(std::uint32_t count, std::uint64_t offset) {
+std::optional<std::uint32_t> RegionWriter::ReadImage(platform::File& image, std::uint64_t offset) {
+    // Whole requests, so that every chunk but the image's last starts and ends aligned.
+    std::uint32_t count = 0;
+    for (std::uint32_t read = 1; read != 0 && count < kRequestBytes; count += read) {
+        if (!image.Read(imageRequest_.Data() + count, kRequestBytes - count, read)) {
+            return std::nullopt;
+        }
+    }
+    // The image may have grown since it was measured; the region still ends where it ends.
+    if (offset + count > capacity_) {
+        errors_.Fail(error::kDiskFull);
+        return std::nullopt;
+    }
+    if (expectation_ && !expectation_->Streamed(imageRequest_.Data(), count)) {
+        errors_.Fail(error::kCrc);
+        return std::nullopt;
+    }
+    if (!expectation_) {
+        streamedHash_.Update(imageRequest_.Data(), count);
+    }
+    return count;
+}
+
+std::optional<std::uint64_t> RegionWriter::Finished(std::uint64_t length) {
+    if (expectation_ && !expectation_->StreamMatches()) {
+        errors_.Fail(error::kCrc);
+        return std::nullopt;
+    }
+    imageDigest_ = expectation_ ? expectation_->Listed() : streamedHash_.Finish();
+    return length;
+}
+
+bool RegionWriter::ProgramRequest(std::uint32_t count, std::uint64_t offset) {
+    std::int64_t held = 0;
     if (changedChunks_.Comparing()) {
-        const int held = HoldsAlready(count, offset);
+        held = medium_.Read(regionRequest_, count, offset);
         if (held < 0) {
             return ErrnoFailure(errno);
         }
-        changedChunks_.Compared(held == 1);
-        if (held == 1) {
-            return WriteBack(offset, count);
+    }
+    for (std::uint32_t first = 0; first < count; first += kChunkBytes) {
+        const std::uint32_t chunk = std::min(kChunkBytes, count - first);
+        if (changedChunks_.Comparing() && Holds(first, chunk, static_cast<std::uint64_t>(held), offset)) {
+            continue;
+        }
+        if (!WriteChunk(first, chunk, offset)) {
+            return false;
         }
     }
-    if (hooks_.writing) {
-        hooks_.writing(offset, count);
-    }
-    if (!WriteFullyAt(region_, std::string_view(imageChunk_.data(), count), offset)) {
-        return ErrnoFailure(errno);
-    }
-    bytesWritten_ += count;
     return WriteBack(offset, count);
 }
 
-int RegionWriter::HoldsAlready(std::uint32_t count, std::uint64_t offset) {
-    const ssize_t held = ReadAt(region_, readBackChunk_.data(), count, offset);
-    if (held < 0) {
-        return -1;
+bool RegionWriter::Holds(std::uint32_t first, std::uint32_t count, std::uint64_t held, std::uint64_t offset) {
+    // The region may end before the chunk does: a shorter region file.
+    const std::uint64_t heldFromFirst = held > first ? held - first : 0;
+    const auto heldHere = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, heldFromFirst));
+    char* region = regionRequest_.Data() + first;
+    if (heldHere > 0 && hooks_.readBack) {
+        hooks_.readBack(std::span<char>(region, heldHere), offset + first);
     }
-    return held == static_cast<ssize_t>(count) && std::equal(imageChunk_.begin(), imageChunk_.begin() + count, readBackChunk_.begin());
+    const bool equal = heldHere == count && std::equal(region, region + count, imageRequest_.Data() + first);
+    changedChunks_.Compared(equal);
+    if (equal && !medium_.Direct()) {
+        // Read through the cache, it may be a copy the medium no longer holds.
+        const char* image = imageRequest_.Data() + first;
+        toProve_.push_back({offset + first, count, platform::Sha256::Of(std::string_view(image, count))});
+    }
+    return equal;
+}
+
+bool RegionWriter::WriteChunk(std::uint32_t first, std::uint32_t count, std::uint64_t offset) {
+    const std::string_view chunk(imageRequest_.Data() + first, count);
+    if (hooks_.writing) {
+        hooks_.writing(offset + first, count);
+    }
+    if (!WriteFullyAt(region_, chunk, offset + first)) {
+        return ErrnoFailure(errno);
+    }
+    bytesWritten_ += count;
+    toProve_.push_back({offset + first, count, platform::Sha256::Of(chunk)});
+    return true;
 }
 
 bool RegionWriter::WriteBack(std::uint64_t offset, std::uint32_t count) {
@@ -140,11 +163,11 @@ bool RegionWriter::Flush(std::uint64_t length) {
     if (hooks_.flushed) {
         hooks_.flushed();
     }
-    // Without the cached pages the read-back has to come from the disk.
+    // Without the cached pages a read-back that cannot bypass the cache has to come from the disk.
     if (!DropCachedPages(0, length)) {
         return false;
     }
-    // A larger read-ahead for the read-back, which goes through the region once from its start.
+    // A larger read-ahead for such a read-back, which goes through the region once from its start.
     const int adviceError = ::posix_fadvise(region_, 0, static_cast<off_t>(length), POSIX_FADV_SEQUENTIAL);
     return adviceError == 0 || ErrnoFailure(adviceError);
 }
@@ -158,34 +181,47 @@ bool RegionWriter::DropCachedPages(std::uint64_t offset, std::uint64_t length) {
     return true;
 }
 
-bool RegionWriter::Verify(std::uint64_t length) { return Flush(length) && CheckReadBackHash(length); }
+bool RegionWriter::Verify(std::uint64_t length) { return Flush(length) && ProveWrittenChunks(); }
 
-// The region must hold the listed (or streamed) bytes, whatever the image holds by now.
-bool RegionWriter::CheckReadBackHash(std::uint64_t length) {
-    for (std::uint64_t offset = 0; offset < length;) {
-        const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunkBytes, length - offset));
-        const std::int64_t readBack = ReadBack(count, offset);
-        if (readBack < 0) {
-            return ErrnoFailure(errno);
+// The region must hold what was streamed, whatever the image holds by now.
+bool RegionWriter::ProveWrittenChunks() {
+    for (std::size_t first = 0; first < toProve_.size();) {
+        // Adjacent chunks, up to a request's worth, are read back at once.
+        std::size_t end = first + 1;
+        while (end < toProve_.size() && end - first < kChunksARequest &&
+               toProve_[end].offset == toProve_[end - 1].offset + toProve_[end - 1].count) {
+            ++end;
         }
-        if (readBack != count) {
-            return errors_.Fail(error::kCrc);
+        if (!ProveChunks(first, end)) {
+            return false;
         }
-        expectation_->ReadBack(readBackChunk_.data(), count);
-        offset += count;
-    }
-    if (!expectation_->ReadBackMatches()) {
-        return errors_.Fail(error::kCrc);
+        first = end;
     }
     return true;
 }
 
-std::int64_t RegionWriter::ReadBack(std::uint32_t count, std::uint64_t offset) {
-    const ssize_t readBack = ReadAt(region_, readBackChunk_.data(), count, offset);
-    if (readBack > 0 && hooks_.readBack) {
-        hooks_.readBack(std::span<char>(readBackChunk_.data(), static_cast<std::size_t>(readBack)), offset);
+bool RegionWriter::ProveChunks(std::size_t first, std::size_t end) {
+    const std::uint64_t start = toProve_[first].offset;
+    const auto count = static_cast<std::uint32_t>(toProve_[end - 1].offset + toProve_[end - 1].count - start);
+    const std::int64_t readBack = medium_.Read(regionRequest_, count, start);
+    if (readBack < 0) {
+        return ErrnoFailure(errno);
     }
-    return readBack;
+    for (std::size_t index = first; index < end; ++index) {
+        const ChunkToProve& chunk = toProve_[index];
+        char* data = regionRequest_.Data() + (chunk.offset - start);
+        const bool whole = static_cast<std::uint64_t>(readBack) >= chunk.offset - start + chunk.count;
+        if (whole && hooks_.readBack) {
+            hooks_.readBack(std::span<char>(data, chunk.count), chunk.offset);
+        }
+        if (!whole || platform::Sha256::Of(std::string_view(data, chunk.count)) != chunk.streamed) {
+            if (expectation_) {
+                expectation_->ReadBackDiffers(chunk.offset, chunk.count);
+            }
+            return errors_.Fail(error::kCrc);
+        }
+    }
+    return true;
 }
 
 bool RegionWriter::ErrnoFailure(int errnoValue) { return errors_.Fail(DeviceErrorFromErrno(errnoValue)); }
