@@ -85,9 +85,15 @@ for release in 1:good 2:good 3:good 3b:unconfirmed; do
     else
         rm -f "$wants"
     fi
-    mksquashfs "$work/root" "$work/release-$name.img" -comp zstd -Xcompression-level 6 -quiet -no-progress >&2
+    # Releases built from one tree differ in a few blocks only, and Velkor writes only the chunks that
+    # differ. 16 MiB of the release's own bytes at the image's start make an update write the whole
+    # slot, so that a cut can land while it is written.
+    head -c 16777216 /dev/urandom >"$work/root/etc/velkor-release-bytes"
+    echo "etc/velkor-release-bytes 32767" >"$work/first"
+    mksquashfs "$work/root" "$work/release-$name.img" -comp zstd -Xcompression-level 6 -sort "$work/first" \
+        -quiet -no-progress >&2
 done
-rm -rf "$work/root"
+rm -rf "$work/root" "$work/first"
 # One image at a time: an older key's image is of no more use.
 rm -rf "$cache"/image-*
 mv "$work" "$image"
