@@ -1,0 +1,62 @@
+#include "backend/shared/flash/MediumReader.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace velkor::shared {
+namespace {
+
+constexpr std::uint32_t kMebibyte = 1024 * 1024;
+// A region whose end is not on a block: its last read is a short one.
+constexpr std::uint64_t kRegionBytes = 3 * kMebibyte + 123;
+
+struct ReadCase {
+    const char* name;
+    std::uint64_t offset;
+    std::uint32_t count;
+    // What the read answers: the bytes from `offset` that the region holds, at most `count`.
+    std::int64_t answer;
+};
+
+class MediumReaderTest : public testing::TestWithParam<ReadCase> {};
+
+// Whatever the file system (direct or through the cache), a read gives the region's own bytes and
+// stops at its end.
+TEST_P(MediumReaderTest, ReadsTheRegionsBytesUpToItsEnd) {
+    const QTemporaryDir folder;
+    const std::string path = folder.path().toStdString() + "/region.bin";
+    std::string bytes(kRegionBytes, '\0');
+    std::mt19937 random(7);
+    for (char& byte : bytes) {
+        byte = static_cast<char>(random());
+    }
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const UniqueFd region(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    MediumReader reader(region.Get());
+    const AlignedBuffer buffer(AlignedUp(GetParam().count));
+
+    const std::int64_t answer = reader.Read(buffer, GetParam().count, GetParam().offset);
+
+    ASSERT_EQ(answer, GetParam().answer);
+    EXPECT_EQ(std::string(buffer.Data(), static_cast<std::size_t>(answer)),
+              bytes.substr(std::min<std::size_t>(GetParam().offset, bytes.size()), static_cast<std::size_t>(answer)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reads, MediumReaderTest,
+    testing::Values(ReadCase{"Start", 0, kMebibyte, kMebibyte},
+                    ReadCase{"Middle", kMebibyte, 2 * kMebibyte, 2 * kMebibyte},
+                    ReadCase{"ShortAtTheEnd", 3 * kMebibyte, kMebibyte, 123},
+                    ReadCase{"PastTheEnd", 4 * kMebibyte, kMebibyte, 0}),
+    [](const testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace velkor::shared
