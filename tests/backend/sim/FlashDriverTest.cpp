@@ -2,6 +2,7 @@
 #include "platform/FlashControlCodes.h"
 #include "backend/sim/SimPlatform.h"
 #include "support/LogTexts.h"
+#include "support/RandomBytes.h"
 #include "backend/sim/DeviceOpenCase.h"
 #include "backend/sim/TempDevice.h"
 
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <random>
 
 namespace velkor::sim {
 namespace {
@@ -29,15 +29,7 @@ constexpr std::u16string_view kPrimary = u"\\VKRFlash\\Vol:";
 constexpr std::u16string_view kFallback = u"\\pelmarflash\\Vol:";
 
 // Two and a half chunks, so that streaming crosses chunk boundaries and ends inside one.
-std::string LargeImage() {
-    std::mt19937 generator(7);
-    std::string bytes(5 * 512 * 1024, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(generator());
-    }
-    return bytes;
-}
-const std::string kOsImage = LargeImage();
+const std::string kOsImage = velkor::test::RandomBytes(5 * 512 * 1024, 7);
 const std::string kOldBoot = "old boot region!";  // fills the 16-byte boot region
 const std::string kOldOs = "old os";
 

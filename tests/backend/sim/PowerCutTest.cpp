@@ -45,6 +45,12 @@ const Generation& New() {
     return generation;
 }
 
+// The new OS with the App it was grouped with from the booted slot.
+const Generation& NewOsOldApp() {
+    static const Generation generation{New().os, Old().app};
+    return generation;
+}
+
 // One write of the uncut update, in the order the update makes them.
 struct Segment {
     std::uint64_t bytes;
@@ -57,8 +63,9 @@ struct CardCase {
     // The writes of the update after the rows before OS: the environment and the slots.
     std::function<std::vector<Segment>()> slotWrites;
     // What a slot may hold once it can boot.
-    std::vector<Generation> allowed;
-    Generation updated;
+    // Pointers, as the cases are copied while the tests are registered.
+    std::vector<const Generation*> allowed;
+    const Generation* updated;
     // The boot side before the update, slot B holding Earlier(); as TwoSlotDevice made it when empty.
     shared::BootVariables start = {};
     Slot booted = Slot::A;
@@ -106,7 +113,8 @@ int RunUpdateInChild(const fs::path& dir, const update::UpdateSettings& settings
 }
 
 bool IsAllowed(const CardCase& card, const Generation& held) {
-    return std::find(card.allowed.begin(), card.allowed.end(), held) != card.allowed.end();
+    return std::any_of(card.allowed.begin(), card.allowed.end(),
+                       [&](const Generation* allowed) { return *allowed == held; });
 }
 
 void ExpectEveryBootableSlotWhole(const TwoSlotDevice& device, const CardCase& card) {
@@ -160,7 +168,7 @@ void ExpectRerunCompletes(const TwoSlotDevice& device, const CardCase& card, con
     const Slot first = state.Order()[0];
     EXPECT_NE(first, booted->first) << "the rerun goes into the slot that did not boot";
     EXPECT_EQ(state.TriesLeft(first), shared::kBootTries);
-    EXPECT_TRUE(device.Holds(first) == card.updated) << "the updated generation boots next";
+    EXPECT_TRUE(device.Holds(first) == *card.updated) << "the updated generation boots next";
 }
 
 class PowerCutTest : public testing::TestWithParam<CardCase> {};
@@ -208,7 +216,7 @@ TEST_P(PowerCutTest, EveryCutLeavesOneWholeGenerationToBootAndARerunCompletes) {
         device.ChangeConfig([](nlohmann::json& config) { config.erase("faults"); });
         ExpectEveryBootableSlotWhole(device, card);
         ExpectBootsNeverReachATornSlot(device, card);
-        ++outcomes[NextBoot(device) == card.updated ? "the new generation boots" : "an earlier generation boots"];
+        ++outcomes[NextBoot(device) == *card.updated ? "the new generation boots" : "an earlier generation boots"];
         ExpectRerunCompletes(device, card, settings);
         if (HasFailure()) {
             break;
@@ -241,7 +249,7 @@ INSTANTIATE_TEST_SUITE_P(
                                                  {New().app.size(), false},
                                                  {TwoSlotDevice::kEnvironmentBytes, true}};
                  },
-                 {Old(), New()}, New()},
+                 {&Old(), &New()}, &New()},
         // The App is copied from the booted slot into the slot the new OS went to.
         CardCase{"OsOnly", kOsOnly,
                  [] {
@@ -250,13 +258,13 @@ INSTANTIATE_TEST_SUITE_P(
                                                  {Old().app.size(), false},
                                                  {TwoSlotDevice::kEnvironmentBytes, true}};
                  },
-                 {Old(), {New().os, Old().app}}, Generation{New().os, Old().app}},
+                 {&Old(), &NewOsOldApp()}, &NewOsOldApp()},
         // Slot B written again before a reboot, written after a fallback, and slot A written from B.
-        CardCase{"SecondRunBeforeAReboot", kOsAndApp, kBothWritten, {Old(), Earlier(), New()}, New(),
+        CardCase{"SecondRunBeforeAReboot", kOsAndApp, kBothWritten, {&Old(), &Earlier(), &New()}, &New(),
                  {{"BOOT_ORDER", "B A"}, {"BOOT_A_LEFT", "3"}, {"BOOT_B_LEFT", "3"}}},
-        CardCase{"AfterAFallback", kOsAndApp, kBothWritten, {Old(), New()}, New(),
+        CardCase{"AfterAFallback", kOsAndApp, kBothWritten, {&Old(), &New()}, &New(),
                  {{"BOOT_ORDER", "B A"}, {"BOOT_A_LEFT", "3"}, {"BOOT_B_LEFT", "0"}}},
-        CardCase{"FromSlotB", kOsAndApp, kBothWritten, {Old(), Earlier(), New()}, New(),
+        CardCase{"FromSlotB", kOsAndApp, kBothWritten, {&Old(), &Earlier(), &New()}, &New(),
                  {{"BOOT_ORDER", "B A"}, {"BOOT_A_LEFT", "3"}, {"BOOT_B_LEFT", "3"}}, Slot::B}),
     [](const testing::TestParamInfo<CardCase>& info) { return info.param.name; });
 
