@@ -5,7 +5,7 @@
 set -eu
 
 packages="build-essential cmake pkg-config qt6-base-dev libgtest-dev libgmock-dev \
-nlohmann-json3-dev libfmt-dev libubootenv-dev libubootenv-tool xvfb xauth x11vnc xdotool fonts-droid-fallback \
+nlohmann-json3-dev libfmt-dev libxxhash-dev libubootenv-dev libubootenv-tool xvfb xauth x11vnc xdotool fonts-droid-fallback \
 clang libclang-rt-dev libxcb1-dev dosfstools mtools fusefat fuse3 libssl-dev openssl lintian man-db \
 qemu-system-x86 mmdebstrap squashfs-tools e2fsprogs systemd python3 libfuse3-dev qemu-system-arm u-boot-qemu u-boot-tools"
 if [ "${1:-}" = bench ]; then

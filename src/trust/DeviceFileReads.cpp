@@ -1,10 +1,16 @@
 #include "trust/DeviceFileReads.h"
 
+#include "platform/OverlappedReads.h"
+
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace velkor::trust {
 namespace {
+
+// What an image's digest reads at a time: large reads keep the card streaming.
+constexpr std::uint32_t kDigestRequestBytes = 4 * 1024 * 1024;
 
 // Reads the open file chunk by chunk into `take` until its end, or until more than `maxBytes` were
 // taken; false when a read fails.
@@ -40,13 +46,25 @@ std::optional<FileDigest> DigestDeviceFile(platform::FileSystem& fileSystem, std
     }
     digest.size = 0;
     platform::Sha256 hash;
-    std::vector<char> chunk(kReadChunkBytes);
-    for (std::uint32_t got = 1; got != 0 && digest.size < listedSize; digest.size += got) {
-        const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(kReadChunkBytes, listedSize - digest.size));
-        if (!file->Read(chunk.data(), wanted, got)) {
-            return std::nullopt;
-        }
-        hash.Update(chunk.data(), got);
+    std::array<std::vector<char>, 2> requests{std::vector<char>(kDigestRequestBytes), std::vector<char>(kDigestRequestBytes)};
+    const bool read = platform::ReadOverlapped<std::vector<char>>(
+        {&requests[0], &requests[1]},
+        [&](std::vector<char>& request) -> std::optional<std::uint64_t> {
+            const auto wanted =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(kDigestRequestBytes, listedSize - digest.size));
+            std::uint32_t got = 0;
+            if (wanted > 0 && !file->Read(request.data(), wanted, got)) {
+                return std::nullopt;
+            }
+            digest.size += got;
+            return got;
+        },
+        [&](const std::vector<char>& request, std::uint64_t count) {
+            hash.Update(request.data(), count);
+            return true;
+        });
+    if (!read) {
+        return std::nullopt;
     }
     digest.sha256 = hash.Finish();
     return digest;

@@ -1,4 +1,5 @@
-#include "backend/shared/flash/MediumReader.h"
+#include "backend/shared/flash/DirectMedium.h"
+#include "support/RandomBytes.h"
 
 #include <QTemporaryDir>
 
@@ -8,7 +9,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <random>
 #include <string>
 
 namespace velkor::shared {
@@ -26,21 +26,17 @@ struct ReadCase {
     std::int64_t answer;
 };
 
-class MediumReaderTest : public testing::TestWithParam<ReadCase> {};
+class DirectMediumTest : public testing::TestWithParam<ReadCase> {};
 
 // Whatever the file system (direct or through the cache), a read gives the region's own bytes and
 // stops at its end.
-TEST_P(MediumReaderTest, ReadsTheRegionsBytesUpToItsEnd) {
+TEST_P(DirectMediumTest, ReadsTheRegionsBytesUpToItsEnd) {
     const QTemporaryDir folder;
     const std::string path = folder.path().toStdString() + "/region.bin";
-    std::string bytes(kRegionBytes, '\0');
-    std::mt19937 random(7);
-    for (char& byte : bytes) {
-        byte = static_cast<char>(random());
-    }
+    const std::string bytes = test::RandomBytes(kRegionBytes, 7);
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     const UniqueFd region(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    MediumReader reader(region.Get());
+    DirectMedium reader(region.Get());
     const AlignedBuffer buffer(AlignedUp(GetParam().count));
 
     const std::int64_t answer = reader.Read(buffer, GetParam().count, GetParam().offset);
@@ -51,7 +47,7 @@ TEST_P(MediumReaderTest, ReadsTheRegionsBytesUpToItsEnd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Reads, MediumReaderTest,
+    Reads, DirectMediumTest,
     testing::Values(ReadCase{"Start", 0, kMebibyte, kMebibyte},
                     ReadCase{"Middle", kMebibyte, 2 * kMebibyte, 2 * kMebibyte},
                     ReadCase{"ShortAtTheEnd", 3 * kMebibyte, kMebibyte, 123},

@@ -1,4 +1,5 @@
 #include "backend/shared/DeviceFile.h"
+#include "backend/shared/FullWrite.h"
 #include "backend/shared/flash/RegionWriter.h"
 #include "platform/ErrorCodes.h"
 #include "support/ProgramRun.h"
@@ -9,10 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <tuple>
 
 namespace velkor::shared {
 namespace {
@@ -33,12 +37,21 @@ struct ProofCase {
     std::uint64_t bytesWritten;
 };
 
-class RegionWriterTest : public testing::TestWithParam<ProofCase> {};
+// Each case on a region on the disk, which takes direct I/O where the file system does, and in
+// memory, which is read and written through the page cache.
+class RegionWriterTest : public testing::TestWithParam<std::tuple<ProofCase, bool>> {};
+
+UniqueFd OpenRegion(const fs::path& path, const std::string& bytes, bool inMemory) {
+    UniqueFd region(inMemory ? ::memfd_create("region", MFD_CLOEXEC)
+                             : ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    EXPECT_TRUE(WriteFullyAt(region.Get(), bytes, 0));
+    return region;
+}
 
 // What the writer wrote is read back from the medium after the flush; what it skipped was proven
 // by its comparison read.
 TEST_P(RegionWriterTest, ProvesEveryChunkOnTheMedium) {
-    const ProofCase& c = GetParam();
+    const auto& [c, inMemory] = GetParam();
     const QTemporaryDir temporary;
     const fs::path folder = temporary.path().toStdString();
     const std::string image = test::RandomBytes(kImageBytes, 1);
@@ -47,16 +60,14 @@ TEST_P(RegionWriterTest, ProvesEveryChunkOnTheMedium) {
         before[*c.changedChunk * kChunk + 7] ^= 1;
     }
     test::WriteHostFile(folder / "image", image);
-    test::WriteHostFile(folder / "region", before);
     ErrorState errors;
     DeviceFile imageFile(UniqueFd(::open((folder / "image").c_str(), O_RDONLY | O_CLOEXEC)), errors);
-    const UniqueFd region(::open((folder / "region").c_str(), O_RDWR | O_CLOEXEC));
+    const UniqueFd region = OpenRegion(folder / "region", before, inMemory);
     RegionWriter::Hooks hooks;
     hooks.flushed = [&] {
         if (c.lostAt) {
-            const UniqueFd medium(::open((folder / "region").c_str(), O_WRONLY | O_CLOEXEC));
-            ASSERT_EQ(::pwrite(medium.Get(), "?", 1, static_cast<off_t>(*c.lostAt)), 1);
-            ASSERT_EQ(::fdatasync(medium.Get()), 0);
+            ASSERT_EQ(::pwrite(region.Get(), "?", 1, static_cast<off_t>(*c.lostAt)), 1);
+            ASSERT_EQ(::fdatasync(region.Get()), 0);
         }
     };
     RegionWriter writer(region.Get(), 32 * kChunk, errors, hooks);
@@ -71,11 +82,15 @@ TEST_P(RegionWriterTest, ProvesEveryChunkOnTheMedium) {
 
 INSTANTIATE_TEST_SUITE_P(
     Chunks, RegionWriterTest,
-    testing::Values(ProofCase{"OneChangedChunk", 9, std::nullopt, error::kSuccess, kChunk},
-                    ProofCase{"ChangedChunkLost", 9, 9 * kChunk + 100, error::kCrc, kChunk},
-                    ProofCase{"WrittenChunkLost", std::nullopt, 3 * kChunk + 5, error::kCrc, kImageBytes},
-                    ProofCase{"ShortLastChunkLost", std::nullopt, kImageBytes - 1, error::kCrc, kImageBytes}),
-    [](const testing::TestParamInfo<ProofCase>& info) { return info.param.name; });
+    testing::Combine(
+        testing::Values(ProofCase{"OneChangedChunk", 9, std::nullopt, error::kSuccess, kChunk},
+                        ProofCase{"ChangedChunkLost", 9, 9 * kChunk + 100, error::kCrc, kChunk},
+                        ProofCase{"WrittenChunkLost", std::nullopt, 3 * kChunk + 5, error::kCrc, kImageBytes},
+                        ProofCase{"ShortLastChunkLost", std::nullopt, kImageBytes - 1, error::kCrc, kImageBytes}),
+        testing::Bool()),
+    [](const testing::TestParamInfo<std::tuple<ProofCase, bool>>& info) {
+        return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "InMemory" : "OnDisk");
+    });
 
 }  // namespace
 }  // namespace velkor::shared

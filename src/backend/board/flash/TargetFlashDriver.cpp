@@ -1,19 +1,21 @@
 #include "backend/board/flash/TargetFlashDriver.h"
 
 #include "backend/shared/flash/FlashHandle.h"
-#include "backend/shared/flash/MediumReader.h"
+#include "backend/shared/flash/DirectMedium.h"
 #include "backend/shared/slots/UpdateStartCheck.h"
 #include "backend/shared/flash/RegionWriter.h"
 #include "backend/board/flash/MountTable.h"
 #include "backend/board/flash/RegionDevice.h"
 #include "backend/shared/DeviceFile.h"
 #include "backend/shared/ErrnoErrors.h"
+#include "platform/OverlappedReads.h"
 
 #include <fcntl.h>
 
 #include <cerrno>
 
 #include <algorithm>
+#include <array>
 
 #include <fmt/format.h>
 
@@ -221,19 +223,30 @@ std::optional<platform::Sha256Digest> TargetFlashDriver::DigestOfPrefix(const st
         errors_.Fail(shared::DeviceErrorFromErrno(errno));
         return std::nullopt;
     }
-    // From the medium, as the write's read-back was, in large requests.
-    shared::MediumReader medium(fd.Get());
-    const shared::AlignedBuffer chunk(kRecheckRequestBytes);
+    // From the medium, as the write's read-back was, in large requests, each hashed while the next is read.
+    shared::DirectMedium medium(fd.Get());
+    std::array<shared::AlignedBuffer, 2> requests{shared::AlignedBuffer(kRecheckRequestBytes),
+                                                  shared::AlignedBuffer(kRecheckRequestBytes)};
     platform::Sha256 hash;
-    for (std::uint64_t offset = 0; offset < length;) {
-        const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(length - offset, chunk.Size()));
-        const std::int64_t read = medium.Read(chunk, wanted, offset);
-        if (read != wanted) {
-            errors_.Fail(read < 0 ? shared::DeviceErrorFromErrno(errno) : error::kCrc);
-            return std::nullopt;
-        }
-        hash.Update(chunk.Data(), wanted);
-        offset += wanted;
+    std::uint64_t offset = 0;
+    const bool read = platform::ReadOverlapped<shared::AlignedBuffer>(
+        {&requests[0], &requests[1]},
+        [&](shared::AlignedBuffer& request) -> std::optional<std::uint64_t> {
+            const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(length - offset, request.Size()));
+            const std::int64_t got = wanted > 0 ? medium.Read(request, wanted, offset) : 0;
+            if (got != wanted) {
+                errors_.Fail(got < 0 ? shared::DeviceErrorFromErrno(errno) : error::kCrc);
+                return std::nullopt;
+            }
+            offset += wanted;
+            return wanted;
+        },
+        [&](const shared::AlignedBuffer& request, std::uint64_t count) {
+            hash.Update(request.Data(), count);
+            return true;
+        });
+    if (!read) {
+        return std::nullopt;
     }
     return hash.Finish();
 }

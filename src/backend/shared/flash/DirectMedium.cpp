@@ -1,4 +1,6 @@
-#include "backend/shared/flash/MediumReader.h"
+#include "backend/shared/flash/DirectMedium.h"
+
+#include "backend/shared/FullWrite.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -6,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <string>
+#include <string_view>
 
 namespace velkor::shared {
 namespace {
@@ -30,34 +33,53 @@ std::int64_t ReadAt(int fd, char* data, std::size_t count, std::uint64_t offset,
     return static_cast<std::int64_t>(total);
 }
 
-// The region again, opened for direct reads through its descriptor, so it is the very file or
-// device the caller holds (a block device's exclusive claim stays the caller's); invalid where
-// direct I/O is refused.
+bool Aligned(std::uint64_t value) { return value % AlignedBuffer::kAlignment == 0; }
+
+// The region again, opened for direct I/O through its descriptor with the access it was opened
+// with, so it is the very file or device the caller holds (a block device's exclusive claim stays
+// the caller's); invalid where direct I/O is refused.
 UniqueFd OpenDirect(int region) {
+    const int flags = ::fcntl(region, F_GETFL);
+    if (flags < 0) {
+        return UniqueFd();
+    }
     const std::string self = "/proc/self/fd/" + std::to_string(region);
-    return UniqueFd(::open(self.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC));
+    return UniqueFd(::open(self.c_str(), (flags & O_ACCMODE) | O_DIRECT | O_CLOEXEC));
 }
 
 }  // namespace
 
-MediumReader::MediumReader(int region) : region_(region), direct_(OpenDirect(region)) {}
+DirectMedium::DirectMedium(int region) : region_(region), direct_(OpenDirect(region)) {}
 
-std::int64_t MediumReader::Read(const AlignedBuffer& buffer, std::uint32_t count, std::uint64_t offset) {
+std::int64_t DirectMedium::Read(const AlignedBuffer& buffer, std::uint32_t count, std::uint64_t offset) {
     if (Direct()) {
         const std::int64_t read = ReadDirect(buffer, count, offset);
         if (read >= 0 || errno != EINVAL) {
             return read;
         }
-        // The device takes no direct request of this shape: the cache from now on, and said so.
-        direct_ = UniqueFd();
+        RefusedDirect();
     }
     return ReadAt(region_, buffer.Data(), count, offset, false);
 }
 
-std::int64_t MediumReader::ReadDirect(const AlignedBuffer& buffer, std::uint32_t count, std::uint64_t offset) {
+std::int64_t DirectMedium::ReadDirect(const AlignedBuffer& buffer, std::uint32_t count, std::uint64_t offset) {
     // The request runs on to the alignment; what lies past `count` is not the caller's.
     const std::int64_t read = ReadAt(direct_.Get(), buffer.Data(), AlignedUp(count), offset, true);
     return read < 0 ? read : std::min<std::int64_t>(read, count);
+}
+
+bool DirectMedium::Write(const char* data, std::uint32_t count, std::uint64_t offset) {
+    const bool aligned = Aligned(reinterpret_cast<std::uintptr_t>(data)) && Aligned(count) && Aligned(offset);
+    if (Direct() && aligned) {
+        if (WriteFullyAt(direct_.Get(), std::string_view(data, count), offset)) {
+            return true;
+        }
+        if (errno != EINVAL) {
+            return false;
+        }
+        RefusedDirect();
+    }
+    return WriteFullyAt(region_, std::string_view(data, count), offset);
 }
 
 }  // namespace velkor::shared

@@ -7,14 +7,23 @@ namespace velkor::shared {
 ImageExpectation::ImageExpectation(const platform::ExpectedImage& image) : image_(image) {}
 
 bool ImageExpectation::Streamed(const char* data, std::size_t size) {
+    if (!Admit(size)) {
+        return false;
+    }
+    HashStreamed(data, size);
+    return true;
+}
+
+bool ImageExpectation::Admit(std::size_t size) {
     if (streamed_.size + size > image_.size) {
         mismatch_ = fmt::format("streamed more than the {} bytes the card lists", image_.size);
         return false;
     }
     streamed_.size += size;
-    streamed_.hash.Update(data, size);
     return true;
 }
+
+void ImageExpectation::HashStreamed(const char* data, std::size_t size) { streamed_.hash.Update(data, size); }
 
 bool ImageExpectation::StreamMatches() { return Matches(streamed_, "streamed"); }
 

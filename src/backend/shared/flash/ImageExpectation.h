@@ -19,6 +19,10 @@ public:
 
     // False, without taking them, once the bytes would run past the listed size.
     bool Streamed(const char* data, std::size_t size);
+    // Streamed in two steps, so that the hashing may run beside other work: Admit counts `size`
+    // bytes more, false once they would run past the listed size; HashStreamed then takes them.
+    bool Admit(std::size_t size);
+    void HashStreamed(const char* data, std::size_t size);
     // At the end of the stream: whether it was the listed image.
     bool StreamMatches();
     void ReadBack(const char* data, std::size_t size);

@@ -1,13 +1,14 @@
 #include "backend/shared/flash/RegionWriter.h"
 
 #include "backend/shared/ErrnoErrors.h"
-#include "backend/shared/FullWrite.h"
+#include "platform/OverlappedReads.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <future>
 #include <string_view>
 
 namespace velkor::shared {
@@ -15,13 +16,8 @@ namespace {
 
 namespace error = platform::error;
 
-// What is compared, skipped and proven at once.
-constexpr std::uint32_t kChunkBytes = 1024 * 1024;
-// Chunks a request: large requests keep the disk streaming, the memory stays two requests.
-constexpr std::uint32_t kChunksARequest = 8;
-constexpr std::uint32_t kRequestBytes = kChunksARequest * kChunkBytes;
-// How much of the region may be on its way to the disk at once.
-constexpr std::uint64_t kInFlightBytes = 8 * kChunkBytes;
+// How much of the region may be on its way to the disk at once, where it goes through the cache.
+constexpr std::uint64_t kInFlightBytes = 8 * 1024 * 1024;
 
 }  // namespace
 
@@ -33,30 +29,57 @@ RegionWriter::RegionWriter(int region, std::uint64_t capacity, ErrorState& error
       hooks_(std::move(hooks)),
       expectation_(expectation),
       medium_(region),
-      imageRequest_(kRequestBytes),
+      imageRequests_{AlignedBuffer(kRequestBytes), AlignedBuffer(kRequestBytes)},
       regionRequest_(kRequestBytes) {}
 
+// Request k is read from the image while its region bytes are read for the comparison and request
+// k-1 is still being hashed; then it is written while it is hashed in turn.
 std::optional<std::uint64_t> RegionWriter::Write(platform::File& image) {
-    for (std::uint64_t length = 0;;) {
-        const std::optional<std::uint32_t> count = ReadImage(image, length);
+    HashingRequest hashing;
+    for (std::uint64_t length = 0, turn = 0;; ++turn) {
+        const AlignedBuffer& request = imageRequests_[turn % 2];
+        std::future<std::int64_t> regionRead = StartRegionRead(length);
+        const std::optional<std::uint32_t> count = ReadImage(image, request, length);
+        if (hashing.digests.valid()) {
+            CollectDigests(hashing);
+        }
         if (!count) {
             return std::nullopt;
         }
         if (*count == 0) {
             return Finished(length);
         }
-        if (!ProgramRequest(*count, length)) {
+        const std::optional<RequestPlan> plan = PlanRequest(request, *count, length, regionRead);
+        if (!plan) {
+            return std::nullopt;
+        }
+        hashing = {std::async(std::launch::async,
+                              [this, &request, count = *count, plan = *plan] { return HashRequest(request, count, plan); }),
+                   length, *count, *plan};
+        if (!WriteChunks(request, *count, length, *plan) || !WriteBack(length, *count)) {
             return std::nullopt;
         }
         length += *count;
     }
 }
 
-std::optional<std::uint32_t> RegionWriter::ReadImage(platform::File& image, std::uint64_t offset) {
+std::future<std::int64_t> RegionWriter::StartRegionRead(std::uint64_t offset) {
+    if (!changedChunks_.Comparing() || offset >= capacity_) {
+        return {};
+    }
+    const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(kRequestBytes, capacity_ - offset));
+    return std::async(std::launch::async, [this, count, offset]() -> std::int64_t {
+        const std::int64_t read = medium_.Read(regionRequest_, count, offset);
+        return read < 0 ? -errno : read;
+    });
+}
+
+std::optional<std::uint32_t> RegionWriter::ReadImage(platform::File& image, const AlignedBuffer& request,
+                                                     std::uint64_t offset) {
     // Whole requests, so that every chunk but the image's last starts and ends aligned.
     std::uint32_t count = 0;
     for (std::uint32_t read = 1; read != 0 && count < kRequestBytes; count += read) {
-        if (!image.Read(imageRequest_.Data() + count, kRequestBytes - count, read)) {
+        if (!image.Read(request.Data() + count, kRequestBytes - count, read)) {
             return std::nullopt;
         }
     }
@@ -65,12 +88,9 @@ std::optional<std::uint32_t> RegionWriter::ReadImage(platform::File& image, std:
         errors_.Fail(error::kDiskFull);
         return std::nullopt;
     }
-    if (expectation_ && !expectation_->Streamed(imageRequest_.Data(), count)) {
+    if (expectation_ && !expectation_->Admit(count)) {
         errors_.Fail(error::kCrc);
         return std::nullopt;
-    }
-    if (!expectation_) {
-        streamedHash_.Update(imageRequest_.Data(), count);
     }
     return count;
 }
@@ -84,27 +104,31 @@ std::optional<std::uint64_t> RegionWriter::Finished(std::uint64_t length) {
     return length;
 }
 
-bool RegionWriter::ProgramRequest(std::uint32_t count, std::uint64_t offset) {
-    std::int64_t held = 0;
-    if (changedChunks_.Comparing()) {
-        held = medium_.Read(regionRequest_, count, offset);
-        if (held < 0) {
-            return ErrnoFailure(errno);
+std::optional<RegionWriter::RequestPlan> RegionWriter::PlanRequest(const AlignedBuffer& request, std::uint32_t count,
+                                                                   std::uint64_t offset,
+                                                                   std::future<std::int64_t>& regionRead) {
+    RequestPlan plan;
+    plan.fill(ChunkFate::kWrite);
+    if (!regionRead.valid()) {
+        return plan;
+    }
+    const std::int64_t held = regionRead.get();
+    if (held < 0) {
+        ErrnoFailure(static_cast<int>(-held));
+        return std::nullopt;
+    }
+    for (std::uint32_t index = 0, first = 0; first < count && changedChunks_.Comparing(); ++index, first += kChunkBytes) {
+        if (Holds(request.Data() + first, std::min(kChunkBytes, count - first), static_cast<std::uint64_t>(held), first,
+                  offset)) {
+            // Read through the cache, an equal chunk may be a copy the medium no longer holds.
+            plan[index] = medium_.Direct() ? ChunkFate::kHeld : ChunkFate::kHeldInCache;
         }
     }
-    for (std::uint32_t first = 0; first < count; first += kChunkBytes) {
-        const std::uint32_t chunk = std::min(kChunkBytes, count - first);
-        if (changedChunks_.Comparing() && Holds(first, chunk, static_cast<std::uint64_t>(held), offset)) {
-            continue;
-        }
-        if (!WriteChunk(first, chunk, offset)) {
-            return false;
-        }
-    }
-    return WriteBack(offset, count);
+    return plan;
 }
 
-bool RegionWriter::Holds(std::uint32_t first, std::uint32_t count, std::uint64_t held, std::uint64_t offset) {
+bool RegionWriter::Holds(const char* image, std::uint32_t count, std::uint64_t held, std::uint32_t first,
+                         std::uint64_t offset) {
     // The region may end before the chunk does: a shorter region file.
     const std::uint64_t heldFromFirst = held > first ? held - first : 0;
     const auto heldHere = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, heldFromFirst));
@@ -112,26 +136,60 @@ bool RegionWriter::Holds(std::uint32_t first, std::uint32_t count, std::uint64_t
     if (heldHere > 0 && hooks_.readBack) {
         hooks_.readBack(std::span<char>(region, heldHere), offset + first);
     }
-    const bool equal = heldHere == count && std::equal(region, region + count, imageRequest_.Data() + first);
+    const bool equal = heldHere == count && std::equal(region, region + count, image);
     changedChunks_.Compared(equal);
-    if (equal && !medium_.Direct()) {
-        // Read through the cache, it may be a copy the medium no longer holds.
-        const char* image = imageRequest_.Data() + first;
-        toProve_.push_back({offset + first, count, platform::Sha256::Of(std::string_view(image, count))});
-    }
     return equal;
 }
 
-bool RegionWriter::WriteChunk(std::uint32_t first, std::uint32_t count, std::uint64_t offset) {
-    const std::string_view chunk(imageRequest_.Data() + first, count);
-    if (hooks_.writing) {
-        hooks_.writing(offset + first, count);
+RegionWriter::RequestDigests RegionWriter::HashRequest(const AlignedBuffer& request, std::uint32_t count,
+                                                       const RequestPlan& plan) {
+    const char* bytes = request.Data();
+    if (expectation_) {
+        expectation_->HashStreamed(bytes, count);
+    } else {
+        streamedHash_.Update(bytes, count);
     }
-    if (!WriteFullyAt(region_, chunk, offset + first)) {
-        return ErrnoFailure(errno);
+    RequestDigests digests{};
+    for (std::uint32_t index = 0, first = 0; first < count; ++index, first += kChunkBytes) {
+        if (plan[index] != ChunkFate::kHeld) {
+            digests[index] = ChunkDigest::Of(std::string_view(bytes + first, std::min(kChunkBytes, count - first)));
+        }
     }
-    bytesWritten_ += count;
-    toProve_.push_back({offset + first, count, platform::Sha256::Of(chunk)});
+    return digests;
+}
+
+void RegionWriter::CollectDigests(HashingRequest& hashing) {
+    const RequestDigests digests = hashing.digests.get();
+    for (std::uint32_t index = 0, first = 0; first < hashing.count; ++index, first += kChunkBytes) {
+        if (hashing.plan[index] != ChunkFate::kHeld) {
+            toProve_.push_back({hashing.offset + first, std::min(kChunkBytes, hashing.count - first), digests[index]});
+        }
+    }
+}
+
+bool RegionWriter::WriteChunks(const AlignedBuffer& request, std::uint32_t count, std::uint64_t offset,
+                               const RequestPlan& plan) {
+    const std::uint32_t chunks = (count + kChunkBytes - 1) / kChunkBytes;
+    for (std::uint32_t index = 0; index < chunks;) {
+        if (plan[index] != ChunkFate::kWrite) {
+            ++index;
+            continue;
+        }
+        std::uint32_t end = index + 1;
+        while (end < chunks && plan[end] == ChunkFate::kWrite) {
+            ++end;
+        }
+        const std::uint32_t first = index * kChunkBytes;
+        const std::uint32_t bytes = std::min(end * kChunkBytes, count) - first;
+        if (hooks_.writing) {
+            hooks_.writing(offset + first, bytes);
+        }
+        if (!medium_.Write(request.Data() + first, bytes, offset + first)) {
+            return ErrnoFailure(errno);
+        }
+        bytesWritten_ += bytes;
+        index = end;
+    }
     return true;
 }
 
@@ -185,43 +243,77 @@ bool RegionWriter::Verify(std::uint64_t length) { return Flush(length) && ProveW
 
 // The region must hold what was streamed, whatever the image holds by now.
 bool RegionWriter::ProveWrittenChunks() {
-    for (std::size_t first = 0; first < toProve_.size();) {
-        // Adjacent chunks, up to a request's worth, are read back at once.
-        std::size_t end = first + 1;
-        while (end < toProve_.size() && end - first < kChunksARequest &&
-               toProve_[end].offset == toProve_[end - 1].offset + toProve_[end - 1].count) {
-            ++end;
-        }
-        if (!ProveChunks(first, end)) {
-            return false;
-        }
-        first = end;
-    }
-    return true;
+    // The image's request is free by now: one buffer is read into while the other is checked.
+    std::array<ReadBackRequest, 2> requests{ReadBackRequest{regionRequest_}, ReadBackRequest{imageRequests_[0]}};
+    std::size_t next = 0;
+    std::optional<std::size_t> differing;
+    const bool proven = platform::ReadOverlapped<ReadBackRequest>(
+        {&requests[0], &requests[1]},
+        [&](ReadBackRequest& request) -> std::optional<std::uint64_t> {
+            if (next == toProve_.size()) {
+                return 0;
+            }
+            request.first = next;
+            request.end = next = RunEnd(request.first);
+            const std::int64_t readBack = ReadRun(request.first, request.end, request.bytes);
+            if (readBack < 0) {
+                ErrnoFailure(errno);
+                return std::nullopt;
+            }
+            request.readBack = static_cast<std::uint64_t>(readBack);
+            // The run's chunks: one read short still goes to the check, which names its first missing chunk.
+            return request.end - request.first;
+        },
+        [&](const ReadBackRequest& request, std::uint64_t) {
+            const std::size_t chunk = FirstDiffering(request);
+            if (chunk != request.end) {
+                differing = chunk;
+            }
+            return !differing;
+        });
+    return differing ? ReadBackDiffers(*differing) : proven;
 }
 
-bool RegionWriter::ProveChunks(std::size_t first, std::size_t end) {
+std::int64_t RegionWriter::ReadRun(std::size_t first, std::size_t end, const AlignedBuffer& buffer) {
     const std::uint64_t start = toProve_[first].offset;
     const auto count = static_cast<std::uint32_t>(toProve_[end - 1].offset + toProve_[end - 1].count - start);
-    const std::int64_t readBack = medium_.Read(regionRequest_, count, start);
-    if (readBack < 0) {
-        return ErrnoFailure(errno);
-    }
-    for (std::size_t index = first; index < end; ++index) {
+    const std::int64_t readBack = medium_.Read(buffer, count, start);
+    for (std::size_t index = first; hooks_.readBack && readBack >= 0 && index < end; ++index) {
         const ChunkToProve& chunk = toProve_[index];
-        char* data = regionRequest_.Data() + (chunk.offset - start);
-        const bool whole = static_cast<std::uint64_t>(readBack) >= chunk.offset - start + chunk.count;
-        if (whole && hooks_.readBack) {
-            hooks_.readBack(std::span<char>(data, chunk.count), chunk.offset);
-        }
-        if (!whole || platform::Sha256::Of(std::string_view(data, chunk.count)) != chunk.streamed) {
-            if (expectation_) {
-                expectation_->ReadBackDiffers(chunk.offset, chunk.count);
-            }
-            return errors_.Fail(error::kCrc);
+        if (chunk.offset + chunk.count <= start + static_cast<std::uint64_t>(readBack)) {
+            hooks_.readBack(std::span<char>(buffer.Data() + (chunk.offset - start), chunk.count), chunk.offset);
         }
     }
-    return true;
+    return readBack;
+}
+
+std::size_t RegionWriter::RunEnd(std::size_t first) const {
+    std::size_t end = first + 1;
+    while (end < toProve_.size() && end - first < kChunksARequest &&
+           toProve_[end].offset == toProve_[end - 1].offset + toProve_[end - 1].count) {
+        ++end;
+    }
+    return end;
+}
+
+std::size_t RegionWriter::FirstDiffering(const ReadBackRequest& request) const {
+    const std::uint64_t start = toProve_[request.first].offset;
+    for (std::size_t index = request.first; index < request.end; ++index) {
+        const ChunkToProve& chunk = toProve_[index];
+        const std::uint64_t at = chunk.offset - start;
+        if (request.readBack < at + chunk.count ||
+            ChunkDigest::Of(std::string_view(request.bytes.Data() + at, chunk.count)) != chunk.streamed) {
+            return index;
+        }
+    }
+    return request.end;
+}
+
+bool RegionWriter::ReadBackDiffers(std::size_t chunk) {
+    if (expectation_) {
+        expectation_->ReadBackDiffers(toProve_[chunk].offset, toProve_[chunk].count);
+    }
+    return errors_.Fail(error::kCrc);
 }
 
 bool RegionWriter::ErrnoFailure(int errnoValue) { return errors_.Fail(DeviceErrorFromErrno(errnoValue)); }

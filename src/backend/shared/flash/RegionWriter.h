@@ -3,13 +3,16 @@
 #include "backend/shared/ErrorState.h"
 #include "backend/shared/flash/AlignedBuffer.h"
 #include "backend/shared/flash/ChangedChunkPolicy.h"
+#include "backend/shared/flash/ChunkDigest.h"
 #include "backend/shared/flash/ImageExpectation.h"
-#include "backend/shared/flash/MediumReader.h"
+#include "backend/shared/flash/DirectMedium.h"
 #include "platform/File.h"
 #include "platform/Sha256.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <optional>
 #include <span>
 #include <vector>
@@ -18,11 +21,13 @@ namespace velkor::shared {
 
 // Programs a flash region that is already open for reading and writing (a host file or a block
 // device) with an image, and verifies it. The image streams through fixed requests of a few chunks,
-// so memory does not grow with its size; the region is written in place from its start, flushed to
-// the disk and checked against what was streamed. A chunk the region already holds is not written
-// (ChangedChunkPolicy says how long that is looked for). Every chunk is proven from a read of the
-// medium: a chunk found equal by a direct read (past the host's cache) needs no other; every other
-// chunk is read back after the flush and held to the SHA-256 of what was streamed for it.
+// so memory does not grow with its size; the region is written in place from its start, past the
+// host's cache where the medium takes it, flushed to the disk and checked against what was
+// streamed. A chunk the region already holds is not written (ChangedChunkPolicy says how long that
+// is looked for). Every chunk is proven from a read of the medium: a chunk found equal by a direct
+// read (past the host's cache) needs no other; every other chunk is read back after the flush and
+// held to the ChunkDigest of what was streamed for it. Hashing runs on a second thread, each request's
+// beside the I/O of the same request, so that it costs no time where the disk is the slower.
 class RegionWriter {
 public:
     // Sees each chunk read from the region, with its offset, before it is compared.
@@ -50,7 +55,7 @@ public:
     // size is not written).
     std::optional<std::uint64_t> Write(platform::File& image);
     // Flushes the region's first `length` bytes (what Write answered) to the disk and reads back
-    // from the disk each chunk not yet proven there, held to the SHA-256 of the bytes Write
+    // from the disk each chunk not yet proven there, held to the ChunkDigest of the bytes Write
     // streamed for it, so the image is not read a second time. With the stream held to the
     // expected image, the region then holds that image. False with the last error set: kCrc when a
     // chunk differs, the host's error mapped when the region cannot be flushed or read.
@@ -66,28 +71,76 @@ private:
     struct ChunkToProve {
         std::uint64_t offset;
         std::uint32_t count;
-        platform::Sha256Digest streamed;
+        ChunkDigest streamed;
+    };
+    // What becomes of each chunk of a request.
+    enum class ChunkFate {
+        // Found equal by a direct read: proven on the medium already.
+        kHeld,
+        // Found equal through the cache: read back after the flush.
+        kHeldInCache,
+        kWrite,
+    };
+    // What is compared, skipped and proven at once; large requests of them keep the disk streaming.
+    static constexpr std::uint32_t kChunkBytes = 1024 * 1024;
+    static constexpr std::uint32_t kChunksARequest = 8;
+    static constexpr std::uint32_t kRequestBytes = kChunksARequest * kChunkBytes;
+    using RequestPlan = std::array<ChunkFate, kChunksARequest>;
+    using RequestDigests = std::array<ChunkDigest, kChunksARequest>;
+    // A request whose hashing runs on the second thread while the next one is read.
+    struct HashingRequest {
+        std::future<RequestDigests> digests;
+        std::uint64_t offset = 0;
+        std::uint32_t count = 0;
+        RequestPlan plan{};
     };
 
-    // Fills the image request from the image; its byte count, 0 at the image's end, nothing on failure.
-    std::optional<std::uint32_t> ReadImage(platform::File& image, std::uint64_t offset);
+    // A run of adjacent chunks to prove, `first`..`end` of the list, `readBack` bytes of it read
+    // back into `bytes`.
+    struct ReadBackRequest {
+        const AlignedBuffer& bytes;
+        std::size_t first = 0;
+        std::size_t end = 0;
+        std::uint64_t readBack = 0;
+    };
+
+    // Starts reading the region's request at `offset` for the comparison, while that still pays:
+    // the bytes read, or minus the errno.
+    std::future<std::int64_t> StartRegionRead(std::uint64_t offset);
+    // Fills `request` from the image; its byte count, 0 at the image's end, nothing on failure.
+    std::optional<std::uint32_t> ReadImage(platform::File& image, const AlignedBuffer& request, std::uint64_t offset);
     // The end of the image: the stream held to the expectation; the image's length.
     std::optional<std::uint64_t> Finished(std::uint64_t length);
-    // Writes the chunks of the image request at `offset` that the region does not hold already.
-    bool ProgramRequest(std::uint32_t count, std::uint64_t offset);
-    // Whether the region's chunk (`held` bytes of it read) equals the image's; it is proven on the
-    // medium when it does and the read was direct.
-    bool Holds(std::uint32_t first, std::uint32_t count, std::uint64_t held, std::uint64_t offset);
-    bool WriteChunk(std::uint32_t first, std::uint32_t count, std::uint64_t offset);
+    // Which chunks of the request at `offset` the region holds already, from `regionRead` when it
+    // was started; nothing on failure.
+    std::optional<RequestPlan> PlanRequest(const AlignedBuffer& request, std::uint32_t count, std::uint64_t offset,
+                                           std::future<std::int64_t>& regionRead);
+    // Whether the region's chunk at `first` in the request (`held` bytes of the request read)
+    // equals the image's `count` bytes.
+    bool Holds(const char* image, std::uint32_t count, std::uint64_t held, std::uint32_t first, std::uint64_t offset);
+    // Takes the request into the image's hash and hashes each chunk the read-back will prove.
+    RequestDigests HashRequest(const AlignedBuffer& request, std::uint32_t count, const RequestPlan& plan);
+    // Waits for the request's hashes and lists its chunks for the read-back.
+    void CollectDigests(HashingRequest& hashing);
+    // Writes each run of adjacent chunks the plan says to write in one request.
+    bool WriteChunks(const AlignedBuffer& request, std::uint32_t count, std::uint64_t offset, const RequestPlan& plan);
     // Sends the bytes up to `end` to the disk, and waits for and drops from the cache everything
     // more than kInFlightBytes before it: several MiB stream to the disk at once, the page cache
     // holds no more than that of the region however large the image, and the flush at the end has
-    // little left to do.
+    // little left to do. Direct writes left nothing in the cache and cost these calls nothing.
     bool WriteBack(std::uint64_t offset, std::uint32_t count);
     bool Flush(std::uint64_t length);
-    // Reads back the chunks to prove, several adjacent ones a request.
+    // Reads back the chunks to prove, several adjacent ones a request, each request checked on the
+    // second thread while the next is read.
     bool ProveWrittenChunks();
-    bool ProveChunks(std::size_t first, std::size_t end);
+    // Reads the chunks `first`..`end` (adjacent) into `buffer`; the bytes read, -1 with errno set.
+    std::int64_t ReadRun(std::size_t first, std::size_t end, const AlignedBuffer& buffer);
+    // The end of the run of adjacent chunks to prove from `first`, a request's worth at most.
+    std::size_t RunEnd(std::size_t first) const;
+    // The first chunk of the request's run that differs from what was streamed for it; the run's
+    // end when none does.
+    std::size_t FirstDiffering(const ReadBackRequest& request) const;
+    bool ReadBackDiffers(std::size_t chunk);
     // Drops the cached pages of `length` bytes of the region from `offset`, all of them for 0.
     bool DropCachedPages(std::uint64_t offset, std::uint64_t length);
     bool ErrnoFailure(int errnoValue);
@@ -97,7 +150,7 @@ private:
     ErrorState& errors_;
     Hooks hooks_;
     ImageExpectation* expectation_;
-    MediumReader medium_;
+    DirectMedium medium_;
     // The whole image's hash, taken where no approved card lists the image.
     platform::Sha256 streamedHash_;
     platform::Sha256Digest imageDigest_{};
@@ -105,9 +158,10 @@ private:
     std::uint64_t bytesWritten_ = 0;
     // Everything before it reached the disk and left the cache.
     std::uint64_t settled_ = 0;
-    // 32 bytes of hash a chunk, so the read-back memory grows by 1/32768 of the image at most.
+    // 16 bytes of hash a chunk, so the read-back memory grows by 1/65536 of the image at most.
     std::vector<ChunkToProve> toProve_;
-    AlignedBuffer imageRequest_;
+    // Two, so that one is read while the other is still hashed.
+    std::array<AlignedBuffer, 2> imageRequests_;
     // The region's bytes, compared before a write or read back after it.
     AlignedBuffer regionRequest_;
 };
