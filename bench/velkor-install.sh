@@ -41,10 +41,26 @@ card() {
         --sign-key "$keys/signer.key" --sign-cert "$keys/signer.pem" >/dev/null
 }
 
-# A simulated device boots through its own boot loader, which names the slot on its command line;
-# a target's command line names slot A already.
+# Empties FILE, where it is, keeping its size: an environment copy without a valid CRC.
+erase() {
+    [ -e "$1" ] || return 0
+    size=$(stat -c %s "$1")
+    : >"$1"
+    truncate -s "$size" "$1"
+}
+
+# The last install committed slot B and recorded its release: the environment is erased, so that
+# env-init writes the first boot's environment again. A simulated device boots through its own
+# boot loader, which names the slot on its command line; a target's command line names slot A
+# already.
 boot_a() {
     tool="$1" where="$2"
+    if [ "${where#--device }" != "$where" ]; then
+        erase "${where#--device }/uboot.env"
+        erase "${where#--device }/uboot-redund.env"
+    else
+        erase "$(dirname "${where#--target }")/env.img"
+    fi
     "$tool" env-init $where ${3:+--defaults "$3"} >/dev/null
     if [ "${where#--device }" != "$where" ]; then
         "$tool" boot "${where#--device }" >/dev/null
