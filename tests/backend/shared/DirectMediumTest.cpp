@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace velkor::shared {
@@ -53,6 +54,44 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadCase{"ShortAtTheEnd", 3 * kMebibyte, kMebibyte, 123},
                     ReadCase{"PastTheEnd", 4 * kMebibyte, kMebibyte, 0}),
     [](const testing::TestParamInfo<ReadCase>& info) { return info.param.name; });
+
+struct WriteCase {
+    const char* name;
+    std::uint64_t offset;
+    std::uint32_t count;
+    // How far the bytes start past an aligned address.
+    std::size_t dataOffset;
+};
+
+class DirectMediumWriteTest : public testing::TestWithParam<WriteCase> {};
+
+// Past the cache where all is aligned, through it otherwise: the region holds the bytes given at
+// their place, and nothing else of it changes.
+TEST_P(DirectMediumWriteTest, WritesExactlyTheBytesGivenAtTheirPlace) {
+    const WriteCase& c = GetParam();
+    const QTemporaryDir folder;
+    const std::string path = folder.path().toStdString() + "/region.bin";
+    std::string expected = test::RandomBytes(kRegionBytes, 7);
+    std::ofstream(path, std::ios::binary).write(expected.data(), static_cast<std::streamsize>(expected.size()));
+    const std::string data = test::RandomBytes(c.count, 9);
+    const AlignedBuffer buffer(c.dataOffset + c.count);
+    std::copy(data.begin(), data.end(), buffer.Data() + c.dataOffset);
+    const UniqueFd region(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+
+    ASSERT_TRUE(DirectMedium(region.Get()).Write(buffer.Data() + c.dataOffset, c.count, c.offset));
+
+    expected.replace(c.offset, c.count, data);
+    std::ifstream written(path, std::ios::binary);
+    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(written), {}) == expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writes, DirectMediumWriteTest,
+    testing::Values(WriteCase{"Aligned", kMebibyte, 2 * kMebibyte, 0},
+                    WriteCase{"ShortLastBlock", 2 * kMebibyte, kMebibyte + 123, 0},
+                    WriteCase{"OffsetOffABlock", 100, 4096, 0},
+                    WriteCase{"DataOffAPage", kMebibyte, 4096, 1}),
+    [](const testing::TestParamInfo<WriteCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace velkor::shared
