@@ -30,8 +30,9 @@ inline constexpr std::u16string_view kAlreadyRunningMessage =
     u"The device already runs this card's release: nothing was written. To write it again, press Update";
 
 // One update run: first the device's word on whether it may start (kNotStartedMessage or
-// kAlreadyRunningMessage, and nothing else, when it may not); then the sibling programs stopped, the data volume formatted, then the chosen image
-// steps in the order Logo, Logo2, Boot, Reset, OS, App, each row showing "Waiting..." while it runs
+// kAlreadyRunningMessage, and nothing else, when it may not); then the sibling programs stopped,
+// the data volume formatted, then the chosen image steps in the order Logo, Logo2, Boot, Reset, OS,
+// App, each row showing "Waiting..." while it runs
 // and its result after; then the commit point, told whether every chosen row succeeded, and the
 // final message after every run: kFinalMessage only when every chosen row succeeded and the commit
 // was made, kIncompleteMessage otherwise.

@@ -1,4 +1,5 @@
 #include "backend/shared/flash/DirectMedium.h"
+#include "support/ProgramRun.h"
 #include "support/RandomBytes.h"
 
 #include <QTemporaryDir>
@@ -8,8 +9,7 @@
 #include <fcntl.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <string>
 
 namespace velkor::shared {
@@ -18,6 +18,13 @@ namespace {
 constexpr std::uint32_t kMebibyte = 1024 * 1024;
 // A region whose end is not on a block: its last read is a short one.
 constexpr std::uint64_t kRegionBytes = 3 * kMebibyte + 123;
+
+// The region file at `region`, of kRegionBytes pseudo-random bytes, which it answers.
+std::string MakeRegion(const std::filesystem::path& region) {
+    std::string bytes = test::RandomBytes(kRegionBytes, 7);
+    test::WriteHostFile(region, bytes);
+    return bytes;
+}
 
 struct ReadCase {
     const char* name;
@@ -33,9 +40,8 @@ class DirectMediumTest : public testing::TestWithParam<ReadCase> {};
 // stops at its end.
 TEST_P(DirectMediumTest, ReadsTheRegionsBytesUpToItsEnd) {
     const QTemporaryDir folder;
-    const std::string path = folder.path().toStdString() + "/region.bin";
-    const std::string bytes = test::RandomBytes(kRegionBytes, 7);
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const std::filesystem::path path = folder.path().toStdString() + "/region.bin";
+    const std::string bytes = MakeRegion(path);
     const UniqueFd region(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     DirectMedium reader(region.Get());
     const AlignedBuffer buffer(AlignedUp(GetParam().count));
@@ -70,9 +76,8 @@ class DirectMediumWriteTest : public testing::TestWithParam<WriteCase> {};
 TEST_P(DirectMediumWriteTest, WritesExactlyTheBytesGivenAtTheirPlace) {
     const WriteCase& c = GetParam();
     const QTemporaryDir folder;
-    const std::string path = folder.path().toStdString() + "/region.bin";
-    std::string expected = test::RandomBytes(kRegionBytes, 7);
-    std::ofstream(path, std::ios::binary).write(expected.data(), static_cast<std::streamsize>(expected.size()));
+    const std::filesystem::path path = folder.path().toStdString() + "/region.bin";
+    std::string expected = MakeRegion(path);
     const std::string data = test::RandomBytes(c.count, 9);
     const AlignedBuffer buffer(c.dataOffset + c.count);
     std::copy(data.begin(), data.end(), buffer.Data() + c.dataOffset);
@@ -81,8 +86,7 @@ TEST_P(DirectMediumWriteTest, WritesExactlyTheBytesGivenAtTheirPlace) {
     ASSERT_TRUE(DirectMedium(region.Get()).Write(buffer.Data() + c.dataOffset, c.count, c.offset));
 
     expected.replace(c.offset, c.count, data);
-    std::ifstream written(path, std::ios::binary);
-    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(written), {}) == expected);
+    EXPECT_TRUE(test::ReadHostFile(path) == expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
