@@ -6,6 +6,7 @@
 #include "mainwnd/MainWindowTemplate.h"
 #include "mainwnd/SettingsEntries.h"
 #include "mainwnd/StorageCardSearch.h"
+#include "platform/DeviceText.h"
 #include "storage/DataVolumeFormat.h"
 #include "trust/BuildTime.h"
 #include "trust/CardGate.h"
@@ -433,6 +434,7 @@ void CUpdateDialog::SetWaitCursor(bool shown) {
 }
 
 void CUpdateDialog::ShowMessage(std::u16string_view text) {
+    platform_.system.DebugPrint(platform::Format(u"Message: %s\n", text));
     const ui::ModalFocusReturn focusReturn(*this);
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(),
                     ui::ToQString(text), QMessageBox::Ok, this);

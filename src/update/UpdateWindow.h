@@ -43,7 +43,7 @@ public:
     virtual void EnableButton(CommandButton button, bool enabled) = 0;
     virtual void FocusButton(CommandButton button) = 0;
     virtual void SetWaitCursor(bool shown) = 0;
-    // Returns once the operator has closed it.
+    // Returns once the operator has closed it. Its text also goes to the debug output.
     virtual void ShowMessage(std::u16string_view text) = 0;
 };
 

@@ -238,6 +238,8 @@ TEST_F(UpdateDialogTest, ARefusedCardShowsOneMessageInTheDevicesLanguageAndStart
         Item<QPushButton>(control::kUpdate)->click();
 
         EXPECT_EQ(messages, QStringList{expected});
+        EXPECT_EQ(system.debugLines.back(),
+                  u"Message: " + expected.toStdU16String() + u'\n');
         EXPECT_EQ(trust.events, std::vector<std::string>{"card-refused keyring-unreadable"});
         EXPECT_TRUE(system.sleeps.empty()) << "the run began";
         EXPECT_TRUE(Item(control::kUpdate)->isEnabled());
