@@ -3,11 +3,12 @@
 # kernel, systemd, D-Bus (which `systemctl reboot` asks logind through), dosfstools and the Velkor
 # package PACKAGE installed by apt (so its declared
 # dependencies are what make it run), examples/velkor.service as the unit, and the guest/ files (the
-# target file with two-slot OS and App regions, the registry, the storage card's mount unit, the
+# target file with two-slot OS and App regions, the registry, the storage card's udev rule, the
 # mark-good unit, fstab). Of that one system it makes a read-only root file system (squashfs) per
 # release, each naming itself in /etc/velkor-release: 1, 2 and 3, and 3b, which is 3 without
-# mark-good. A slot holds one of them; the kernel boots the slot the boot loader chose. Prints the
-# folder that holds release-1.img ... release-3b.img, vmlinuz and initrd.img.
+# mark-good; all but release 1 carry the keyring of the CA the image folder keeps (ca.pem, ca.key)
+# and take signed cards only. A slot holds one of them; the kernel boots the slot the boot loader
+# chose. Prints the folder that holds release-1.img ... release-3b.img, vmlinuz and initrd.img.
 #
 # The image is cached in CACHE (VELKOR_VM_CACHE, /var/cache/velkor-vm unless set), keyed by what goes
 # into it: this script, the guest files, the unit, the release's sources and the package's contents.
@@ -24,11 +25,17 @@ sources=/etc/apt/sources.list.d/debian.sources
 . /etc/os-release
 suite=$VERSION_CODENAME
 
-# The package's control fields, file list and file contents, without the timestamps cpack varies.
+# What the image takes of the package: its control fields, file list and file contents, without the
+# timestamps cpack varies and without the documentation, manual pages and translations, which the
+# image leaves out (below), so that a change to the docs alone does not build a new image.
+package_files() {
+    dpkg-deb --fsys-tarfile "$package" | tar "$@" --exclude=./usr/share/doc --exclude=./usr/share/man \
+        --exclude=./usr/share/locale
+}
 package_digest() {
     dpkg-deb -f "$package"
-    dpkg-deb -c "$package" | awk '{print $1, $6}'
-    dpkg-deb --fsys-tarfile "$package" | tar -xO | sha256sum
+    package_files -tv | awk '{print $1, $6}'
+    package_files -xO | sha256sum
 }
 key=$( {
     echo "$suite"
@@ -75,10 +82,26 @@ rm -rf "$work"/root/boot/* "$work"/root/usr/lib/x86_64-linux-gnu/dri "$work"/roo
     "$modules"/drivers/media "$modules"/drivers/infiniband "$modules"/drivers/staging "$modules"/drivers/iio \
     "$modules"/drivers/gpu/drm/amd "$modules"/drivers/gpu/drm/nouveau "$modules"/drivers/gpu/drm/i915 \
     "$modules"/drivers/gpu/drm/radeon
-# Each release: its name, and whether mark-good confirms its boots.
+# The device maker's update CA: the releases after the factory's carry it as their keyring. The test
+# signs its cards with a signer this key certifies; ca.key stays in the image folder for that.
+openssl req -x509 -new -newkey ec -pkeyopt ec_paramgen_curve:P-256 -noenc -keyout "$work/ca.key" \
+    -out "$work/ca.pem" -days 3650 -subj "/CN=Velkor VM Update CA" \
+    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+target=$work/root/etc/velkor/target.json
+# Each release: its name, and whether mark-good confirms its boots. Release 1, from the factory,
+# takes any card; 2, 3 and 3b take only cards signed for the family velkor-vm.
 for release in 1:good 2:good 3:good 3b:unconfirmed; do
     name=${release%%:*}
     echo "$name" >"$work/root/etc/velkor-release"
+    cp "$here/guest/etc/velkor/target.json" "$target"
+    rm -f "$work/root/etc/velkor/keyring.pem"
+    if [ "$name" != 1 ]; then
+        install -m 0644 "$work/ca.pem" "$work/root/etc/velkor/keyring.pem"
+        python3 -c 'import json, sys
+target = json.load(open(sys.argv[1]))
+target["trust"] = {"keyring": "/etc/velkor/keyring.pem", "compatible": "velkor-vm"}
+json.dump(target, open(sys.argv[1], "w"), indent=4)' "$target"
+    fi
     wants=$work/root/etc/systemd/system/multi-user.target.wants/velkor-mark-good.service
     if [ "${release#*:}" = good ]; then
         ln -sf /etc/systemd/system/velkor-mark-good.service "$wants"
