@@ -66,9 +66,6 @@ class DeviceDisksTest(unittest.TestCase):
         shutil.rmtree(self.folder, ignore_errors=True)
 
     def test_every_disk_the_guest_names_is_one_the_machine_gets(self):
-        card = pathlib.Path(self.folder) / "card-content"
-        card.mkdir()
-        self.disks.insert_card(card)
         named = set()
         for file in GUEST.rglob("*"):
             if file.is_file():

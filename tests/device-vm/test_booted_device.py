@@ -9,6 +9,7 @@ boot loader environment) and VELKOR_VM_REQUIRED (a test that cannot run fails in
 """
 
 import contextlib
+import hashlib
 import os
 import pathlib
 import re
@@ -47,6 +48,14 @@ RELEASE_LINE = r"velkor-vm: release (\S+) booted with (.*)"
 # The slot being written while a cut is due is slowed, as a slow flash medium would be, so that the
 # write lasts long enough for the host to cut in its middle.
 SLOW_FLASH_BYTES_PER_SECOND = 8 * MIB
+# The device family of the releases that take signed cards only (all but the factory's release 1).
+COMPATIBLE = "velkor-vm"
+# The console's line once the guest mounted a storage card put in while it runs.
+CARD_MOUNTED = r"Mounted .*media-sdcard\.mount"
+# The debug line of a message the operator is shown (a line feed in it shows as \n).
+MESSAGE_LINE = "Message: {}"
+FINAL_MESSAGE = "升级完成,请拔出SD卡后重启系统"
+NOT_USED = r"\nThe card was not used; nothing on the device has changed."
 # The OS row's line once it wrote the auto-update card's image.
 OS_ROW_DONE = 'device-control \\VKRFlash\\Vol: 0x800020DC "\\StorageCard\\AutoUpdate\\NK.bin" 0 -> 1'
 
@@ -76,6 +85,23 @@ def volume_id(disks):
     return disks.data_boot_sector()[39:43][::-1].hex()
 
 
+def openssl(*arguments):
+    subprocess.run(["openssl", *arguments], check=True, capture_output=True)
+
+
+def make_signer(image, folder):
+    """A signing key and its certificate from the update CA the image's releases 2 and on trust, of
+    the profile the device takes (digitalSignature, no extended key usage)."""
+    folder.mkdir()
+    key, request, certificate, extensions = (folder / name for name in ("signer.key", "signer.csr", "signer.pem", "signer.ext"))
+    openssl("req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-noenc", "-keyout", str(key),
+            "-out", str(request), "-subj", "/CN=Velkor VM Update Signer")
+    extensions.write_text("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n")
+    openssl("x509", "-req", "-in", str(request), "-CA", str(image / "ca.pem"), "-CAkey", str(image / "ca.key"),
+            "-CAcreateserial", "-days", "30", "-extfile", str(extensions), "-out", str(certificate))
+    return key, certificate
+
+
 def missing_prerequisite():
     if os.geteuid() != 0:
         return "needs root"
@@ -99,6 +125,7 @@ class BootedDeviceTest(unittest.TestCase):
         print(f"\nThe virtual device runs with {cls.accelerator}.", file=sys.stderr)
         velkor_device("init", str(cls.work / "sample"), "--screen", "800x480")
         cls.images = cls.work / "sample" / "root" / "StorageCard" / "Images"
+        cls.signer = make_signer(pathlib.Path(IMAGE), cls.work / "signer")
         cls.screenshots = pathlib.Path(SCREENSHOTS) if SCREENSHOTS else cls.work
 
     @classmethod
@@ -120,12 +147,12 @@ class BootedDeviceTest(unittest.TestCase):
 
     def test_the_devices_life(self):
         self.update_slot_b_by_keys_alone()
-        card = self.card("release-3", "--auto", "--os", str(release_image(IMAGE, 3)),
-                         "--logo2", str(self.images / "logo2.bmp"))
+        card = self.signed_card("release-3", 3, "--auto", "--os", str(release_image(IMAGE, 3)),
+                                "--logo2", str(self.images / "logo2.bmp"))
         self.disks.insert_card(card)
         self.cut_while_slot_a_is_written()
-        self.cut_at_the_switch_to_slot_a()
-        self.refuse_a_bad_card_on_release_3()
+        self.cut_at_the_switch_to_slot_a(card)
+        self.refuse_cards_on_release_3()
         self.fall_back_from_unconfirmed_release_3b()
 
     @contextlib.contextmanager
@@ -189,6 +216,22 @@ class BootedDeviceTest(unittest.TestCase):
                       "--target", str(self.disks.folder / "host-target.json"))
         return folder
 
+    def signed_card(self, name, version, *rows):
+        """A card for the device family at version, its manifest signed with plain `openssl cms -sign`."""
+        folder = self.card(name, *rows, "--compatible", COMPATIBLE, "--version", str(version))
+        key, certificate = self.signer
+        manifest = folder / "velkor-manifest.json"
+        openssl("cms", "-sign", "-binary", "-outform", "DER", "-in", str(manifest), "-signer", str(certificate),
+                "-inkey", str(key), "-out", str(folder / "velkor-manifest.json.sig"))
+        return folder
+
+    def assertMessagesShown(self, *messages):
+        """The last messages the operator was shown, as the debug log on the log disk tells them once
+        the machine is off (the guest's file system must not be read while it runs)."""
+        shown = [line.split(" ", 2)[2] for line in self.disks.log_file("/velkor/debug.log").splitlines()
+                 if " Message: " in line]
+        self.assertEqual(shown[-len(messages):], [MESSAGE_LINE.format(message) for message in messages])
+
     def update_slot_b_by_keys_alone(self):
         """Release 1 from A; the keys pick release 2's image on a card and Velkor writes it into B."""
         card = self.work / "manual-card"
@@ -209,6 +252,7 @@ class BootedDeviceTest(unittest.TestCase):
             machine.keys("down", "down", "down", "down", "ret")  # App "...", Restart, Format, Update: pressed
             done = self.finish_update_and_restart(machine, screenshot=self.screenshots / "booted-hand-picked-update.png")
         self.assertEqual(done.pixel(*LOGIN_PROMPT_SPOT), background, "something drew over the window")
+        self.assertMessagesShown(FINAL_MESSAGE)
 
         self.assertSlotHolds("os-b", 2, before["os-b"])
         # The App the update did not bring is copied from the booted slot, so B boots a whole generation.
@@ -245,60 +289,83 @@ class BootedDeviceTest(unittest.TestCase):
         texts = event_texts(self.disks)
         self.assertNotIn(OS_ROW_DONE, texts, "the OS row ended before the cut")
 
-    def cut_at_the_switch_to_slot_a(self):
-        """Release 2 from B again, the card still in: the update runs again, and the power is cut as
-        soon as its switch to A is stored. A was flushed before the switch, so A runs release 3."""
+    def cut_at_the_switch_to_slot_a(self, card):
+        """Release 2 from B again, the signed card still in: the update runs again, and the power is cut
+        as soon as its switch to A is stored, in one store with the card's release. A was flushed
+        before the switch, so A runs release 3."""
         before = self.disks.region("os-a")
         formatted_before = volume_id(self.disks)
         earlier = len(events(self.disks))
+        manifest = hashlib.sha256((card / "velkor-manifest.json").read_bytes()).hexdigest()
+        switch = f'environment-store BOOT_ORDER="A B" BOOT_A_LEFT=3 VELKOR_VERSION=3 VELKOR_MANIFEST_SHA256={manifest} -> 1'
         with self.booted("B", 2, write_limits={"os-a": SLOW_FLASH_BYTES_PER_SECOND}) as machine:
             started = time.monotonic()
-            self.assertIsNotNone(machine.cut_power_when(r'environment-store BOOT_ORDER="A B" BOOT_A_LEFT=3 -> 1$',
-                                                        UPDATE_SECONDS),
-                                 "the update never switched to slot A")
+            self.assertIsNotNone(machine.cut_power_when(re.escape(switch) + "$", UPDATE_SECONDS),
+                                 "the update never switched to slot A with the card's release")
             self.timed("Velkor's start to the switch", started)
         self.assertSlotHolds("os-a", 3, before)
         self.assertTrue(self.disks.region("app-a") == self.disks.region("app-b"), "app-a is not app-b")
         self.assertEnvironment("A B", 3, 3)
+        environment = self.boot_loader.environment()
+        self.assertEqual((environment.get("VELKOR_VERSION"), environment.get("VELKOR_MANIFEST_SHA256")), ("3", manifest))
         texts = event_texts(self.disks, since=earlier)
         for line in ["format DSK2: Part00 2048 512 12 2 3 -> 0", OS_ROW_DONE, "slot-copy app B A -> 1"]:
             self.assertIn(line, texts)
         self.assertNotEqual(volume_id(self.disks), formatted_before, "Velkor did not format the data volume")
 
-    def refuse_a_bad_card_on_release_3(self):
-        """Release 3 from A, confirmed, with a badly copied card: one image differs from what the card's
-        manifest lists. It is refused before anything happens: every disk stays as it was, the
-        environment's bytes included once mark-good stored its confirmation."""
-        card = self.card("bad", "--auto", "--os", str(self.images / "NK.bin"), "--logo2", str(self.images / "logo2.bmp"))
-        copied = card / "AutoUpdate" / "NK.bin"
+    def refuse_cards_on_release_3(self):
+        """Release 3 from A, confirmed, with a signed card of release 2: lower than the installed 3, it is
+        refused before anything happens. While the device runs, the card is pulled and a badly copied
+        one put in (one image differs from what its manifest lists), and Update is pressed by keys: it
+        is refused too. Every disk stays as it was, the environment's bytes included once mark-good
+        stored its confirmation."""
+        older = self.signed_card("older", 2, "--auto", "--os", str(release_image(IMAGE, 2)))
+        bad = self.signed_card("bad", 4, "--auto", "--os", str(self.images / "NK.bin"),
+                               "--logo2", str(self.images / "logo2.bmp"))
+        copied = bad / "AutoUpdate" / "NK.bin"
         image = bytearray(copied.read_bytes())
         image[len(image) // 2] ^= 0xFF
         copied.write_bytes(bytes(image))
-        self.disks.insert_card(card)
+        self.disks.insert_card(older)
         earlier = len(events(self.disks))
         with self.booted("A", 3) as machine:
             self.assertIsNotNone(machine.wait_for_event_line(r"environment-store BOOT_A_LEFT=3 -> 1$", BOOT_SECONDS),
                                  "mark-good never confirmed slot A")
             # The card and the log disk are the guest's to write; the rest is Velkor's alone.
             before = {name: self.disks.digest(name) for name in [*self.disks.regions, "env", "data"]}
+            self.assertIsNotNone(machine.wait_for_event_line(r"card-refused older-version$", UPDATE_SECONDS),
+                                 "the older card was not refused")
+            self.assertIsNotNone(machine.wait_for_screen(framed_in(MESSAGE_BOX), UPDATE_SECONDS),
+                                 "the operator saw no message")
+            machine.keys("ret")
+            self.assertIsNotNone(machine.wait_for_screen(framed_in(OS_ROW_BOX), 30),
+                                 "the focus did not go back to the OS check box")
+            mounts = machine.change_card(bad)
+            self.assertIsNotNone(machine.wait_for_console(CARD_MOUNTED, UPDATE_SECONDS, skip=mounts),
+                                 "the card put in was never mounted")
+            machine.keys("right", "down", "down", "down", "down", "ret")  # OS "...", App "...", Restart, Format, Update
             self.assertIsNotNone(machine.wait_for_event_line(r"card-refused image-changed$", UPDATE_SECONDS),
-                                 "the card was not refused")
+                                 "the badly copied card was not refused")
             self.assertIsNotNone(machine.wait_for_screen(framed_in(MESSAGE_BOX), UPDATE_SECONDS),
                                  "the operator saw no message")
         # The machine is switched off with the message up: nothing was being written.
         for name, digest in before.items():
             self.assertEqual(self.disks.digest(name), digest, f"{name} changed")
         self.assertEnvironment("A B", 3, 3)
+        self.assertMessagesShown("The card holds an older version than the device has." + NOT_USED,
+                                 "An image on the card does not match the card's manifest." + NOT_USED)
         self.assertEqual([text for text in event_texts(self.disks, since=earlier)
                           if not text.startswith("thread-priority")],
-                         ["environment-store BOOT_A_LEFT=3 -> 1", "card-refused image-changed"])
+                         ["environment-store BOOT_A_LEFT=3 -> 1", "card-refused older-version",
+                          "card-refused image-changed"])
 
     def fall_back_from_unconfirmed_release_3b(self):
         """Release 3 writes release 3b, whose mark-good is disabled, into B. Without a card, B boots three
         times unconfirmed, each cut once it runs; then the boot loader falls back to A, which runs release 3."""
-        self.disks.insert_card(self.card("release-3b", "--auto", "--os", str(release_image(IMAGE, "3b"))))
+        self.disks.insert_card(self.signed_card("release-3b", 4, "--auto", "--os", str(release_image(IMAGE, "3b"))))
         with self.booted("A", 3) as machine:
             self.finish_update_and_restart(machine)
+        self.assertMessagesShown(FINAL_MESSAGE)
         self.assertEnvironment("B A", 3, 3)
         self.disks.remove_card()
         for left in (2, 1, 0):

@@ -1,7 +1,8 @@
 """The virtual device's disks, raw image files in one folder, and how the host reads them afterwards.
 
-Each disk reaches the guest as a virtio disk whose serial number is its name, so the guest finds it
-as /dev/disk/by-id/virtio-NAME, as the target file and fstab in guest/ say.
+Each of the device's own disks reaches the guest as a virtio disk whose serial number is its name, so
+the guest finds it as /dev/disk/by-id/virtio-NAME, as the target file and fstab in guest/ say. The
+storage card is a USB disk labelled VELKORCARD, which the machine can plug in and pull while it runs.
 """
 
 import hashlib
@@ -97,12 +98,15 @@ class DeviceDisks:
         return self.folder / f"{name}.img"
 
     def names(self):
-        """The disks the machine gets, the storage card only while one is inserted."""
-        names = [*self.regions, "env", "data", "log"]
-        return names + ["card"] if self.path("card").exists() else names
+        """The device's own disks, which the machine gets as virtio disks."""
+        return [*self.regions, "env", "data", "log"]
+
+    def has_card(self):
+        return self.path("card").exists()
 
     def insert_card(self, card_folder):
-        """Makes the storage card a FAT disk holding what card_folder holds."""
+        """Makes the storage card a FAT disk holding what card_folder holds (Machine.change_card
+        while the machine runs)."""
         self.remove_card()
         content = sum(f.stat().st_size for f in pathlib.Path(card_folder).rglob("*") if f.is_file())
         _make_file(self.path("card"), content + CARD_SPARE_BYTES)
@@ -180,7 +184,8 @@ class DeviceDisks:
         return subprocess.run(["fsck.fat", "-n", str(self.path("data"))], capture_output=True).returncode == 0
 
     def log_file(self, path):
-        """A file of the log disk (the guest's /var/log) as text; empty when it is not there."""
+        """A file of the log disk (the guest's /var/log) as text; empty when it is not there. Only while
+        no machine runs: replaying the journal writes the disk under the guest's file system."""
         self._replay_log_journal()
         return run("debugfs", "-R", f"cat {path}", str(self.path("log"))).decode(errors="replace")
 

@@ -2,6 +2,7 @@
 keyboard and power switch in the host's hands."""
 
 import ctypes
+import json
 import os
 import pathlib
 import re
@@ -21,6 +22,12 @@ MEMORY_MIB = 1024
 KERNEL_ARGUMENTS = "ro rootfstype=squashfs console=ttyS0 systemd.show_status=1"
 EVENTS_LOG = "/velkor/events.log"
 PR_SET_PDEATHSIG = 1
+# The storage card's reader, a USB disk on the machine's USB bus, and the card in it.
+USB_BUS = "usb"
+CARD_NODE = "card"
+CARD_READER = {"driver": "usb-storage", "bus": f"{USB_BUS}.0", "drive": CARD_NODE, "id": "card-reader"}
+# How long the guest may take to let go of a card pulled.
+CARD_SECONDS = 30
 
 
 class MachineError(RuntimeError):
@@ -72,6 +79,9 @@ class Machine:
             source = volatile.drive_options() if volatile else f"file={self.disks.path(name)},format=raw"
             command += ["-drive", f"{source},if=none,id={name}{throttle}",
                         "-device", f"virtio-blk-pci,drive={name},serial={name}"]
+        command += ["-device", f"qemu-xhci,id={USB_BUS}"]
+        if self.disks.has_card():
+            command += ["-blockdev", json.dumps(self._card_node()), "-device", json.dumps(CARD_READER)]
         command += [
             "-device", f"VGA,xres={SCREEN_WIDTH},yres={SCREEN_HEIGHT}",
             "-display", f"vnc=127.0.0.1:{self._vnc}" if self._vnc is not None else "none",
@@ -128,8 +138,9 @@ class Machine:
             disk.keep_writes()
         return event["data"]["reason"]
 
-    def wait_for_console(self, pattern, timeout):
-        return _wait_for_line(self.console_path, pattern, timeout, self)
+    def wait_for_console(self, pattern, timeout, skip=0):
+        """The first console line matching pattern after the first skip lines; None after timeout."""
+        return _wait_for_line(self.console_path, pattern, timeout, self, skip=skip)
 
     def wait_for_event_line(self, pattern, timeout):
         """The first events.log line of this boot matching pattern, as the guest writes it; None after
@@ -144,6 +155,25 @@ class Machine:
             time.sleep(after_seconds)
             self.cut_power()
         return line
+
+    def change_card(self, card_folder):
+        """Pulls the storage card while the machine runs and puts in one holding what card_folder
+        holds; the console's line number before the change, from which the guest's mount of the new
+        card shows."""
+        if self.disks.has_card():
+            self.qmp.command("device_del", id=CARD_READER["id"])
+            if self.qmp.wait_for_event("DEVICE_DELETED", CARD_SECONDS, data={"device": CARD_READER["id"]}) is None:
+                raise MachineError(f"the guest did not let go of the card within {CARD_SECONDS} s")
+            self.qmp.command("blockdev-del", **{"node-name": CARD_NODE})
+        mounts_before = len(read_lines(self.console_path))
+        self.disks.insert_card(card_folder)
+        self.qmp.command("blockdev-add", **self._card_node())
+        self.qmp.command("device_add", **CARD_READER)
+        return mounts_before
+
+    def _card_node(self):
+        return {"driver": "raw", "node-name": CARD_NODE,
+                "file": {"driver": "file", "filename": str(self.disks.path("card"))}}
 
     def screen(self):
         dump = self.disks.folder / "screen.ppm"

@@ -54,12 +54,14 @@ class Qmp:
     def screendump(self, path, image_format="ppm"):
         self.command("screendump", filename=str(path), format=image_format)
 
-    def wait_for_event(self, name, timeout):
-        """The first event NAME, the ones already received included; None after timeout seconds."""
+    def wait_for_event(self, name, timeout, data=None):
+        """The first event NAME (whose data holds data's items, when given), the ones already received
+        included, taken from the events; None after timeout seconds."""
         deadline = time.monotonic() + timeout
         while True:
             for event in self.events:
-                if event["event"] == name:
+                if event["event"] == name and (data or {}).items() <= event.get("data", {}).items():
+                    self.events.remove(event)
                     return event
             try:
                 message = self._read_message(deadline)
