@@ -117,8 +117,9 @@ json.dump(target, open(sys.argv[1], "w"), indent=4)' "$target"
         -quiet -no-progress >&2
 done
 rm -rf "$work/root" "$work/first"
-# One image at a time: an older key's image is of no more use.
+# One image at a time: an older key's image is of no more use, nor what a build that was killed left.
 rm -rf "$cache"/image-*
 mv "$work" "$image"
 trap - EXIT
+rm -rf "$cache"/build.*
 echo "$image"

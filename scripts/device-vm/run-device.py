@@ -13,6 +13,7 @@ from velkorvm.accel import usable_accelerator
 from velkorvm.bootloader import BootLoader, NoSlotLeft
 from velkorvm.disks import DeviceDisks
 from velkorvm.machine import Machine
+from velkorvm.signing import CardSigner
 
 REPOSITORY = pathlib.Path(__file__).resolve().parents[2]
 
@@ -21,6 +22,9 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("image", type=pathlib.Path, help="the folder build-image.sh printed")
     parser.add_argument("card", type=pathlib.Path, help="what the storage card holds, such as velkor-device card made")
+    parser.add_argument("--sign", action="store_true",
+                        help="sign the card's manifest (velkor-device card --compatible velkor-vm --version N) "
+                             "for the trusted releases 2, 3 and 3b: writes CARD/velkor-manifest.json.sig")
     parser.add_argument("--vnc", type=int, default=0, help="VNC display number (0 is port 5900)")
     parser.add_argument("--device-tool", type=pathlib.Path,
                         default=REPOSITORY / "build" / "tools" / "velkor-device" / "velkor-device",
@@ -28,6 +32,8 @@ def main():
     arguments = parser.parse_args()
 
     disks = DeviceDisks(tempfile.mkdtemp(prefix="velkor-device-"), arguments.device_tool, arguments.image)
+    if arguments.sign:
+        CardSigner(arguments.image, disks.folder / "signer").sign(arguments.card)
     disks.insert_card(arguments.card)
     boot_loader = BootLoader(disks.environment_copies)
     accelerator = usable_accelerator(arguments.image / "vmlinuz")

@@ -27,6 +27,7 @@ from velkorvm.bootloader import BootLoader  # noqa: E402
 from velkorvm.disks import FACTORY_VOLUME_ID, MIB, DeviceDisks, release_image  # noqa: E402
 from velkorvm.machine import Machine  # noqa: E402
 from velkorvm.screen import ORANGE  # noqa: E402
+from velkorvm.signing import COMPATIBLE, MANIFEST, CardSigner  # noqa: E402
 
 IMAGE = os.environ.get("VELKOR_VM_IMAGE")
 DEVICE_TOOL = os.environ.get("VELKOR_DEVICE_TOOL")
@@ -48,12 +49,9 @@ RELEASE_LINE = r"velkor-vm: release (\S+) booted with (.*)"
 # The slot being written while a cut is due is slowed, as a slow flash medium would be, so that the
 # write lasts long enough for the host to cut in its middle.
 SLOW_FLASH_BYTES_PER_SECOND = 8 * MIB
-# The device family of the releases that take signed cards only (all but the factory's release 1).
-COMPATIBLE = "velkor-vm"
 # The console's line once the guest mounted a storage card put in while it runs.
 CARD_MOUNTED = r"Mounted .*media-sdcard\.mount"
-# The debug line of a message the operator is shown (a line feed in it shows as \n).
-MESSAGE_LINE = "Message: {}"
+# Messages the operator is shown, as debug.log has them (a line feed shows as \n).
 FINAL_MESSAGE = "升级完成,请拔出SD卡后重启系统"
 NOT_USED = r"\nThe card was not used; nothing on the device has changed."
 # The OS row's line once it wrote the auto-update card's image.
@@ -85,23 +83,6 @@ def volume_id(disks):
     return disks.data_boot_sector()[39:43][::-1].hex()
 
 
-def openssl(*arguments):
-    subprocess.run(["openssl", *arguments], check=True, capture_output=True)
-
-
-def make_signer(image, folder):
-    """A signing key and its certificate from the update CA the image's releases 2 and on trust, of
-    the profile the device takes (digitalSignature, no extended key usage)."""
-    folder.mkdir()
-    key, request, certificate, extensions = (folder / name for name in ("signer.key", "signer.csr", "signer.pem", "signer.ext"))
-    openssl("req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-noenc", "-keyout", str(key),
-            "-out", str(request), "-subj", "/CN=Velkor VM Update Signer")
-    extensions.write_text("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n")
-    openssl("x509", "-req", "-in", str(request), "-CA", str(image / "ca.pem"), "-CAkey", str(image / "ca.key"),
-            "-CAcreateserial", "-days", "30", "-extfile", str(extensions), "-out", str(certificate))
-    return key, certificate
-
-
 def missing_prerequisite():
     if os.geteuid() != 0:
         return "needs root"
@@ -125,7 +106,7 @@ class BootedDeviceTest(unittest.TestCase):
         print(f"\nThe virtual device runs with {cls.accelerator}.", file=sys.stderr)
         velkor_device("init", str(cls.work / "sample"), "--screen", "800x480")
         cls.images = cls.work / "sample" / "root" / "StorageCard" / "Images"
-        cls.signer = make_signer(pathlib.Path(IMAGE), cls.work / "signer")
+        cls.signer = CardSigner(IMAGE, cls.work / "signer")
         cls.screenshots = pathlib.Path(SCREENSHOTS) if SCREENSHOTS else cls.work
 
     @classmethod
@@ -217,20 +198,16 @@ class BootedDeviceTest(unittest.TestCase):
         return folder
 
     def signed_card(self, name, version, *rows):
-        """A card for the device family at version, its manifest signed with plain `openssl cms -sign`."""
+        """A card for the trusted releases at version, its manifest signed."""
         folder = self.card(name, *rows, "--compatible", COMPATIBLE, "--version", str(version))
-        key, certificate = self.signer
-        manifest = folder / "velkor-manifest.json"
-        openssl("cms", "-sign", "-binary", "-outform", "DER", "-in", str(manifest), "-signer", str(certificate),
-                "-inkey", str(key), "-out", str(folder / "velkor-manifest.json.sig"))
+        self.signer.sign(folder)
         return folder
 
     def assertMessagesShown(self, *messages):
-        """The last messages the operator was shown, as the debug log on the log disk tells them once
-        the machine is off (the guest's file system must not be read while it runs)."""
-        shown = [line.split(" ", 2)[2] for line in self.disks.log_file("/velkor/debug.log").splitlines()
+        """The last messages the operator was shown, as debug.log tells them once the machine is off."""
+        shown = [line.split(" Message: ", 1)[1] for line in self.disks.log_file("/velkor/debug.log").splitlines()
                  if " Message: " in line]
-        self.assertEqual(shown[-len(messages):], [MESSAGE_LINE.format(message) for message in messages])
+        self.assertEqual(shown[-len(messages):], list(messages))
 
     def update_slot_b_by_keys_alone(self):
         """Release 1 from A; the keys pick release 2's image on a card and Velkor writes it into B."""
@@ -296,7 +273,7 @@ class BootedDeviceTest(unittest.TestCase):
         before = self.disks.region("os-a")
         formatted_before = volume_id(self.disks)
         earlier = len(events(self.disks))
-        manifest = hashlib.sha256((card / "velkor-manifest.json").read_bytes()).hexdigest()
+        manifest = hashlib.sha256((card / MANIFEST).read_bytes()).hexdigest()
         switch = f'environment-store BOOT_ORDER="A B" BOOT_A_LEFT=3 VELKOR_VERSION=3 VELKOR_MANIFEST_SHA256={manifest} -> 1'
         with self.booted("B", 2, write_limits={"os-a": SLOW_FLASH_BYTES_PER_SECOND}) as machine:
             started = time.monotonic()
