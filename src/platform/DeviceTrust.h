@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ChunkTags.h"
 #include "platform/File.h"
 #include "platform/Sha256.h"
 
@@ -49,6 +50,8 @@ struct ExpectedImage {
     Sha256Digest sha256{};
     // The file the check read there: a write holds it to this file alone.
     FileIdentity identity;
+    // The tags of its chunks as the check read them, which the bytes streamed from it are held to.
+    ChunkTags chunks;
 
     bool operator==(const ExpectedImage&) const = default;
 };

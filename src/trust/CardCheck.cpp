@@ -70,7 +70,7 @@ CheckedCard Describe(std::u16string_view cardRoot, const Manifest& manifest, std
     card.version = manifest.version;
     card.manifestSha256 = platform::Sha256::Of(manifestText);
     for (const ManifestImage& image : manifest.images) {
-        card.images.push_back({image.row, DevicePathOf(cardRoot, image.path), image.size, image.sha256, {}});
+        card.images.push_back({image.row, DevicePathOf(cardRoot, image.path), image.size, image.sha256, {}, {}});
     }
     return card;
 }
@@ -248,7 +248,8 @@ void CardCheck::CheckRelease(const Manifest& manifest, const platform::Sha256Dig
 void CardCheck::CheckImages(CheckedCard& card) {
     for (CheckedImage& image : card.images) {
         CheckFitsItsRegion(image);
-        const std::optional<FileDigest> found = DigestDeviceFile(fileSystem_, image.devicePath, image.size);
+        auto key = std::make_shared<const platform::ChunkKey>();
+        std::optional<FileDigest> found = DigestDeviceFile(fileSystem_, image.devicePath, image.size, *key);
         if (!found) {
             Refuse(CardRefusal::ImageChanged, fmt::format("{} cannot be read ({})", Utf8(image.devicePath), LastErrorText()));
         }
@@ -262,6 +263,7 @@ void CardCheck::CheckImages(CheckedCard& card) {
                                platform::DigestHex(found->sha256), platform::DigestHex(image.sha256)));
         }
         image.identity = found->identity;
+        image.chunks = {std::move(key), std::move(found->chunkTags)};
     }
 }
 

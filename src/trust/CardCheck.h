@@ -33,6 +33,8 @@ struct CheckedImage {
     platform::Sha256Digest sha256{};
     // The file the check hashed.
     platform::FileIdentity identity;
+    // Its chunks' tags, under a key drawn for it alone.
+    platform::ChunkTags chunks;
 };
 
 // A card whose manifest the check vouched for.

@@ -14,7 +14,7 @@ platform::ApprovedCard Approval(const std::optional<CheckedCard>& card) {
         return approval;
     }
     for (const CheckedImage& image : card->images) {
-        approval.images.push_back({image.devicePath, image.size, image.sha256, image.identity});
+        approval.images.push_back({image.devicePath, image.size, image.sha256, image.identity, image.chunks});
     }
     if (card->isSigned) {
         approval.release = platform::InstalledRelease{card->version, platform::DigestHex(card->manifestSha256)};

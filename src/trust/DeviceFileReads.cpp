@@ -35,17 +35,18 @@ bool ReadChunks(platform::File& file, std::uint64_t maxBytes, Take take) {
 }  // namespace
 
 std::optional<FileDigest> DigestDeviceFile(platform::FileSystem& fileSystem, std::u16string_view path,
-                                           std::uint64_t listedSize) {
+                                           std::uint64_t listedSize, const platform::ChunkKey& key) {
     const std::unique_ptr<platform::File> file = fileSystem.OpenFile(path, platform::FileMode::Read);
     if (!file) {
         return std::nullopt;
     }
-    FileDigest digest{file->Length(), {}, file->Identity()};
+    FileDigest digest{file->Length(), {}, {}, file->Identity()};
     if (digest.size != listedSize) {
         return digest;
     }
     digest.size = 0;
     platform::Sha256 hash;
+    platform::ChunkTagger tagger(key);
     std::array<std::vector<char>, 2> requests{std::vector<char>(kDigestRequestBytes), std::vector<char>(kDigestRequestBytes)};
     const bool read = platform::ReadOverlapped<std::vector<char>>(
         {&requests[0], &requests[1]},
@@ -57,6 +58,8 @@ std::optional<FileDigest> DigestDeviceFile(platform::FileSystem& fileSystem, std
                 return std::nullopt;
             }
             digest.size += got;
+            // Tagged here, while the other thread hashes the request before.
+            tagger.Update(request.data(), got);
             return got;
         },
         [&](const std::vector<char>& request, std::uint64_t count) {
@@ -67,6 +70,7 @@ std::optional<FileDigest> DigestDeviceFile(platform::FileSystem& fileSystem, std
         return std::nullopt;
     }
     digest.sha256 = hash.Finish();
+    digest.chunkTags = tagger.Finish();
     return digest;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ChunkTags.h"
 #include "platform/FileSystem.h"
 #include "platform/Sha256.h"
 
@@ -7,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velkor::trust {
 
@@ -17,15 +19,18 @@ struct FileDigest {
     // The file's length when it is not `listedSize`; otherwise the bytes hashed.
     std::uint64_t size = 0;
     platform::Sha256Digest sha256{};
+    // The tags of its chunks under the key it was read with.
+    std::vector<platform::ChunkTag> chunkTags;
     // The file that was read.
     platform::FileIdentity identity;
 };
 
-// The SHA-256 of a device file of `listedSize` bytes. No more than that is ever read, and a file of
-// another length is not read at all: the size then tells, and the digest means nothing. Nothing when
-// it cannot be opened or read; the platform's last error says why.
+// The SHA-256 of a device file of `listedSize` bytes, and the tags of its chunks under `key`. No more
+// than that is ever read, and a file of another length is not read at all: the size then tells, and
+// the digest means nothing. Nothing when it cannot be opened or read; the platform's last error says
+// why.
 std::optional<FileDigest> DigestDeviceFile(platform::FileSystem& fileSystem, std::u16string_view path,
-                                           std::uint64_t listedSize);
+                                           std::uint64_t listedSize, const platform::ChunkKey& key);
 
 enum class TextReadOutcome {
     Read,

@@ -1,6 +1,7 @@
 #include "backend/shared/CheckedCopyFileSystem.h"
 #include "backend/shared/FolderFileSystem.h"
 #include "platform/ErrorCodes.h"
+#include "support/ChunkTagging.h"
 #include "support/ProgramRun.h"
 
 #include <QTemporaryDir>
@@ -48,7 +49,7 @@ TEST_P(CheckedCopyTest, KeepsOnlyACopyOfTheListedBytes) {
     if (c.listed) {
         const std::unique_ptr<platform::File> checked = folder.OpenFile(u"\\StorageCard\\logo2.bmp", platform::FileMode::Read);
         approval.Approve({{{u"\\StorageCard\\logo2.bmp", kListed.size(), platform::Sha256::Of(kListed),
-                            checked ? checked->Identity() : platform::FileIdentity{}}},
+                            checked ? checked->Identity() : platform::FileIdentity{}, test::ChunkTagsOf(kListed)}},
                           std::nullopt},
                          false);
     }

@@ -1,6 +1,6 @@
 #include "backend/shared/DeviceTrustService.h"
 
-#include "backend/shared/MemoryEnvironment.h"
+#include "support/MemoryEnvironment.h"
 #include "platform/ErrorCodes.h"
 #include "support/LogTexts.h"
 #include "support/ProgramRun.h"
@@ -162,7 +162,7 @@ TEST(DeviceTrustServiceKeyring, ADeviceWithoutOneTrustsAnyCardAndKeepsNoRecord) 
 TEST(DeviceTrustServiceApproval, HandsTheCardToTheWritersAndHearsOfAMismatch) {
     TrustFolder device;
     DeviceTrustService service = device.Service();
-    const platform::ExpectedImage image{u"\\StorageCard\\NK.bin", 3, {}, {}};
+    const platform::ExpectedImage image{u"\\StorageCard\\NK.bin", 3, {}, {}, {}};
 
     service.ApproveCard({{image}, std::nullopt});
     EXPECT_TRUE(device.approval.PrivateCopies());

@@ -2,6 +2,7 @@
 #include "backend/shared/flash/ImageToWrite.h"
 #include "backend/shared/flash/RegionWriter.h"
 #include "platform/ErrorCodes.h"
+#include "support/ChunkTagging.h"
 #include "support/ProgramRun.h"
 
 #include <QTemporaryDir>
@@ -56,7 +57,8 @@ TEST_P(ImageCheckTest, HoldsTheBytesWrittenToWhatTheCardLists) {
     ErrorState errors;
     const fs::path checked = folder / (c.otherFile ? "checked" : "image");
     const platform::ExpectedImage listed{std::u16string(kImagePath), kListed.size(), platform::Sha256::Of(kListed),
-                                         DeviceFile(UniqueFd(::open(checked.c_str(), O_RDONLY)), errors).Identity()};
+                                         DeviceFile(UniqueFd(::open(checked.c_str(), O_RDONLY)), errors).Identity(),
+                                         test::ChunkTagsOf(kListed)};
     approval.Approve({c.listed ? std::vector{listed} : std::vector<platform::ExpectedImage>{}, std::nullopt}, true);
     ImageToWrite image(std::u16string(kImagePath),
                        std::make_unique<DeviceFile>(UniqueFd(::open((folder / "image").c_str(), O_RDONLY | O_CLOEXEC)),
@@ -111,7 +113,10 @@ TEST(PrivateImageCopy, CannotBeChangedOnceMade) {
     const fs::path file = fs::path(temporary.path().toStdString()) / "image";
     test::WriteHostFile(file, kListed);
     CardApproval approval;
-    approval.Approve({{{std::u16string(kImagePath), kListed.size(), platform::Sha256::Of(kListed), {}}}, std::nullopt}, true);
+    approval.Approve(
+        {{{std::u16string(kImagePath), kListed.size(), platform::Sha256::Of(kListed), {}, test::ChunkTagsOf(kListed)}},
+         std::nullopt},
+        true);
     ErrorState errors;
     ImageToWrite image(std::u16string(kImagePath),
                        std::make_unique<DeviceFile>(UniqueFd(::open(file.c_str(), O_RDONLY | O_CLOEXEC)), errors),

@@ -77,7 +77,7 @@ TEST_P(RegionWriterTest, ProvesEveryChunkOnTheMedium) {
     EXPECT_EQ(writer.Verify(*length), c.error == error::kSuccess);
     EXPECT_EQ(errors.Last(), c.error);
     EXPECT_EQ(writer.BytesWritten(), c.bytesWritten);
-    EXPECT_EQ(writer.ImageDigest(), platform::Sha256::Of(image));
+    EXPECT_EQ(writer.ImageChunks(), ChunkDigest::OfChunks(image));
 }
 
 INSTANTIATE_TEST_SUITE_P(

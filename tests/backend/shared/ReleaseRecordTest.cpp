@@ -1,6 +1,6 @@
 #include "backend/shared/ReleaseRecord.h"
 
-#include "backend/shared/MemoryEnvironment.h"
+#include "support/MemoryEnvironment.h"
 #include "platform/ErrorCodes.h"
 #include "support/ProgramRun.h"
 

@@ -1,7 +1,7 @@
 #include "backend/shared/DeviceError.h"
 #include "backend/shared/slots/BootedSlot.h"
 #include "backend/shared/slots/SlotSwitch.h"
-#include "backend/shared/MemoryEnvironment.h"
+#include "support/MemoryEnvironment.h"
 #include "support/LogTexts.h"
 
 #include <QTemporaryDir>

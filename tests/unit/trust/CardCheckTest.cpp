@@ -174,7 +174,7 @@ struct TerabyteCard : test::FakeFileSystem {
 
 TEST(DigestDeviceFile, ReadsNothingOfAnImageWhoseLengthIsNotTheListedSize) {
     TerabyteCard card;
-    const std::optional<FileDigest> digest = DigestDeviceFile(card, kOsPath, ~std::uint64_t{0});
+    const std::optional<FileDigest> digest = DigestDeviceFile(card, kOsPath, ~std::uint64_t{0}, platform::ChunkKey());
     ASSERT_TRUE(digest) << "a read would have failed";
     EXPECT_EQ(digest->size, std::uint64_t{1} << 40);
 }

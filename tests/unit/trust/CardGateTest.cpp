@@ -2,6 +2,7 @@
 #include "trust/ManifestWriter.h"
 #include "update/ImageSteps.h"
 
+#include "support/ChunkTagging.h"
 #include "support/FakeDeviceTrust.h"
 #include "support/FakeDevices.h"
 #include "support/FakeFileSystem.h"
@@ -37,7 +38,7 @@ struct Device {
         imageIdentity = files.OpenFile(settings.appPath, platform::FileMode::Read)->Identity();
     }
     platform::ExpectedImage Image() const {
-        return {u"\\StorageCard\\NAPP.bin", kImage.size(), platform::Sha256::Of(kImage), imageIdentity};
+        return {u"\\StorageCard\\NAPP.bin", kImage.size(), platform::Sha256::Of(kImage), imageIdentity, {}};
     }
     platform::FileIdentity imageIdentity;
     platform::InstalledRelease Release() const { return {3, platform::DigestHex(platform::Sha256::Of(manifestText))}; }
@@ -81,6 +82,13 @@ TEST_P(CardGateTest, HandsTheDeviceWhatTheCheckVouchedForOrReportsTheRefusalOnce
     if (approved) {
         // Reset writes no image
         approved->writes = {{*update::FlashControlCode(ImageKind::App), *device.settings.Path(ImageKind::App)}};
+    }
+    if (approved && !approved->images.empty() && device.trust.approved.size() == 1) {
+        // The key is drawn at random: the image's tags under it are what must be handed on.
+        const platform::ChunkTags& chunks = device.trust.approved[0].images.at(0).chunks;
+        ASSERT_TRUE(chunks.key);
+        EXPECT_EQ(chunks.tags, test::TagsOf(kImage, *chunks.key));
+        approved->images[0].chunks = chunks;
     }
     EXPECT_EQ(refused, !approved);
     EXPECT_EQ(device.trust.approved, approved ? std::vector{*approved} : std::vector<platform::ApprovedCard>{});

@@ -28,7 +28,8 @@ static_assert(std::tuple_size_v<FlashRegionTargets> == shared::kFlashRegions.siz
 
 // The device's reset restarts its flash controller; a host's block devices have none to restart.
 constexpr std::string_view kResetLine = "IOCTL_FLASH_RESET: no flash controller to reset";
-constexpr std::size_t kRecheckRequestBytes = 8 * 1024 * 1024;
+// Whole chunks, so that each request's digests continue the last one's.
+constexpr std::size_t kRecheckRequestBytes = 8 * shared::kDigestedChunkBytes;
 
 }  // namespace
 
@@ -116,7 +117,7 @@ bool TargetFlashDriver::WriteInPlace(const std::filesystem::path& target, shared
     }
     if (written) {
         written->length = *length;
-        written->sha256 = writer.ImageDigest();
+        written->chunks = writer.ImageChunks();
     }
     return true;
 }
@@ -141,11 +142,11 @@ bool TargetFlashDriver::WriteIntoSlot(const shared::FlashRegionInfo& region, sha
     if (!target) {
         return false;
     }
-    WrittenSlot writtenSlot{*target};
+    WrittenSlot writtenSlot{*target, 0, {}};
     const bool written = WriteInPlace(SlotPath(region, *target), image, false, &writtenSlot);
     slotSwitch_->Written(region, written);
     if (written) {
-        writtenSlots_[static_cast<std::size_t>(region.region)] = writtenSlot;
+        writtenSlots_[static_cast<std::size_t>(region.region)] = std::move(writtenSlot);
     }
     return written;
 }
@@ -203,8 +204,8 @@ void TargetFlashDriver::RecheckWrittenSlots() {
             continue;
         }
         const std::filesystem::path& path = SlotPath(region, written->slot);
-        const std::optional<platform::Sha256Digest> now = DigestOfPrefix(path, written->length);
-        if (now == written->sha256) {
+        const std::optional<std::vector<shared::ChunkDigest>> now = ChunkDigestsOfPrefix(path, written->length);
+        if (now == written->chunks) {
             continue;
         }
         if (now) {
@@ -216,8 +217,8 @@ void TargetFlashDriver::RecheckWrittenSlots() {
     }
 }
 
-std::optional<platform::Sha256Digest> TargetFlashDriver::DigestOfPrefix(const std::filesystem::path& path,
-                                                                        std::uint64_t length) {
+std::optional<std::vector<shared::ChunkDigest>> TargetFlashDriver::ChunkDigestsOfPrefix(
+    const std::filesystem::path& path, std::uint64_t length) {
     shared::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.IsValid()) {
         errors_.Fail(shared::DeviceErrorFromErrno(errno));
@@ -227,7 +228,7 @@ std::optional<platform::Sha256Digest> TargetFlashDriver::DigestOfPrefix(const st
     shared::DirectMedium medium(fd.Get());
     std::array<shared::AlignedBuffer, 2> requests{shared::AlignedBuffer(kRecheckRequestBytes),
                                                   shared::AlignedBuffer(kRecheckRequestBytes)};
-    platform::Sha256 hash;
+    std::vector<shared::ChunkDigest> digests;
     std::uint64_t offset = 0;
     const bool read = platform::ReadOverlapped<shared::AlignedBuffer>(
         {&requests[0], &requests[1]},
@@ -242,13 +243,15 @@ std::optional<platform::Sha256Digest> TargetFlashDriver::DigestOfPrefix(const st
             return wanted;
         },
         [&](const shared::AlignedBuffer& request, std::uint64_t count) {
-            hash.Update(request.Data(), count);
+            const std::vector<shared::ChunkDigest> chunks =
+                shared::ChunkDigest::OfChunks(std::string_view(request.Data(), static_cast<std::size_t>(count)));
+            digests.insert(digests.end(), chunks.begin(), chunks.end());
             return true;
         });
     if (!read) {
         return std::nullopt;
     }
-    return hash.Finish();
+    return digests;
 }
 
 bool TargetFlashDriver::CheckCopySource(const shared::FlashRegionInfo& region, shared::Slot slot) {

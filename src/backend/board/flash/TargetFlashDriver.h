@@ -5,12 +5,12 @@
 #include "backend/shared/EventLog.h"
 #include "backend/shared/flash/FlashExecutor.h"
 #include "backend/shared/ReleaseRecord.h"
+#include "backend/shared/flash/ChunkDigest.h"
 #include "backend/shared/flash/FlashRegion.h"
 #include "backend/shared/flash/ImageToWrite.h"
 #include "backend/shared/slots/SlotSwitch.h"
 #include "platform/DeviceIo.h"
 #include "platform/FileSystem.h"
-#include "platform/Sha256.h"
 #include "backend/board/TargetConfig.h"
 
 #include <array>
@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velkor::board {
 
@@ -69,13 +70,13 @@ private:
     struct WrittenSlot {
         shared::Slot slot;
         std::uint64_t length = 0;
-        platform::Sha256Digest sha256{};
+        std::vector<shared::ChunkDigest> chunks;
     };
 
     bool WriteImage(const shared::FlashRegionInfo& region, std::u16string_view path);
     // Opens the region at `target` and writes `image` into it; with `privately`, from the image's
     // private copy, made once the region is known to hold it. A `written` slot gets the length
-    // and SHA-256 of what the region was proven to hold.
+    // and chunk digests of what the region was proven to hold.
     bool WriteInPlace(const std::filesystem::path& target, shared::ImageToWrite& image, bool privately,
                       WrittenSlot* written = nullptr);
     // Into the slot the switch names; an image larger than a slot never disarms it.
@@ -87,9 +88,10 @@ private:
     // to hold when it was written (udev or an automounter may have touched it since); a grouped row fails
     // otherwise.
     void RecheckWrittenSlots();
-    // The SHA-256 of the first `length` bytes at `path`; nothing, with the last error set, when they
-    // cannot be read.
-    std::optional<platform::Sha256Digest> DigestOfPrefix(const std::filesystem::path& path, std::uint64_t length);
+    // The ChunkDigest of each chunk of the first `length` bytes at `path`; nothing, with the last
+    // error set, when they cannot be read.
+    std::optional<std::vector<shared::ChunkDigest>> ChunkDigestsOfPrefix(const std::filesystem::path& path,
+                                                                         std::uint64_t length);
     const std::filesystem::path& SlotPath(const shared::FlashRegionInfo& region, shared::Slot slot) const;
 
     FlashRegionTargets regions_;

@@ -2,9 +2,16 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace velkor::shared {
 
-ImageExpectation::ImageExpectation(const platform::ExpectedImage& image) : image_(image) {}
+ImageExpectation::ImageExpectation(const platform::ExpectedImage& image) : image_(image) {
+    if (image_.chunks.key) {
+        streamTags_.emplace(*image_.chunks.key);
+    }
+}
 
 bool ImageExpectation::Streamed(const char* data, std::size_t size) {
     if (!Admit(size)) {
@@ -15,17 +22,40 @@ bool ImageExpectation::Streamed(const char* data, std::size_t size) {
 }
 
 bool ImageExpectation::Admit(std::size_t size) {
-    if (streamed_.size + size > image_.size) {
+    if (streamedSize_ + size > image_.size) {
         mismatch_ = fmt::format("streamed more than the {} bytes the card lists", image_.size);
         return false;
     }
-    streamed_.size += size;
+    streamedSize_ += size;
     return true;
 }
 
-void ImageExpectation::HashStreamed(const char* data, std::size_t size) { streamed_.hash.Update(data, size); }
+void ImageExpectation::HashStreamed(const char* data, std::size_t size) {
+    if (streamTags_) {
+        streamTags_->Update(data, size);
+    }
+}
 
-bool ImageExpectation::StreamMatches() { return Matches(streamed_, "streamed"); }
+bool ImageExpectation::StreamMatches() {
+    if (!streamTags_) {
+        mismatch_ = "the card check took no tags of its chunks";
+        return false;
+    }
+    if (streamedSize_ != image_.size) {
+        mismatch_ = fmt::format("streamed {} bytes, the card lists {}", streamedSize_, image_.size);
+        return false;
+    }
+    const std::vector<platform::ChunkTag> tags = streamTags_->Finish();
+    const auto [streamed, checked] = std::mismatch(tags.begin(), tags.end(), image_.chunks.tags.begin(),
+                                                   image_.chunks.tags.end());
+    if (streamed == tags.end() && checked == image_.chunks.tags.end()) {
+        return true;
+    }
+    const auto chunk = static_cast<std::uint64_t>(streamed - tags.begin());
+    mismatch_ = fmt::format("the chunk streamed at {} is not the one the card check read there",
+                            chunk * platform::kTaggedChunkBytes);
+    return false;
+}
 
 void ImageExpectation::ReadBack(const char* data, std::size_t size) {
     readBack_.size += size;

@@ -1,18 +1,22 @@
 #pragma once
 
+#include "platform/ChunkTags.h"
 #include "platform/DeviceTrust.h"
 #include "platform/Sha256.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace velkor::shared {
 
-// What one write of a listed image is held to: the size and SHA-256 that the approved card lists
-// for it. The writer feeds it the bytes it streams from the image and the bytes it reads back; each
-// must come to the listed size and hash.
+// What one write of a listed image is held to: what the approved card lists for it. The writer feeds
+// it the bytes it streams from the image, which must come to the listed size and to the tags the card
+// check took of the image's chunks (the check held the same bytes to the listed SHA-256, so the stream
+// is not hashed with it again), and the bytes it reads back, which must come to the listed size and
+// SHA-256.
 class ImageExpectation {
 public:
     explicit ImageExpectation(const platform::ExpectedImage& image);
@@ -33,8 +37,8 @@ public:
 
     const platform::Sha256Digest& Listed() const { return image_.sha256; }
 
-    // Why the bytes are not the listed ones ("streamed 12 bytes with SHA-256 ..., the card lists
-    // ..."); empty while they are.
+    // Why the bytes are not the listed ones ("streamed 12 bytes, the card lists 13"); empty while
+    // they are.
     const std::string& Mismatch() const { return mismatch_; }
 
 private:
@@ -47,7 +51,9 @@ private:
     bool Matches(Tally& tally, std::string_view what);
 
     platform::ExpectedImage image_;
-    Tally streamed_;
+    std::uint64_t streamedSize_ = 0;
+    // Tags what is streamed under the check's key; none when the check took no tags.
+    std::optional<platform::ChunkTagger> streamTags_;
     Tally readBack_;
     std::string mismatch_;
 };

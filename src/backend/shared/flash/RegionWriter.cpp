@@ -53,8 +53,7 @@ std::optional<std::uint64_t> RegionWriter::Write(platform::File& image) {
         if (!plan) {
             return std::nullopt;
         }
-        hashing = {std::async(std::launch::async,
-                              [this, &request, count = *count, plan = *plan] { return HashRequest(request, count, plan); }),
+        hashing = {std::async(std::launch::async, [this, &request, count = *count] { return HashRequest(request, count); }),
                    length, *count, *plan};
         if (!WriteChunks(request, *count, length, *plan) || !WriteBack(length, *count)) {
             return std::nullopt;
@@ -100,7 +99,6 @@ std::optional<std::uint64_t> RegionWriter::Finished(std::uint64_t length) {
         errors_.Fail(error::kCrc);
         return std::nullopt;
     }
-    imageDigest_ = expectation_ ? expectation_->Listed() : streamedHash_.Finish();
     return length;
 }
 
@@ -141,19 +139,14 @@ bool RegionWriter::Holds(const char* image, std::uint32_t count, std::uint64_t h
     return equal;
 }
 
-RegionWriter::RequestDigests RegionWriter::HashRequest(const AlignedBuffer& request, std::uint32_t count,
-                                                       const RequestPlan& plan) {
+RegionWriter::RequestDigests RegionWriter::HashRequest(const AlignedBuffer& request, std::uint32_t count) {
     const char* bytes = request.Data();
     if (expectation_) {
         expectation_->HashStreamed(bytes, count);
-    } else {
-        streamedHash_.Update(bytes, count);
     }
     RequestDigests digests{};
     for (std::uint32_t index = 0, first = 0; first < count; ++index, first += kChunkBytes) {
-        if (plan[index] != ChunkFate::kHeld) {
-            digests[index] = ChunkDigest::Of(std::string_view(bytes + first, std::min(kChunkBytes, count - first)));
-        }
+        digests[index] = ChunkDigest::Of(std::string_view(bytes + first, std::min(kChunkBytes, count - first)));
     }
     return digests;
 }
@@ -161,6 +154,7 @@ RegionWriter::RequestDigests RegionWriter::HashRequest(const AlignedBuffer& requ
 void RegionWriter::CollectDigests(HashingRequest& hashing) {
     const RequestDigests digests = hashing.digests.get();
     for (std::uint32_t index = 0, first = 0; first < hashing.count; ++index, first += kChunkBytes) {
+        imageChunks_.push_back(digests[index]);
         if (hashing.plan[index] != ChunkFate::kHeld) {
             toProve_.push_back({hashing.offset + first, std::min(kChunkBytes, hashing.count - first), digests[index]});
         }

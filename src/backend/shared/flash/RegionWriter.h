@@ -7,7 +7,6 @@
 #include "backend/shared/flash/ImageExpectation.h"
 #include "backend/shared/flash/DirectMedium.h"
 #include "platform/File.h"
-#include "platform/Sha256.h"
 
 #include <array>
 #include <cstdint>
@@ -63,8 +62,9 @@ public:
 
     // The bytes Write really wrote to the region; chunks the region already held are not counted.
     std::uint64_t BytesWritten() const { return bytesWritten_; }
-    // After Write: the SHA-256 of the whole image streamed, which Verify proves the region holds.
-    const platform::Sha256Digest& ImageDigest() const { return imageDigest_; }
+    // After Write: the ChunkDigest of each chunk of the image streamed, which Verify proves the
+    // region holds.
+    const std::vector<ChunkDigest>& ImageChunks() const { return imageChunks_; }
 
 private:
     // A chunk written (or found equal through the cache) that the read-back still has to prove.
@@ -82,7 +82,7 @@ private:
         kWrite,
     };
     // What is compared, skipped and proven at once; large requests of them keep the disk streaming.
-    static constexpr std::uint32_t kChunkBytes = 1024 * 1024;
+    static constexpr std::uint32_t kChunkBytes = kDigestedChunkBytes;
     static constexpr std::uint32_t kChunksARequest = 8;
     static constexpr std::uint32_t kRequestBytes = kChunksARequest * kChunkBytes;
     using RequestPlan = std::array<ChunkFate, kChunksARequest>;
@@ -118,9 +118,9 @@ private:
     // Whether the region's chunk at `first` in the request (`held` bytes of the request read)
     // equals the image's `count` bytes.
     bool Holds(const char* image, std::uint32_t count, std::uint64_t held, std::uint32_t first, std::uint64_t offset);
-    // Takes the request into the image's hash and hashes each chunk the read-back will prove.
-    RequestDigests HashRequest(const AlignedBuffer& request, std::uint32_t count, const RequestPlan& plan);
-    // Waits for the request's hashes and lists its chunks for the read-back.
+    // Holds the request to the expectation and hashes each of its chunks.
+    RequestDigests HashRequest(const AlignedBuffer& request, std::uint32_t count);
+    // Waits for the request's hashes, keeps them, and lists its chunks for the read-back.
     void CollectDigests(HashingRequest& hashing);
     // Writes each run of adjacent chunks the plan says to write in one request.
     bool WriteChunks(const AlignedBuffer& request, std::uint32_t count, std::uint64_t offset, const RequestPlan& plan);
@@ -151,14 +151,13 @@ private:
     Hooks hooks_;
     ImageExpectation* expectation_;
     DirectMedium medium_;
-    // The whole image's hash, taken where no approved card lists the image.
-    platform::Sha256 streamedHash_;
-    platform::Sha256Digest imageDigest_{};
+    // 16 bytes a chunk of the image, so this grows by 1/65536 of it.
+    std::vector<ChunkDigest> imageChunks_;
     ChangedChunkPolicy changedChunks_;
     std::uint64_t bytesWritten_ = 0;
     // Everything before it reached the disk and left the cache.
     std::uint64_t settled_ = 0;
-    // 16 bytes of hash a chunk, so the read-back memory grows by 1/65536 of the image at most.
+    // The chunks not found equal on the medium, each with its digest.
     std::vector<ChunkToProve> toProve_;
     // Two, so that one is read while the other is still hashed.
     std::array<AlignedBuffer, 2> imageRequests_;

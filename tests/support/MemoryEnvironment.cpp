@@ -1,4 +1,4 @@
-#include "backend/shared/MemoryEnvironment.h"
+#include "support/MemoryEnvironment.h"
 
 #include "backend/shared/DeviceError.h"
 
