@@ -226,7 +226,8 @@ def _wait_for_line(path, pattern, timeout, machine, skip=0):
 
 
 def read_lines(path):
+    """The lines of path the writer has ended so far: the one it is still writing waits for a later read."""
     if not os.path.exists(path):
         return []
     with open(path, "rb") as text:
-        return text.read().decode(errors="replace").splitlines()
+        return [line.rstrip("\r") for line in text.read().decode(errors="replace").split("\n")[:-1]]
