@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <string_view>
-#include <vector>
 
 namespace velkor::test {
 

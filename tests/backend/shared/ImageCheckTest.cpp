@@ -113,10 +113,9 @@ TEST(PrivateImageCopy, CannotBeChangedOnceMade) {
     const fs::path file = fs::path(temporary.path().toStdString()) / "image";
     test::WriteHostFile(file, kListed);
     CardApproval approval;
-    approval.Approve(
-        {{{std::u16string(kImagePath), kListed.size(), platform::Sha256::Of(kListed), {}, test::ChunkTagsOf(kListed)}},
-         std::nullopt},
-        true);
+    const platform::ExpectedImage listed{std::u16string(kImagePath), kListed.size(), platform::Sha256::Of(kListed), {},
+                                         test::ChunkTagsOf(kListed)};
+    approval.Approve({{listed}, std::nullopt}, true);
     ErrorState errors;
     ImageToWrite image(std::u16string(kImagePath),
                        std::make_unique<DeviceFile>(UniqueFd(::open(file.c_str(), O_RDONLY | O_CLOEXEC)), errors),

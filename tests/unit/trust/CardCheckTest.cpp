@@ -3,9 +3,11 @@
 #include "trust/ManifestReader.h"
 #include "trust/ManifestWriter.h"
 
+#include "support/ChunkTagging.h"
 #include "support/FakeDeviceTrust.h"
 #include "support/FakeFileSystem.h"
 #include "support/FakeSystem.h"
+#include "support/RandomBytes.h"
 #include "support/TestPki.h"
 
 #include <gtest/gtest.h>
@@ -177,6 +179,19 @@ TEST(DigestDeviceFile, ReadsNothingOfAnImageWhoseLengthIsNotTheListedSize) {
     const std::optional<FileDigest> digest = DigestDeviceFile(card, kOsPath, ~std::uint64_t{0}, platform::ChunkKey());
     ASSERT_TRUE(digest) << "a read would have failed";
     EXPECT_EQ(digest->size, std::uint64_t{1} << 40);
+}
+
+// Read in requests that end anywhere, each chunk gets its tag at its place: equal chunks tag apart.
+TEST(DigestDeviceFile, TagsEachChunkAtItsPlace) {
+    const std::string chunk = test::RandomBytes(platform::kTaggedChunkBytes, 7);
+    const std::string image = chunk + chunk + chunk + chunk + chunk.substr(0, 9);
+    test::FakeFileSystem card;
+    card.AddFile(kOsPath, image);
+    const platform::ChunkKey key;
+    const std::optional<FileDigest> digest = DigestDeviceFile(card, kOsPath, image.size(), key);
+    ASSERT_TRUE(digest);
+    EXPECT_EQ(digest->chunkTags, test::TagsOf(image, key));
+    EXPECT_NE(digest->chunkTags.at(0), digest->chunkTags.at(1));
 }
 
 }  // namespace

@@ -35,8 +35,6 @@ public:
     // A writer's read-back found `size` bytes at `offset` of its region other than it streamed.
     void ReadBackDiffers(std::uint64_t offset, std::uint32_t size);
 
-    const platform::Sha256Digest& Listed() const { return image_.sha256; }
-
     // Why the bytes are not the listed ones ("streamed 12 bytes, the card lists 13"); empty while
     // they are.
     const std::string& Mismatch() const { return mismatch_; }

@@ -140,15 +140,10 @@ bool RegionWriter::Holds(const char* image, std::uint32_t count, std::uint64_t h
 }
 
 RegionWriter::RequestDigests RegionWriter::HashRequest(const AlignedBuffer& request, std::uint32_t count) {
-    const char* bytes = request.Data();
     if (expectation_) {
-        expectation_->HashStreamed(bytes, count);
+        expectation_->HashStreamed(request.Data(), count);
     }
-    RequestDigests digests{};
-    for (std::uint32_t index = 0, first = 0; first < count; ++index, first += kChunkBytes) {
-        digests[index] = ChunkDigest::Of(std::string_view(bytes + first, std::min(kChunkBytes, count - first)));
-    }
-    return digests;
+    return ChunkDigest::OfChunks(std::string_view(request.Data(), count));
 }
 
 void RegionWriter::CollectDigests(HashingRequest& hashing) {

@@ -86,7 +86,7 @@ private:
     static constexpr std::uint32_t kChunksARequest = 8;
     static constexpr std::uint32_t kRequestBytes = kChunksARequest * kChunkBytes;
     using RequestPlan = std::array<ChunkFate, kChunksARequest>;
-    using RequestDigests = std::array<ChunkDigest, kChunksARequest>;
+    using RequestDigests = std::vector<ChunkDigest>;
     // A request whose hashing runs on the second thread while the next one is read.
     struct HashingRequest {
         std::future<RequestDigests> digests;

@@ -7,7 +7,6 @@
 #include "backend/board/support/LoopDevice.h"
 #include "backend/board/support/SwapArea.h"
 #include "backend/board/support/TempFolder.h"
-#include "backend/shared/slots/BootState.h"
 #include "support/MemoryEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -239,47 +238,27 @@ TEST(TargetFlashDriverTest, TheResetOnlyWritesADebugLine) {
     EXPECT_EQ(rig.debugLines.size(), 1U);
 }
 
-// The driver with a two-slot OS region over files in `folder`, booted from slot A; the card writes the OS.
-struct SlotRig {
-    explicit SlotRig(const fs::path& folder)
-        : fileSystem(folder / "root", dismounted, {}, errors),
-          events(folder / "events.log"),
-          slotSwitch(OsGroup(), environment, folder / "cmdline", errors, events, [](std::string_view) {}),
-          driver({fs::path(), fs::path(), folder / "os-a.bin", fs::path()},
-                 {fs::path(), fs::path(), folder / "os-b.bin", fs::path()}, slotSwitch, fileSystem, approval, errors,
-                 events, [](std::string_view) {}) {
-        const shared::BootVariables initial = shared::BootState::InitialVariables();
-        environment.values = {initial.begin(), initial.end()};
-        approval.Approve({{}, std::nullopt, {{platform::IOCTL_FLASH_WRITE_OS, u"\\image.bin"}}}, false);
-    }
-    static shared::SlotGroup OsGroup() {
-        shared::SlotGroup group;
-        group.Add(*shared::FindRegionByName("os"), "os");
-        return group;
-    }
-
-    shared::ErrorState errors;
-    shared::DismountedFolders dismounted;
-    shared::FolderFileSystem fileSystem;
-    shared::EventLog events;
-    shared::CardApproval approval;
-    shared::MemoryEnvironment environment;
-    shared::SlotSwitch slotSwitch;
-    TargetFlashDriver driver;
-};
-
 class TargetSlotRecheck : public ::testing::TestWithParam<std::optional<std::uint64_t>> {};
 
 // The commit point reads the slot the update wrote again: one whose image was touched since (at the
-// parameter's offset) is not switched to.
+// parameter's offset: a byte of the image's last, short chunk) is not switched to.
 TEST_P(TargetSlotRecheck, SwitchesOnlyToASlotThatStillHoldsWhatWasWritten) {
     const test::TempFolder temp;
     WriteAll(temp.Path() / "root/image.bin", RandomBytes(5 * kMebibyte / 2, 2));
     WriteAll(temp.Path() / "os-a.bin", RandomBytes(3 * kMebibyte, 1));
     WriteAll(temp.Path() / "os-b.bin", RandomBytes(3 * kMebibyte, 1));
     WriteAll(temp.Path() / "cmdline", "velkor.slot=A");
-    SlotRig rig(temp.Path());
-    ASSERT_EQ(rig.driver.Open(std::u16string(kDeviceName))
+    FlashRig rig(temp.Path(), temp.Path() / "no region");  // its files, events and approval
+    shared::MemoryEnvironment environment;
+    environment.values = {{"BOOT_ORDER", "A B"}, {"BOOT_A_LEFT", "3"}, {"BOOT_B_LEFT", "0"}};
+    shared::SlotGroup group;
+    group.Add(*shared::FindRegionByName("os"), "os");
+    shared::SlotSwitch slotSwitch(group, environment, temp.Path() / "cmdline", rig.errors, rig.events, [](auto) {});
+    TargetFlashDriver driver({fs::path(), fs::path(), temp.Path() / "os-a.bin", fs::path()},
+                             {fs::path(), fs::path(), temp.Path() / "os-b.bin", fs::path()}, slotSwitch,
+                             rig.fileSystem, rig.approval, rig.errors, rig.events, [](auto) {});
+    rig.approval.Approve({{}, std::nullopt, {{platform::IOCTL_FLASH_WRITE_OS, u"\\image.bin"}}}, false);
+    ASSERT_EQ(driver.Open(std::u16string(kDeviceName))
                   ->Control(platform::IOCTL_FLASH_WRITE_OS, u"\\image.bin", 0, nullptr, 0, nullptr),
               1);
     if (GetParam()) {
@@ -287,11 +266,10 @@ TEST_P(TargetSlotRecheck, SwitchesOnlyToASlotThatStillHoldsWhatWasWritten) {
         ASSERT_EQ(::pwrite(slot.Get(), "?", 1, static_cast<off_t>(*GetParam())), 1);
     }
 
-    EXPECT_EQ(rig.driver.CommitUpdate({}, true), !GetParam());
-    EXPECT_EQ(rig.environment.values["BOOT_ORDER"], GetParam() ? "A B" : "B A");
+    EXPECT_EQ(driver.CommitUpdate({}, true), !GetParam());
+    EXPECT_EQ(environment.values["BOOT_ORDER"], GetParam() ? "A B" : "B A");
 }
 
-// Untouched, and a byte changed in the image's last, short chunk.
 INSTANTIATE_TEST_SUITE_P(Slots, TargetSlotRecheck, ::testing::Values(std::nullopt, 2 * kMebibyte + 5));
 
 }  // namespace
